@@ -1,0 +1,55 @@
+#pragma once
+// The console's one channel to the tracker: opened at the start of each
+// action, closed at its end on every path.
+#include <cstdint>
+#include <string>
+
+#include "link/FtDriver.h"
+#include "link/TimeSource.h"
+
+namespace ktx {
+
+constexpr uint32_t kLinkBaudRate = 115200;
+constexpr uint32_t kFastTimeoutMs = 1;
+constexpr uint32_t kNormalTimeoutMs = 100;
+
+class UsbLink {
+public:
+    UsbLink(FtDriver& driver, TimeSource& time) : driver_(driver), time_(time) {}
+
+    // Opens the tracker chosen by identification (device 0 until one is
+    // identified) with fixed serial settings; fast selects 1 ms timeouts.
+    bool OpenLink(bool fast);
+    void PurgeLink();
+    void FormatCommand(const char* format, ...) __attribute__((format(printf, 2, 3)));
+    void WriteCommand();
+    void SendCommand(const char* text);
+    // One read of at most n bytes.
+    void ReadReply(void* buffer, uint32_t n);
+    // Reads until a ';' or '\n' arrived, n bytes arrived, or budget empty
+    // reads were made; at least one read is always made.
+    void AwaitReply(void* buffer, uint32_t n, uint32_t budget);
+    void CloseLink();
+
+    uint32_t transferred() const { return transferred_; }
+    const std::string& pendingCommand() const { return pendingCommand_; }
+    uint32_t ReadBudget = 0;
+
+    // Index of the FTDI device that OpenLink opens.
+    void setDeviceIndex(int index) { deviceIndex_ = index; }
+    int deviceIndex() const { return deviceIndex_; }
+
+    FtDriver& driver() { return driver_; }
+    TimeSource& time() { return time_; }
+    FT_HANDLE handle() const { return handle_; }
+
+private:
+    FtDriver& driver_;
+    TimeSource& time_;
+    FT_HANDLE handle_ = nullptr;
+    uint32_t transferred_ = 0;
+    std::string pendingCommand_;
+    int deviceIndex_ = 0;
+};
+
+}  // namespace ktx
