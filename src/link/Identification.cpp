@@ -1,14 +1,172 @@
 #include "link/Identification.h"
 
+#include <cerrno>
+#include <climits>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "link/ReplyBuffer.h"
+#include "link/TextCodec.h"
+
 namespace ktx {
+namespace {
+
+constexpr int kVersionAttempts = 15;
+constexpr uint32_t kVersionReplyLength = 10;
+constexpr int kMaxSerial = 9999999;
+
+const char* const kEditionPatterns[] = {"VARO-%d.%d", "PENK-%d.%d", "SUMI-%d.%d", "DRAL-%d.%d", "QOZT-%d.%d"};
+
+bool acceptedDescription(const char* description)
+{
+    return std::strcmp(description, "KALDERNIT") == 0 || std::strcmp(description, "Korvantix") == 0;
+}
+
+// The decimal digits at the start, as strtol reads them, held to 32 bits the
+// way a 32-bit long saturates.
+int32_t serialNumber(const char* text)
+{
+    errno = 0;
+    const long long value = std::strtoll(text, nullptr, 10);
+    if (value > INT32_MAX)
+        return INT32_MAX;
+    if (value < INT32_MIN)
+        return INT32_MIN;
+    return static_cast<int32_t>(value);
+}
+
+// Console texts are Windows-1251, like everything the consoles show.
+const std::string kFirmwareVersionText = cp1251FromUtf8("Версия прошивки %s (%d)");
+const std::string kUnknownNumberText = cp1251FromUtf8("Неизвестный номер %d");
+const std::string kSerialNumberText = cp1251FromUtf8("Серийный номер %d");
+
+void applyVersionTable(IdentificationView& view, int version)
+{
+    for (const VersionRule& rule : versionTable())
+        view.applyRule(rule, version >= rule.minVersion);
+}
+
+// Up to 15 attempts at the version reply; returns with the buffer holding
+// whatever the last read left.
+void queryVersion(AppContext& context, IdentificationView& view, ReplyBuffer<63>& buffer)
+{
+    UsbLink& link = context.link;
+    buffer.clear();
+    for (int attempt = 0; attempt < kVersionAttempts; ++attempt) {
+        link.SendCommand("FL_READ_VERSION$");
+        link.ReadReply(buffer.data(), kVersionReplyLength);
+        if (link.transferred() != kVersionReplyLength) {
+            context.time.sleepMs(400);
+            context.time.beep(100, 100);
+            continue;
+        }
+        buffer.data()[kVersionReplyLength] = '\0';
+        int version = 0;
+        bool dral = false;
+        if (parseVersionReply(buffer.c_str(), version, dral)) {
+            context.device.version = version;
+            context.device.dral = dral;
+            LogDebug(context.log, 1, kFirmwareVersionText.c_str(), buffer.c_str(), version);
+            applyVersionTable(view, version);
+            view.setVersionColourGreen(dral);
+        }
+        return;
+    }
+}
+
+}  // namespace
 
 const std::vector<VersionRule>& versionTable()
 {
-    static const std::vector<VersionRule> table;
+    static const std::vector<VersionRule> table = {
+        {52, "TabSheet2", true, true, false},
+        {52, "Panel17", false, false, true},
+        {52, "GroupBox4", false, false, true},
+        {52, "GroupBox3", false, false, true},
+        {52, "GSMMemo", false, false, true},
+        {53, "TabSheet4", true, true, false},
+        {53, "TabSheet5", true, true, false},
+        {53, "GroupBox14", false, false, true},
+        {53, "CANGrid", false, false, true},
+        {53, "Panel23", false, false, true},
+        {53, "Panel27", false, false, true},
+        {53, "CheckBox2", false, false, true},
+        {53, "Button15", false, false, true},
+        {53, "GroupBox5", false, false, true},
+        {53, "CheckBox1", false, false, true},
+        {53, "Button14", false, false, true},
+        {53, "Button21", false, false, true},
+        {55, "GroupBox15", false, true, true},
+        {55, "OneWire", false, false, true},
+        {55, "Button17", false, false, true},
+        {55, "Label137", false, false, true},
+        {56, "Panel20", false, true, true},
+        {57, "Panel22", false, true, true},
+    };
     return table;
 }
 
-bool parseVersionReply(const char*, int&, bool&) { return false; }
-void identifyDevices(AppContext&, IdentificationView&) {}
+bool parseVersionReply(const char* reply, int& version, bool& dral)
+{
+    for (const char* pattern : kEditionPatterns) {
+        int major = 0;
+        int minor = 0;
+        if (std::sscanf(reply, pattern, &major, &minor) != 2)
+            continue;
+        // The reply is at most ten characters, so these stay small.
+        version = minor < 10 ? major * 10 + minor : major * 100 + minor;
+        dral = std::strncmp(reply, "DRAL", 4) == 0;
+        return true;
+    }
+    return false;
+}
+
+void identifyDevices(AppContext& context, IdentificationView& view)
+{
+    FtDriver& driver = context.link.driver();
+    // Until a tracker answers to its serial number, actions go to device 0.
+    context.device.index = -1;
+    context.link.setDeviceIndex(0);
+
+    uint32_t count = 0;
+    if (driver.FT_ListDevices(&count, nullptr, FT_LIST_NUMBER_ONLY) != FT_OK)
+        return;
+    ReplyBuffer<63> buffer;
+    for (uint32_t index = 0; index < count; ++index) {
+        void* const indexArg = reinterpret_cast<void*>(static_cast<uintptr_t>(index));
+        buffer.clear();
+        if (driver.FT_ListDevices(indexArg, buffer.data(), FT_LIST_BY_INDEX | FT_OPEN_BY_DESCRIPTION) != FT_OK)
+            return;
+        if (!acceptedDescription(buffer.c_str()))
+            continue;
+        buffer.clear();
+        if (driver.FT_ListDevices(indexArg, buffer.data(), FT_LIST_BY_INDEX | FT_OPEN_BY_SERIAL_NUMBER) != FT_OK)
+            continue;
+        const int32_t serial = serialNumber(buffer.c_str());
+        context.device.serialText = buffer.c_str();
+        view.showSerialText(context.device.serialText);
+        if (serial < 1 || serial > kMaxSerial) {
+            LogDebug(context.log, 1, kUnknownNumberText.c_str(), serial);
+            continue;
+        }
+        LogDebug(context.log, 1, kSerialNumberText.c_str(), serial);
+
+        // The version query goes to this tracker, and so does every later action.
+        context.device.index = static_cast<int>(index);
+        context.link.setDeviceIndex(static_cast<int>(index));
+        if (context.link.OpenLink(false)) {
+            queryVersion(context, view, buffer);
+            view.showVersionText(buffer.c_str());
+            context.link.CloseLink();
+        } else {
+            context.time.beep(50, 50);
+        }
+        if (view.readGsmAutoChecked())
+            view.readGsmParams();
+        if (view.autoCheckChecked())
+            view.programClick();
+    }
+}
 
 }  // namespace ktx

@@ -1,0 +1,49 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds, and runs every test: a normal build, an
+# AddressSanitizer + UndefinedBehaviorSanitizer build, and each fuzz target
+# for a bounded time. Exits non-zero on any failure.
+set -euo pipefail
+root="$(cd "$(dirname "$0")" && pwd)"
+cd "$root"
+"$root/scripts/install-deps.sh"
+
+jobs="$(nproc)"
+fuzz_seconds="${KTX_FUZZ_SECONDS:-15}"
+export QT_QPA_PLATFORM=offscreen
+
+echo "== normal build"
+cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake --build build -j "$jobs"
+ctest --test-dir build --output-on-failure -j "$jobs" --timeout 300
+
+echo "== benchmarks (short run, figures only)"
+./build/korvantix_bench --benchmark_min_time=0.05 || { echo "benchmarks failed"; exit 1; }
+
+echo "== sanitizer build (ASan + UBSan)"
+cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DKTX_SANITIZE=ON -DKTX_BENCH=OFF >/dev/null
+cmake --build build-asan -j "$jobs"
+ASAN_OPTIONS="detect_leaks=0:abort_on_error=1" UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1" \
+  ctest --test-dir build-asan --output-on-failure -j "$jobs" --timeout 600
+
+echo "== fuzz targets, ${fuzz_seconds} s each"
+CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+  -DKTX_FUZZ=ON -DBUILD_TESTING=OFF >/dev/null
+cmake --build build-fuzz -j "$jobs"
+for target in build-fuzz/fuzz_*; do
+  [ -x "$target" ] || continue
+  name="$(basename "$target")"
+  corpus="build-fuzz/corpus/$name"
+  mkdir -p "$corpus"
+  seeds=()
+  [ -d "fuzz/seeds/$name" ] && seeds=("fuzz/seeds/$name")
+  echo "-- $name"
+  log="build-fuzz/$name.log"
+  if ! "$target" -max_total_time="$fuzz_seconds" -timeout=10 -rss_limit_mb=2048 \
+      "$corpus" "${seeds[@]}" >"$log" 2>&1; then
+    tail -n 40 "$log"
+    echo "fuzz target $name failed"
+    exit 1
+  fi
+  tail -n 1 "$log"
+done
+echo "== all tests passed"
