@@ -1,0 +1,257 @@
+#include "app/ProfileFile.h"
+
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace ktx {
+namespace {
+
+bool isBlank(char c)
+{
+    return c == ' ' || c == '\t';
+}
+
+std::string_view trimmed(std::string_view text)
+{
+    while (!text.empty() && isBlank(text.front()))
+        text.remove_prefix(1);
+    while (!text.empty() && isBlank(text.back()))
+        text.remove_suffix(1);
+    return text;
+}
+
+bool sameName(std::string_view a, std::string_view b)
+{
+    if (a.size() != b.size())
+        return false;
+    for (size_t i = 0; i < a.size(); ++i) {
+        unsigned char x = static_cast<unsigned char>(a[i]);
+        unsigned char y = static_cast<unsigned char>(b[i]);
+        if (x >= 'A' && x <= 'Z')
+            x = static_cast<unsigned char>(x - 'A' + 'a');
+        if (y >= 'A' && y <= 'Z')
+            y = static_cast<unsigned char>(y - 'A' + 'a');
+        if (x != y)
+            return false;
+    }
+    return true;
+}
+
+// "[NAME]" (blanks allowed around it and inside the brackets): the name.
+std::optional<std::string_view> sectionName(std::string_view line)
+{
+    line = trimmed(line);
+    if (line.empty() || line.front() != '[')
+        return std::nullopt;
+    const size_t close = line.find(']');
+    if (close == std::string_view::npos)
+        return std::nullopt;
+    return trimmed(line.substr(1, close - 1));
+}
+
+bool isComment(std::string_view line)
+{
+    line = trimmed(line);
+    return !line.empty() && (line.front() == ';' || line.front() == '#');
+}
+
+struct KeyLine {
+    std::string_view key;
+    std::string_view value;
+};
+
+std::optional<KeyLine> keyLine(std::string_view line)
+{
+    if (isComment(line))
+        return std::nullopt;
+    const size_t equals = line.find('=');
+    if (equals == std::string_view::npos)
+        return std::nullopt;
+    return KeyLine{trimmed(line.substr(0, equals)), trimmed(line.substr(equals + 1))};
+}
+
+std::string withoutLineBreaks(std::string_view text)
+{
+    std::string clean;
+    clean.reserve(text.size());
+    for (char c : text)
+        if (c != '\r' && c != '\n' && c != '\0')
+            clean.push_back(c);
+    return clean;
+}
+
+bool writeAll(int fd, const std::string& bytes)
+{
+    size_t done = 0;
+    while (done < bytes.size()) {
+        const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            return false;
+        }
+        done += static_cast<size_t>(n);
+    }
+    return true;
+}
+
+std::string directoryOf(const std::string& path)
+{
+    const size_t slash = path.rfind('/');
+    if (slash == std::string::npos)
+        return ".";
+    return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+}  // namespace
+
+ProfileFile ProfileFile::parse(std::string_view bytes)
+{
+    ProfileFile file;
+    while (!bytes.empty()) {
+        const size_t lf = bytes.find('\n');
+        std::string_view line = bytes.substr(0, lf);
+        if (!line.empty() && line.back() == '\r')
+            line.remove_suffix(1);
+        file.lines_.emplace_back(line);
+        if (lf == std::string_view::npos)
+            break;
+        bytes.remove_prefix(lf + 1);
+    }
+    return file;
+}
+
+ProfileFile ProfileFile::load(const std::string& path)
+{
+    // Non-blocking open so a FIFO in the file's place cannot hold us up.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0)
+        return {};
+    struct stat info {};
+    std::string bytes;
+    bool ok = ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && info.st_size >= 0
+        && static_cast<size_t>(info.st_size) <= kMaxFileBytes;
+    if (ok) {
+        // Read one byte past the limit so a file that grew meanwhile is caught.
+        bytes.resize(kMaxFileBytes + 1);
+        size_t got = 0;
+        while (got < bytes.size()) {
+            const ssize_t n = ::read(fd, bytes.data() + got, bytes.size() - got);
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n < 0) {
+                ok = false;
+                break;
+            }
+            if (n == 0)
+                break;
+            got += static_cast<size_t>(n);
+        }
+        bytes.resize(got);
+        ok = ok && got <= kMaxFileBytes;
+    }
+    ::close(fd);
+    return ok ? parse(bytes) : ProfileFile{};
+}
+
+std::optional<ProfileFile::Range> ProfileFile::findSection(std::string_view section) const
+{
+    for (size_t i = 0; i < lines_.size(); ++i) {
+        const auto name = sectionName(lines_[i]);
+        if (!name || !sameName(*name, section))
+            continue;
+        size_t end = i + 1;
+        while (end < lines_.size() && !sectionName(lines_[end]))
+            ++end;
+        return Range{i, end};
+    }
+    return std::nullopt;
+}
+
+std::optional<size_t> ProfileFile::findKey(const Range& range, std::string_view key) const
+{
+    for (size_t i = range.header + 1; i < range.end; ++i) {
+        const auto entry = keyLine(lines_[i]);
+        if (entry && sameName(entry->key, key))
+            return i;
+    }
+    return std::nullopt;
+}
+
+std::optional<std::string> ProfileFile::get(std::string_view section, std::string_view key) const
+{
+    const auto range = findSection(section);
+    if (!range)
+        return std::nullopt;
+    const auto index = findKey(*range, key);
+    if (!index)
+        return std::nullopt;
+    return std::string(keyLine(lines_[*index])->value);
+}
+
+void ProfileFile::set(std::string_view section, std::string_view key, std::string_view value)
+{
+    const std::string cleanSection = withoutLineBreaks(trimmed(section));
+    const std::string cleanKey = withoutLineBreaks(trimmed(key));
+    const std::string line = cleanKey + "=" + withoutLineBreaks(value);
+
+    const auto range = findSection(cleanSection);
+    if (!range) {
+        // Keep a blank line between the old content and the new section.
+        if (!lines_.empty() && !trimmed(lines_.back()).empty())
+            lines_.emplace_back();
+        lines_.push_back("[" + cleanSection + "]");
+        lines_.push_back(line);
+        return;
+    }
+    if (const auto index = findKey(*range, cleanKey)) {
+        lines_[*index] = line;
+        return;
+    }
+    // After the section's last non-blank line, so blank separators stay
+    // in front of the next section.
+    size_t at = range->end;
+    while (at > range->header + 1 && trimmed(lines_[at - 1]).empty())
+        --at;
+    lines_.insert(lines_.begin() + static_cast<std::ptrdiff_t>(at), line);
+}
+
+std::string ProfileFile::serialize() const
+{
+    std::string bytes;
+    for (const std::string& line : lines_) {
+        bytes += line;
+        bytes += "\r\n";
+    }
+    return bytes;
+}
+
+bool ProfileFile::save(const std::string& path) const
+{
+    const size_t slash = path.rfind('/');
+    const std::string base = slash == std::string::npos ? path : path.substr(slash + 1);
+    std::string temp = directoryOf(path) + "/" + base + ".tmp-XXXXXX";
+    // mkstemp creates the file 0600: it holds a PIN and a password.
+    const int fd = ::mkstemp(temp.data());
+    if (fd < 0)
+        return false;
+    bool ok = writeAll(fd, serialize()) && ::fchmod(fd, S_IRUSR | S_IWUSR) == 0 && ::fsync(fd) == 0;
+    ok = ::close(fd) == 0 && ok;
+    if (ok)
+        ok = ::rename(temp.c_str(), path.c_str()) == 0;
+    if (!ok) {
+        ::unlink(temp.c_str());
+        return false;
+    }
+    // Make the rename itself durable; a failure here loses nothing already written.
+    const int dir = ::open(directoryOf(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dir >= 0) {
+        ::fsync(dir);
+        ::close(dir);
+    }
+    return true;
+}
+
+}  // namespace ktx

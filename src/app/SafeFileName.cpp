@@ -1,0 +1,33 @@
+#include "app/SafeFileName.h"
+
+namespace ktx {
+namespace {
+
+bool isForbidden(unsigned char c)
+{
+    if (c < 0x20 || c == 0x7F)
+        return true;
+    switch (c) {
+    case '/': case '\\': case ':': case '*': case '?': case '"': case '<': case '>': case '|':
+        return true;
+    default:
+        return false;
+    }
+}
+
+}  // namespace
+
+std::string safeFileComponent(std::string_view text)
+{
+    std::string name;
+    const size_t length = text.size() < kMaxFileComponent ? text.size() : kMaxFileComponent;
+    name.reserve(length);
+    for (size_t i = 0; i < length; ++i) {
+        const unsigned char c = static_cast<unsigned char>(text[i]);
+        const bool badDot = c == '.' && (i == 0 || text[i - 1] == '.');
+        name.push_back(isForbidden(c) || badDot ? '_' : static_cast<char>(c));
+    }
+    return name.empty() ? std::string("unknown") : name;
+}
+
+}  // namespace ktx

@@ -1,0 +1,18 @@
+#pragma once
+// The device's serial number (a USB string) names its data log files, so it
+// is made into one harmless file name component first.
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+namespace ktx {
+
+constexpr size_t kMaxFileComponent = 64;
+
+// Replaces path separators, control bytes and characters Windows forbids in
+// names with '_', and every dot that would start a name or follow another
+// dot, so the result is never "." or ".." and holds no "..". Cut to
+// kMaxFileComponent bytes; "unknown" when nothing is left.
+std::string safeFileComponent(std::string_view text);
+
+}  // namespace ktx

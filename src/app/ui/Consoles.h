@@ -1,0 +1,45 @@
+#pragma once
+// The four on-screen consoles behind the log writers, and the data logs
+// named after the connected device.
+#include <QPlainTextEdit>
+#include <QPointer>
+#include <functional>
+#include <string>
+
+#include "app/LogSink.h"
+#include "app/StreamLog.h"
+#include "link/TimeSource.h"
+
+namespace ktx {
+
+class Consoles : public LogSink {
+public:
+    explicit Consoles(TimeSource& time, std::string workDir = ".");
+    Consoles(const Consoles&) = delete;
+    Consoles& operator=(const Consoles&) = delete;
+
+    // Any of them may be null; their lines are then dropped.
+    void attach(QPlainTextEdit* debugMemo, QPlainTextEdit* gsmMemo, QPlainTextEdit* memo485,
+                QPlainTextEdit* telitMemo);
+    // SerPanel's caption (Windows-1251 bytes); "10000" while none is set.
+    void setSerialSource(std::function<std::string()> serialText);
+
+    int debugLevel() const override { return DebugLevel; }
+    void debugLine(std::string_view text) override;
+    void modemLine(std::string_view text) override;
+    void rs485Line(std::string_view text) override;
+    void telitLine(std::string_view text) override;
+    void streamLine(std::string_view directory, std::string_view stem, std::string_view fields) override;
+
+    int DebugLevel = 2;
+
+private:
+    static void appendTo(QPlainTextEdit* memo, std::string_view cp1251);
+
+    TimeSource& time_;
+    StreamLog stream_;
+    std::function<std::string()> serialText_;
+    QPointer<QPlainTextEdit> debugMemo_, gsmMemo_, memo485_, telitMemo_;
+};
+
+}  // namespace ktx

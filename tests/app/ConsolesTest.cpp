@@ -1,0 +1,114 @@
+#include <QDateTime>
+#include <QPlainTextEdit>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <memory>
+
+#include "app/ui/Consoles.h"
+#include "app/ui/LocaleText.h"
+#include "link/VirtualTimeSource.h"
+
+namespace ktx {
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string readBytes(const fs::path& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+TEST(LocaleTextTest, ZoneFieldIsRemovedFromTimeFormats)
+{
+    const std::pair<const char*, const char*> cases[] = {
+        {"HH:mm:ss t", "HH:mm:ss"},          {"h:mm:ss AP t", "h:mm:ss AP"},
+        {"t HH:mm:ss", "HH:mm:ss"},          {"H:mm:ss (t)", "H:mm:ss"},
+        {"h:mm:ss AP tttt", "h:mm:ss AP"},   {"H:mm:ss 'ч'. t", "H:mm:ss 'ч'."},
+        {"HH:mm 'at' t", "HH:mm 'at'"},      {"HH:mm:ss", "HH:mm:ss"},
+    };
+    for (const auto& [format, expected] : cases)
+        EXPECT_EQ(timeFormatWithoutZone(QString::fromUtf8(format)), QString::fromUtf8(expected)) << format;
+}
+
+TEST(LocaleTextTest, DateTimeTextHasNoZoneName)
+{
+    const qint64 utcMs = 1796817600000LL + 3 * 3600000 + 4 * 60000 + 5000;
+    const QDateTime local = QDateTime::fromMSecsSinceEpoch(utcMs).toLocalTime();
+    const QString zone = local.timeZoneAbbreviation();
+    ASSERT_FALSE(zone.isEmpty());
+
+    const QString russian = dateTimeText(utcMs, QLocale(QLocale::Russian, QLocale::Russia));
+    EXPECT_EQ(russian, local.toString(u"dd.MM.yyyy HH:mm:ss"));
+
+    const QString american = dateTimeText(utcMs, QLocale(QLocale::English, QLocale::UnitedStates));
+    EXPECT_FALSE(american.contains(zone)) << american.toStdString();
+    EXPECT_TRUE(QRegularExpression(QStringLiteral("^\\d{1,2}/\\d{1,2}/\\d\\d \\d{1,2}:\\d\\d:\\d\\d [AP]M$")).match(american).hasMatch())
+        << american.toStdString();
+}
+
+class ConsolesTest : public ::testing::Test {
+protected:
+    QTemporaryDir dir_;
+    fs::path root_ = dir_.path().toStdString();
+    VirtualTimeSource time_;
+    Consoles consoles_{time_, root_.string()};
+    QPlainTextEdit debug_, gsm_, rs485_, telit_;
+
+    void SetUp() override { consoles_.attach(&debug_, &gsm_, &rs485_, &telit_); }
+};
+
+TEST_F(ConsolesTest, DebugLevelGatesTheDebugConsoleOnly)
+{
+    LogDebug(consoles_, 3, "hidden %d", 3);
+    EXPECT_TRUE(debug_.toPlainText().isEmpty());
+    LogDebug(consoles_, 1, "shown %d", 1);
+    LogDebug(consoles_, 2, "shown %d", 2);
+    EXPECT_EQ(debug_.toPlainText(), "shown 1\nshown 2");
+}
+
+TEST_F(ConsolesTest, LinesAreConvertedAndSplitAtEveryLineBreak)
+{
+    LogModem(consoles_, "%s", "AT+CSQ\r\r\n+CSQ: 17,0\r\n\r\nOK");
+    EXPECT_EQ(gsm_.toPlainText(), "AT+CSQ\n\n+CSQ: 17,0\n\nOK");
+    Log485(consoles_, "\xC4\xE0\xF2\xF7\xE8\xEA %d", 5);  // "Датчик 5" in Windows-1251
+    EXPECT_EQ(rs485_.toPlainText(), QString::fromUtf8("Датчик 5"));
+}
+
+TEST_F(ConsolesTest, TelitLinesGoToFileAndConsole)
+{
+    LogTelit(consoles_, "step %d", 1);
+    LogTelit(consoles_, "step %d", 2);
+    EXPECT_EQ(telit_.toPlainText(), "step 1\nstep 2");
+    EXPECT_EQ(readBytes(root_ / "telitdebug.txt"), "step 1\r\nstep 2\r\n");
+}
+
+TEST_F(ConsolesTest, MissingOrDeletedConsolesAreSkipped)
+{
+    auto gone = std::make_unique<QPlainTextEdit>();
+    consoles_.attach(nullptr, gone.get(), nullptr, nullptr);
+    gone.reset();
+    LogDebug(consoles_, 1, "x");
+    LogModem(consoles_, "x");
+    Log485(consoles_, "x");
+    LogTelit(consoles_, "x");
+    EXPECT_EQ(readBytes(root_ / "telitdebug.txt"), "x\r\n");
+}
+
+TEST_F(ConsolesTest, StreamLinesCarryStampAndSerial)
+{
+    const std::string stamp = dateTimeTextCp1251(time_.wallClockUtcMs());
+    consoles_.streamLine("AIN", "AINstream", "AIN1=   1\r\n");
+    EXPECT_EQ(readBytes(root_ / "AIN" / "AINstream-10000.txt"), stamp + " | AIN1=   1\r\n");
+
+    consoles_.setSerialSource([] { return std::string("../FT1ABCDE"); });
+    consoles_.streamLine("AIN", "AINstream", "x\r\n");
+    EXPECT_TRUE(fs::exists(root_ / "AIN" / "AINstream-___FT1ABCDE.txt"));
+}
+
+}  // namespace
+}  // namespace ktx

@@ -1,0 +1,194 @@
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sys/stat.h>
+
+#include "app/ProfileFile.h"
+#include "app/Settings.h"
+
+namespace ktx {
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string readBytes(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+void writeBytes(const std::string& path, const std::string& bytes)
+{
+    std::ofstream(path, std::ios::binary) << bytes;
+}
+
+class SettingsTest : public ::testing::Test {
+protected:
+    QTemporaryDir dir_;
+    std::string path_ = dir_.path().toStdString() + "/" + kSettingsFileName;
+};
+
+void expectDefaults(const SettingsValues& v)
+{
+    const SettingsValues d;
+    EXPECT_EQ(v.autoStart, false);
+    EXPECT_EQ(v.readGsmAuto, true);
+    EXPECT_EQ(v.pin + v.apnapn + v.apnusr + v.apnpwd + v.ip + v.port + v.telnum + v.sms, "");
+    EXPECT_EQ(v.llsAddr, d.llsAddr);
+}
+
+TEST_F(SettingsTest, MissingOrUnreadableFileGivesDefaults)
+{
+    expectDefaults(readSettings(path_));
+
+    fs::create_directory(path_);  // a directory in the file's place
+    expectDefaults(readSettings(path_));
+    fs::remove(path_);
+
+    ASSERT_EQ(mkfifo(path_.c_str(), 0600), 0);  // must not block the start-up
+    expectDefaults(readSettings(path_));
+    fs::remove(path_);
+
+    std::string huge = "[CONFIG]\r\nAutoStart=1\r\n";
+    huge.resize(ProfileFile::kMaxFileBytes + 1, ';');
+    writeBytes(path_, huge);
+    expectDefaults(readSettings(path_));
+}
+
+TEST_F(SettingsTest, BooleansFollowTheProfileIntegerRule)
+{
+    struct Case {
+        const char* text;
+        bool autoStart;    // default false
+        bool readGsmAuto;  // default true
+    };
+    const Case cases[] = {
+        {"5", true, true},  {"0", false, false},    {"-1", true, true},  {" 7 ", true, true},
+        {"0x10", true, true}, {"$0", false, false}, {"abc", false, true}, {"", false, true},
+        {"1x", false, true}, {"99999999999", false, true},
+    };
+    for (const Case& c : cases) {
+        writeBytes(path_, std::string("[CONFIG]\r\nAutoStart=") + c.text + "\r\n[GSM]\r\nReadGSMAuto=" + c.text + "\r\n");
+        const SettingsValues v = readSettings(path_);
+        EXPECT_EQ(v.autoStart, c.autoStart) << '"' << c.text << '"';
+        EXPECT_EQ(v.readGsmAuto, c.readGsmAuto) << '"' << c.text << '"';
+    }
+}
+
+TEST_F(SettingsTest, FreshFileHoldsAllKeysInOrderOwnerOnly)
+{
+    SettingsValues v;
+    v.autoStart = true;
+    v.pin = "1234";
+    v.port = "5000";
+    ASSERT_TRUE(writeSettings(path_, v));
+    EXPECT_EQ(readBytes(path_),
+              "[CONFIG]\r\nAutoStart=1\r\n\r\n"
+              "[GSM]\r\nPIN=1234\r\napnapn=\r\napnusr=\r\napnpwd=\r\nip=\r\nPort=5000\r\ntelnum=\r\nsms=\r\nReadGSMAuto=1\r\n\r\n"
+              "[485]\r\nLLSAddr1=1\r\nLLSAddr2=2\r\nLLSAddr3=3\r\nLLSAddr4=4\r\nLLSAddr5=5\r\nLLSAddr6=6\r\nLLSAddr7=7\r\nLLSAddr8=8\r\n");
+    struct stat info {};
+    ASSERT_EQ(stat(path_.c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 07777, 0600u);
+
+    // A file someone left readable by all is owner-only after our write.
+    chmod(path_.c_str(), 0644);
+    ASSERT_TRUE(writeSettings(path_, v));
+    ASSERT_EQ(stat(path_.c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 07777, 0600u);
+}
+
+TEST_F(SettingsTest, WriteKeepsForeignContentInPlace)
+{
+    writeBytes(path_,
+               "; kept comment\n"
+               "[Other]\n"
+               "Mine = yes\n"
+               "\n"
+               "[gsm]\n"
+               "pin = 0000\n"
+               "Extra=keep me\n"
+               "\n"
+               "[Tail]\n"
+               "x=1");
+    SettingsValues v;
+    v.pin = "4321";
+    ASSERT_TRUE(writeSettings(path_, v));
+    EXPECT_EQ(readBytes(path_),
+              "; kept comment\r\n"
+              "[Other]\r\n"
+              "Mine = yes\r\n"
+              "\r\n"
+              "[gsm]\r\n"
+              "PIN=4321\r\n"
+              "Extra=keep me\r\n"
+              "apnapn=\r\napnusr=\r\napnpwd=\r\nip=\r\nPort=\r\ntelnum=\r\nsms=\r\nReadGSMAuto=1\r\n"
+              "\r\n"
+              "[Tail]\r\n"
+              "x=1\r\n"
+              "\r\n"
+              "[CONFIG]\r\nAutoStart=0\r\n\r\n"
+              "[485]\r\nLLSAddr1=1\r\nLLSAddr2=2\r\nLLSAddr3=3\r\nLLSAddr4=4\r\nLLSAddr5=5\r\nLLSAddr6=6\r\nLLSAddr7=7\r\nLLSAddr8=8\r\n");
+}
+
+TEST_F(SettingsTest, TextsRoundTripAsCp1251AndEmptiedAddressStaysEmpty)
+{
+    SettingsValues v;
+    v.sms = "Привет";
+    v.apnapn = "internet.mts.ru";
+    v.llsAddr[2] = "";
+    ASSERT_TRUE(writeSettings(path_, v));
+    const std::string bytes = readBytes(path_);
+    EXPECT_NE(bytes.find("sms=\xCF\xF0\xE8\xE2\xE5\xF2\r\n"), std::string::npos);
+    EXPECT_NE(bytes.find("LLSAddr3=\r\n"), std::string::npos);
+
+    const SettingsValues back = readSettings(path_);
+    EXPECT_EQ(back.sms, "Привет");
+    EXPECT_EQ(back.apnapn, "internet.mts.ru");
+    EXPECT_EQ(back.llsAddr[2], "");
+    EXPECT_EQ(back.llsAddr[3], "4");
+}
+
+TEST_F(SettingsTest, LineBreakInAValueCannotAddAKey)
+{
+    SettingsValues v;
+    v.apnpwd = "secret\r\nReadGSMAuto=0\n[CONFIG]\nAutoStart=1";
+    ASSERT_TRUE(writeSettings(path_, v));
+    const SettingsValues back = readSettings(path_);
+    EXPECT_TRUE(back.readGsmAuto);
+    EXPECT_FALSE(back.autoStart);
+    EXPECT_EQ(back.apnpwd, "secretReadGSMAuto=0[CONFIG]AutoStart=1");
+    EXPECT_EQ(ProfileFile::load(path_).lines().size(), 18u + 3u + 2u);  // keys, headers, separators
+}
+
+TEST_F(SettingsTest, UnwritablePlaceReturnsFalseAndLeavesNoTemporaryFile)
+{
+    const std::string root = dir_.path().toStdString();
+    writeBytes(root + "/plain", "x");
+    EXPECT_FALSE(writeSettings(root + "/plain/" + kSettingsFileName, SettingsValues{}));
+    EXPECT_FALSE(writeSettings(std::string("/proc/") + kSettingsFileName, SettingsValues{}));
+
+    fs::create_directory(path_);  // rename cannot replace a directory
+    EXPECT_FALSE(writeSettings(path_, SettingsValues{}));
+    for (const auto& entry : fs::directory_iterator(root))
+        EXPECT_EQ(entry.path().filename().string().find(".tmp-"), std::string::npos) << entry.path();
+}
+
+TEST(ProfileFileTest, ParsesLfCrlfNulAndLongLines)
+{
+    const std::string longValue(200000, 'v');
+    using namespace std::string_literals;
+    const std::string bytes = "[A]\nk1=one\r\n  K2 =  two  \r\nnul=a\0b\n[ b ]\nlong="s + longValue
+        + "\n;k3=commented\nk3";
+    const ProfileFile file = ProfileFile::parse(bytes);
+    EXPECT_EQ(file.get("a", "K1"), "one");
+    EXPECT_EQ(file.get("A", "k2"), "two");
+    EXPECT_EQ(file.get("A", "nul"), "a\0b"s);
+    EXPECT_EQ(file.get("B", "long"), longValue);
+    EXPECT_EQ(file.get("B", "k3"), std::nullopt);
+    EXPECT_EQ(file.get("C", "k1"), std::nullopt);
+}
+
+}  // namespace
+}  // namespace ktx
