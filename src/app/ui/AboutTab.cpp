@@ -1,0 +1,94 @@
+#include "app/ui/AboutTab.h"
+
+#include <QDesktopServices>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QPixmap>
+#include <QSvgRenderer>
+
+#include "app/ui/LinkLabelHover.h"
+#include "ui_AboutTab.h"
+
+// Resources of a static library must be registered by name, at global scope.
+static void initAboutResources()
+{
+    Q_INIT_RESOURCE(resources);
+}
+
+namespace ktx {
+namespace {
+
+QPixmap renderSvg(const QString& path, QSize size)
+{
+    QPixmap pixmap(size);
+    pixmap.fill(Qt::transparent);
+    QSvgRenderer renderer(path);
+    QPainter painter(&pixmap);
+    renderer.render(&painter);
+    return pixmap;
+}
+
+}  // namespace
+
+const QUrl& AboutTab::webUrl()
+{
+    static const QUrl url(QStringLiteral("https://korvantix.example"));
+    return url;
+}
+
+const QUrl& AboutTab::mailUrl()
+{
+    static const QUrl url(QStringLiteral("mailto:support@korvantix.example?subject=Корвантикс контроль"));
+    return url;
+}
+
+AboutTab::AboutTab(QWidget* parent)
+    : QWidget(parent), ui(new Ui::AboutTab), opener_([](const QUrl& url) { QDesktopServices::openUrl(url); })
+{
+    initAboutResources();
+    ui->setupUi(this);
+    ui->Image5->setPixmap(renderSvg(QStringLiteral(":/about/banner.svg"), ui->Image5->size()));
+    ui->Image6->setPixmap(renderSvg(QStringLiteral(":/about/tracker.svg"), ui->Image6->size()));
+    for (QWidget* clickable : {ui->Image5, ui->Image6, ui->Label90, ui->Label91}) {
+        clickable->setCursor(Qt::PointingHandCursor);
+        clickable->installEventFilter(this);
+    }
+    LinkLabelHover::install(ui->Label90);
+    LinkLabelHover::install(ui->Label91);
+}
+
+AboutTab::~AboutTab()
+{
+    delete ui;
+}
+
+void AboutTab::Image5Click()
+{
+    opener_(webUrl());
+}
+
+void AboutTab::Label90Click()
+{
+    opener_(webUrl());
+}
+
+void AboutTab::MailLabelClick()
+{
+    opener_(mailUrl());
+}
+
+bool AboutTab::eventFilter(QObject* watched, QEvent* event)
+{
+    if (event->type() != QEvent::MouseButtonRelease
+        || static_cast<QMouseEvent*>(event)->button() != Qt::LeftButton)
+        return QWidget::eventFilter(watched, event);
+    if (watched == ui->Image5 || watched == ui->Image6)
+        Image5Click();
+    else if (watched == ui->Label90)
+        Label90Click();
+    else if (watched == ui->Label91)
+        MailLabelClick();
+    return QWidget::eventFilter(watched, event);
+}
+
+}  // namespace ktx

@@ -1,0 +1,40 @@
+#pragma once
+// The "О программе" tab: banners, title, maker lines and the web and mail links.
+#include <QUrl>
+#include <QWidget>
+#include <functional>
+
+namespace Ui {
+class AboutTab;
+}
+
+namespace ktx {
+
+class AboutTab : public QWidget {
+    Q_OBJECT
+public:
+    using UrlOpener = std::function<void(const QUrl&)>;
+
+    static const QUrl& webUrl();
+    static const QUrl& mailUrl();
+
+    explicit AboutTab(QWidget* parent = nullptr);
+    ~AboutTab() override;
+
+    // Where links go; the desktop's default handler unless replaced (tests).
+    void setUrlOpener(UrlOpener opener) { opener_ = std::move(opener); }
+
+    void Image5Click();   // both banners and the web label
+    void Label90Click();
+    void MailLabelClick();
+
+    Ui::AboutTab* ui;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    UrlOpener opener_;
+};
+
+}  // namespace ktx

@@ -1,0 +1,427 @@
+// The main window: layout, timers, tab-change rules, keys, settings at show
+// and close, the posted identification, exceptions, the About links.
+#include <QCheckBox>
+#include <QDir>
+#include <QFile>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QScreen>
+#include <QTabWidget>
+#include <QTableWidget>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <QUrlQuery>
+#include <gtest/gtest.h>
+#include <memory>
+#include <stdexcept>
+
+#include "app/ui/AboutTab.h"
+#include "app/ui/ConsoleApplication.h"
+#include "app/ui/LinkLabelHover.h"
+#include "app/ui/TKorvantixtest.h"
+#include "can/ui/CanTab.h"
+#include "link/VirtualTimeSource.h"
+#include "sim/SimDriver.h"
+#include "support/ScriptedDriver.h"
+
+namespace ktx {
+namespace {
+
+using test::ScriptedDriver;
+
+const QString kCaption = QStringLiteral("Корвантикс контроль 1.5.1");
+
+class WindowTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(dir.isValid());
+        window = std::make_unique<TKorvantixtest>(driver, time, dir.path().toStdString());
+    }
+
+    void show()
+    {
+        window->show();
+        QApplication::processEvents();
+    }
+
+    template <class T>
+    T* child(const char* name)
+    {
+        T* found = window->findChild<T*>(QString::fromLatin1(name));
+        EXPECT_NE(found, nullptr) << name;
+        return found;
+    }
+    bool checked(const char* name) { return child<QCheckBox>(name)->isChecked(); }
+    bool running(const char* name) { return child<QTimer>(name)->isActive(); }
+    QTabWidget* pages() { return child<QTabWidget>("PageControl1"); }
+    void selectTab(const char* name) { pages()->setCurrentWidget(child<QWidget>(name)); }
+    QString settingsText()
+    {
+        QFile file(QString::fromStdString(window->settingsPath()));
+        return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
+    }
+
+    QTemporaryDir dir;
+    VirtualTimeSource time;
+    ScriptedDriver driver{&time};
+    std::unique_ptr<TKorvantixtest> window;
+};
+
+TEST_F(WindowTest, FixedWindowWithNineTabsInOrder)
+{
+    show();
+    EXPECT_EQ(window->objectName(), "Korvantixtest");
+    EXPECT_EQ(window->windowTitle(), kCaption);
+    EXPECT_EQ(window->size(), QSize(785, 449));
+    EXPECT_EQ(window->minimumSize(), window->maximumSize());
+    EXPECT_FALSE(window->windowFlags() & Qt::WindowMaximizeButtonHint);
+    EXPECT_TRUE(window->windowFlags() & Qt::MSWindowsFixedSizeDialogHint);
+    EXPECT_EQ(window->frameGeometry().center(), window->screen()->availableGeometry().center());
+
+    const std::pair<const char*, QString> tabs[] = {
+        {"TabSheet1", QStringLiteral("Входы и выходы")}, {"TabSheet2", QStringLiteral("GSM/GPRS")},
+        {"TabSheet7", QStringLiteral("GPS/ГЛОНАСС")},    {"TabSheet6", QStringLiteral("1WIRE")},
+        {"TabSheet4", QStringLiteral("485/LLS")},        {"TabSheet5", QStringLiteral("CAN")},
+        {"TabSheet9", QStringLiteral("Акселерометр")},   {"TabSheet8", QStringLiteral("TELIT")},
+        {"TabSheet3", QStringLiteral("О программе")},
+    };
+    ASSERT_EQ(pages()->count(), 9);
+    for (int i = 0; i < 9; ++i) {
+        EXPECT_EQ(pages()->widget(i)->objectName(), tabs[i].first);
+        EXPECT_EQ(pages()->tabText(i), tabs[i].second);
+        // Every caption fits its tab at the window's font.
+        EXPECT_LE(pages()->fontMetrics().horizontalAdvance(tabs[i].second), pages()->tabBar()->tabRect(i).width());
+    }
+    EXPECT_EQ(pages()->currentIndex(), 0);
+}
+
+TEST_F(WindowTest, SevenTimersWithTheirIntervalsAllStopped)
+{
+    show();
+    const std::pair<const char*, int> timers[] = {{"Timer1", 200},  {"Timer2", 125},  {"Timer3", 250},
+                                                  {"Timer4", 1000}, {"Timer5", 1000}, {"Timer6", 10000},
+                                                  {"TimerAccel", 100}};
+    for (const auto& [name, interval] : timers) {
+        EXPECT_EQ(child<QTimer>(name)->interval(), interval) << name;
+        EXPECT_FALSE(running(name)) << name;
+    }
+}
+
+TEST_F(WindowTest, GsmTabStopsThePollsAndLeavingItRestartsNothing)
+{
+    show();
+    for (const char* box : {"WorkBox", "CheckBox1", "CheckBox2"})
+        child<QCheckBox>(box)->setChecked(true);
+    for (const char* timer : {"Timer1", "Timer6", "Timer2", "Timer3"})
+        ASSERT_TRUE(running(timer)) << timer;
+
+    selectTab("TabSheet2");
+    for (const char* box : {"WorkBox", "CheckBox1", "CheckBox2"})
+        EXPECT_FALSE(checked(box)) << box;
+    for (const char* timer : {"Timer1", "Timer6", "Timer2", "Timer3"})
+        EXPECT_FALSE(running(timer)) << timer;
+
+    selectTab("TabSheet1");
+    for (const char* timer : {"Timer1", "Timer6", "Timer2", "Timer3"})
+        EXPECT_FALSE(running(timer)) << timer;
+}
+
+TEST_F(WindowTest, OtherTabsLeaveThePollsRunning)
+{
+    show();
+    child<QCheckBox>("CheckBox1")->setChecked(true);
+    selectTab("TabSheet5");
+    selectTab("TabSheet3");
+    EXPECT_TRUE(checked("CheckBox1"));
+    EXPECT_TRUE(running("Timer2"));
+    child<QCheckBox>("CheckBox1")->setChecked(false);
+}
+
+TEST_F(WindowTest, LeavingTheAccelerometerTabStopsItsPoll)
+{
+    show();
+    selectTab("TabSheet9");
+    auto* button = child<QPushButton>("ButtonStartAxel");
+    QTest::mouseClick(button, Qt::LeftButton);
+    ASSERT_TRUE(running("TimerAccel"));
+    EXPECT_EQ(button->text(), QStringLiteral("Остановить проверку"));
+
+    selectTab("TabSheet3");
+    EXPECT_FALSE(running("TimerAccel"));
+    EXPECT_EQ(button->text(), QStringLiteral("Начать проверку"));
+}
+
+TEST_F(WindowTest, WindowKeysToggleOutputOneAndEscTogglesTheStatusTest)
+{
+    show();
+    struct Case {
+        Qt::Key key;
+        bool outBox;
+        bool workBox;
+    };
+    const Case cases[] = {{Qt::Key_Z, true, false},
+                          {Qt::Key_F11, false, false},
+                          {Qt::Key_Escape, false, true},
+                          {Qt::Key_Escape, false, false}};
+    for (const Case& c : cases) {
+        QTest::keyClick(window.get(), c.key);
+        EXPECT_EQ(checked("OutBox"), c.outBox) << c.key;
+        EXPECT_EQ(checked("WorkBox"), c.workBox) << c.key;
+    }
+    // An edit that takes the key keeps it.
+    selectTab("TabSheet2");
+    auto* pin = child<QLineEdit>("PIN");
+    QTest::keyClick(pin, Qt::Key_Z);
+    EXPECT_EQ(pin->text(), "z");
+    EXPECT_FALSE(checked("OutBox"));
+    // Esc is no edit's key: it still reaches the cancel button.
+    QTest::keyClick(pin, Qt::Key_Escape);
+    EXPECT_TRUE(checked("WorkBox"));
+    child<QCheckBox>("WorkBox")->setChecked(false);
+}
+
+TEST_F(WindowTest, FirstStartWithoutSettingsFileShowsDefaults)
+{
+    show();
+    EXPECT_FALSE(checked("AutoCheckBox"));
+    EXPECT_TRUE(checked("ReadGSMAuto"));
+    for (const char* edit : {"PIN", "apnapn", "apnusr", "apnpwd", "ip", "Port", "telnum", "sms"})
+        EXPECT_EQ(child<QLineEdit>(edit)->text(), "") << edit;
+    for (int i = 1; i <= 8; ++i)
+        EXPECT_EQ(child<QLineEdit>(qPrintable(QStringLiteral("LLSAddr%1").arg(i)))->text(), QString::number(i));
+}
+
+TEST_F(WindowTest, SettingsAreReadAtShowAndWrittenAtClose)
+{
+    {
+        QFile file(dir.filePath("Korvantix_control.ini"));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write("[CONFIG]\r\nAutoStart=5\r\n[GSM]\r\nPIN=1234\r\nReadGSMAuto=0\r\n[485]\r\nLLSAddr3=\r\n");
+    }
+    show();
+    EXPECT_TRUE(checked("AutoCheckBox"));
+    EXPECT_FALSE(checked("ReadGSMAuto"));
+    EXPECT_EQ(child<QLineEdit>("PIN")->text(), "1234");
+    EXPECT_EQ(child<QLineEdit>("LLSAddr3")->text(), "");
+    EXPECT_EQ(child<QLineEdit>("LLSAddr4")->text(), "4");
+
+    child<QLineEdit>("apnapn")->setText(QStringLiteral("internet.тест"));
+    child<QLineEdit>("LLSAddr8")->setText("42");
+    window->close();
+    const QString written = settingsText();
+    EXPECT_TRUE(written.contains("PIN=1234")) << written.toStdString();
+    EXPECT_TRUE(written.contains("LLSAddr8=42"));
+    EXPECT_TRUE(written.contains("LLSAddr3=\r\n"));
+
+    // A new window reads back what the last one wrote.
+    window = std::make_unique<TKorvantixtest>(driver, time, dir.path().toStdString());
+    show();
+    EXPECT_EQ(child<QLineEdit>("apnapn")->text(), QStringLiteral("internet.тест"));
+    EXPECT_EQ(child<QLineEdit>("LLSAddr8")->text(), "42");
+}
+
+TEST_F(WindowTest, HiddenButton29SavesTheSettings)
+{
+    show();
+    child<QLineEdit>("sms")->setText("STATUS");
+    child<QPushButton>("Button29")->click();
+    EXPECT_TRUE(settingsText().contains("sms=STATUS"));
+}
+
+TEST_F(WindowTest, AWindowNeverShownLeavesTheSettingsFileAlone)
+{
+    window.reset();
+    EXPECT_FALSE(QFile::exists(dir.filePath("Korvantix_control.ini")));
+}
+
+TEST_F(WindowTest, ShowWritesGridHeadersResetsCanRecordAndSetsTitles)
+{
+    show();
+    auto cell = [this](const char* grid, int row, int column) {
+        QTableWidgetItem* item = child<QTableWidget>(grid)->item(row, column);
+        return item ? item->text() : QString();
+    };
+    EXPECT_EQ(cell("CANGrid", 0, 0) + "|" + cell("CANGrid", 0, 1) + "|" + cell("CANGrid", 0, 2), "ID|Data A|Data B");
+    EXPECT_EQ(cell("FuelGrid", 0, 1), QStringLiteral("% бака"));
+    EXPECT_EQ(cell("FuelGrid", 0, 2), QStringLiteral("АЦП"));
+    EXPECT_EQ(cell("AxisGrid", 0, 0), "ID");
+    EXPECT_EQ(cell("WeightGrid", 0, 0), QStringLiteral("Колесо"));
+    EXPECT_EQ(cell("WeightGrid", 0, 15), "15");
+    EXPECT_EQ(cell("WeightGrid", 15, 0), QStringLiteral("Ось 15"));
+    EXPECT_EQ(child<QTableWidget>("WeightGrid")->rowCount(), 16);
+
+    CanTab* can = window->canTab();
+    for (uint8_t byte : can->lastDecoded)
+        ASSERT_EQ(byte, 0xFF);
+
+    EXPECT_EQ(child<QGroupBox>("GroupBox16")->palette().color(QPalette::WindowText), QColor(0, 128, 0));
+    EXPECT_EQ(child<QLabel>("Label79")->text(), kCaption);
+    EXPECT_EQ(QGuiApplication::applicationDisplayName(), kCaption);
+}
+
+struct VersionCase {
+    const char* reply;
+    bool gsm, bus, oneWire, antenna, position;
+    QColor colour;
+};
+
+TEST_F(WindowTest, PostedDeviceChangeIdentifiesTheTracker)
+{
+    const VersionCase cases[] = {
+        {"SUMI-5.7ab", true, true, true, true, true, Qt::black},
+        {"PENK-5.1xy", false, false, false, false, false, Qt::black},
+        {"DRAL-5.12z", true, true, true, true, true, QColor(0, 128, 0)},
+    };
+    for (const VersionCase& c : cases) {
+        SCOPED_TRACE(c.reply);
+        driver.setDevices({{"Korvantix", "1234567"}});
+        driver.onCommand("FL_READ_VERSION$", {c.reply});
+        window = std::make_unique<TKorvantixtest>(driver, time, dir.path().toStdString());
+        window->show();
+        // Posted, not sent: nothing has happened before the loop runs.
+        EXPECT_EQ(child<QLabel>("SerPanel")->text(), "10000");
+        QApplication::processEvents();
+
+        EXPECT_EQ(child<QLabel>("SerPanel")->text(), "1234567");
+        EXPECT_EQ(child<QLabel>("VerLabel")->text(), c.reply);
+        EXPECT_EQ(child<QLabel>("VerLabel")->palette().color(QPalette::WindowText), c.colour);
+        EXPECT_EQ(pages()->isTabEnabled(1), c.gsm);
+        EXPECT_EQ(pages()->isTabEnabled(4), c.bus);
+        EXPECT_EQ(pages()->isTabEnabled(5), c.bus);
+        EXPECT_EQ(child<QWidget>("GroupBox4")->isHidden(), !c.gsm);
+        EXPECT_EQ(child<QWidget>("CANGrid")->isHidden(), !c.bus);
+        EXPECT_EQ(child<QWidget>("GroupBox15")->isEnabled(), c.oneWire);
+        EXPECT_EQ(child<QWidget>("Panel20")->isHidden(), !c.antenna);
+        EXPECT_EQ(child<QWidget>("Panel22")->isHidden(), !c.position);
+        window->close();
+    }
+}
+
+TEST_F(WindowTest, PlugChangeRunsIdentificationAgain)
+{
+    show();
+    const int before = driver.countCalls("FT_ListDevices");
+    bool changed = true;
+    window->watchPlugChanges([&changed] { return std::exchange(changed, false); });
+    for (int i = 0; i < 40 && driver.countCalls("FT_ListDevices") == before; ++i)
+        QTest::qWait(25);
+    EXPECT_EQ(driver.countCalls("FT_ListDevices"), before + 1);
+}
+
+TEST(SimulatedWindowTest, PluggingTheSimulatedTrackerBackInIdentifiesItAgain)
+{
+    QTemporaryDir dir;
+    VirtualTimeSource time;
+    sim::SimDriver simulator(time, sim::defaultScenario());
+    TKorvantixtest window(simulator, time, dir.path().toStdString());
+    window.watchPlugChanges([&simulator] { return simulator.pollPlugChange(); });
+    window.show();
+    QApplication::processEvents();
+
+    auto* debugMemo = window.findChild<QPlainTextEdit*>("DebugMemo");
+    ASSERT_NE(debugMemo, nullptr);
+    EXPECT_EQ(window.findChild<QLabel*>("SerPanel")->text(), "1234567");
+    EXPECT_EQ(window.findChild<QLabel*>("VerLabel")->text(), "SUMI-5.7ab");
+    EXPECT_EQ(window.device().version, 57);
+    const QString serialLine = QStringLiteral("Серийный номер 1234567");
+    EXPECT_EQ(debugMemo->toPlainText().count(serialLine), 1);
+
+    simulator.setPlugged(false);
+    QTest::qWait(300);
+    simulator.setPlugged(true);
+    for (int i = 0; i < 40 && debugMemo->toPlainText().count(serialLine) < 2; ++i)
+        QTest::qWait(25);
+    EXPECT_EQ(debugMemo->toPlainText().count(serialLine), 2);
+}
+
+class Thrower : public QObject {
+public:
+    bool event(QEvent* event) override
+    {
+        if (event->type() == QEvent::User)
+            throw std::runtime_error("reply buffer overrun");
+        if (event->type() == QEvent::User + 1)
+            throw 42;
+        ++handled;
+        return true;
+    }
+    int handled = 0;
+};
+
+TEST(ConsoleApplicationTest, EscapingExceptionsAreReportedAndDeliveryGoesOn)
+{
+    QStringList reports;
+    ConsoleApplication::setExceptionReporter([&reports](const QString& message) { reports << message; });
+    Thrower target;
+    auto deliver = [&target](int type) {
+        QEvent event(static_cast<QEvent::Type>(type));
+        return ConsoleApplication::guarded([&] { return QCoreApplication::sendEvent(&target, &event); });
+    };
+    EXPECT_FALSE(deliver(QEvent::User));
+    EXPECT_FALSE(deliver(QEvent::User + 1));
+    EXPECT_TRUE(deliver(QEvent::User + 2));
+    ConsoleApplication::setExceptionReporter(nullptr);
+
+    EXPECT_EQ(reports, QStringList({QStringLiteral("reply buffer overrun"), QStringLiteral("Неизвестная ошибка")}));
+    EXPECT_EQ(target.handled, 1);
+}
+
+TEST_F(WindowTest, AboutLinksOpenTheWebPageAndTheMailForm)
+{
+    show();
+    selectTab("TabSheet3");
+    QList<QUrl> opened;
+    window->aboutTab()->setUrlOpener([&opened](const QUrl& url) { opened << url; });
+    for (const char* name : {"Image5", "Image6", "Label90", "Label91"})
+        QTest::mouseClick(child<QLabel>(name), Qt::LeftButton);
+    ASSERT_EQ(opened.size(), 4);
+    for (int i = 0; i < 3; ++i)
+        EXPECT_EQ(opened[i], QUrl("https://korvantix.example"));
+    EXPECT_EQ(opened[3].scheme(), "mailto");
+    EXPECT_EQ(opened[3].path(), "support@korvantix.example");
+    EXPECT_EQ(QUrlQuery(opened[3]).queryItemValue("subject", QUrl::FullyDecoded), QStringLiteral("Корвантикс контроль"));
+}
+
+TEST_F(WindowTest, LinkLabelsTurnBlueAndUnderlinedUnderTheMouse)
+{
+    show();
+    auto* label = child<QLabel>("Label90");
+    QFont bold = label->font();
+    bold.setBold(true);
+    label->setFont(bold);
+    const QColor link = QApplication::palette().color(QPalette::Link);
+    EXPECT_EQ(label->palette().color(QPalette::WindowText), link);
+
+    QEvent enter(QEvent::Enter);
+    QCoreApplication::sendEvent(label, &enter);
+    EXPECT_EQ(label->palette().color(QPalette::WindowText), QColor(Qt::blue));
+    EXPECT_TRUE(label->font().underline());
+    EXPECT_TRUE(label->font().bold());
+
+    QEvent leave(QEvent::Leave);
+    QCoreApplication::sendEvent(label, &leave);
+    EXPECT_EQ(label->palette().color(QPalette::WindowText), link);
+    EXPECT_FALSE(label->font().underline());
+    EXPECT_TRUE(label->font().bold());
+}
+
+TEST_F(WindowTest, ScreenshotOfEveryTab)
+{
+    const QString outDir = qEnvironmentVariable("KTX_SCREENSHOT_DIR", QDir::current().filePath("screenshots"));
+    ASSERT_TRUE(QDir().mkpath(outDir));
+    show();
+    for (int i = 0; i < pages()->count(); ++i) {
+        pages()->setCurrentIndex(i);
+        QApplication::processEvents();
+        const QString name = QStringLiteral("%1-%2.png").arg(i + 1, 2, 10, QLatin1Char('0')).arg(pages()->widget(i)->objectName());
+        EXPECT_TRUE(window->grab().save(QDir(outDir).filePath(name))) << name.toStdString();
+    }
+}
+
+}  // namespace
+}  // namespace ktx
