@@ -1,14 +1,90 @@
 #include "io/ui/InputsTab.h"
 
+#include <QLocale>
+#include <QPainter>
+#include <QSvgRenderer>
+
+#include "io/ui/PanelColors.h"
+#include "link/TextCodec.h"
 #include "ui_InputsTab.h"
 
+static void initInputsTabResources() { Q_INIT_RESOURCE(inputs_tab); }
+
 namespace ktx {
+namespace {
+
+// The default locale is the system's unless a test has set another.
+QString decimalPoint() { return QLocale().decimalPoint(); }
+
+QPixmap svgPixmap(const QString& path, QSize size)
+{
+    QPixmap pixmap(size);
+    pixmap.fill(Qt::transparent);
+    QSvgRenderer renderer(path);
+    QPainter painter(&pixmap);
+    renderer.render(&painter);
+    return pixmap;
+}
+
+}  // namespace
 
 InputsTab::InputsTab(AppContext& context, QTimer* timer1, QTimer* timer6, QWidget* parent)
-    : QWidget(parent), ui(new Ui::InputsTab), context_(context), timer1_(timer1), timer6_(timer6)
+    : QWidget(parent), ui(new Ui::InputsTab), context_(context), timer1_(timer1), timer6_(timer6), poll_(context)
 {
+    initInputsTabResources();
     ui->setupUi(this);
+
+    const QString one = QStringLiteral("1") + decimalPoint() + QStringLiteral("0");
+    for (QLineEdit* edit : {ui->Edit1, ui->Edit2, ui->Edit3, ui->Edit4})
+        edit->setText(one);
+
+    // Overlays lie over their pictures and show while the input reads 0.
+    const QPixmap active = svgPixmap(QStringLiteral(":/io/input_on.svg"), ui->Image1->size());
+    const QPixmap zero = svgPixmap(QStringLiteral(":/io/input_zero.svg"), ui->Image1z->size());
+    for (QLabel* image : {ui->Image1, ui->Image2, ui->Image3, ui->Image4, ui->Image10, ui->Image11, ui->Image12,
+             ui->Image13})
+        image->setPixmap(active);
+    for (QLabel* overlay : {ui->Image1z, ui->Image2z, ui->Image3z, ui->Image4z, ui->Image5z, ui->Image6z,
+             ui->Image7z, ui->Image8z})
+        overlay->setPixmap(zero);
+    for (QFrame* frame : {ui->Panelv1, ui->Panelv2, ui->Panelv3, ui->Panelv4, ui->Panelv5, ui->Panelv6, ui->Panelv7,
+             ui->Panelv8})
+        colors::setBackground(frame, colors::kBtnFace);
+    for (QLabel* panel : frequencyPanels())
+        colors::setBackground(panel, colors::kBtnShadow);
+    colors::setBackground(ui->Panel26, colors::kBtnFace);
+    colors::setTextColor(ui->SerPanel, colors::kRed);
+
+    ui->OutShape->setKind(ShapeWidget::Kind::Circle);
+    ui->OutShape2->setKind(ShapeWidget::Kind::Circle);
+    ui->OutShape->setBrushColor(colors::kWhite);
+    ui->OutShape2->setBrushColor(colors::kWhite);
+    ui->Shape6->setKind(ShapeWidget::Kind::Bar);
+    ui->Shape7->setKind(ShapeWidget::Kind::Bar);
+    ui->Shape6->setBrushColor(colors::kGrey);
+    ui->Shape7->setBrushColor(colors::kOrange);
+
     connect(ui->Program, &QPushButton::clicked, this, &InputsTab::ProgramClick);
+    // toggled, not clicked: the poll and other tabs change the check too.
+    connect(ui->WorkBox, &QCheckBox::toggled, this, &InputsTab::WorkBoxClick);
+    connect(ui->ButtonWork, &QPushButton::clicked, this, &InputsTab::ButtonWorkClick);
+    if (timer1_)
+        connect(timer1_, &QTimer::timeout, this, &InputsTab::ButtonWorkClick);
+    if (timer6_)
+        connect(timer6_, &QTimer::timeout, this, &InputsTab::Timer6Timer);
+
+    connect(ui->OutBox, &QCheckBox::toggled, this, &InputsTab::OutBoxClick);
+    connect(ui->OutBox2, &QCheckBox::toggled, this, &InputsTab::OutBox2Click);
+    connect(ui->OutShape, &ShapeWidget::pressed, this, &InputsTab::OutButtonClick);
+    connect(ui->Shape6, &ShapeWidget::pressed, this, &InputsTab::OutButtonClick);
+    connect(ui->OutShape2, &ShapeWidget::pressed, this, &InputsTab::OutButton2Click);
+    connect(ui->Shape7, &ShapeWidget::pressed, this, &InputsTab::OutButton2Click);
+    // A right click has already toggled output 2 through its press; only the
+    // keyboard's menu key toggles through the menu request.
+    connect(ui->OutShape2, &ShapeWidget::menuRequested, this, [this](bool fromMouse) {
+        if (!fromMouse)
+            OutButton2Click();
+    });
 }
 
 InputsTab::~InputsTab()
@@ -21,6 +97,25 @@ void InputsTab::ProgramClick()
     ui->WorkBox->setChecked(!ui->WorkBox->isChecked());
 }
 
+void InputsTab::WorkBoxClick()
+{
+    poll_.resetStamps();
+    frequencies_.reset();
+    if (ui->WorkBox->isChecked()) {
+        if (timer1_)
+            timer1_->start();
+        if (timer6_)
+            timer6_->start();
+        for (QLabel* panel : frequencyPanels())
+            panel->setText(QStringLiteral("ждите"));
+    } else {
+        if (timer1_)
+            timer1_->stop();
+        if (timer6_)
+            timer6_->stop();
+    }
+}
+
 void InputsTab::OutButtonClick()
 {
     ui->OutBox->setChecked(!ui->OutBox->isChecked());
@@ -31,7 +126,133 @@ void InputsTab::OutButton2Click()
     ui->OutBox2->setChecked(!ui->OutBox2->isChecked());
 }
 
-void InputsTab::ButtonWorkClick() {}
-void InputsTab::Timer6Timer() {}
+void InputsTab::OutBoxClick()
+{
+    ui->OutShape->setBrushColor(ui->OutBox->isChecked() ? colors::kAqua : colors::kWhite);
+}
+
+void InputsTab::OutBox2Click()
+{
+    ui->OutShape2->setBrushColor(ui->OutBox2->isChecked() ? colors::kAqua : colors::kWhite);
+}
+
+void InputsTab::ButtonWorkClick()
+{
+    ui->ButtonWork->setEnabled(false);
+    const io::PollOutcome outcome = poll_.poll(ui->OutBox->isChecked(), ui->OutBox2->isChecked());
+    if (!outcome.opened) {
+        if (ui->WorkBox->isChecked()) {
+            ui->WorkBox->setChecked(false);  // stops both timers
+        } else {
+            // Started by hand or by another tab: still make sure nothing polls on.
+            if (timer1_)
+                timer1_->stop();
+            if (timer6_)
+                timer6_->stop();
+        }
+    } else {
+        blinkHeartbeat();
+        const std::array<double, 4> scales = {
+            scaleFactor(ui->Edit1), scaleFactor(ui->Edit2), scaleFactor(ui->Edit3), scaleFactor(ui->Edit4)};
+        applyView(io::buildStatusView(poll_.record(), outcome.addTest, context_.device.version, scales,
+            decimalPoint().toStdString()));
+    }
+    ui->ButtonWork->setEnabled(true);
+}
+
+void InputsTab::blinkHeartbeat()
+{
+    if (colors::background(ui->Panel26) == colors::kYellow) {
+        colors::setBackground(ui->Panel26, colors::kBlue);
+        colors::setTextColor(ui->Panel26, colors::kYellow);
+    } else {
+        colors::setBackground(ui->Panel26, colors::kYellow);
+        colors::setTextColor(ui->Panel26, colors::kBlack);
+    }
+}
+
+double InputsTab::scaleFactor(const QLineEdit* edit) const
+{
+    bool ok = false;
+    const double value = QLocale().toDouble(edit->text(), &ok);
+    return ok ? value : 1.0;
+}
+
+std::array<QLabel*, 8> InputsTab::counterPanels() const
+{
+    return {ui->Panel1, ui->Panel2, ui->Count3, ui->Count4, ui->Count5, ui->Count6, ui->Count7, ui->Count8};
+}
+
+std::array<QLabel*, 8> InputsTab::frequencyPanels() const
+{
+    return {ui->freq1, ui->freq2, ui->freq3, ui->freq4, ui->freq5, ui->freq6, ui->freq7, ui->freq8};
+}
+
+void InputsTab::applyView(const io::StatusView& view)
+{
+    ui->VoltageBar->setValue(view.bars[0]);
+    ui->AinBar1->setValue(view.bars[1]);
+    ui->AinBar2->setValue(view.bars[2]);
+    ui->AkkBar->setValue(view.bars[3]);
+    ui->VoltagePanel->setText(QString::fromStdString(view.voltagePanel));
+    ui->AinPanel1->setText(QString::fromStdString(view.ainPanel1));
+    ui->AinPanel2->setText(QString::fromStdString(view.ainPanel2));
+    ui->AkkPanel->setText(QString::fromStdString(view.akkPanel));
+    const std::array<QLabel*, 4> recs = {ui->PanelRec1, ui->PanelRec2, ui->PanelRec3, ui->PanelRec4};
+    for (size_t i = 0; i < recs.size(); ++i)
+        recs[i]->setText(QString::fromStdString(view.panelRec[i]));
+
+    const auto counters = counterPanels();
+    for (size_t i = 0; i < counters.size(); ++i)
+        if (view.counters[i])
+            counters[i]->setText(QString::fromStdString(*view.counters[i]));
+    if (view.longCountersShown)
+        for (size_t i = 4; i < counters.size(); ++i)
+            counters[i]->setVisible(*view.longCountersShown);
+
+    const std::array<QLabel*, 8> captions = {ui->in1, ui->in2, ui->in3, ui->in4, ui->in5, ui->in6, ui->in7, ui->in8};
+    const std::array<QWidget*, 8> overlays = {ui->Image1z, ui->Image2z, ui->Image3z, ui->Image4z, ui->Image5z,
+        ui->Image6z, ui->Image7z, ui->Image8z};
+    const std::array<QFrame*, 8> frames = {ui->Panelv1, ui->Panelv2, ui->Panelv3, ui->Panelv4, ui->Panelv5,
+        ui->Panelv6, ui->Panelv7, ui->Panelv8};
+    for (size_t i = 0; i < captions.size(); ++i) {
+        if (!view.inputs[i])
+            continue;
+        const io::InputLook& look = *view.inputs[i];
+        captions[i]->setText(QString::fromStdString(look.caption));
+        overlays[i]->setVisible(look.zeroOverlay);
+        colors::setBackground(frames[i], look.alarm ? colors::kRed : colors::kBtnFace);
+    }
+}
+
+void InputsTab::Timer6Timer()
+{
+    if (!timer1_ || !timer1_->isActive()) {
+        if (timer6_)
+            timer6_->stop();
+        return;
+    }
+    std::array<std::string, 8> counts;
+    const auto counters = counterPanels();
+    for (size_t i = 0; i < counts.size(); ++i)
+        counts[i] = counters[i]->text().toStdString();
+
+    const io::FrequencyTick tick = frequencies_.tick(counts, poll_.stamps());
+    const auto panels = frequencyPanels();
+    for (size_t i = 0; i < panels.size(); ++i) {
+        if (!tick.captions[i])
+            continue;
+        panels[i]->setText(QString::fromStdString(*tick.captions[i]));
+        // Flip the colour so that an unchanged value still shows as fresh.
+        colors::setBackground(panels[i],
+            colors::background(panels[i]) == colors::kBtnFace ? colors::kBtnShadow : colors::kBtnFace);
+    }
+    if (tick.writeLine) {
+        std::array<std::string, 8> shown;
+        for (size_t i = 0; i < shown.size(); ++i)
+            shown[i] = cp1251FromUtf8(panels[i]->text().toStdString());
+        context_.log.streamLine("FREQUENCY", "FREQUENCYstream", io::frequencyLine(shown));
+    }
+}
 
 }  // namespace ktx

@@ -5,6 +5,12 @@
 #include <QWidget>
 
 #include "app/AppContext.h"
+#include "io/FrequencyCalc.h"
+#include "io/StatusDisplay.h"
+#include "io/StatusPoll.h"
+
+class QLabel;
+class QLineEdit;
 
 namespace Ui {
 class InputsTab;
@@ -24,12 +30,27 @@ public:
     void ButtonWorkClick();   // one status poll
     void Timer6Timer();       // frequency calculation
 
+    // What the polls have gathered, for the frequency tick and for tests.
+    const io::StatusPoll& statusPoll() const { return poll_; }
+
     Ui::InputsTab* ui;
 
 private:
+    void WorkBoxClick();
+    void OutBoxClick();
+    void OutBox2Click();
+
+    void blinkHeartbeat();
+    void applyView(const io::StatusView& view);
+    double scaleFactor(const QLineEdit* edit) const;
+    std::array<QLabel*, 8> counterPanels() const;
+    std::array<QLabel*, 8> frequencyPanels() const;
+
     AppContext& context_;
     QTimer* timer1_;
     QTimer* timer6_;
+    io::StatusPoll poll_;
+    io::FrequencyCalc frequencies_;
 };
 
 }  // namespace ktx

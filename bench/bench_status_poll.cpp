@@ -1,0 +1,72 @@
+// Cost of one status poll of the "Входы и выходы" tab against the simulated
+// tracker answering at once, in real time: the whole handler (both
+// exchanges, both data log lines on disk, every widget updated) against the
+// floor of its two bare exchanges through UsbLink.
+#include <benchmark/benchmark.h>
+
+#include <QTemporaryDir>
+#include <QTimer>
+
+#include "app/AppContext.h"
+#include "app/RealTimeSource.h"
+#include "app/ui/Consoles.h"
+#include "io/StatusPoll.h"
+#include "io/ui/InputsTab.h"
+#include "link/ReplyBuffer.h"
+#include "link/UsbLink.h"
+#include "sim/SimDriver.h"
+
+namespace {
+
+ktx::sim::Scenario instantScenario()
+{
+    ktx::sim::Scenario s = ktx::sim::defaultScenario();
+    s.latencyMs = 0;
+    s.chunkIntervalUs = 0;
+    return s;
+}
+
+void BM_StatusPollTab(benchmark::State& state)
+{
+    QTemporaryDir dir;
+    ktx::RealTimeSource time;
+    ktx::sim::SimDriver driver(time, instantScenario());
+    ktx::UsbLink link(driver, time);
+    ktx::Consoles consoles(time, dir.path().toStdString());
+    ktx::DeviceInfo device;
+    device.version = 57;
+    ktx::AppContext context{link, time, consoles, device};
+    QTimer timer1;
+    QTimer timer6;
+    ktx::InputsTab tab(context, &timer1, &timer6);
+    for (auto _ : state)
+        tab.ButtonWorkClick();
+    if (tab.statusPoll().record().power == 0)
+        state.SkipWithError("no reply");
+}
+BENCHMARK(BM_StatusPollTab);
+
+void BM_StatusPollBareExchanges(benchmark::State& state)
+{
+    ktx::RealTimeSource time;
+    ktx::sim::SimDriver driver(time, instantScenario());
+    ktx::UsbLink link(driver, time);
+    ktx::ReplyBuffer<128> reply;
+    for (auto _ : state) {
+        if (!link.OpenLink(true)) {
+            state.SkipWithError("open failed");
+            return;
+        }
+        link.SendCommand(ktx::io::deviceTestCommand(true, false).c_str());
+        reply.clear();
+        link.AwaitReply(reply.data(), 128, 100);
+        link.SendCommand("ADD_TEST$");
+        reply.clear();
+        link.AwaitReply(reply.data(), 128, 100);
+        link.CloseLink();
+        benchmark::DoNotOptimize(reply.bytes.data());
+    }
+}
+BENCHMARK(BM_StatusPollBareExchanges);
+
+}  // namespace

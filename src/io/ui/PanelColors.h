@@ -1,0 +1,39 @@
+#pragma once
+// The classic Windows colours the tab's panels signal with, and helpers to
+// paint a panel's background and text.
+#include <QColor>
+#include <QWidget>
+
+namespace ktx::colors {
+
+inline const QColor kBtnFace{240, 240, 240};
+inline const QColor kBtnShadow{160, 160, 160};
+inline const QColor kRed{255, 0, 0};
+inline const QColor kYellow{255, 255, 0};
+inline const QColor kBlue{0, 0, 255};
+inline const QColor kBlack{0, 0, 0};
+inline const QColor kAqua{0, 255, 255};
+inline const QColor kWhite{255, 255, 255};
+inline const QColor kGrey{128, 128, 128};
+inline const QColor kOrange{255, 128, 64};
+
+inline void setBackground(QWidget* widget, const QColor& color)
+{
+    QPalette palette = widget->palette();
+    palette.setColor(QPalette::Window, color);
+    widget->setPalette(palette);
+    widget->setAutoFillBackground(true);
+}
+
+inline QColor background(const QWidget* widget) { return widget->palette().color(QPalette::Window); }
+
+inline void setTextColor(QWidget* widget, const QColor& color)
+{
+    QPalette palette = widget->palette();
+    palette.setColor(QPalette::WindowText, color);
+    widget->setPalette(palette);
+}
+
+inline QColor textColor(const QWidget* widget) { return widget->palette().color(QPalette::WindowText); }
+
+}  // namespace ktx::colors

@@ -1,0 +1,52 @@
+#include "io/ui/ShapeWidget.h"
+
+#include <QContextMenuEvent>
+#include <QMouseEvent>
+#include <QPainter>
+
+namespace ktx {
+
+ShapeWidget::ShapeWidget(QWidget* parent) : QWidget(parent) {}
+
+void ShapeWidget::setKind(Kind kind)
+{
+    kind_ = kind;
+    update();
+}
+
+void ShapeWidget::setBrushColor(const QColor& color)
+{
+    if (brush_ == color)
+        return;
+    brush_ = color;
+    update();
+}
+
+void ShapeWidget::paintEvent(QPaintEvent*)
+{
+    QPainter painter(this);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setPen(QPen(Qt::black, 1));
+    painter.setBrush(brush_);
+    const QRectF area = QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5);
+    if (kind_ == Kind::Circle) {
+        const qreal side = std::min(area.width(), area.height());
+        painter.drawEllipse(QRectF(area.center().x() - side / 2, area.center().y() - side / 2, side, side));
+    } else {
+        painter.drawRect(area);
+    }
+}
+
+void ShapeWidget::mousePressEvent(QMouseEvent* event)
+{
+    emit pressed(event->button());
+    event->accept();
+}
+
+void ShapeWidget::contextMenuEvent(QContextMenuEvent* event)
+{
+    emit menuRequested(event->reason() == QContextMenuEvent::Mouse);
+    event->accept();
+}
+
+}  // namespace ktx
