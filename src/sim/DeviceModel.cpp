@@ -1,0 +1,94 @@
+#include "sim/DeviceModel.h"
+
+#include "sim/IoModule.h"
+#include "sim/VersionModule.h"
+
+namespace ktx::sim {
+
+namespace {
+
+// The firmware's command buffer: a longer run without a terminator is noise
+// and is dropped rather than grown without bound.
+constexpr size_t kMaxCommandBytes = 1024;
+// A command arrives in one write; bytes left waiting longer than this are the
+// remains of an interrupted one and must not spoil the next command.
+constexpr int64_t kCommandGapMs = 100;
+
+}  // namespace
+
+DeviceModel::DeviceModel(const Scenario& scenario)
+{
+    auto version = std::make_unique<VersionModule>(scenario.version, scenario.faults.shortVersionReplies);
+    auto io = std::make_unique<IoModule>(scenario);
+    version_ = version.get();
+    io_ = io.get();
+    addModule(std::move(version));
+    addModule(std::move(io));
+    input_.reserve(kMaxCommandBytes);
+    reply_.reserve(256);
+}
+
+DeviceModel::~DeviceModel() = default;
+
+void DeviceModel::addModule(std::unique_ptr<SimModule> module)
+{
+    if (module)
+        modules_.push_back(std::move(module));
+}
+
+const std::array<int, 2>& DeviceModel::outputs() const
+{
+    return io_->outputs();
+}
+
+void DeviceModel::execute(std::string_view command, int64_t nowMs, std::string& reply)
+{
+    for (const auto& module : modules_) {
+        if (module->handles(command)) {
+            module->reply(command, nowMs, reply);
+            return;
+        }
+    }
+}
+
+bool DeviceModel::semicolonEnds(std::string_view commandStart) const
+{
+    for (const auto& module : modules_)
+        if (module->endsAtSemicolon(commandStart))
+            return true;
+    return false;
+}
+
+void DeviceModel::finishCommand(int64_t nowMs, ReplySink& sink)
+{
+    reply_.clear();
+    execute(input_, nowMs, reply_);
+    input_.clear();
+    if (!reply_.empty())
+        sink.onReply(reply_);
+}
+
+void DeviceModel::receive(std::string_view bytes, int64_t nowMs, ReplySink& sink)
+{
+    if (!input_.empty() && nowMs - lastByteMs_ > kCommandGapMs)
+        input_.clear();
+    if (!bytes.empty())
+        lastByteMs_ = nowMs;
+    for (size_t i = 0; i < bytes.size(); ++i) {
+        const char c = bytes[i];
+        if (input_.size() >= kMaxCommandBytes)
+            input_.clear();
+        input_ += c;
+        if (c == '$') {
+            finishCommand(nowMs, sink);
+        } else if (c == ';') {
+            // "NAME;$" shapes go on to their '$'; only commands a module
+            // declares end here, and only when no '$' follows in this write.
+            const bool dollarFollows = i + 1 < bytes.size() && bytes[i + 1] == '$';
+            if (!dollarFollows && semicolonEnds(input_))
+                finishCommand(nowMs, sink);
+        }
+    }
+}
+
+}  // namespace ktx::sim

@@ -1,0 +1,61 @@
+#pragma once
+// The simulated tracker's firmware: splits the bytes the console writes into
+// commands, hands each to the module that owns it and passes on the replies.
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "sim/Scenario.h"
+#include "sim/SimModule.h"
+
+namespace ktx::sim {
+
+class IoModule;
+class VersionModule;
+
+// Receives each reply as the firmware finishes it.
+class ReplySink {
+public:
+    virtual ~ReplySink() = default;
+    virtual void onReply(std::string_view reply) = 0;
+};
+
+class DeviceModel {
+public:
+    // With the version and input/output modules of the scenario.
+    explicit DeviceModel(const Scenario& scenario);
+    ~DeviceModel();
+
+    void addModule(std::unique_ptr<SimModule> module);
+
+    // Bytes from the console at model time nowMs (ms since the device
+    // started). Every command they complete is carried out; its reply, if
+    // any, goes to sink. A partial command waits for the rest.
+    void receive(std::string_view bytes, int64_t nowMs, ReplySink& sink);
+    // Carries out one complete command; appends its reply (nothing for a
+    // command no module knows, as the firmware ignores those).
+    void execute(std::string_view command, int64_t nowMs, std::string& reply);
+
+    // Output states last set by DEVICE_TEST.
+    const std::array<int, 2>& outputs() const;
+    IoModule& io() { return *io_; }
+    VersionModule& version() { return *version_; }
+    // Bytes of an unfinished command.
+    std::string_view partialCommand() const { return input_; }
+
+private:
+    bool semicolonEnds(std::string_view commandStart) const;
+    void finishCommand(int64_t nowMs, ReplySink& sink);
+
+    std::vector<std::unique_ptr<SimModule>> modules_;
+    IoModule* io_ = nullptr;
+    VersionModule* version_ = nullptr;
+    std::string input_;
+    std::string reply_;
+    int64_t lastByteMs_ = 0;
+};
+
+}  // namespace ktx::sim

@@ -1,0 +1,284 @@
+#include "sim/Scenario.h"
+
+#include <cmath>
+#include <fstream>
+#include <limits>
+#include <nlohmann/json.hpp>
+
+namespace ktx::sim {
+
+namespace {
+
+using Json = nlohmann::json;
+
+// The parser keeps its own stack, but a value nested thousands deep still
+// costs memory and time for nothing: no scenario is deeper than three.
+constexpr int kMaxNesting = 16;
+// About 30 years: far enough for any run, near enough to stay clear of
+// overflow when added to a clock in microseconds.
+constexpr int64_t kMaxUnplugAtMs = 1'000'000'000'000;
+
+bool nestingWithin(std::string_view text, int limit)
+{
+    int depth = 0;
+    bool inString = false;
+    bool escaped = false;
+    for (const char c : text) {
+        if (inString) {
+            if (escaped)
+                escaped = false;
+            else if (c == '\\')
+                escaped = true;
+            else if (c == '"')
+                inString = false;
+            continue;
+        }
+        if (c == '"') {
+            inString = true;
+        } else if (c == '[' || c == '{') {
+            if (++depth > limit)
+                return false;
+        } else if (c == ']' || c == '}') {
+            --depth;
+        }
+    }
+    return true;
+}
+
+// Parser messages may quote the input; keep them printable on a terminal.
+std::string printable(std::string_view text)
+{
+    std::string out;
+    out.reserve(text.size());
+    for (const char c : text)
+        out += (static_cast<unsigned char>(c) >= 0x20 && static_cast<unsigned char>(c) < 0x7F) ? c : '?';
+    return out;
+}
+
+class Reader {
+public:
+    explicit Reader(std::string& error) : error_(error) {}
+
+    bool fail(const std::string& key, const std::string& what)
+    {
+        error_ = key + ": " + what;
+        return false;
+    }
+
+    bool integer(const Json& value, const std::string& key, int64_t min, int64_t max, int64_t& out)
+    {
+        const std::string range = "expected an integer from " + std::to_string(min) + " to " + std::to_string(max);
+        if (!value.is_number_integer())
+            return fail(key, range);
+        if (value.is_number_unsigned()) {
+            const auto u = value.get<uint64_t>();
+            if (u > static_cast<uint64_t>(max) || (min > 0 && u < static_cast<uint64_t>(min)))
+                return fail(key, range);
+            out = static_cast<int64_t>(u);
+            return true;
+        }
+        const auto v = value.get<int64_t>();
+        if (v < min || v > max)
+            return fail(key, range);
+        out = v;
+        return true;
+    }
+
+    template <typename T>
+    bool integerKey(const Json& object, const char* key, int64_t min, int64_t max, T& out)
+    {
+        const auto it = object.find(key);
+        if (it == object.end())
+            return true;
+        int64_t v = 0;
+        if (!integer(*it, prefix_ + key, min, max, v))
+            return false;
+        out = static_cast<T>(v);
+        return true;
+    }
+
+    bool number(const Json& value, const std::string& key, double min, double max, double& out)
+    {
+        if (!value.is_number() || !std::isfinite(value.get<double>()) || value.get<double>() < min
+            || value.get<double>() > max) {
+            char text[96];
+            std::snprintf(text, sizeof text, "expected a number from %g to %g", min, max);
+            return fail(key, text);
+        }
+        out = value.get<double>();
+        return true;
+    }
+
+    bool boolKey(const Json& object, const char* key, bool& out)
+    {
+        const auto it = object.find(key);
+        if (it == object.end())
+            return true;
+        if (!it->is_boolean())
+            return fail(prefix_ + key, "expected true or false");
+        out = it->get<bool>();
+        return true;
+    }
+
+    bool stringKey(const Json& object, const char* key, size_t maxLength, std::string& out)
+    {
+        const auto it = object.find(key);
+        if (it == object.end())
+            return true;
+        if (!it->is_string())
+            return fail(prefix_ + key, "expected a string");
+        const auto& text = it->get_ref<const std::string&>();
+        if (text.size() > maxLength)
+            return fail(prefix_ + key, "longer than " + std::to_string(maxLength) + " bytes");
+        out = text;
+        return true;
+    }
+
+    // A fault share: true/false or a number from 0 to 1.
+    bool shareKey(const Json& object, const char* key, double& out)
+    {
+        const auto it = object.find(key);
+        if (it == object.end())
+            return true;
+        if (it->is_boolean()) {
+            out = it->get<bool>() ? 1.0 : 0.0;
+            return true;
+        }
+        if (!it->is_number())
+            return fail(prefix_ + key, "expected true, false or a number from 0 to 1");
+        return number(*it, prefix_ + key, 0.0, 1.0, out);
+    }
+
+    template <typename T, size_t N, typename Each>
+    bool arrayKey(const Json& object, const char* key, std::array<T, N>& out, Each each)
+    {
+        const auto it = object.find(key);
+        if (it == object.end())
+            return true;
+        const std::string name = prefix_ + key;
+        if (!it->is_array() || it->size() != N)
+            return fail(name, "expected an array of " + std::to_string(N) + " values");
+        std::array<T, N> values{};
+        for (size_t i = 0; i < N; ++i)
+            if (!each((*it)[i], name + "[" + std::to_string(i) + "]", values[i]))
+                return false;
+        out = values;
+        return true;
+    }
+
+    void setPrefix(std::string prefix) { prefix_ = std::move(prefix); }
+
+private:
+    std::string& error_;
+    std::string prefix_;
+};
+
+bool readScenario(const Json& root, Scenario& s, std::string& error)
+{
+    Reader r(error);
+    if (!root.is_object())
+        return r.fail("scenario", "expected a JSON object");
+    const bool ok = r.stringKey(root, "description", kMaxUsbStringLength, s.description)
+        && r.stringKey(root, "serial", kMaxUsbStringLength, s.serial)
+        && r.stringKey(root, "version", kMaxVersionLength, s.version)
+        && r.integerKey(root, "latencyMs", 0, 10000, s.latencyMs)
+        && r.integerKey(root, "chunkBytes", 1, 4096, s.chunkBytes)
+        && r.integerKey(root, "chunkIntervalUs", 0, 1000000, s.chunkIntervalUs)
+        && r.integerKey(root, "power", 0, 1023, s.power)
+        && r.integerKey(root, "battery", 0, 1023, s.battery)
+        && r.integerKey(root, "ain1", 0, 1023, s.ain1)
+        && r.integerKey(root, "ain2", 0, 1023, s.ain2)
+        && r.arrayKey(root, "inputs", s.inputs,
+            [&](const Json& v, const std::string& key, int& out) {
+                if (v.is_boolean()) {
+                    out = v.get<bool>() ? 1 : 0;
+                    return true;
+                }
+                int64_t bit = 0;
+                if (!r.integer(v, key, 0, 1, bit))
+                    return false;
+                out = static_cast<int>(bit);
+                return true;
+            })
+        && r.arrayKey(root, "counterRates", s.counterRates,
+            [&](const Json& v, const std::string& key, double& out) { return r.number(v, key, 0.0, 1e6, out); })
+        && r.integerKey(root, "noise", 0, 100, s.noise)
+        && r.integerKey(root, "seed", 0, std::numeric_limits<int64_t>::max(), s.seed)
+        && r.boolKey(root, "deviceTime", s.deviceTime)
+        && r.integerKey(root, "deviceTimeStartMs", 1, std::numeric_limits<int32_t>::max(), s.deviceTimeStartMs)
+        && r.boolKey(root, "longAddTest", s.longAddTest);
+    if (!ok)
+        return false;
+
+    const auto faults = root.find("faults");
+    if (faults == root.end())
+        return true;
+    if (!faults->is_object())
+        return r.fail("faults", "expected a JSON object");
+    r.setPrefix("faults.");
+    return r.shareKey(*faults, "silent", s.faults.silent)
+        && r.shareKey(*faults, "shortReplies", s.faults.shortReplies)
+        && r.shareKey(*faults, "garbage", s.faults.garbage)
+        && r.integerKey(*faults, "unplugAtMs", -1, kMaxUnplugAtMs, s.faults.unplugAtMs)
+        && r.integerKey(*faults, "shortVersionReplies", -1, 1000000, s.faults.shortVersionReplies);
+}
+
+}  // namespace
+
+Scenario defaultScenario()
+{
+    return Scenario{};
+}
+
+bool parseScenario(std::string_view json, Scenario& out, std::string& error)
+{
+    if (json.size() > kMaxScenarioBytes) {
+        error = "scenario: larger than " + std::to_string(kMaxScenarioBytes) + " bytes";
+        return false;
+    }
+    if (!nestingWithin(json, kMaxNesting)) {
+        error = "scenario: nested deeper than " + std::to_string(kMaxNesting) + " levels";
+        return false;
+    }
+    Json root;
+    try {
+        root = Json::parse(json.begin(), json.end());
+    } catch (const Json::exception& e) {
+        error = "scenario: not valid JSON: " + printable(e.what());
+        return false;
+    }
+    Scenario parsed = defaultScenario();
+    if (!readScenario(root, parsed, error))
+        return false;
+    out = std::move(parsed);
+    return true;
+}
+
+bool loadScenarioFile(const std::string& path, Scenario& out, std::string& error)
+{
+    std::ifstream file(path, std::ios::binary);
+    if (!file) {
+        error = path + ": cannot open the file";
+        return false;
+    }
+    std::string text;
+    char block[8192];
+    while (file.read(block, sizeof block) || file.gcount() > 0) {
+        text.append(block, static_cast<size_t>(file.gcount()));
+        if (text.size() > kMaxScenarioBytes) {
+            error = path + ": larger than " + std::to_string(kMaxScenarioBytes) + " bytes";
+            return false;
+        }
+    }
+    if (file.bad()) {
+        error = path + ": read error";
+        return false;
+    }
+    if (!parseScenario(text, out, error)) {
+        error = path + ": " + error;
+        return false;
+    }
+    return true;
+}
+
+}  // namespace ktx::sim

@@ -1,0 +1,309 @@
+#include "sim/SimDriver.h"
+
+#include <algorithm>
+#include <cstring>
+#include <limits>
+
+#include "sim/SimRandom.h"
+
+namespace ktx::sim {
+
+namespace {
+
+// D2XX waits forever on a read until timeouts are set; here every wait is
+// bounded, so a fresh handle waits at most this long.
+constexpr uint32_t kDefaultReadTimeoutMs = 1000;
+// No caller waits longer than this for one read.
+constexpr uint32_t kMaxReadTimeoutMs = 60000;
+// The driver's receive buffer: replies beyond it are lost, as on overrun.
+constexpr size_t kReceiveBufferBytes = 64 * 1024;
+constexpr int64_t kNever = std::numeric_limits<int64_t>::max();
+
+// Fault channels of the reply PRNG.
+enum : int { kSilentChannel = 100, kShortChannel, kGarbageChannel, kGarbageBytes };
+
+}  // namespace
+
+SimDriver::SimDriver(TimeSource& time, Scenario scenario)
+    : time_(time), scenario_(std::move(scenario)), model_(scenario_), startUs_(time.monotonicUs()),
+      unplugPending_(scenario_.faults.unplugAtMs >= 0)
+{
+    if (unplugPending_)
+        unplugAtUs_ = startUs_ + scenario_.faults.unplugAtMs * 1000;
+    rx_.reserve(1024);
+    deliveries_.reserve(16);
+}
+
+int64_t SimDriver::modelMs() const
+{
+    return (time_.monotonicUs() - startUs_) / 1000;
+}
+
+void SimDriver::updatePlug()
+{
+    if (unplugPending_ && time_.monotonicUs() >= unplugAtUs_) {
+        unplugPending_ = false;
+        setPlugged(false);
+    }
+}
+
+void SimDriver::setPlugged(bool plugged)
+{
+    if (plugged == plugged_)
+        return;
+    plugged_ = plugged;
+    plugChanged_ = true;
+    if (!plugged_) {
+        dead_ = open_;
+        dropReceived();
+    }
+}
+
+bool SimDriver::plugged() const
+{
+    return plugged_ && !(unplugPending_ && time_.monotonicUs() >= unplugAtUs_);
+}
+
+bool SimDriver::pollPlugChange()
+{
+    updatePlug();
+    const bool changed = plugChanged_;
+    plugChanged_ = false;
+    return changed;
+}
+
+FT_STATUS SimDriver::deviceCount(uint32_t& count)
+{
+    updatePlug();
+    count = plugged_ ? 1 : 0;
+    return FT_OK;
+}
+
+FT_STATUS SimDriver::deviceString(uint32_t index, uint32_t which, std::string& text)
+{
+    updatePlug();
+    if (!plugged_ || index != 0)
+        return FT_DEVICE_NOT_FOUND;
+    text = which == FT_OPEN_BY_SERIAL_NUMBER ? scenario_.serial : scenario_.description;
+    return FT_OK;
+}
+
+bool SimDriver::usable(FT_HANDLE handle) const
+{
+    return open_ && !dead_ && handle == static_cast<const void*>(this);
+}
+
+FT_STATUS SimDriver::FT_Open(int deviceNumber, FT_HANDLE* handle)
+{
+    updatePlug();
+    if (!handle)
+        return FT_INVALID_PARAMETER;
+    if (deviceNumber != 0 || !plugged_)
+        return FT_DEVICE_NOT_FOUND;
+    if (open_)
+        return FT_DEVICE_NOT_OPENED;  // held by another handle
+    open_ = true;
+    dead_ = false;
+    readTimeoutMs_ = kDefaultReadTimeoutMs;
+    dropReceived();
+    *handle = this;
+    return FT_OK;
+}
+
+FT_STATUS SimDriver::FT_SetBaudRate(FT_HANDLE handle, uint32_t baudRate)
+{
+    updatePlug();
+    if (!usable(handle))
+        return FT_INVALID_HANDLE;
+    if (baudRate == 0)
+        return FT_INVALID_BAUD_RATE;
+    baudRate_ = baudRate;
+    return FT_OK;
+}
+
+FT_STATUS SimDriver::FT_SetDivisor(FT_HANDLE handle, uint16_t)
+{
+    updatePlug();
+    return usable(handle) ? FT_OK : FT_INVALID_HANDLE;
+}
+
+FT_STATUS SimDriver::FT_SetTimeouts(FT_HANDLE handle, uint32_t readTimeoutMs, uint32_t)
+{
+    updatePlug();
+    if (!usable(handle))
+        return FT_INVALID_HANDLE;
+    readTimeoutMs_ = std::min(readTimeoutMs, kMaxReadTimeoutMs);
+    return FT_OK;
+}
+
+FT_STATUS SimDriver::FT_SetDataCharacteristics(FT_HANDLE handle, uint8_t, uint8_t, uint8_t)
+{
+    updatePlug();
+    return usable(handle) ? FT_OK : FT_INVALID_HANDLE;
+}
+
+FT_STATUS SimDriver::FT_SetFlowControl(FT_HANDLE handle, uint16_t, uint8_t, uint8_t)
+{
+    updatePlug();
+    return usable(handle) ? FT_OK : FT_INVALID_HANDLE;
+}
+
+FT_STATUS SimDriver::FT_SetLatencyTimer(FT_HANDLE handle, uint8_t)
+{
+    updatePlug();
+    return usable(handle) ? FT_OK : FT_INVALID_HANDLE;
+}
+
+void SimDriver::dropReceived()
+{
+    rx_.clear();
+    readPos_ = 0;
+    deliveries_.clear();
+    busyUntilUs_ = 0;
+}
+
+FT_STATUS SimDriver::FT_Purge(FT_HANDLE handle, uint32_t mask)
+{
+    updatePlug();
+    if (!usable(handle))
+        return FT_INVALID_HANDLE;
+    // A reply still on its way counts as received: the console purges before
+    // each command so that no late reply reaches the next parser. Written
+    // bytes reach the device at once, so there is nothing to purge for TX.
+    if (mask & FT_PURGE_RX)
+        dropReceived();
+    return FT_OK;
+}
+
+void SimDriver::onReply(std::string_view reply)
+{
+    const uint64_t tick = ++replyCount_;
+    const uint64_t seed = scenario_.seed;
+    const auto& faults = scenario_.faults;
+    if (unitAt(seed, kSilentChannel, tick) < faults.silent)
+        return;
+    if (unitAt(seed, kShortChannel, tick) < faults.shortReplies)
+        reply = reply.substr(0, reply.size() / 2);
+    if (reply.empty() || rx_.size() + reply.size() > kReceiveBufferBytes)
+        return;
+
+    const size_t begin = rx_.size();
+    if (unitAt(seed, kGarbageChannel, tick) < faults.garbage) {
+        for (size_t i = 0; i < reply.size(); ++i) {
+            char c = static_cast<char>(hashOf(seed, kGarbageBytes, (tick << 16) + i) & 0xFF);
+            if (c == ';' || c == '\n')
+                c = '#';
+            rx_ += c;
+        }
+    } else {
+        rx_.append(reply);
+    }
+
+    const int64_t nowUs = time_.monotonicUs();
+    const int64_t chunks = static_cast<int64_t>((reply.size() + scenario_.chunkBytes - 1) / scenario_.chunkBytes);
+    const int64_t startUs = std::max(nowUs + int64_t(scenario_.latencyMs) * 1000, busyUntilUs_);
+    busyUntilUs_ = startUs + chunks * scenario_.chunkIntervalUs;
+    deliveries_.push_back({startUs, begin, rx_.size()});
+}
+
+FT_STATUS SimDriver::FT_Write(FT_HANDLE handle, const void* buffer, uint32_t count, uint32_t* written)
+{
+    updatePlug();
+    if (written)
+        *written = 0;
+    if (!usable(handle))
+        return dead_ ? FT_IO_ERROR : FT_INVALID_HANDLE;
+    if (!buffer && count > 0)
+        return FT_INVALID_PARAMETER;
+    model_.receive(std::string_view(static_cast<const char*>(buffer), count), modelMs(), *this);
+    if (written)
+        *written = count;
+    return FT_OK;
+}
+
+size_t SimDriver::deliveredEnd(int64_t nowUs) const
+{
+    const auto chunk = static_cast<size_t>(scenario_.chunkBytes);
+    for (const Delivery& d : deliveries_) {
+        if (nowUs < d.startUs)
+            return d.begin;
+        if (scenario_.chunkIntervalUs > 0) {
+            const auto chunks = static_cast<size_t>((nowUs - d.startUs) / scenario_.chunkIntervalUs) + 1;
+            if (chunks < (d.end - d.begin + chunk - 1) / chunk)
+                return d.begin + chunks * chunk;
+        }
+    }
+    return rx_.size();
+}
+
+int64_t SimDriver::nextArrivalUs(int64_t nowUs) const
+{
+    const size_t end = deliveredEnd(nowUs);
+    for (const Delivery& d : deliveries_) {
+        if (end >= d.end)
+            continue;
+        if (nowUs < d.startUs)
+            return d.startUs;
+        const int64_t interval = scenario_.chunkIntervalUs;
+        return d.startUs + ((nowUs - d.startUs) / interval + 1) * interval;
+    }
+    return kNever;
+}
+
+FT_STATUS SimDriver::FT_Read(FT_HANDLE handle, void* buffer, uint32_t count, uint32_t* received)
+{
+    updatePlug();
+    if (received)
+        *received = 0;
+    if (!usable(handle))
+        return dead_ ? FT_IO_ERROR : FT_INVALID_HANDLE;
+    if (!buffer && count > 0)
+        return FT_INVALID_PARAMETER;
+
+    const int64_t deadlineUs = time_.monotonicUs() + int64_t(readTimeoutMs_) * 1000;
+    for (;;) {
+        const int64_t nowUs = time_.monotonicUs();
+        const size_t ready = deliveredEnd(nowUs) - readPos_;
+        if (ready >= count || nowUs >= deadlineUs)
+            break;
+        int64_t wakeUs = std::min(deadlineUs, nextArrivalUs(nowUs));
+        if (unplugPending_)
+            wakeUs = std::min(wakeUs, std::max(unplugAtUs_, nowUs + 1));
+        time_.sleepUs(static_cast<uint64_t>(std::max<int64_t>(wakeUs - nowUs, 1)));
+        updatePlug();
+        if (dead_)
+            return FT_IO_ERROR;
+    }
+
+    const size_t ready = deliveredEnd(time_.monotonicUs()) - readPos_;
+    const size_t n = std::min<size_t>(ready, count);
+    if (n > 0)
+        std::memcpy(buffer, rx_.data() + readPos_, n);
+    readPos_ += n;
+    if (readPos_ == rx_.size())
+        dropReceived();
+    if (received)
+        *received = static_cast<uint32_t>(n);
+    return FT_OK;
+}
+
+FT_STATUS SimDriver::FT_ResetDevice(FT_HANDLE handle)
+{
+    updatePlug();
+    if (!usable(handle))
+        return dead_ ? FT_IO_ERROR : FT_INVALID_HANDLE;
+    dropReceived();
+    return FT_OK;
+}
+
+FT_STATUS SimDriver::FT_Close(FT_HANDLE handle)
+{
+    if (!open_ || handle != static_cast<const void*>(this))
+        return FT_INVALID_HANDLE;
+    open_ = false;
+    dead_ = false;
+    dropReceived();
+    return FT_OK;
+}
+
+}  // namespace ktx::sim

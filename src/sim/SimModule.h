@@ -1,0 +1,32 @@
+#pragma once
+// One area of the simulated tracker's firmware (version, inputs and outputs,
+// modem, ...). The device model hands each complete command to the first
+// module that handles it; a new command is added by adding a module.
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace ktx::sim {
+
+class SimModule {
+public:
+    virtual ~SimModule() = default;
+
+    // command is complete, terminator included ("FL_READ_VERSION$").
+    virtual bool handles(std::string_view command) const = 0;
+    // Carries the command out at model time nowMs (ms since the device
+    // started) and appends its reply to out; appending nothing means the
+    // firmware stays silent. Called on the exchange path: no allocation
+    // beyond out's growth.
+    virtual void reply(std::string_view command, int64_t nowMs, std::string& out) = 0;
+    // Commands of the shape NAME=...; end at ';' without '$' ("TIMER=...;",
+    // "S485=...;", "TEST_DYN;"). A module that owns such a command says so
+    // for the text received so far, which begins the command.
+    virtual bool endsAtSemicolon(std::string_view commandStart) const
+    {
+        (void)commandStart;
+        return false;
+    }
+};
+
+}  // namespace ktx::sim
