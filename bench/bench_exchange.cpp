@@ -6,6 +6,7 @@
 #include <string>
 
 #include "app/RealTimeSource.h"
+#include "BenchScenario.h"
 #include "link/ReplyBuffer.h"
 #include "link/UsbLink.h"
 #include "link/VirtualTimeSource.h"
@@ -16,17 +17,14 @@ namespace {
 
 constexpr const char* kCommand = "DEVICE_TEST,1,0$";
 
-ktx::sim::Scenario instantScenario()
-{
-    ktx::sim::Scenario s = ktx::sim::defaultScenario();
-    s.latencyMs = 0;
-    s.chunkIntervalUs = 0;
-    return s;
-}
+using ktx::bench::instantScenario;
 
-void BM_SimExchangeThroughUsbLink(benchmark::State& state)
+// One exchange through UsbLink; with the real clock the first read waits out
+// its 1 ms timeout as the FTDI driver's does, with the virtual one it doesn't.
+template <class Time>
+void BM_SimExchange(benchmark::State& state)
 {
-    ktx::RealTimeSource time;
+    Time time;
     ktx::sim::SimDriver driver(time, instantScenario());
     ktx::UsbLink link(driver, time);
     if (!link.OpenLink(true)) {
@@ -44,31 +42,13 @@ void BM_SimExchangeThroughUsbLink(benchmark::State& state)
         state.SkipWithError("no reply");
     link.CloseLink();
 }
-BENCHMARK(BM_SimExchangeThroughUsbLink);
+BENCHMARK(BM_SimExchange<ktx::RealTimeSource>)->Name("BM_SimExchangeThroughUsbLink");
+BENCHMARK(BM_SimExchange<ktx::VirtualTimeSource>)->Name("BM_SimExchangeVirtualTime");
 
-// The same exchange in virtual time: everything but the real sleep.
-void BM_SimExchangeVirtualTime(benchmark::State& state)
-{
-    ktx::VirtualTimeSource time;
-    ktx::sim::SimDriver driver(time, instantScenario());
-    ktx::UsbLink link(driver, time);
-    if (!link.OpenLink(true)) {
-        state.SkipWithError("open failed");
-        return;
-    }
-    ktx::ReplyBuffer<128> buffer;
-    for (auto _ : state) {
-        link.SendCommand(kCommand);
-        buffer.clear();
-        link.AwaitReply(buffer.data(), 128, 100);
-        benchmark::DoNotOptimize(buffer.bytes.data());
-    }
-    link.CloseLink();
-}
-BENCHMARK(BM_SimExchangeVirtualTime);
-
-// The same bytes with the bare driver: the read asks for exactly the reply's
-// length, so it never waits for a timeout.
+// The floor: the bare driver calls of one exchange. Arg 0 reads exactly the
+// reply's length, so the read never waits; arg 1 asks for the whole buffer as
+// AwaitReply does, so it waits out the same 1 ms timeout. The console's own
+// cost is what the UsbLink exchange adds to arg 1.
 void BM_SimExchangeBareDriver(benchmark::State& state)
 {
     ktx::RealTimeSource time;
@@ -82,46 +62,19 @@ void BM_SimExchangeBareDriver(benchmark::State& state)
     const std::string command = kCommand;
     std::string sample;
     driver.device().execute(command, 0, sample);
-    const auto replyLength = static_cast<uint32_t>(sample.size());
+    const auto readCount = state.range(0) == 0 ? static_cast<uint32_t>(sample.size()) : 128u;
     char buffer[129] = {};
     for (auto _ : state) {
         uint32_t moved = 0;
         driver.FT_Purge(handle, ktx::FT_PURGE_RX | ktx::FT_PURGE_TX);
         driver.FT_Write(handle, command.data(), static_cast<uint32_t>(command.size()), &moved);
-        driver.FT_Read(handle, buffer, replyLength, &moved);
+        driver.FT_Read(handle, buffer, readCount, &moved);
         benchmark::DoNotOptimize(buffer);
         benchmark::DoNotOptimize(moved);
     }
     driver.FT_Close(handle);
 }
-BENCHMARK(BM_SimExchangeBareDriver);
-
-// The floor as the console's exchange meets it: the bare driver calls of
-// SendCommand + AwaitReply, one read asking for the whole buffer, so it
-// waits out the same 1 ms timeout. The console's own cost is what (a) adds.
-void BM_SimExchangeBareDriverSameRead(benchmark::State& state)
-{
-    ktx::RealTimeSource time;
-    ktx::sim::SimDriver driver(time, instantScenario());
-    ktx::FT_HANDLE handle = nullptr;
-    if (driver.FT_Open(0, &handle) != ktx::FT_OK) {
-        state.SkipWithError("open failed");
-        return;
-    }
-    driver.FT_SetTimeouts(handle, 1, 1);
-    const std::string command = kCommand;
-    char buffer[129] = {};
-    for (auto _ : state) {
-        uint32_t moved = 0;
-        driver.FT_Purge(handle, ktx::FT_PURGE_RX | ktx::FT_PURGE_TX);
-        driver.FT_Write(handle, command.data(), static_cast<uint32_t>(command.size()), &moved);
-        driver.FT_Read(handle, buffer, 128, &moved);
-        benchmark::DoNotOptimize(buffer);
-        benchmark::DoNotOptimize(moved);
-    }
-    driver.FT_Close(handle);
-}
-BENCHMARK(BM_SimExchangeBareDriverSameRead);
+BENCHMARK(BM_SimExchangeBareDriver)->Arg(0)->Arg(1);
 
 // The firmware model alone: building the reply text.
 void BM_SimDeviceTestReply(benchmark::State& state)

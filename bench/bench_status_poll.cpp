@@ -12,19 +12,14 @@
 #include "app/ui/Consoles.h"
 #include "io/StatusPoll.h"
 #include "io/ui/InputsTab.h"
+#include "BenchScenario.h"
 #include "link/ReplyBuffer.h"
 #include "link/UsbLink.h"
 #include "sim/SimDriver.h"
 
 namespace {
 
-ktx::sim::Scenario instantScenario()
-{
-    ktx::sim::Scenario s = ktx::sim::defaultScenario();
-    s.latencyMs = 0;
-    s.chunkIntervalUs = 0;
-    return s;
-}
+using ktx::bench::instantScenario;
 
 void BM_StatusPollTab(benchmark::State& state)
 {

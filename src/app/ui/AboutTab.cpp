@@ -2,11 +2,10 @@
 
 #include <QDesktopServices>
 #include <QMouseEvent>
-#include <QPainter>
 #include <QPixmap>
-#include <QSvgRenderer>
 
 #include "app/ui/LinkLabelHover.h"
+#include "app/ui/SvgPixmap.h"
 #include "ui_AboutTab.h"
 
 // Resources of a static library must be registered by name, at global scope.
@@ -16,19 +15,6 @@ static void initAboutResources()
 }
 
 namespace ktx {
-namespace {
-
-QPixmap renderSvg(const QString& path, QSize size)
-{
-    QPixmap pixmap(size);
-    pixmap.fill(Qt::transparent);
-    QSvgRenderer renderer(path);
-    QPainter painter(&pixmap);
-    renderer.render(&painter);
-    return pixmap;
-}
-
-}  // namespace
 
 const QUrl& AboutTab::webUrl()
 {
@@ -47,8 +33,8 @@ AboutTab::AboutTab(QWidget* parent)
 {
     initAboutResources();
     ui->setupUi(this);
-    ui->Image5->setPixmap(renderSvg(QStringLiteral(":/about/banner.svg"), ui->Image5->size()));
-    ui->Image6->setPixmap(renderSvg(QStringLiteral(":/about/tracker.svg"), ui->Image6->size()));
+    ui->Image5->setPixmap(svgPixmap(QStringLiteral(":/about/banner.svg"), ui->Image5->size()));
+    ui->Image6->setPixmap(svgPixmap(QStringLiteral(":/about/tracker.svg"), ui->Image6->size()));
     for (QWidget* clickable : {ui->Image5, ui->Image6, ui->Label90, ui->Label91}) {
         clickable->setCursor(Qt::PointingHandCursor);
         clickable->installEventFilter(this);

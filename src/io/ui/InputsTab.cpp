@@ -1,9 +1,8 @@
 #include "io/ui/InputsTab.h"
 
 #include <QLocale>
-#include <QPainter>
-#include <QSvgRenderer>
 
+#include "app/ui/SvgPixmap.h"
 #include "io/ui/PanelColors.h"
 #include "link/TextCodec.h"
 #include "ui_InputsTab.h"
@@ -15,16 +14,6 @@ namespace {
 
 // The default locale is the system's unless a test has set another.
 QString decimalPoint() { return QLocale().decimalPoint(); }
-
-QPixmap svgPixmap(const QString& path, QSize size)
-{
-    QPixmap pixmap(size);
-    pixmap.fill(Qt::transparent);
-    QSvgRenderer renderer(path);
-    QPainter painter(&pixmap);
-    renderer.render(&painter);
-    return pixmap;
-}
 
 }  // namespace
 
