@@ -74,16 +74,17 @@ TEST_F(ConsolesTest, DebugLevelGatesTheDebugConsoleOnly)
 TEST_F(ConsolesTest, LinesAreConvertedAndSplitAtEveryLineBreak)
 {
     LogModem(consoles_, "%s", "AT+CSQ\r\r\n+CSQ: 17,0\r\n\r\nOK");
-    EXPECT_EQ(gsm_.toPlainText(), "AT+CSQ\n\n+CSQ: 17,0\n\nOK");
+    // The modem, RS-485 and TELIT consoles start with one empty line.
+    EXPECT_EQ(gsm_.toPlainText(), "\nAT+CSQ\n\n+CSQ: 17,0\n\nOK");
     Log485(consoles_, "\xC4\xE0\xF2\xF7\xE8\xEA %d", 5);  // "Датчик 5" in Windows-1251
-    EXPECT_EQ(rs485_.toPlainText(), QString::fromUtf8("Датчик 5"));
+    EXPECT_EQ(rs485_.toPlainText(), QString::fromUtf8("\nДатчик 5"));
 }
 
 TEST_F(ConsolesTest, TelitLinesGoToFileAndConsole)
 {
     LogTelit(consoles_, "step %d", 1);
     LogTelit(consoles_, "step %d", 2);
-    EXPECT_EQ(telit_.toPlainText(), "step 1\nstep 2");
+    EXPECT_EQ(telit_.toPlainText(), "\nstep 1\nstep 2");
     EXPECT_EQ(readBytes(root_ / "telitdebug.txt"), "step 1\r\nstep 2\r\n");
 }
 

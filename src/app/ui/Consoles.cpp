@@ -25,7 +25,7 @@ void Consoles::setSerialSource(std::function<std::string()> serialText)
     serialText_ = std::move(serialText);
 }
 
-void Consoles::appendTo(QPlainTextEdit* memo, std::string_view cp1251)
+void Consoles::appendTo(QPlainTextEdit* memo, std::string_view cp1251) const
 {
     if (!memo)
         return;
@@ -35,7 +35,12 @@ void Consoles::appendTo(QPlainTextEdit* memo, std::string_view cp1251)
     text.replace(QLatin1String("\r\n"), QLatin1String("\n"));
     text.replace(u'\r', u'\n');
     text.remove(QChar(u'\0'));
-    memo->appendPlainText(text);
+    // The modem, RS-485 and TELIT consoles start with one empty line, so
+    // their first message lands on the second line.
+    if (memo != debugMemo_ && memo->document()->isEmpty())
+        memo->setPlainText(QLatin1Char('\n') + text);
+    else
+        memo->appendPlainText(text);
 }
 
 void Consoles::debugLine(std::string_view text)

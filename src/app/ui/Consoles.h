@@ -34,7 +34,7 @@ public:
     int DebugLevel = 2;
 
 private:
-    static void appendTo(QPlainTextEdit* memo, std::string_view cp1251);
+    void appendTo(QPlainTextEdit* memo, std::string_view cp1251) const;
 
     TimeSource& time_;
     StreamLog stream_;
