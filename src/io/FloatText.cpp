@@ -1,10 +1,10 @@
 #include "io/FloatText.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <algorithm>
 
 namespace ktx::io {
 namespace {
@@ -58,10 +58,7 @@ std::string generalText(long double value, int precision, std::string_view decim
 {
     if (!std::isfinite(value))
         return nonFinite(value);
-    if (precision < 1)
-        precision = 1;
-    if (precision > 18)
-        precision = 18;
+    precision = std::clamp(precision, 1, 18);
     if (value == 0)
         return "0";
     const int exponent = roundedExponent(value, precision);
@@ -84,14 +81,8 @@ std::string fixedText(long double value, int precision, int digits, std::string_
 {
     if (!std::isfinite(value))
         return nonFinite(value);
-    if (precision < 1)
-        precision = 1;
-    if (precision > 18)
-        precision = 18;
-    if (digits < 0)
-        digits = 0;
-    if (digits > 18)
-        digits = 18;
+    precision = std::clamp(precision, 1, 18);
+    digits = std::clamp(digits, 0, 18);
     const int exponent = value == 0 ? 0 : roundedExponent(value, precision);
     if (exponent + 1 > precision)
         return generalText(value, precision, decimalPoint);

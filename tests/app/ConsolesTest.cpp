@@ -8,6 +8,7 @@
 #include <fstream>
 #include <memory>
 
+#include "support/FileBytes.h"
 #include "app/ui/Consoles.h"
 #include "app/ui/LocaleText.h"
 #include "link/VirtualTimeSource.h"
@@ -17,11 +18,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-std::string readBytes(const fs::path& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
+using test::readBytes;
 
 TEST(LocaleTextTest, ZoneFieldIsRemovedFromTimeFormats)
 {

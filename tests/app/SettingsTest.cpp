@@ -5,6 +5,7 @@
 #include <fstream>
 #include <sys/stat.h>
 
+#include "support/FileBytes.h"
 #include "app/ProfileFile.h"
 #include "app/Settings.h"
 
@@ -13,11 +14,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-std::string readBytes(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
+using test::readBytes;
 
 void writeBytes(const std::string& path, const std::string& bytes)
 {

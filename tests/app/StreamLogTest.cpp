@@ -6,6 +6,7 @@
 #include <set>
 #include <sys/stat.h>
 
+#include "support/FileBytes.h"
 #include "app/SafeFileName.h"
 #include "app/StreamLog.h"
 
@@ -15,11 +16,7 @@ namespace {
 namespace fs = std::filesystem;
 using namespace std::string_literals;
 
-std::string readBytes(const fs::path& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
+using test::readBytes;
 
 class StreamLogTest : public ::testing::Test {
 protected:
