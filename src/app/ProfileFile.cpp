@@ -1,5 +1,7 @@
 #include "app/ProfileFile.h"
 
+#include "app/RegularFile.h"
+
 #include <cerrno>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -125,35 +127,8 @@ ProfileFile ProfileFile::parse(std::string_view bytes)
 
 ProfileFile ProfileFile::load(const std::string& path)
 {
-    // Non-blocking open so a FIFO in the file's place cannot hold us up.
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    if (fd < 0)
-        return {};
-    struct stat info {};
     std::string bytes;
-    bool ok = ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && info.st_size >= 0
-        && static_cast<size_t>(info.st_size) <= kMaxFileBytes;
-    if (ok) {
-        // Read one byte past the limit so a file that grew meanwhile is caught.
-        bytes.resize(kMaxFileBytes + 1);
-        size_t got = 0;
-        while (got < bytes.size()) {
-            const ssize_t n = ::read(fd, bytes.data() + got, bytes.size() - got);
-            if (n < 0 && errno == EINTR)
-                continue;
-            if (n < 0) {
-                ok = false;
-                break;
-            }
-            if (n == 0)
-                break;
-            got += static_cast<size_t>(n);
-        }
-        bytes.resize(got);
-        ok = ok && got <= kMaxFileBytes;
-    }
-    ::close(fd);
-    return ok ? parse(bytes) : ProfileFile{};
+    return readRegularFile(path, kMaxFileBytes, bytes) == FileReadResult::Ok ? parse(bytes) : ProfileFile{};
 }
 
 std::optional<ProfileFile::Range> ProfileFile::findSection(std::string_view section) const

@@ -60,7 +60,7 @@ void UsbLink::ReadReply(void* buffer, uint32_t n)
 {
     uint32_t received = 0;
     driver_.FT_Read(handle_, buffer, n, &received);
-    transferred_ = received;
+    transferred_ = received < n ? received : n;
 }
 
 void UsbLink::AwaitReply(void* buffer, uint32_t n, uint32_t budget)

@@ -1,5 +1,7 @@
 #include "sim/Scenario.h"
 
+#include "app/RegularFile.h"
+
 #include <cmath>
 #include <fstream>
 #include <limits>
@@ -256,21 +258,20 @@ bool parseScenario(std::string_view json, Scenario& out, std::string& error)
 
 bool loadScenarioFile(const std::string& path, Scenario& out, std::string& error)
 {
-    std::ifstream file(path, std::ios::binary);
-    if (!file) {
+    std::string text;
+    switch (readRegularFile(path, kMaxScenarioBytes, text)) {
+    case FileReadResult::Ok:
+        break;
+    case FileReadResult::CannotOpen:
         error = path + ": cannot open the file";
         return false;
-    }
-    std::string text;
-    char block[8192];
-    while (file.read(block, sizeof block) || file.gcount() > 0) {
-        text.append(block, static_cast<size_t>(file.gcount()));
-        if (text.size() > kMaxScenarioBytes) {
-            error = path + ": larger than " + std::to_string(kMaxScenarioBytes) + " bytes";
-            return false;
-        }
-    }
-    if (file.bad()) {
+    case FileReadResult::NotRegular:
+        error = path + ": not a regular file";
+        return false;
+    case FileReadResult::TooLarge:
+        error = path + ": larger than " + std::to_string(kMaxScenarioBytes) + " bytes";
+        return false;
+    case FileReadResult::ReadError:
         error = path + ": read error";
         return false;
     }

@@ -166,19 +166,26 @@ TEST_F(WindowTest, WindowKeysToggleOutputOneAndEscTogglesTheStatusTest)
     };
     const Case cases[] = {{Qt::Key_Z, true, false},
                           {Qt::Key_F11, false, false},
-                          {Qt::Key_Escape, false, true},
-                          {Qt::Key_Escape, false, false}};
+                          {static_cast<Qt::Key>(0x042F), true, false}  /* Я: Z under a Russian layout */,
+                          {Qt::Key_Escape, true, true},
+                          {Qt::Key_Escape, true, false}};
     for (const Case& c : cases) {
-        QTest::keyClick(window.get(), c.key);
+        // QTest only types ASCII keys; the Cyrillic one is sent as the event.
+        QKeyEvent press(QEvent::KeyPress, c.key, Qt::NoModifier, QString(QChar(char16_t(c.key))));
+        if (c.key > 0xFF)
+            QApplication::sendEvent(window.get(), &press);
+        else
+            QTest::keyClick(window.get(), c.key);
         EXPECT_EQ(checked("OutBox"), c.outBox) << c.key;
         EXPECT_EQ(checked("WorkBox"), c.workBox) << c.key;
     }
     // An edit that takes the key keeps it.
     selectTab("TabSheet2");
     auto* pin = child<QLineEdit>("PIN");
+    const bool outBefore = checked("OutBox");
     QTest::keyClick(pin, Qt::Key_Z);
     EXPECT_EQ(pin->text(), "z");
-    EXPECT_FALSE(checked("OutBox"));
+    EXPECT_EQ(checked("OutBox"), outBefore);
     // Esc is no edit's key: it still reaches the cancel button.
     QTest::keyClick(pin, Qt::Key_Escape);
     EXPECT_TRUE(checked("WorkBox"));
@@ -269,6 +276,18 @@ struct VersionCase {
     bool gsm, bus, oneWire, antenna, position;
     QColor colour;
 };
+
+TEST_F(WindowTest, DeviceTextsAreShownAsPlainText)
+{
+    driver.setDevices({{"Korvantix", "<b>9</b>"}});
+    window = std::make_unique<TKorvantixtest>(driver, time, dir.path().toStdString());
+    window->show();
+    QApplication::processEvents();
+    const QLabel* serial = child<QLabel>("SerPanel");
+    EXPECT_EQ(serial->text(), "<b>9</b>");
+    EXPECT_EQ(serial->textFormat(), Qt::PlainText);
+    EXPECT_EQ(child<QLabel>("VerLabel")->textFormat(), Qt::PlainText);
+}
 
 TEST_F(WindowTest, PostedDeviceChangeIdentifiesTheTracker)
 {

@@ -1,3 +1,4 @@
+#include <sys/stat.h>
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -128,6 +129,14 @@ TEST(Scenario, LoadsFilesAndTheShippedScenarios)
     EXPECT_FALSE(loadScenarioFile(big.string(), s, error));
     EXPECT_NE(error.find("larger than"), std::string::npos) << error;
     std::filesystem::remove(big);
+
+    // A FIFO in the file's place is refused at once instead of waiting for a writer.
+    const auto fifo = std::filesystem::temp_directory_path() / "ktx_sim_fifo_scenario.json";
+    std::filesystem::remove(fifo);
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    EXPECT_FALSE(loadScenarioFile(fifo.string(), s, error));
+    EXPECT_NE(error.find("not a regular file"), std::string::npos) << error;
+    std::filesystem::remove(fifo);
 
     const auto shipped = std::filesystem::path(__FILE__).parent_path() / "../../sim/scenarios";
     int files = 0;

@@ -4,6 +4,7 @@
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QScreen>
+#include <QWindow>
 #include <QTimer>
 
 #include "accel/ui/AccelTab.h"
@@ -34,6 +35,8 @@ constexpr int kClientWidth = 785;
 constexpr int kClientHeight = 449;
 constexpr int kPlugPollMs = 250;
 const QColor kGreen(0, 128, 0);
+// The Z key under a Russian layout reports "Я" (Qt gives Unicode for letters).
+constexpr int kCyrillicYaKey = 0x042F;
 
 QString fromCp1251(const std::string& bytes)
 {
@@ -193,6 +196,8 @@ void TKorvantixtest::FormShow()
     activateWindow();
     setFocus();
     QGuiApplication::setApplicationDisplayName(windowTitle());
+    if (windowHandle())
+        windowHandle()->setTitle(windowTitle());
     about_->ui->Label79->setText(windowTitle());
 }
 
@@ -262,6 +267,7 @@ void TKorvantixtest::keyPressEvent(QKeyEvent* event)
 {
     switch (event->key()) {
     case Qt::Key_Z:
+    case kCyrillicYaKey:
     case Qt::Key_F11:
         inputs_->OutButtonClick();
         return;

@@ -2,6 +2,7 @@
 // the FTDI devices of this PC; --simulate[=scenario.json] runs it against the
 // built-in simulated tracker.
 #include <QObject>
+#include <clocale>
 #include <cstdio>
 #include <cstring>
 #include <memory>
@@ -78,9 +79,13 @@ int main(int argc, char** argv)
 
     int qtArgc = 1;
     ktx::ConsoleApplication app(qtArgc, argv);
+    // Qt adopts the user's locale for the C library too; device commands,
+    // replies and log lines are printf/scanf texts with a decimal point.
+    std::setlocale(LC_NUMERIC, "C");
     const QString startTitle = QStringLiteral("Korvantix control 1.4.2");
+    // Only the application name: a display name would be appended to the
+    // window caption. The window makes its caption the title when shown.
     QCoreApplication::setApplicationName(startTitle);
-    QGuiApplication::setApplicationDisplayName(startTitle);
 
     ktx::RealTimeSource time;
     std::unique_ptr<ktx::FtDriver> driver;

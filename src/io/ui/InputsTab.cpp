@@ -43,6 +43,9 @@ InputsTab::InputsTab(AppContext& context, QTimer* timer1, QTimer* timer6, QWidge
         colors::setBackground(panel, colors::kBtnShadow);
     colors::setBackground(ui->Panel26, colors::kBtnFace);
     colors::setTextColor(ui->SerPanel, colors::kRed);
+    // USB strings and device replies are shown as they are, never as markup.
+    ui->SerPanel->setTextFormat(Qt::PlainText);
+    ui->VerLabel->setTextFormat(Qt::PlainText);
 
     ui->OutShape->setKind(ShapeWidget::Kind::Circle);
     ui->OutShape2->setKind(ShapeWidget::Kind::Circle);

@@ -1,0 +1,47 @@
+#include "app/RegularFile.h"
+
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace ktx {
+
+FileReadResult readRegularFile(const std::string& path, size_t maxBytes, std::string& bytes)
+{
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0)
+        return FileReadResult::CannotOpen;
+    struct stat info {};
+    FileReadResult result = FileReadResult::Ok;
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode))
+        result = FileReadResult::NotRegular;
+    else if (info.st_size < 0 || static_cast<size_t>(info.st_size) > maxBytes)
+        result = FileReadResult::TooLarge;
+    if (result == FileReadResult::Ok) {
+        // Read one byte past the limit so a file that grew meanwhile is caught.
+        std::string read(maxBytes + 1, '\0');
+        size_t got = 0;
+        while (got < read.size()) {
+            const ssize_t n = ::read(fd, read.data() + got, read.size() - got);
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n < 0) {
+                result = FileReadResult::ReadError;
+                break;
+            }
+            if (n == 0)
+                break;
+            got += static_cast<size_t>(n);
+        }
+        read.resize(got);
+        if (result == FileReadResult::Ok && got > maxBytes)
+            result = FileReadResult::TooLarge;
+        if (result == FileReadResult::Ok)
+            bytes = std::move(read);
+    }
+    ::close(fd);
+    return result;
+}
+
+}  // namespace ktx
