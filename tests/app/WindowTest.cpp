@@ -289,6 +289,20 @@ TEST_F(WindowTest, DeviceTextsAreShownAsPlainText)
     EXPECT_EQ(child<QLabel>("VerLabel")->textFormat(), Qt::PlainText);
 }
 
+TEST_F(WindowTest, OldFirmwareDoesNotMoveTheUserOffTheirTab)
+{
+    driver.setDevices({{"Korvantix", "1234567"}});
+    driver.onCommand("FL_READ_VERSION$", {"PENK-5.1xy"});
+    window = std::make_unique<TKorvantixtest>(driver, time, dir.path().toStdString());
+    window->show();
+    selectTab("TabSheet2");
+    child<QCheckBox>("CheckBox1")->setChecked(true);
+    QApplication::processEvents();  // identification disables the GSM/GPRS tab
+    EXPECT_FALSE(pages()->isTabEnabled(1));
+    EXPECT_EQ(pages()->currentWidget()->objectName(), "TabSheet2");
+    EXPECT_TRUE(checked("CheckBox1"));  // no tab-change handler ran
+}
+
 TEST_F(WindowTest, PostedDeviceChangeIdentifiesTheTracker)
 {
     const VersionCase cases[] = {

@@ -4,6 +4,7 @@
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QScreen>
+#include <QSignalBlocker>
 #include <QWindow>
 #include <QTimer>
 
@@ -300,10 +301,15 @@ void TKorvantixtest::applyRule(const VersionRule& rule, bool on)
     const QString name = QString::fromLatin1(rule.name);
     QTabWidget* pages = ui->PageControl1;
     if (rule.isTab) {
+        // Disabling the current tab makes Qt move to another one; the user's
+        // page stays, and no tab-change handler runs for a change nobody made.
+        const QSignalBlocker blocker(pages);
+        const int current = pages->currentIndex();
         for (int i = 0; i < pages->count(); ++i) {
             if (pages->widget(i)->objectName() == name)
                 pages->setTabEnabled(i, on);
         }
+        pages->setCurrentIndex(current);
         return;
     }
     QWidget* control = findChild<QWidget*>(name);
