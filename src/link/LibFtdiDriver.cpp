@@ -4,20 +4,16 @@
 #include <libftdi1/ftdi.h>
 
 #include <algorithm>
-#include <chrono>
 #include <climits>
-#include <thread>
 #include <tuple>
 
 namespace ktx {
 
 namespace {
 
-using SteadyClock = std::chrono::steady_clock;
-
 // Pause between two empty reads: short against a 1 ms read timeout, long
 // enough not to spin a core while the chip has nothing to say.
-constexpr auto kEmptyReadPause = std::chrono::microseconds(250);
+constexpr int64_t kEmptyReadPauseUs = 250;
 
 // USB string descriptors hold at most 126 characters.
 constexpr int kUsbStringBuffer = 256;
@@ -53,7 +49,7 @@ bool readString(ftdi_context* ftdi, libusb_device* dev, bool serial, std::string
 
 }  // namespace
 
-LibFtdiDriver::LibFtdiDriver() = default;
+LibFtdiDriver::LibFtdiDriver(TimeSource& time) : time_(time) {}
 
 uint32_t LibFtdiDriver::baudForDivisor(uint16_t divisor)
 {
@@ -317,7 +313,7 @@ FT_STATUS LibFtdiDriver::FT_Read(FT_HANDLE handle, void* buffer, uint32_t count,
     if (!received || (count > 0 && !buffer))
         return FT_INVALID_PARAMETER;
     auto* bytes = static_cast<unsigned char*>(buffer);
-    const auto deadline = SteadyClock::now() + std::chrono::milliseconds(open->readTimeoutMs);
+    const int64_t deadlineUs = time_.monotonicUs() + int64_t(open->readTimeoutMs) * 1000;
     uint32_t total = 0;
     FT_STATUS status = FT_OK;
     // ftdi_read_data gives what has arrived, often nothing; D2XX waits for
@@ -330,11 +326,11 @@ FT_STATUS LibFtdiDriver::FT_Read(FT_HANDLE handle, void* buffer, uint32_t count,
             break;
         }
         total += static_cast<uint32_t>(rc);
-        const auto now = SteadyClock::now();
-        if (total >= count || now >= deadline)
+        const int64_t nowUs = time_.monotonicUs();
+        if (total >= count || nowUs >= deadlineUs)
             break;
         if (rc == 0)
-            std::this_thread::sleep_for(std::min<SteadyClock::duration>(kEmptyReadPause, deadline - now));
+            time_.sleepUs(static_cast<uint64_t>(std::min(kEmptyReadPauseUs, deadlineUs - nowUs)));
     }
     *received = total;
     return status;

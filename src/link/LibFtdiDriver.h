@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "link/FtDriver.h"
+#include "link/TimeSource.h"
 
 struct ftdi_context;
 
@@ -20,7 +21,8 @@ namespace ktx {
 
 class LibFtdiDriver : public FtDriver {
 public:
-    LibFtdiDriver();
+    // Read timeouts are measured and waited out on the program's time source.
+    explicit LibFtdiDriver(TimeSource& time);
     ~LibFtdiDriver() override;
     LibFtdiDriver(const LibFtdiDriver&) = delete;
     LibFtdiDriver& operator=(const LibFtdiDriver&) = delete;
@@ -80,6 +82,7 @@ private:
     Opened* find(FT_HANDLE handle);
     void releaseAll();
 
+    TimeSource& time_;
     std::vector<Listed> devices_;
     // Handles are numbers never handed out twice, so a closed or made-up handle
     // is recognised without touching freed memory.

@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "link/LibFtdiDriver.h"
+#include "link/VirtualTimeSource.h"
 
 namespace ktx {
 namespace {
@@ -17,7 +18,8 @@ void* indexArg(uint32_t index)
 
 TEST(LibFtdiDriver, IndexPastTheListFailsForStringsAndOpen)
 {
-    LibFtdiDriver driver;
+    VirtualTimeSource time;
+    LibFtdiDriver driver(time);
     uint32_t count = 12345;
     const FT_STATUS status = driver.FT_ListDevices(&count, nullptr, FT_LIST_NUMBER_ONLY);
     EXPECT_EQ(status, FT_OK);
@@ -46,7 +48,8 @@ TEST(LibFtdiDriver, IndexPastTheListFailsForStringsAndOpen)
 
 TEST(LibFtdiDriver, HandlesNeverGivenOutAreRefused)
 {
-    LibFtdiDriver driver;
+    VirtualTimeSource time;
+    LibFtdiDriver driver(time);
     for (FT_HANDLE handle : {FT_HANDLE(nullptr), reinterpret_cast<FT_HANDLE>(uintptr_t(0xDEADBEEF)),
                              reinterpret_cast<FT_HANDLE>(uintptr_t(1))}) {
         char bytes[8] = "ABC";

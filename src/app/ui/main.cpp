@@ -95,7 +95,7 @@ int main(int argc, char** argv)
         simulator = sim.get();
         driver = std::move(sim);
     } else {
-        driver = std::make_unique<ktx::LibFtdiDriver>();
+        driver = std::make_unique<ktx::LibFtdiDriver>(time);
     }
 
     std::unique_ptr<ktx::TKorvantixtest> window;
