@@ -27,4 +27,13 @@ TEST(DeviceChangeMonitor, StartsOnceAndStopsCleanly)
 }
 
 }  // namespace
+
+TEST(DeviceChangeMonitor, OnlyPluggingAndUnpluggingCount)
+{
+    const std::pair<const char*, bool> cases[] = {{"add", true}, {"remove", true}, {"bind", false},
+        {"unbind", false}, {"change", false}, {"move", false}, {"", false}, {"ADD", false}, {nullptr, false}};
+    for (const auto& [action, plug] : cases)
+        EXPECT_EQ(isPlugAction(action), plug) << (action ? action : "(null)");
+}
+
 }  // namespace ktx

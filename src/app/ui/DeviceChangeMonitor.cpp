@@ -57,6 +57,11 @@ void DeviceChangeMonitor::stop()
     udev_ = nullptr;
 }
 
+bool isPlugAction(const char* action)
+{
+    return action && (std::strcmp(action, "add") == 0 || std::strcmp(action, "remove") == 0);
+}
+
 void DeviceChangeMonitor::readEvents()
 {
     // The monitor's socket does not block: no event means nothing is left.
@@ -65,8 +70,7 @@ void DeviceChangeMonitor::readEvents()
         if (!device)
             break;
         const char* action = udev_device_get_action(device);
-        // bind/unbind/change follow our own opens of the chip: not a new device.
-        const bool changed = action && (std::strcmp(action, "add") == 0 || std::strcmp(action, "remove") == 0);
+        const bool changed = isPlugAction(action);
         udev_device_unref(device);
         if (changed)
             emit deviceChanged();

@@ -9,6 +9,10 @@ struct udev_monitor;
 
 namespace ktx {
 
+// A udev action that means a device came or went: "add" or "remove". The
+// bind/unbind/change that follow our own opens of the chip are not.
+bool isPlugAction(const char* action);
+
 class DeviceChangeMonitor : public QObject {
     Q_OBJECT
 public:
