@@ -335,14 +335,25 @@ TEST_F(WindowTest, PostedDeviceChangeIdentifiesTheTracker)
     }
 }
 
+// One tick of the window's plug check, and the device-change event it posts,
+// without waiting for the timer in real time.
+void firePlugPoll(TKorvantixtest& window)
+{
+    auto* timer = window.findChild<QTimer*>("PlugPollTimer");
+    ASSERT_NE(timer, nullptr);
+    ASSERT_TRUE(QMetaObject::invokeMethod(timer, "timeout"));
+    QApplication::processEvents();
+}
+
 TEST_F(WindowTest, PlugChangeRunsIdentificationAgain)
 {
     show();
     const int before = driver.countCalls("FT_ListDevices");
     bool changed = true;
     window->watchPlugChanges([&changed] { return std::exchange(changed, false); });
-    for (int i = 0; i < 40 && driver.countCalls("FT_ListDevices") == before; ++i)
-        QTest::qWait(25);
+    firePlugPoll(*window);
+    EXPECT_EQ(driver.countCalls("FT_ListDevices"), before + 1);
+    firePlugPoll(*window);  // no change since: no search
     EXPECT_EQ(driver.countCalls("FT_ListDevices"), before + 1);
 }
 
@@ -365,10 +376,10 @@ TEST(SimulatedWindowTest, PluggingTheSimulatedTrackerBackInIdentifiesItAgain)
     EXPECT_EQ(debugMemo->toPlainText().count(serialLine), 1);
 
     simulator.setPlugged(false);
-    QTest::qWait(300);
+    firePlugPoll(window);
+    EXPECT_EQ(debugMemo->toPlainText().count(serialLine), 1);
     simulator.setPlugged(true);
-    for (int i = 0; i < 40 && debugMemo->toPlainText().count(serialLine) < 2; ++i)
-        QTest::qWait(25);
+    firePlugPoll(window);
     EXPECT_EQ(debugMemo->toPlainText().count(serialLine), 2);
 }
 
