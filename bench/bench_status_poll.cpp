@@ -7,7 +7,7 @@
 #include <QTemporaryDir>
 #include <QTimer>
 
-#include "app/AppContext.h"
+#include "base/AppContext.h"
 #include "app/RealTimeSource.h"
 #include "app/ui/Consoles.h"
 #include "io/StatusPoll.h"

@@ -1,6 +1,6 @@
 #include "app/ProfileFile.h"
 
-#include "app/RegularFile.h"
+#include "base/RegularFile.h"
 
 #include <cerrno>
 #include <fcntl.h>

@@ -3,7 +3,7 @@
 #include <charconv>
 #include <cstdio>
 
-#include "app/LogSink.h"
+#include "base/LogSink.h"
 
 namespace ktx::io {
 namespace {

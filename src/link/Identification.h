@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "app/AppContext.h"
+#include "base/AppContext.h"
 
 namespace ktx {
 

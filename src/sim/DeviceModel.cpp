@@ -1,6 +1,14 @@
 #include "sim/DeviceModel.h"
 
+#include "sim/AccelModule.h"
+#include "sim/CanModule.h"
+#include "sim/ClockModule.h"
+#include "sim/GnssModule.h"
 #include "sim/IoModule.h"
+#include "sim/ModemModule.h"
+#include "sim/OneWireModule.h"
+#include "sim/Rs485Module.h"
+#include "sim/TelitModule.h"
 #include "sim/VersionModule.h"
 
 namespace ktx::sim {
@@ -24,6 +32,14 @@ DeviceModel::DeviceModel(const Scenario& scenario)
     io_ = io.get();
     addModule(std::move(version));
     addModule(std::move(io));
+    addModule(std::make_unique<ModemModule>(scenario));
+    addModule(std::make_unique<TelitModule>(scenario));
+    addModule(std::make_unique<GnssModule>(scenario));
+    addModule(std::make_unique<ClockModule>(scenario));
+    addModule(std::make_unique<AccelModule>(scenario));
+    addModule(std::make_unique<OneWireModule>(scenario));
+    addModule(std::make_unique<Rs485Module>(scenario));
+    addModule(std::make_unique<CanModule>(scenario));
     input_.reserve(kMaxCommandBytes);
     reply_.reserve(256);
 }
@@ -43,9 +59,11 @@ const std::array<int, 2>& DeviceModel::outputs() const
 
 void DeviceModel::execute(std::string_view command, int64_t nowMs, std::string& reply)
 {
+    replyDelayMs_ = 0;
     for (const auto& module : modules_) {
         if (module->handles(command)) {
             module->reply(command, nowMs, reply);
+            replyDelayMs_ = module->lastReplyDelayMs();
             return;
         }
     }
@@ -65,7 +83,7 @@ void DeviceModel::finishCommand(int64_t nowMs, ReplySink& sink)
     execute(input_, nowMs, reply_);
     input_.clear();
     if (!reply_.empty())
-        sink.onReply(reply_);
+        sink.onReply(reply_, replyDelayMs_);
 }
 
 void DeviceModel::receive(std::string_view bytes, int64_t nowMs, ReplySink& sink)

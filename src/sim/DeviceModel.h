@@ -20,7 +20,8 @@ class VersionModule;
 class ReplySink {
 public:
     virtual ~ReplySink() = default;
-    virtual void onReply(std::string_view reply) = 0;
+    // delayMs: how much later than the usual latency the reply starts.
+    virtual void onReply(std::string_view reply, int64_t delayMs) = 0;
 };
 
 class DeviceModel {
@@ -39,6 +40,17 @@ public:
     // command no module knows, as the firmware ignores those).
     void execute(std::string_view command, int64_t nowMs, std::string& reply);
 
+    // The module of type T, or nullptr: lets tests and the areas' own code
+    // reach an area's state without the model knowing every area.
+    template <typename T>
+    T* module() const
+    {
+        for (const auto& m : modules_)
+            if (auto* found = dynamic_cast<T*>(m.get()))
+                return found;
+        return nullptr;
+    }
+
     // Output states last set by DEVICE_TEST.
     const std::array<int, 2>& outputs() const;
     IoModule& io() { return *io_; }
@@ -55,6 +67,7 @@ private:
     VersionModule* version_ = nullptr;
     std::string input_;
     std::string reply_;
+    int64_t replyDelayMs_ = 0;
     int64_t lastByteMs_ = 0;
 };
 

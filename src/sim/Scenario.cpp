@@ -1,6 +1,7 @@
 #include "sim/Scenario.h"
 
-#include "app/RegularFile.h"
+#include "base/RegularFile.h"
+#include "sim/ScenarioReader.h"
 
 #include <cmath>
 #include <fstream>
@@ -10,8 +11,6 @@
 namespace ktx::sim {
 
 namespace {
-
-using Json = nlohmann::json;
 
 // The parser keeps its own stack, but a value nested thousands deep still
 // costs memory and time for nothing: no scenario is deeper than three.
@@ -57,127 +56,9 @@ std::string printable(std::string_view text)
     return out;
 }
 
-class Reader {
-public:
-    explicit Reader(std::string& error) : error_(error) {}
-
-    bool fail(const std::string& key, const std::string& what)
-    {
-        error_ = key + ": " + what;
-        return false;
-    }
-
-    bool integer(const Json& value, const std::string& key, int64_t min, int64_t max, int64_t& out)
-    {
-        const std::string range = "expected an integer from " + std::to_string(min) + " to " + std::to_string(max);
-        if (!value.is_number_integer())
-            return fail(key, range);
-        if (value.is_number_unsigned()) {
-            const auto u = value.get<uint64_t>();
-            if (u > static_cast<uint64_t>(max) || (min > 0 && u < static_cast<uint64_t>(min)))
-                return fail(key, range);
-            out = static_cast<int64_t>(u);
-            return true;
-        }
-        const auto v = value.get<int64_t>();
-        if (v < min || v > max)
-            return fail(key, range);
-        out = v;
-        return true;
-    }
-
-    template <typename T>
-    bool integerKey(const Json& object, const char* key, int64_t min, int64_t max, T& out)
-    {
-        const auto it = object.find(key);
-        if (it == object.end())
-            return true;
-        int64_t v = 0;
-        if (!integer(*it, prefix_ + key, min, max, v))
-            return false;
-        out = static_cast<T>(v);
-        return true;
-    }
-
-    bool number(const Json& value, const std::string& key, double min, double max, double& out)
-    {
-        if (!value.is_number() || !std::isfinite(value.get<double>()) || value.get<double>() < min
-            || value.get<double>() > max) {
-            char text[96];
-            std::snprintf(text, sizeof text, "expected a number from %g to %g", min, max);
-            return fail(key, text);
-        }
-        out = value.get<double>();
-        return true;
-    }
-
-    bool boolKey(const Json& object, const char* key, bool& out)
-    {
-        const auto it = object.find(key);
-        if (it == object.end())
-            return true;
-        if (!it->is_boolean())
-            return fail(prefix_ + key, "expected true or false");
-        out = it->get<bool>();
-        return true;
-    }
-
-    bool stringKey(const Json& object, const char* key, size_t maxLength, std::string& out)
-    {
-        const auto it = object.find(key);
-        if (it == object.end())
-            return true;
-        if (!it->is_string())
-            return fail(prefix_ + key, "expected a string");
-        const auto& text = it->get_ref<const std::string&>();
-        if (text.size() > maxLength)
-            return fail(prefix_ + key, "longer than " + std::to_string(maxLength) + " bytes");
-        out = text;
-        return true;
-    }
-
-    // A fault share: true/false or a number from 0 to 1.
-    bool shareKey(const Json& object, const char* key, double& out)
-    {
-        const auto it = object.find(key);
-        if (it == object.end())
-            return true;
-        if (it->is_boolean()) {
-            out = it->get<bool>() ? 1.0 : 0.0;
-            return true;
-        }
-        if (!it->is_number())
-            return fail(prefix_ + key, "expected true, false or a number from 0 to 1");
-        return number(*it, prefix_ + key, 0.0, 1.0, out);
-    }
-
-    template <typename T, size_t N, typename Each>
-    bool arrayKey(const Json& object, const char* key, std::array<T, N>& out, Each each)
-    {
-        const auto it = object.find(key);
-        if (it == object.end())
-            return true;
-        const std::string name = prefix_ + key;
-        if (!it->is_array() || it->size() != N)
-            return fail(name, "expected an array of " + std::to_string(N) + " values");
-        std::array<T, N> values{};
-        for (size_t i = 0; i < N; ++i)
-            if (!each((*it)[i], name + "[" + std::to_string(i) + "]", values[i]))
-                return false;
-        out = values;
-        return true;
-    }
-
-    void setPrefix(std::string prefix) { prefix_ = std::move(prefix); }
-
-private:
-    std::string& error_;
-    std::string prefix_;
-};
-
 bool readScenario(const Json& root, Scenario& s, std::string& error)
 {
-    Reader r(error);
+    ScenarioReader r(error);
     if (!root.is_object())
         return r.fail("scenario", "expected a JSON object");
     const bool ok = r.stringKey(root, "description", kMaxUsbStringLength, s.description)
@@ -212,17 +93,25 @@ bool readScenario(const Json& root, Scenario& s, std::string& error)
     if (!ok)
         return false;
 
-    const auto faults = root.find("faults");
-    if (faults == root.end())
-        return true;
-    if (!faults->is_object())
-        return r.fail("faults", "expected a JSON object");
-    r.setPrefix("faults.");
-    return r.shareKey(*faults, "silent", s.faults.silent)
-        && r.shareKey(*faults, "shortReplies", s.faults.shortReplies)
-        && r.shareKey(*faults, "garbage", s.faults.garbage)
-        && r.integerKey(*faults, "unplugAtMs", -1, kMaxUnplugAtMs, s.faults.unplugAtMs)
-        && r.integerKey(*faults, "shortVersionReplies", -1, 1000000, s.faults.shortVersionReplies);
+    bool sectionOk = true;
+    if (const Json* faults = scenarioSection(root, "faults", r, sectionOk)) {
+        const bool faultsOk = r.shareKey(*faults, "silent", s.faults.silent)
+            && r.shareKey(*faults, "shortReplies", s.faults.shortReplies)
+            && r.shareKey(*faults, "garbage", s.faults.garbage)
+            && r.integerKey(*faults, "unplugAtMs", -1, kMaxUnplugAtMs, s.faults.unplugAtMs)
+            && r.integerKey(*faults, "shortVersionReplies", -1, 1000000, s.faults.shortVersionReplies);
+        if (!faultsOk)
+            return false;
+    }
+    if (!sectionOk)
+        return false;
+    return readModemScenario(root, s.modem, r)
+        && readTelitScenario(root, s.telit, r)
+        && readGnssScenario(root, s.gnss, r)
+        && readAccelScenario(root, s.accel, r)
+        && readOneWireScenario(root, s.onewire, r)
+        && readRs485Scenario(root, s.rs485, r)
+        && readCanScenario(root, s.can, r);
 }
 
 }  // namespace

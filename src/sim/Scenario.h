@@ -7,6 +7,14 @@
 #include <string>
 #include <string_view>
 
+#include "sim/ModemScenario.h"
+#include "sim/TelitScenario.h"
+#include "sim/GnssScenario.h"
+#include "sim/AccelScenario.h"
+#include "sim/OneWireScenario.h"
+#include "sim/Rs485Scenario.h"
+#include "sim/CanScenario.h"
+
 namespace ktx::sim {
 
 struct Faults {
@@ -43,6 +51,14 @@ struct Scenario {
     bool longAddTest = true;     // twelve ADD_TEST= fields instead of eight
 
     Faults faults;
+    // Each area's own section.
+    ModemScenario modem;
+    TelitScenario telit;
+    GnssScenario gnss;
+    AccelScenario accel;
+    OneWireScenario onewire;
+    Rs485Scenario rs485;
+    CanScenario can;
 };
 
 // Largest scenario file and text accepted.

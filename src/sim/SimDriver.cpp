@@ -175,7 +175,7 @@ FT_STATUS SimDriver::FT_Purge(FT_HANDLE handle, uint32_t mask)
     return FT_OK;
 }
 
-void SimDriver::onReply(std::string_view reply)
+void SimDriver::onReply(std::string_view reply, int64_t delayMs)
 {
     const uint64_t tick = ++replyCount_;
     const uint64_t seed = scenario_.seed;
@@ -201,7 +201,7 @@ void SimDriver::onReply(std::string_view reply)
 
     const int64_t nowUs = time_.monotonicUs();
     const int64_t chunks = static_cast<int64_t>((reply.size() + scenario_.chunkBytes - 1) / scenario_.chunkBytes);
-    const int64_t startUs = std::max(nowUs + int64_t(scenario_.latencyMs) * 1000, busyUntilUs_);
+    const int64_t startUs = std::max(nowUs + (int64_t(scenario_.latencyMs) + std::max<int64_t>(delayMs, 0)) * 1000, busyUntilUs_);
     busyUntilUs_ = startUs + chunks * scenario_.chunkIntervalUs;
     deliveries_.push_back({startUs, begin, rx_.size()});
 }

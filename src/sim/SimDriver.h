@@ -63,7 +63,7 @@ private:
         size_t end;
     };
 
-    void onReply(std::string_view reply) override;
+    void onReply(std::string_view reply, int64_t delayMs) override;
     void updatePlug();
     bool usable(FT_HANDLE handle) const;
     void dropReceived();

@@ -27,6 +27,10 @@ public:
         (void)commandStart;
         return false;
     }
+    // Extra time, beyond the scenario's latency, before the reply of the
+    // command last carried out leaves the device (a modem that answers
+    // after seconds, a flash that takes its time).
+    virtual int64_t lastReplyDelayMs() const { return 0; }
 };
 
 }  // namespace ktx::sim

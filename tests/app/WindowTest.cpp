@@ -21,7 +21,7 @@
 
 #include "app/ui/AboutTab.h"
 #include "app/ui/ConsoleApplication.h"
-#include "app/ui/LinkLabelHover.h"
+#include "base/ui/LinkLabelHover.h"
 #include "app/ui/TKorvantixtest.h"
 #include "can/ui/CanTab.h"
 #include "link/VirtualTimeSource.h"

@@ -10,8 +10,8 @@
 #include <gtest/gtest.h>
 
 #include "io/ui/InputsTab.h"
-#include "io/ui/PanelColors.h"
-#include "io/ui/ShapeWidget.h"
+#include "base/ui/PanelColors.h"
+#include "base/ui/ShapeWidget.h"
 #include "link/TextCodec.h"
 #include "io/IoFixture.h"
 #include "sim/SimDriver.h"

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "app/AppContext.h"
+#include "base/AppContext.h"
 #include "link/UsbLink.h"
 #include "link/VirtualTimeSource.h"
 #include "support/ScriptedDriver.h"

@@ -13,7 +13,7 @@ namespace {
 
 struct Collected : ReplySink {
     std::vector<std::string> replies;
-    void onReply(std::string_view reply) override { replies.emplace_back(reply); }
+    void onReply(std::string_view reply, int64_t) override { replies.emplace_back(reply); }
 };
 
 std::string run(DeviceModel& model, std::string_view command, int64_t nowMs)

@@ -3,7 +3,7 @@
 #include <QTimer>
 #include <QWidget>
 
-#include "app/AppContext.h"
+#include "base/AppContext.h"
 
 namespace Ui {
 class AccelTab;

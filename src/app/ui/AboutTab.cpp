@@ -4,8 +4,8 @@
 #include <QMouseEvent>
 #include <QPixmap>
 
-#include "app/ui/LinkLabelHover.h"
-#include "app/ui/SvgPixmap.h"
+#include "base/ui/LinkLabelHover.h"
+#include "base/ui/SvgPixmap.h"
 #include "ui_AboutTab.h"
 
 // Resources of a static library must be registered by name, at global scope.

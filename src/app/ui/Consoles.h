@@ -6,7 +6,7 @@
 #include <functional>
 #include <string>
 
-#include "app/LogSink.h"
+#include "base/LogSink.h"
 #include "app/StreamLog.h"
 #include "link/TimeSource.h"
 

@@ -120,13 +120,13 @@ void TKorvantixtest::buildTabs()
     QTabWidget* pages = ui->PageControl1;
     inputs_ = new InputsTab(context_, Timer1, Timer6, pages);
     inputs_->setObjectName(QStringLiteral("TabSheet1"));
-    gsm_ = new GsmTab(context_, pages);
+    gsm_ = new GsmTab(context_, Timer1, pages);
     gnss_ = new GnssTab(context_, pages);
     oneWire_ = new OneWireTab(context_, Timer4, pages);
     rs485_ = new Rs485Tab(context_, Timer2, Timer5, pages);
     can_ = new CanTab(context_, Timer3, pages);
     accel_ = new AccelTab(context_, TimerAccel, pages);
-    telit_ = new TelitTab(context_, pages);
+    telit_ = new TelitTab(context_, {Timer1, Timer2, Timer3, Timer4, Timer5}, gsm_, pages);
     about_ = new AboutTab(pages);
 
     pages->addTab(inputs_, QStringLiteral("Входы и выходы"));

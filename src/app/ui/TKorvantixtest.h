@@ -7,7 +7,7 @@
 #include <functional>
 #include <string>
 
-#include "app/AppContext.h"
+#include "base/AppContext.h"
 #include "app/ui/Consoles.h"
 #include "link/FtDriver.h"
 #include "link/Identification.h"

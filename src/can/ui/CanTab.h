@@ -5,7 +5,7 @@
 #include <array>
 #include <cstdint>
 
-#include "app/AppContext.h"
+#include "base/AppContext.h"
 
 class QTableWidget;
 

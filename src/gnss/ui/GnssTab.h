@@ -2,7 +2,7 @@
 // The "GPS/ГЛОНАСС" tab: antenna and receiver test, device clock.
 #include <QWidget>
 
-#include "app/AppContext.h"
+#include "base/AppContext.h"
 
 namespace Ui {
 class GnssTab;

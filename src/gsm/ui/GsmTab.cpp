@@ -4,9 +4,11 @@
 
 namespace ktx {
 
-GsmTab::GsmTab(AppContext& context, QWidget* parent) : QWidget(parent), ui(new Ui::GsmTab), context_(context)
+GsmTab::GsmTab(AppContext& context, QTimer* timer1, QWidget* parent)
+    : QWidget(parent), ui(new Ui::GsmTab), context_(context), timer1_(timer1)
 {
     ui->setupUi(this);
+    (void)timer1_;
 }
 
 GsmTab::~GsmTab()

@@ -1,8 +1,9 @@
 #pragma once
 // The "GSM/GPRS" tab: modem test settings, state and the modem console.
+#include <QTimer>
 #include <QWidget>
 
-#include "app/AppContext.h"
+#include "base/AppContext.h"
 
 namespace Ui {
 class GsmTab;
@@ -13,7 +14,8 @@ namespace ktx {
 class GsmTab : public QWidget {
     Q_OBJECT
 public:
-    explicit GsmTab(AppContext& context, QWidget* parent = nullptr);
+    // timer1: the status poll, stopped by every modem action.
+    GsmTab(AppContext& context, QTimer* timer1, QWidget* parent = nullptr);
     ~GsmTab() override;
 
     // Reads the device's own network settings into the edits.
@@ -23,6 +25,7 @@ public:
 
 private:
     AppContext& context_;
+    QTimer* timer1_;
 };
 
 }  // namespace ktx

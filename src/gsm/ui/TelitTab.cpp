@@ -4,10 +4,12 @@
 
 namespace ktx {
 
-TelitTab::TelitTab(AppContext& context, QWidget* parent) : QWidget(parent), ui(new Ui::TelitTab), context_(context)
+TelitTab::TelitTab(AppContext& context, std::array<QTimer*, 5> pollTimers, GsmTab* gsm, QWidget* parent)
+    : QWidget(parent), ui(new Ui::TelitTab), context_(context), pollTimers_(pollTimers), gsm_(gsm)
 {
     ui->setupUi(this);
     (void)context_;
+    (void)gsm_;
 }
 
 TelitTab::~TelitTab()

@@ -2,8 +2,8 @@
 
 #include <QLocale>
 
-#include "app/ui/SvgPixmap.h"
-#include "io/ui/PanelColors.h"
+#include "base/ui/SvgPixmap.h"
+#include "base/ui/PanelColors.h"
 #include "link/TextCodec.h"
 #include "ui_InputsTab.h"
 

@@ -5,7 +5,7 @@
 #include <QWidget>
 #include <array>
 
-#include "app/AppContext.h"
+#include "base/AppContext.h"
 
 namespace Ui {
 class Rs485Tab;

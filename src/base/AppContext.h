@@ -3,7 +3,7 @@
 // consoles and what identification found.
 #include <string>
 
-#include "app/LogSink.h"
+#include "base/LogSink.h"
 #include "link/TimeSource.h"
 #include "link/UsbLink.h"
 

@@ -1,4 +1,4 @@
-#include "io/ui/ShapeWidget.h"
+#include "base/ui/ShapeWidget.h"
 
 #include <QContextMenuEvent>
 #include <QMouseEvent>

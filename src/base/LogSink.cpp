@@ -1,4 +1,4 @@
-#include "app/LogSink.h"
+#include "base/LogSink.h"
 
 #include <cstdarg>
 #include <cstdio>

@@ -1,5 +1,5 @@
 #pragma once
-// The classic Windows colours the tab's panels signal with, and helpers to
+// The classic Windows colours the panels of every tab signal with, and helpers to
 // paint a panel's background and text.
 #include <QColor>
 #include <QWidget>

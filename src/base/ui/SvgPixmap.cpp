@@ -1,4 +1,4 @@
-#include "app/ui/SvgPixmap.h"
+#include "base/ui/SvgPixmap.h"
 
 #include <QPainter>
 #include <QSvgRenderer>

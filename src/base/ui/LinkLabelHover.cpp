@@ -1,4 +1,4 @@
-#include "app/ui/LinkLabelHover.h"
+#include "base/ui/LinkLabelHover.h"
 
 #include <QApplication>
 #include <QEvent>

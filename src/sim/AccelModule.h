@@ -1,0 +1,16 @@
+#pragma once
+// The simulated tracker's the accelerometer.
+#include "sim/Scenario.h"
+#include "sim/SimModule.h"
+
+namespace ktx::sim {
+
+class AccelModule : public SimModule {
+public:
+    explicit AccelModule(const Scenario& scenario);
+
+    bool handles(std::string_view command) const override;
+    void reply(std::string_view command, int64_t nowMs, std::string& out) override;
+};
+
+}  // namespace ktx::sim
