@@ -21,4 +21,8 @@ void GsmTab::ReadGSMParamsClick()
     (void)context_;
 }
 
+void GsmTab::Button13Click()
+{
+}
+
 }  // namespace ktx

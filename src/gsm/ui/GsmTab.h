@@ -20,6 +20,9 @@ public:
 
     // Reads the device's own network settings into the edits.
     void ReadGSMParamsClick();
+    // Switches the modem off; also the TELIT tab's Button28 and the end of
+    // every modem firmware update.
+    void Button13Click();
 
     Ui::GsmTab* ui;
 
