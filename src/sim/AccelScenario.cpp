@@ -10,7 +10,19 @@ bool readAccelScenario(const Json& root, AccelScenario& out, ScenarioReader& rea
     const Json* section = scenarioSection(root, "accel", reader, ok);
     if (!section)
         return ok;
-    (void)out;
+    AccelScenario s = out;
+    const Json& a = *section;
+    const auto number = [&](const char* key, double min, double max, double& value) {
+        const auto it = a.find(key);
+        return it == a.end() || reader.number(*it, std::string("accel.") + key, min, max, value);
+    };
+    const bool read = reader.integerKey(a, "gravity", 0, 10000, s.gravity)
+        && number("tiltDeg", 0.0, 180.0, s.tiltDeg)
+        && number("tiltPeriodS", 0.1, 86400.0, s.tiltPeriodS)
+        && reader.integerKey(a, "noise", 0, 1000, s.noise);
+    if (!read)
+        return false;
+    out = s;
     return true;
 }
 

@@ -34,7 +34,9 @@ DeviceModel::DeviceModel(const Scenario& scenario)
     addModule(std::move(io));
     addModule(std::make_unique<ModemModule>(scenario));
     addModule(std::make_unique<TelitModule>(scenario));
-    addModule(std::make_unique<GnssModule>(scenario));
+    auto gnss = std::make_unique<GnssModule>(scenario);
+    io_->setAntennaReading([receiver = gnss.get()](int64_t nowMs) { return receiver->antennaReading(nowMs); });
+    addModule(std::move(gnss));
     addModule(std::make_unique<ClockModule>(scenario));
     addModule(std::make_unique<AccelModule>(scenario));
     addModule(std::make_unique<OneWireModule>(scenario));

@@ -88,7 +88,8 @@ void IoModule::addTestReply(int64_t nowMs, std::string& out) const
     appendInt(out, counterAt(2, nowMs));
     out += ',';
     appendInt(out, counterAt(3, nowMs));
-    out += ",0";  // antenna field, unused by the console
+    out += ',';
+    appendInt(out, antennaReading_ ? antennaReading_(nowMs) : 0);  // antenna supply
     for (size_t k = 4; k < 8; ++k) {
         out += ',';
         appendInt(out, in[k]);

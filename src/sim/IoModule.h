@@ -4,6 +4,7 @@
 // counters 1-2) and "ADD_TEST$" (counters 3-8 and inputs 5-8).
 #include <array>
 #include <cstdint>
+#include <functional>
 
 #include "sim/Scenario.h"
 #include "sim/SimModule.h"
@@ -16,6 +17,9 @@ public:
 
     bool handles(std::string_view command) const override;
     void reply(std::string_view command, int64_t nowMs, std::string& out) override;
+
+    // Where ADD_TEST's antenna supply field comes from (0 without it).
+    void setAntennaReading(std::function<int32_t(int64_t nowMs)> reading) { antennaReading_ = std::move(reading); }
 
     // Output states last received with DEVICE_TEST, {0, 0} at start.
     const std::array<int, 2>& outputs() const { return outputs_; }
@@ -34,6 +38,7 @@ private:
 
     Scenario values_;
     std::array<int, 2> outputs_{0, 0};
+    std::function<int32_t(int64_t)> antennaReading_;
 };
 
 }  // namespace ktx::sim

@@ -4,6 +4,8 @@
 #include <cstring>
 #include <limits>
 
+#include "sim/ClockModule.h"
+#include "sim/GnssModule.h"
 #include "sim/SimRandom.h"
 
 namespace ktx::sim {
@@ -32,6 +34,11 @@ SimDriver::SimDriver(TimeSource& time, Scenario scenario)
         unplugAtUs_ = startUs_ + scenario_.faults.unplugAtMs * 1000;
     rx_.reserve(1024);
     deliveries_.reserve(16);
+    // The device's clock and receiver time start from the PC's UTC time.
+    if (auto* gnss = model_.module<GnssModule>())
+        gnss->setUtcAtStartMs(time.wallClockUtcMs());
+    if (auto* clock = model_.module<ClockModule>())
+        clock->setUtcAtStartMs(time.wallClockUtcMs());
 }
 
 int64_t SimDriver::modelMs() const

@@ -94,14 +94,14 @@ TEST(DeviceModel, AddTestShortAndLongForms)
     DeviceModel longModel(s);
     int v[12] = {};
     const std::string longReply = run(longModel, "ADD_TEST$", 4000);
-    EXPECT_EQ(longReply, "ADD_TEST=400,0,0,1,0,1,0,5000,4,8,12,16;\r\n");
+    EXPECT_EQ(longReply, "ADD_TEST=400,0,970,1,0,1,0,5000,4,8,12,16;\r\n");
     EXPECT_EQ(scanAddTest(longReply, v), 12);
 
     s.longAddTest = false;
     s.deviceTime = false;
     DeviceModel shortModel(s);
     const std::string shortReply = run(shortModel, "ADD_TEST$", 4000);
-    EXPECT_EQ(shortReply, "ADD_TEST=400,0,0,1,0,1,0,0;\r\n");
+    EXPECT_EQ(shortReply, "ADD_TEST=400,0,970,1,0,1,0,0;\r\n");
     EXPECT_EQ(scanAddTest(shortReply, v), 8);
 }
 
