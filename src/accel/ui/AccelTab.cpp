@@ -1,15 +1,42 @@
 #include "accel/ui/AccelTab.h"
 
+#include "accel/AccelPoll.h"
+#include "base/ui/PanelColors.h"
+#include "base/ui/SvgPixmap.h"
 #include "ui_AccelTab.h"
 
+static void initAccelTabResources() { Q_INIT_RESOURCE(accel_tab); }
+
 namespace ktx {
+namespace {
+
+// In the order of accel::Arrow.
+constexpr const char* kArrowNames[accel::kArrowCount] = {"back", "front", "left", "right", "up", "down"};
+
+}  // namespace
 
 AccelTab::AccelTab(AppContext& context, QTimer* timerAccel, QWidget* parent)
     : QWidget(parent), ui(new Ui::AccelTab), context_(context), timerAccel_(timerAccel)
 {
+    initAccelTabResources();
     ui->setupUi(this);
-    (void)context_;
+    colors::setBackground(ui->Panel50, colors::kWhite);
+    colors::setBackground(ui->Panel53, colors::kWhite);  // the button highlight colour until the first reading
+    ui->Image30->setPixmap(svgPixmap(QStringLiteral(":/accel/images/accel_box.svg"), ui->Image30->size()));
+    const auto green = greenArrows();
+    const auto red = redArrows();
+    for (int i = 0; i < accel::kArrowCount; ++i) {
+        const QString name = QString::fromLatin1(kArrowNames[i]);
+        green[i]->setPixmap(svgPixmap(QStringLiteral(":/accel/images/arrow_%1.svg").arg(name), green[i]->size()));
+        red[i]->setPixmap(svgPixmap(QStringLiteral(":/accel/images/red_%1.svg").arg(name), red[i]->size()));
+        red[i]->setAttribute(Qt::WA_TransparentForMouseEvents);
+    }
+    for (QLabel* value : {ui->LabelA1, ui->LabelA2, ui->LabelA3, ui->LabelA4})
+        value->setTextFormat(Qt::PlainText);
+
     connect(ui->ButtonStartAxel, &QPushButton::clicked, this, &AccelTab::ButtonStartAxelClick);
+    if (timerAccel_)
+        connect(timerAccel_, &QTimer::timeout, this, &AccelTab::TimerAccelTimer);
 }
 
 AccelTab::~AccelTab()
@@ -31,6 +58,52 @@ void AccelTab::stopTest()
 {
     timerAccel_->stop();
     ui->ButtonStartAxel->setText(QStringLiteral("Начать проверку"));
+}
+
+void AccelTab::TimerAccelTimer()
+{
+    const accel::AccelPollOutcome outcome = accel::pollAccelerometer(context_);
+    if (!outcome.opened) {
+        stopTest();
+        return;
+    }
+    if (!outcome.reading)
+        return;
+    blinkHeartbeat();
+    applyView(accel::accelView(*outcome.reading));
+}
+
+void AccelTab::blinkHeartbeat()
+{
+    const bool yellow = colors::background(ui->Panel53) == colors::kYellow;
+    colors::setBackground(ui->Panel53, yellow ? colors::kBlue : colors::kYellow);
+}
+
+void AccelTab::applyView(const accel::AccelView& view)
+{
+    const auto green = greenArrows();
+    const auto red = redArrows();
+    for (int i = 0; i < accel::kArrowCount; ++i) {
+        green[i]->setVisible(view.green[i]);
+        red[i]->setVisible(view.red[i]);
+    }
+    ui->AProgressBar->setValue(view.magnitudeBar);
+    const std::array<QLabel*, 4> values = {ui->LabelA1, ui->LabelA2, ui->LabelA3, ui->LabelA4};
+    for (size_t i = 0; i < values.size(); ++i)
+        values[i]->setText(QString::fromStdString(view.values[i]));
+    ui->ProgressBarX->setValue(view.axisBars[0]);
+    ui->ProgressBarY->setValue(view.axisBars[1]);
+    ui->ProgressBarZ->setValue(view.axisBars[2]);
+}
+
+std::array<QLabel*, accel::kArrowCount> AccelTab::greenArrows() const
+{
+    return {ui->ImageBack, ui->ImageFront, ui->ImageLeft, ui->ImageRight, ui->ImageUp, ui->ImageDown};
+}
+
+std::array<QLabel*, accel::kArrowCount> AccelTab::redArrows() const
+{
+    return {ui->RedBack, ui->RedFront, ui->RedLeft, ui->RedRight, ui->RedUp, ui->RedDown};
 }
 
 }  // namespace ktx

@@ -2,8 +2,12 @@
 // The "Акселерометр" tab: the three axes and the vector magnitude.
 #include <QTimer>
 #include <QWidget>
+#include <array>
 
+#include "accel/AccelReading.h"
 #include "base/AppContext.h"
+
+class QLabel;
 
 namespace Ui {
 class AccelTab;
@@ -19,10 +23,16 @@ public:
 
     void ButtonStartAxelClick();  // starts or stops the poll
     void stopTest();              // stops the poll and shows the start caption
+    void TimerAccelTimer();       // one poll
 
     Ui::AccelTab* ui;
 
 private:
+    void blinkHeartbeat();
+    void applyView(const accel::AccelView& view);
+    std::array<QLabel*, accel::kArrowCount> greenArrows() const;
+    std::array<QLabel*, accel::kArrowCount> redArrows() const;
+
     AppContext& context_;
     QTimer* timerAccel_;
 };

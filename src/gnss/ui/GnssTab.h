@@ -1,6 +1,8 @@
 #pragma once
 // The "GPS/ГЛОНАСС" tab: antenna and receiver test, device clock.
+#include <QUrl>
 #include <QWidget>
+#include <functional>
 
 #include "base/AppContext.h"
 
@@ -16,10 +18,24 @@ public:
     explicit GnssTab(AppContext& context, QWidget* parent = nullptr);
     ~GnssTab() override;
 
+    void Button18Click();   // antenna test
+    void Button20Click();   // switches the receiver on
+    void Button19Click();   // position query
+    void maplabelClick();   // opens CoorLine's link
+    void GETTIMERClick();   // reads the device clock
+    void SETTIMERClick();   // sets it from the PC's UTC time
+
+    // How maplabel hands a link to the desktop (tests catch it here).
+    void setUrlOpener(std::function<void(const QUrl&)> opener) { opener_ = std::move(opener); }
+
     Ui::GnssTab* ui;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     AppContext& context_;
+    std::function<void(const QUrl&)> opener_;
 };
 
 }  // namespace ktx
