@@ -1,6 +1,8 @@
 // The simulated receiver and clock as the firmware answers them.
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include "gnss/ClockRegisters.h"
 #include "gnss/PointFix.h"
 #include "sim/ClockModule.h"
@@ -161,6 +163,21 @@ TEST(GnssScenarioKeys, ReadAndRejected)
         {R"({"gnss": {"acquireMs": -1}})", "gnss.acquireMs: expected an integer from 0 to 3600000"},
         {R"({"gnss": 5})", "gnss: expected a JSON object"},
     };
+    // The shipped default file spells out the same receiver and sensor.
+    Scenario shipped;
+    const auto file = std::filesystem::path(__FILE__).parent_path() / "../../sim/scenarios/default.json";
+    ASSERT_TRUE(loadScenarioFile(file.string(), shipped, error)) << error;
+    const Scenario defaults = defaultScenario();
+    EXPECT_EQ(shipped.gnss.antenna, defaults.gnss.antenna);
+    EXPECT_EQ(shipped.gnss.acquireMs, defaults.gnss.acquireMs);
+    EXPECT_EQ(shipped.gnss.latitude, defaults.gnss.latitude);
+    EXPECT_EQ(shipped.gnss.longitude, defaults.gnss.longitude);
+    EXPECT_EQ(shipped.gnss.positionNoise, defaults.gnss.positionNoise);
+    EXPECT_EQ(shipped.accel.gravity, defaults.accel.gravity);
+    EXPECT_EQ(shipped.accel.tiltDeg, defaults.accel.tiltDeg);
+    EXPECT_EQ(shipped.accel.tiltPeriodS, defaults.accel.tiltPeriodS);
+    EXPECT_EQ(shipped.accel.noise, defaults.accel.noise);
+
     for (const auto& c : bad) {
         Scenario unchanged;
         EXPECT_FALSE(parseScenario(c.json, unchanged, error)) << c.json;

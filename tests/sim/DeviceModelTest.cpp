@@ -169,22 +169,22 @@ TEST(DeviceModel, SplitsTheByteStreamIntoCommands)
     EXPECT_LE(model.partialCommand().size(), 1024u);
 }
 
-// A module of a ';'-terminated command, as the clock module will be.
-struct TimerModule : SimModule {
-    bool handles(std::string_view command) const override { return command.starts_with("TIMER="); }
+// A module of a ';'-terminated command no real module claims.
+struct SemicolonModule : SimModule {
+    bool handles(std::string_view command) const override { return command.starts_with("FAKE="); }
     void reply(std::string_view command, int64_t, std::string& out) override { out.append(command); }
-    bool endsAtSemicolon(std::string_view start) const override { return start.starts_with("TIMER="); }
+    bool endsAtSemicolon(std::string_view start) const override { return start.starts_with("FAKE="); }
 };
 
 TEST(DeviceModel, SemicolonEndsOnlyTheCommandsThatClaimIt)
 {
     DeviceModel model(quietScenario());
-    model.addModule(std::make_unique<TimerModule>());
+    model.addModule(std::make_unique<SemicolonModule>());
     Collected sink;
-    model.receive("TIMER=1:2:3:4:5:6:7;", 0, sink);
+    model.receive("FAKE=1:2:3:4:5:6:7;", 0, sink);
     model.receive("CANTEST;$", 0, sink);
-    model.receive("TIMER=9;$", 0, sink);  // the ";$" shape still ends at '$'
-    EXPECT_EQ(sink.replies, (std::vector<std::string>{"TIMER=1:2:3:4:5:6:7;", "TIMER=9;$"}));
+    model.receive("FAKE=9;$", 0, sink);  // the ";$" shape still ends at '$'
+    EXPECT_EQ(sink.replies, (std::vector<std::string>{"FAKE=1:2:3:4:5:6:7;", "FAKE=9;$"}));
     EXPECT_TRUE(model.partialCommand().empty());
 }
 
