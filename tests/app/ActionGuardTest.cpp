@@ -1,0 +1,53 @@
+// When the guard runs the event loop: only inside an event delivery (an
+// action), and only once a wait has gone on longer than one pump interval, so
+// a status poll's millisecond waits cost nothing.
+#include <QApplication>
+#include <QCursor>
+#include <QTimer>
+#include <QWidget>
+#include <gtest/gtest.h>
+#include <optional>
+
+#include "app/RealTimeSource.h"
+#include "app/ui/ActionGuard.h"
+
+namespace ktx {
+namespace {
+
+TEST(ActionGuardTest, OnlyWaitsInsideAnActionLongerThanAnIntervalRunTheLoop)
+{
+    struct Case {
+        const char* what;
+        bool inDelivery;
+        int waits;
+        uint64_t waitUs;
+        bool loopRan;
+    };
+    const Case cases[] = {
+        {"a poll's few short waits", true, 3, 1000, false},
+        {"one long wait", true, 1, 60000, true},
+        {"many short read pauses adding up", true, 200, 250, true},
+        {"a long wait outside any delivery", false, 1, 60000, false},
+    };
+    for (const Case& c : cases) {
+        QWidget window;
+        RealTimeSource time;
+        const ActionGuard guard(window, time, QEvent::User);
+        bool loopRan = false;
+        QTimer::singleShot(0, [&loopRan] { loopRan = true; });
+        {
+            std::optional<ActionGuard::Delivery> action;
+            if (c.inDelivery)
+                action.emplace();
+            for (int i = 0; i < c.waits; ++i)
+                time.sleepUs(c.waitUs);
+        }
+        EXPECT_EQ(loopRan, c.loopRan) << c.what;
+        // None of these ran long enough for the wait cursor.
+        EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr) << c.what;
+        QApplication::processEvents();
+    }
+}
+
+}  // namespace
+}  // namespace ktx
