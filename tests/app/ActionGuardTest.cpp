@@ -3,6 +3,7 @@
 // a status poll's millisecond waits cost nothing.
 #include <QApplication>
 #include <QCursor>
+#include <QEventLoop>
 #include <QTimer>
 #include <QWidget>
 #include <gtest/gtest.h>
@@ -47,6 +48,39 @@ TEST(ActionGuardTest, OnlyWaitsInsideAnActionLongerThanAnIntervalRunTheLoop)
         EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr) << c.what;
         QApplication::processEvents();
     }
+}
+
+bool waitCursorShown()
+{
+    return QGuiApplication::overrideCursor() && QGuiApplication::overrideCursor()->shape() == Qt::WaitCursor;
+}
+
+TEST(ActionGuardTest, WaitCursorAfter300MsButNotOverADialogAskingTheUser)
+{
+    QWidget window;
+    RealTimeSource time;
+    const ActionGuard guard(window, time, QEvent::User);
+    {
+        const ActionGuard::Delivery action;
+        time.sleepMs(100);
+        EXPECT_FALSE(waitCursorShown());
+        time.sleepMs(250);
+        EXPECT_TRUE(waitCursorShown());
+
+        // A modal dialog's loop, closed by the "user" after a moment.
+        QEventLoop dialog;
+        bool cursorInDialog = true;
+        QTimer::singleShot(30, [&] {
+            cursorInDialog = waitCursorShown();
+            dialog.quit();
+        });
+        dialog.exec();
+        EXPECT_FALSE(cursorInDialog);
+
+        time.sleepMs(40);  // the action works on
+        EXPECT_TRUE(waitCursorShown());
+    }
+    EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr);
 }
 
 }  // namespace

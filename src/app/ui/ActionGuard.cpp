@@ -1,5 +1,6 @@
 #include "app/ui/ActionGuard.h"
 
+#include <QAbstractEventDispatcher>
 #include <QCoreApplication>
 #include <QGuiApplication>
 #include <QTimer>
@@ -50,15 +51,19 @@ ActionGuard::ActionGuard(QWidget& window, RealTimeSource& time, QEvent::Type dev
 {
     guards().push_back(this);
     time_.setWaitPump([this] { pump(); });
+    // A loop about to wait for events is not the program at work: a dialog
+    // inside an action asks the user with the normal cursor.
+    if (QAbstractEventDispatcher* dispatcher = QAbstractEventDispatcher::instance())
+        idleConnection_ = QObject::connect(dispatcher, &QAbstractEventDispatcher::aboutToBlock, [this] { restoreCursor(); });
 }
 
 ActionGuard::~ActionGuard()
 {
+    QObject::disconnect(idleConnection_);
     time_.setWaitPump(nullptr);
     auto& all = guards();
     all.erase(std::remove(all.begin(), all.end(), this), all.end());
-    if (waitCursor_)
-        QGuiApplication::restoreOverrideCursor();
+    restoreCursor();
 }
 
 ActionGuard* ActionGuard::active()
@@ -159,12 +164,17 @@ bool ActionGuard::isWindowTimer(QObject* receiver) const
 void ActionGuard::actionEnded()
 {
     actionStartUs_ = -1;
-    if (waitCursor_) {
-        waitCursor_ = false;
-        QGuiApplication::restoreOverrideCursor();
-    }
+    restoreCursor();
     if (!held_.empty())
         releaseHeld();
+}
+
+void ActionGuard::restoreCursor()
+{
+    if (!waitCursor_)
+        return;
+    waitCursor_ = false;
+    QGuiApplication::restoreOverrideCursor();
 }
 
 void ActionGuard::releaseHeld()

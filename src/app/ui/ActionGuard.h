@@ -12,8 +12,10 @@
 // - a close (window, SIGTERM, SIGINT) is refused and repeated afterwards;
 // - user input stays queued in order (synthesised input reaching the
 //   application is held and replayed in order).
-// After 300 ms the action shows the wait cursor until it ends.
+// After 300 ms the action shows the wait cursor until it ends, or until an
+// event loop goes idle inside it (a dialog waiting for the user).
 #include <QEvent>
+#include <QMetaObject>
 #include <QObject>
 #include <QPointer>
 #include <cstdint>
@@ -65,6 +67,7 @@ private:
 
     void pump();
     void actionEnded();
+    void restoreCursor();
     bool holdBack(QObject* receiver, QEvent* event);
     bool isWindowTimer(QObject* receiver) const;
     void releaseHeld();
@@ -82,6 +85,7 @@ private:
     bool closeHeld_ = false;
     int skippedTicks_ = 0;
     std::vector<Held> held_;
+    QMetaObject::Connection idleConnection_;
 };
 
 }  // namespace ktx
