@@ -4,6 +4,8 @@
 #include <QApplication>
 #include <QCursor>
 #include <QEventLoop>
+#include <QPushButton>
+#include <QTest>
 #include <QTimer>
 #include <QWidget>
 #include <gtest/gtest.h>
@@ -81,6 +83,41 @@ TEST(ActionGuardTest, WaitCursorAfter300MsButNotOverADialogAskingTheUser)
         EXPECT_TRUE(waitCursorShown());
     }
     EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr);
+}
+
+// A click given while the action waits runs after it; a click in a dialog
+// that opened inside the wait (a handler's error box) reaches the dialog, or
+// the program could never get past it.
+TEST(ActionGuardTest, InputWaitsForTheActionExceptInADialogInsideIt)
+{
+    QWidget window;
+    auto* button = new QPushButton(QStringLiteral("OK"), &window);
+    RealTimeSource time;
+    const ActionGuard guard(window, time, QEvent::User);
+    int clicks = 0;
+    QObject::connect(button, &QPushButton::clicked, [&clicks] { ++clicks; });
+
+    int clicksInWait = -1;
+    int clicksInDialog = -1;
+    QTimer::singleShot(20, [&] {
+        QTest::mouseClick(button, Qt::LeftButton);
+        clicksInWait = clicks;
+        QEventLoop dialog;
+        QTimer::singleShot(10, [&] {
+            QTest::mouseClick(button, Qt::LeftButton);
+            clicksInDialog = clicks;
+            dialog.quit();
+        });
+        dialog.exec();
+    });
+    {
+        const ActionGuard::Delivery action;
+        time.sleepMs(120);
+    }
+    EXPECT_EQ(clicksInWait, 0);
+    EXPECT_EQ(clicksInDialog, 1);
+    QApplication::processEvents();
+    EXPECT_EQ(clicks, 2);
 }
 
 }  // namespace

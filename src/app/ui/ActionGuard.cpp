@@ -51,10 +51,8 @@ ActionGuard::ActionGuard(QWidget& window, RealTimeSource& time, QEvent::Type dev
 {
     guards().push_back(this);
     time_.setWaitPump([this] { pump(); });
-    // A loop about to wait for events is not the program at work: a dialog
-    // inside an action asks the user with the normal cursor.
     if (QAbstractEventDispatcher* dispatcher = QAbstractEventDispatcher::instance())
-        idleConnection_ = QObject::connect(dispatcher, &QAbstractEventDispatcher::aboutToBlock, [this] { restoreCursor(); });
+        idleConnection_ = QObject::connect(dispatcher, &QAbstractEventDispatcher::aboutToBlock, [this] { loopGoesIdle(); });
 }
 
 ActionGuard::~ActionGuard()
@@ -108,10 +106,10 @@ void ActionGuard::pump()
         waitCursor_ = true;
     }
     struct Pumping {
-        bool& flag;
-        explicit Pumping(bool& f) : flag(f) { flag = true; }
-        ~Pumping() { flag = false; }
-    } pumping(pumping_);
+        ActionGuard& guard;
+        explicit Pumping(ActionGuard& g) : guard(g) { guard.pumping_ = true; }
+        ~Pumping() { guard.pumping_ = guard.loopInsidePump_ = false; }
+    } pumping(*this);
     // Window-system input stays in its queue, in order, until the action ends.
     QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
     // The handler gets its full slice before the next turn.
@@ -143,7 +141,7 @@ bool ActionGuard::holdBack(QObject* receiver, QEvent* event)
         }
         return true;
     }
-    if (isUserInput(type)) {
+    if (isUserInput(type) && !loopInsidePump_) {
         held_.push_back({receiver, std::unique_ptr<QEvent>(event->clone())});
         return true;
     }
@@ -167,6 +165,16 @@ void ActionGuard::actionEnded()
     restoreCursor();
     if (!held_.empty())
         releaseHeld();
+}
+
+void ActionGuard::loopGoesIdle()
+{
+    // The pump itself never waits for events: an idle loop is a dialog's,
+    // and a dialog is not the program at work. It asks the user with the
+    // normal cursor, and takes the user's clicks and keys.
+    restoreCursor();
+    if (pumping_)
+        loopInsidePump_ = true;
 }
 
 void ActionGuard::restoreCursor()

@@ -13,7 +13,9 @@
 // - user input stays queued in order (synthesised input reaching the
 //   application is held and replayed in order).
 // After 300 ms the action shows the wait cursor until it ends, or until an
-// event loop goes idle inside it (a dialog waiting for the user).
+// event loop goes idle inside it (a dialog waiting for the user). Such a
+// dialog (the error box of a handler that failed inside the wait) gets its
+// input: only the action's own pump holds input back.
 #include <QEvent>
 #include <QMetaObject>
 #include <QObject>
@@ -68,6 +70,7 @@ private:
     void pump();
     void actionEnded();
     void restoreCursor();
+    void loopGoesIdle();
     bool holdBack(QObject* receiver, QEvent* event);
     bool isWindowTimer(QObject* receiver) const;
     void releaseHeld();
@@ -80,6 +83,7 @@ private:
     int64_t actionStartUs_ = -1;  // the action's first wait; -1: none yet
     int64_t lastPumpUs_ = 0;
     bool pumping_ = false;
+    bool loopInsidePump_ = false;  // a dialog's event loop runs inside the pump
     bool waitCursor_ = false;
     bool deviceChangeHeld_ = false;
     bool closeHeld_ = false;
