@@ -1,10 +1,10 @@
 #include "app/ui/ConsoleApplication.h"
 
-#include "app/ui/ActionGuard.h"
-
 #include <QMessageBox>
 #include <cstdio>
 #include <exception>
+
+#include "app/ui/ActionGuard.h"
 
 namespace ktx {
 namespace {
