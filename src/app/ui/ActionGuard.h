@@ -58,8 +58,6 @@ public:
 
     // Timer ticks skipped inside actions since the guard was made.
     int skippedTicks() const { return skippedTicks_; }
-    // True while the event loop runs inside an action's wait.
-    bool pumping() const { return pumping_; }
 
 private:
     struct Held {
@@ -78,7 +76,6 @@ private:
     QWidget& window_;
     RealTimeSource& time_;
     const QEvent::Type deviceChangeType_;
-    ActionGuard* previous_;
 
     int64_t actionStartUs_ = -1;  // the action's first wait; -1: none yet
     int64_t lastPumpUs_ = 0;
