@@ -3,6 +3,7 @@
 // clock, and beeps on the sound device.
 #include <chrono>
 #include <cstdint>
+#include <functional>
 
 #include "app/Beeper.h"
 #include "link/TimeSource.h"
@@ -11,6 +12,11 @@ namespace ktx {
 
 class RealTimeSource : public TimeSource {
 public:
+    // Offered a turn at least every kWaitSliceMs of every wait, and after each
+    // wait however short; it decides itself whether to do anything.
+    using WaitPump = std::function<void()>;
+    static constexpr uint32_t kWaitSliceMs = 5;
+
     // The program's start, for processClockMs, is taken as this moment.
     RealTimeSource();
 
@@ -22,9 +28,16 @@ public:
     // Takes durationMs whether or not a sound could be played.
     void beep(uint32_t frequencyHz, uint32_t durationMs) override;
 
+    // The window's event pump; empty: waits are plain sleeps.
+    void setWaitPump(WaitPump pump);
+
 private:
+    void waitFor(std::chrono::steady_clock::duration length);
+    void waitUntil(std::chrono::steady_clock::time_point end);
+
     std::chrono::steady_clock::time_point start_;
     Beeper beeper_;
+    WaitPump pump_;
 };
 
 }  // namespace ktx

@@ -4,6 +4,8 @@
 #include <cstdio>
 #include <exception>
 
+#include "app/ui/ActionGuard.h"
+
 namespace ktx {
 namespace {
 
@@ -29,7 +31,14 @@ ConsoleApplication::ConsoleApplication(int& argc, char** argv) : QApplication(ar
 
 bool ConsoleApplication::notify(QObject* receiver, QEvent* event)
 {
-    return guarded([&] { return QApplication::notify(receiver, event); });
+    // A tick, device change, close or input that falls into a running
+    // device action waits for its end (or, for a tick, is skipped).
+    if (ActionGuard::holdsBack(receiver, event))
+        return true;
+    return guarded([&] {
+        const ActionGuard::Delivery delivery;
+        return QApplication::notify(receiver, event);
+    });
 }
 
 void ConsoleApplication::setExceptionReporter(ExceptionReporter newReporter)

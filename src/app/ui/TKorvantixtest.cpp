@@ -9,8 +9,10 @@
 #include <QTimer>
 
 #include "accel/ui/AccelTab.h"
+#include "app/RealTimeSource.h"
 #include "app/Settings.h"
 #include "app/ui/AboutTab.h"
+#include "app/ui/ActionGuard.h"
 #include "can/ui/CanTab.h"
 #include "gnss/ui/GnssTab.h"
 #include "gsm/ui/GsmTab.h"
@@ -88,6 +90,10 @@ TKorvantixtest::TKorvantixtest(FtDriver& driver, TimeSource& time, const std::st
 
     connect(ui->PageControl1, &QTabWidget::currentChanged, this, &TKorvantixtest::PageControl1Change);
     connect(telit_->ui->Button29, &QPushButton::clicked, this, &TKorvantixtest::FormDestroy);
+
+    // On the real clock the window stays alive while an action waits.
+    if (auto* realTime = dynamic_cast<RealTimeSource*>(&time))
+        actionGuard_ = std::make_unique<ActionGuard>(*this, *realTime, deviceChangeEventType());
 
     // Identification runs once as soon as the event loop starts, as if a
     // tracker had just been plugged in.

@@ -5,6 +5,7 @@
 #include <QEvent>
 #include <QWidget>
 #include <functional>
+#include <memory>
 #include <string>
 
 #include "base/AppContext.h"
@@ -24,6 +25,7 @@ namespace ktx {
 
 class AboutTab;
 class AccelTab;
+class ActionGuard;
 class CanTab;
 class GnssTab;
 class GsmTab;
@@ -65,6 +67,8 @@ public:
     AccelTab* accelTab() const { return accel_; }
     TelitTab* telitTab() const { return telit_; }
     AboutTab* aboutTab() const { return about_; }
+    // Null on a virtual clock: nothing waits there, so nothing is pumped.
+    ActionGuard* actionGuard() const { return actionGuard_.get(); }
 
     // IdentificationView
     void showSerialText(const std::string& serialText) override;
@@ -115,6 +119,7 @@ private:
 
     bool shown_ = false;
     bool settingsSaved_ = false;
+    std::unique_ptr<ActionGuard> actionGuard_;
 };
 
 }  // namespace ktx
