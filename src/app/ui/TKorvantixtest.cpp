@@ -10,6 +10,7 @@
 
 #include "accel/ui/AccelTab.h"
 #include "app/Settings.h"
+#include "app/Version.h"
 #include "app/ui/AboutTab.h"
 #include "can/ui/CanTab.h"
 #include "gnss/ui/GnssTab.h"
@@ -69,6 +70,7 @@ TKorvantixtest::TKorvantixtest(FtDriver& driver, TimeSource& time, const std::st
       ui(new Ui::TKorvantixtest)
 {
     ui->setupUi(this);
+    setWindowTitle(windowTitle() + QStringLiteral(" " KTX_VERSION));
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
                    | Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
     setFixedSize(kClientWidth, kClientHeight);
