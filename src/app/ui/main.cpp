@@ -47,7 +47,7 @@ void printUsage(std::FILE* out, const char* program)
                  "  (no option)      work with the trackers plugged in by USB\n"
                  "  --simulate       run against the built-in simulated tracker\n"
                  "  --simulate=FILE  the same, with the scenario read from FILE\n"
-                 "  --help           show this help and exit\n"
+                 "  -h, --help       show this help and exit\n"
                  "  --version        show the version and exit\n"
                  "\n"
                  "The settings file and the logs are written in the working directory.\n",
