@@ -1,5 +1,7 @@
 #include "app/SafeFileName.h"
 
+#include "link/TextCodec.h"
+
 namespace ktx {
 namespace {
 
@@ -28,6 +30,12 @@ std::string safeFileComponent(std::string_view text)
         name.push_back(isForbidden(c) || badDot ? '_' : static_cast<char>(c));
     }
     return name.empty() ? std::string("unknown") : name;
+}
+
+std::string serialFileComponent(std::string_view serialCp1251)
+{
+    // Cut and cleaned while one byte is one character.
+    return utf8FromCp1251(safeFileComponent(serialCp1251));
 }
 
 }  // namespace ktx

@@ -15,4 +15,9 @@ constexpr size_t kMaxFileComponent = 64;
 // kMaxFileComponent bytes; "unknown" when nothing is left.
 std::string safeFileComponent(std::string_view text);
 
+// The serial number as USB strings arrive (Windows-1251 bytes) made safe as
+// above and spelled in UTF-8, as Linux file names are, so that a log file is
+// named as the serial number reads on screen.
+std::string serialFileComponent(std::string_view serialCp1251);
+
 }  // namespace ktx

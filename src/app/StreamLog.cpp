@@ -44,7 +44,7 @@ void StreamLog::append(std::string_view directory, std::string_view stem, std::s
 {
     const std::string folder = rootDir_ + "/" + safeFileComponent(directory);
     ::mkdir(folder.c_str(), 0755);
-    const std::string path = folder + "/" + safeFileComponent(stem) + "-" + safeFileComponent(serialText) + ".txt";
+    const std::string path = folder + "/" + safeFileComponent(stem) + "-" + serialFileComponent(serialText) + ".txt";
     std::string line = stampText_ ? stampText_() : std::string();
     line += " | ";
     line += fields;

@@ -7,11 +7,16 @@
 
 namespace ktx {
 
-FileReadResult readRegularFile(const std::string& path, size_t maxBytes, std::string& bytes)
+FileReadResult readRegularFile(const std::string& path, size_t maxBytes, std::string& bytes, int* errorNumber)
 {
+    int ignored = 0;
+    int& error = errorNumber ? *errorNumber : ignored;
+    error = 0;
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    if (fd < 0)
+    if (fd < 0) {
+        error = errno;
         return FileReadResult::CannotOpen;
+    }
     struct stat info {};
     FileReadResult result = FileReadResult::Ok;
     if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode))
@@ -27,6 +32,7 @@ FileReadResult readRegularFile(const std::string& path, size_t maxBytes, std::st
             if (n < 0 && errno == EINTR)
                 continue;
             if (n < 0) {
+                error = errno;
                 result = FileReadResult::ReadError;
                 break;
             }

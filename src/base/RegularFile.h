@@ -9,6 +9,9 @@ namespace ktx {
 
 enum class FileReadResult { Ok, CannotOpen, NotRegular, TooLarge, ReadError };
 
-FileReadResult readRegularFile(const std::string& path, size_t maxBytes, std::string& bytes);
+// errorNumber, when given, receives the system's errno of a failed open or
+// read (0 otherwise), so the caller can say why.
+FileReadResult readRegularFile(const std::string& path, size_t maxBytes, std::string& bytes,
+                               int* errorNumber = nullptr);
 
 }  // namespace ktx

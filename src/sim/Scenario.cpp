@@ -4,6 +4,7 @@
 #include "sim/ScenarioReader.h"
 
 #include <cmath>
+#include <cstring>
 #include <fstream>
 #include <limits>
 #include <nlohmann/json.hpp>
@@ -99,9 +100,12 @@ bool readScenario(const Json& root, Scenario& s, std::string& error)
             && r.shareKey(*faults, "shortReplies", s.faults.shortReplies)
             && r.shareKey(*faults, "garbage", s.faults.garbage)
             && r.integerKey(*faults, "unplugAtMs", -1, kMaxUnplugAtMs, s.faults.unplugAtMs)
+            && r.integerKey(*faults, "replugAtMs", -1, kMaxUnplugAtMs, s.faults.replugAtMs)
             && r.integerKey(*faults, "shortVersionReplies", -1, 1000000, s.faults.shortVersionReplies);
         if (!faultsOk)
             return false;
+        if (s.faults.replugAtMs >= 0 && (s.faults.unplugAtMs < 0 || s.faults.replugAtMs <= s.faults.unplugAtMs))
+            return r.fail("faults.replugAtMs", "expected a time after faults.unplugAtMs");
     }
     if (!sectionOk)
         return false;
@@ -148,11 +152,12 @@ bool parseScenario(std::string_view json, Scenario& out, std::string& error)
 bool loadScenarioFile(const std::string& path, Scenario& out, std::string& error)
 {
     std::string text;
-    switch (readRegularFile(path, kMaxScenarioBytes, text)) {
+    int errorNumber = 0;
+    switch (readRegularFile(path, kMaxScenarioBytes, text, &errorNumber)) {
     case FileReadResult::Ok:
         break;
     case FileReadResult::CannotOpen:
-        error = path + ": cannot open the file";
+        error = path + ": " + std::strerror(errorNumber);
         return false;
     case FileReadResult::NotRegular:
         error = path + ": not a regular file";
@@ -161,7 +166,7 @@ bool loadScenarioFile(const std::string& path, Scenario& out, std::string& error
         error = path + ": larger than " + std::to_string(kMaxScenarioBytes) + " bytes";
         return false;
     case FileReadResult::ReadError:
-        error = path + ": read error";
+        error = path + ": " + std::strerror(errorNumber);
         return false;
     }
     if (!parseScenario(text, out, error)) {

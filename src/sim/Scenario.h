@@ -25,6 +25,10 @@ struct Faults {
     // Milliseconds after the simulator started when the device is pulled out;
     // negative: never.
     int64_t unplugAtMs = -1;
+    // Milliseconds after start when it is plugged back in (a new device to
+    // the driver: listed and openable again); negative: never. Only after
+    // unplugAtMs.
+    int64_t replugAtMs = -1;
     // The first N version replies are 9 bytes instead of 10; negative: all.
     int shortVersionReplies = 0;
 };

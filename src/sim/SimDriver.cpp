@@ -4,6 +4,7 @@
 #include <cstring>
 #include <limits>
 
+#include "link/TextCodec.h"
 #include "sim/ClockModule.h"
 #include "sim/GnssModule.h"
 #include "sim/SimRandom.h"
@@ -28,10 +29,12 @@ enum : int { kSilentChannel = 100, kShortChannel, kGarbageChannel, kGarbageBytes
 
 SimDriver::SimDriver(TimeSource& time, Scenario scenario)
     : time_(time), scenario_(std::move(scenario)), model_(scenario_), startUs_(time.monotonicUs()),
-      unplugPending_(scenario_.faults.unplugAtMs >= 0)
+      unplugPending_(scenario_.faults.unplugAtMs >= 0), replugPending_(scenario_.faults.replugAtMs >= 0)
 {
     if (unplugPending_)
         unplugAtUs_ = startUs_ + scenario_.faults.unplugAtMs * 1000;
+    if (replugPending_)
+        replugAtUs_ = startUs_ + scenario_.faults.replugAtMs * 1000;
     rx_.reserve(1024);
     deliveries_.reserve(16);
     // The device's clock and receiver time start from the PC's UTC time.
@@ -48,9 +51,15 @@ int64_t SimDriver::modelMs() const
 
 void SimDriver::updatePlug()
 {
-    if (unplugPending_ && time_.monotonicUs() >= unplugAtUs_) {
+    const int64_t nowUs = time_.monotonicUs();
+    if (unplugPending_ && nowUs >= unplugAtUs_) {
         unplugPending_ = false;
         setPlugged(false);
+    }
+    // The scenario only allows a replug after the unplug.
+    if (replugPending_ && !unplugPending_ && nowUs >= replugAtUs_) {
+        replugPending_ = false;
+        setPlugged(true);
     }
 }
 
@@ -68,7 +77,10 @@ void SimDriver::setPlugged(bool plugged)
 
 bool SimDriver::plugged() const
 {
-    return plugged_ && !(unplugPending_ && time_.monotonicUs() >= unplugAtUs_);
+    const int64_t nowUs = time_.monotonicUs();
+    if (replugPending_ && nowUs >= replugAtUs_)
+        return true;
+    return plugged_ && !(unplugPending_ && nowUs >= unplugAtUs_);
 }
 
 bool SimDriver::pollPlugChange()
@@ -91,7 +103,9 @@ FT_STATUS SimDriver::deviceString(uint32_t index, uint32_t which, std::string& t
     updatePlug();
     if (!plugged_ || index != 0)
         return FT_DEVICE_NOT_FOUND;
-    text = which == FT_OPEN_BY_SERIAL_NUMBER ? scenario_.serial : scenario_.description;
+    // A real chip's strings reach the console through the vendor driver as
+    // Windows-1251 bytes; the scenario's are UTF-8.
+    text = cp1251FromUtf8(which == FT_OPEN_BY_SERIAL_NUMBER ? scenario_.serial : scenario_.description);
     return FT_OK;
 }
 

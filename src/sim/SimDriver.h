@@ -38,7 +38,8 @@ public:
     void setPlugged(bool plugged);
     bool plugged() const;
     // True once after each change of the plug state, the scheduled
-    // faults.unplugAtMs included: the window's periodic device check.
+    // faults.unplugAtMs and faults.replugAtMs included: the window's periodic
+    // device check.
     bool pollPlugChange();
 
     DeviceModel& device() { return model_; }
@@ -79,6 +80,8 @@ private:
     bool plugChanged_ = false;
     bool unplugPending_;
     int64_t unplugAtUs_ = 0;
+    bool replugPending_;
+    int64_t replugAtUs_ = 0;
 
     bool open_ = false;
     bool dead_ = false;  // unplugged while open

@@ -1,15 +1,19 @@
-// The built program, run as a technician would: wrong arguments are refused,
-// and SIGTERM ends it the normal way with its settings saved.
+// The built program, run as a technician would: help and wrong arguments,
+// and SIGTERM, SIGINT and SIGHUP ending it the normal way with its settings
+// saved.
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QThread>
 #include <csignal>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+
+#include "app/Version.h"
 
 namespace {
 
@@ -25,20 +29,82 @@ QProcessEnvironment offscreenEnvironment()
     return environment;
 }
 
-// The program is ready for a signal once its handler is in place (SigCgt in
-// /proc/<pid>/status).
-bool catchesSignal(qint64 pid, int signalNumber)
+// A signal's bit in one of the masks of /proc/<pid>/status ("SigCgt:",
+// "SigIgn:").
+bool signalInMask(qint64 pid, const QByteArray& mask, int signalNumber)
 {
     QFile status(QStringLiteral("/proc/%1/status").arg(pid));
     if (!status.open(QIODevice::ReadOnly))
         return false;
     for (const QByteArray& line : status.readAll().split('\n')) {
-        if (line.startsWith("SigCgt:")) {
-            const qulonglong mask = line.mid(7).trimmed().toULongLong(nullptr, 16);
-            return mask & (1ULL << (signalNumber - 1));
+        if (line.startsWith(mask)) {
+            const qulonglong bits = line.mid(mask.size()).trimmed().toULongLong(nullptr, 16);
+            return bits & (1ULL << (signalNumber - 1));
         }
     }
     return false;
+}
+
+// The program is ready for a signal once its handler is in place.
+bool catchesSignal(qint64 pid, int signalNumber)
+{
+    return signalInMask(pid, "SigCgt:", signalNumber);
+}
+
+struct Finished {
+    int exitCode;
+    QString out;
+    QString err;
+};
+
+Finished runToEnd(const QStringList& arguments)
+{
+    QProcess process;
+    process.setProcessEnvironment(offscreenEnvironment());
+    process.start(programPath(), arguments);
+    EXPECT_TRUE(process.waitForFinished(5000)) << arguments.join(' ').toStdString();
+    return {process.exitCode(), QString::fromUtf8(process.readAllStandardOutput()),
+            QString::fromUtf8(process.readAllStandardError())};
+}
+
+TEST(ShutdownTest, HelpAndVersionGoToStandardOutputWithExitCodeZero)
+{
+    if (!QFileInfo::exists(programPath()))
+        GTEST_SKIP() << "korvantix-control not built beside the tests";
+    for (const QString& option : {QStringLiteral("--help"), QStringLiteral("-h")}) {
+        const Finished run = runToEnd({option});
+        EXPECT_EQ(run.exitCode, 0);
+        EXPECT_TRUE(run.out.startsWith(QStringLiteral("Usage: korvantix-control "))) << run.out.toStdString();
+        EXPECT_TRUE(run.out.contains(QStringLiteral("--simulate=FILE")));
+        EXPECT_TRUE(run.err.isEmpty()) << run.err.toStdString();
+    }
+    const Finished version = runToEnd({QStringLiteral("--version")});
+    EXPECT_EQ(version.exitCode, 0);
+    EXPECT_EQ(version.out, QStringLiteral("korvantix-control " KTX_VERSION "\n"));
+}
+
+TEST(ShutdownTest, AScenarioThatCannotBeReadSaysWhy)
+{
+    if (!QFileInfo::exists(programPath()))
+        GTEST_SKIP() << "korvantix-control not built beside the tests";
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString bad = dir.filePath(QStringLiteral("bad.json"));
+    QFile file(bad);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(R"({"faults": {"silent": 2}})");
+    file.close();
+    const std::pair<QString, QString> cases[] = {
+        {dir.filePath(QStringLiteral("missing.json")),
+         "korvantix-control: " + dir.filePath(QStringLiteral("missing.json")) + ": No such file or directory\n"},
+        {dir.path(), "korvantix-control: " + dir.path() + ": not a regular file\n"},
+        {bad, "korvantix-control: " + bad + ": faults.silent: expected a number from 0 to 1\n"},
+    };
+    for (const auto& [path, message] : cases) {
+        const Finished run = runToEnd({"--simulate=" + path});
+        EXPECT_EQ(run.exitCode, 2);
+        EXPECT_EQ(run.err.toStdString(), message.toStdString());
+    }
 }
 
 TEST(ShutdownTest, WrongArgumentsAreRefusedWithExitCodeTwo)
@@ -48,14 +114,15 @@ TEST(ShutdownTest, WrongArgumentsAreRefusedWithExitCodeTwo)
     const QStringList cases[] = {{QStringLiteral("--bogus")},
                                  {QStringLiteral("--simulate"), QStringLiteral("extra")},
                                  {QStringLiteral("--simulate=")},
-                                 {QStringLiteral("--simulate=/nonexistent/scenario.json")}};
+                                 {QStringLiteral("--help"), QStringLiteral("--simulate")}};
     for (const QStringList& arguments : cases) {
         QProcess process;
         process.setProcessEnvironment(offscreenEnvironment());
         process.start(programPath(), arguments);
         ASSERT_TRUE(process.waitForFinished(5000)) << arguments.join(' ').toStdString();
         EXPECT_EQ(process.exitCode(), 2) << arguments.join(' ').toStdString();
-        EXPECT_FALSE(process.readAllStandardError().isEmpty());
+        EXPECT_TRUE(process.readAllStandardError().startsWith("Usage: korvantix-control "));
+        EXPECT_TRUE(process.readAllStandardOutput().isEmpty());
     }
 }
 
@@ -101,14 +168,39 @@ void runUntilSignalled(int signalNumber)
     EXPECT_EQ(info.st_mode & 0777, 0600u);
 }
 
-TEST(ShutdownTest, TermAndIntCloseTheWindowAndSaveTheSettings)
+TEST(ShutdownTest, TermIntAndHangUpCloseTheWindowAndSaveTheSettings)
 {
     if (!QFileInfo::exists(programPath()))
         GTEST_SKIP() << "korvantix-control not built beside the tests";
-    for (int signalNumber : {SIGTERM, SIGINT}) {
+    for (int signalNumber : {SIGTERM, SIGINT, SIGHUP}) {
         SCOPED_TRACE(signalNumber);
         runUntilSignalled(signalNumber);
     }
+}
+
+TEST(ShutdownTest, UnderNohupTheHangUpStaysIgnored)
+{
+    if (!QFileInfo::exists(programPath()))
+        GTEST_SKIP() << "korvantix-control not built beside the tests";
+    const QString nohup = QStandardPaths::findExecutable(QStringLiteral("nohup"));
+    if (nohup.isEmpty())
+        GTEST_SKIP() << "no nohup";
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    QProcess process;
+    process.setWorkingDirectory(dir.path());
+    process.setProcessEnvironment(offscreenEnvironment());
+    process.start(nohup, {programPath(), QStringLiteral("--simulate")});
+    ASSERT_TRUE(process.waitForStarted(5000));
+    QDeadlineTimer settle(5000);
+    while (!catchesSignal(process.processId(), SIGTERM) && !settle.hasExpired())
+        QThread::msleep(20);
+    ASSERT_TRUE(catchesSignal(process.processId(), SIGTERM));
+    EXPECT_FALSE(catchesSignal(process.processId(), SIGHUP));
+    EXPECT_TRUE(signalInMask(process.processId(), "SigIgn:", SIGHUP));
+    ::kill(static_cast<pid_t>(process.processId()), SIGTERM);
+    ASSERT_TRUE(process.waitForFinished(5000));
+    EXPECT_EQ(process.exitCode(), 0);
 }
 
 }  // namespace

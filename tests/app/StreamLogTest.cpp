@@ -86,7 +86,7 @@ TEST_F(StreamLogTest, HostileSerialsStayInsideTheLogDirectory)
             const auto byte = static_cast<unsigned char>(c);
             EXPECT_TRUE(byte >= 0x20 && byte != 0x7F && c != '/' && c != '\\') << int(byte);
         }
-        names.insert("AINstream-" + name + ".txt");
+        names.insert("AINstream-" + serialFileComponent(serial) + ".txt");
         log_.append("AIN", "AINstream", serial, "x\r\n");
     }
     // Nothing beside the root, and AIN holds exactly the expected plain files.
@@ -102,8 +102,20 @@ TEST_F(StreamLogTest, HostileSerialsStayInsideTheLogDirectory)
 
 TEST(SafeFileNameTest, PlainSerialsStayAsTheyAre)
 {
-    for (const char* serial : {"1234567", "10000", "FT1ABCDE", "KX-2026_01", "v1.5"})
+    for (const char* serial : {"1234567", "10000", "FT1ABCDE", "KX-2026_01", "v1.5"}) {
         EXPECT_EQ(safeFileComponent(serial), serial);
+        EXPECT_EQ(serialFileComponent(serial), serial);
+    }
+}
+
+TEST_F(StreamLogTest, ACyrillicSerialNamesTheFileAsTheScreenShowsIt)
+{
+    // "12345Ж" as the driver hands it over: Windows-1251.
+    log_.append("AIN", "AINstream", "12345\xC6", "x\r\n");
+    EXPECT_TRUE(fs::exists(root_ / "AIN" / "AINstream-12345Ж.txt"));
+    // Cut at the character, never inside a UTF-8 sequence.
+    const std::string name = serialFileComponent(std::string(100, '\xC6'));
+    EXPECT_EQ(name.size(), 2 * kMaxFileComponent);
 }
 
 }  // namespace

@@ -19,6 +19,7 @@
 #include <memory>
 #include <stdexcept>
 
+#include "app/Version.h"
 #include "app/ui/AboutTab.h"
 #include "app/ui/ConsoleApplication.h"
 #include "base/ui/LinkLabelHover.h"
@@ -33,7 +34,7 @@ namespace {
 
 using test::ScriptedDriver;
 
-const QString kCaption = QStringLiteral("Корвантикс контроль 1.5.1");
+const QString kCaption = QStringLiteral("Корвантикс контроль " KTX_VERSION);
 
 class WindowTest : public ::testing::Test {
 protected:

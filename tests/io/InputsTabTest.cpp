@@ -249,5 +249,31 @@ TEST(InputsTabSimulated, PollsAndFrequenciesFollowTheDevice)
     EXPECT_EQ(log.streams.size(), 3u * 50 * 2 + 3);
 }
 
+// Under C or en_US nothing on the tab may show a comma, before or after the
+// first poll; under ru_RU nothing a point.
+TEST(InputsTabLocaleTest, EveryNumberTextUsesTheLocaleSeparatorFromTheStart)
+{
+    const std::pair<QLocale, QString> locales[] = {
+        {QLocale::c(), QStringLiteral(".")},
+        {QLocale(QLocale::English, QLocale::UnitedStates), QStringLiteral(".")},
+        {QLocale(QLocale::Russian, QLocale::Russia), QStringLiteral(",")},
+    };
+    for (const auto& [locale, point] : locales) {
+        SCOPED_TRACE(locale.name().toStdString());
+        QLocale::setDefault(locale);
+        io::test::IoBench bench;
+        InputsTab tab{bench.context, nullptr, nullptr};
+        auto text = [&tab](const char* name) { return tab.findChild<QWidget*>(name)->property("text").toString(); };
+        for (const char* panel : {"VoltagePanel", "AinPanel1", "AinPanel2", "AkkPanel"})
+            EXPECT_EQ(text(panel), "0 (~0" + point + "0 В)") << panel;
+        EXPECT_EQ(text("Edit1"), "1" + point + "0");
+
+        bench.answer("DEVICE_TEST,0,0$", "555,1,0,100,200,5,6,700,10\r\n", "");
+        tab.ButtonWorkClick();
+        EXPECT_EQ(text("VoltagePanel"), "555 (~12" + point + "8 В)");
+    }
+    QLocale::setDefault(QLocale::system());
+}
+
 }  // namespace
 }  // namespace ktx

@@ -202,6 +202,57 @@ TEST_F(SimFixture, UnplugKillsTheOpenLinkAndLaterOpens)
     EXPECT_EQ(link().transferred(), 10u);
 }
 
+TEST_F(SimFixture, ReplugAtItsTimeMakesItANewDeviceAgain)
+{
+    scenario.faults.unplugAtMs = 300;
+    scenario.faults.replugAtMs = 800;
+    ASSERT_TRUE(link().OpenLink(false));
+    uint32_t count = 0;
+    time.advanceMs(300);
+    EXPECT_TRUE(driver().pollPlugChange());
+    ASSERT_EQ(driver().FT_ListDevices(&count, nullptr, FT_LIST_NUMBER_ONLY), FT_OK);
+    EXPECT_EQ(count, 0u);
+
+    time.advanceMs(500);
+    EXPECT_TRUE(driver().plugged());
+    EXPECT_TRUE(driver().pollPlugChange());
+    EXPECT_FALSE(driver().pollPlugChange());
+    ASSERT_EQ(driver().FT_ListDevices(&count, nullptr, FT_LIST_NUMBER_ONLY), FT_OK);
+    EXPECT_EQ(count, 1u);
+    // The handle from before the unplug belongs to the old device.
+    ReplyBuffer<127> buffer;
+    link().SendCommand("FL_READ_VERSION$");
+    EXPECT_EQ(link().transferred(), 0u);
+    link().CloseLink();
+    ASSERT_TRUE(link().OpenLink(false));
+    link().SendCommand("FL_READ_VERSION$");
+    link().ReadReply(buffer.data(), 10);
+    EXPECT_STREQ(buffer.c_str(), "SUMI-5.7ab");
+}
+
+TEST_F(SimFixture, UnplugAndReplugBetweenTwoChecksAreOneChange)
+{
+    scenario.faults.unplugAtMs = 300;
+    scenario.faults.replugAtMs = 400;
+    driver();
+    time.advanceMs(1000);
+    EXPECT_TRUE(driver().plugged());
+    EXPECT_TRUE(driver().pollPlugChange());
+    EXPECT_FALSE(driver().pollPlugChange());
+}
+
+TEST_F(SimFixture, HandsOverItsStringsAsTheVendorDriverDoes)
+{
+    // Windows-1251 bytes, '?' for what that code page lacks.
+    scenario.serial = "12345Ж";
+    scenario.description = "Корвантикс ✓";
+    char text[kFtListBufferSize] = {};
+    ASSERT_EQ(driver().FT_ListDevices(nullptr, text, FT_LIST_BY_INDEX | FT_OPEN_BY_SERIAL_NUMBER), FT_OK);
+    EXPECT_STREQ(text, "12345\xC6");
+    ASSERT_EQ(driver().FT_ListDevices(nullptr, text, FT_LIST_BY_INDEX | FT_OPEN_BY_DESCRIPTION), FT_OK);
+    EXPECT_STREQ(text, "\xCA\xEE\xF0\xE2\xE0\xED\xF2\xE8\xEA\xF1 ?");
+}
+
 TEST_F(SimFixture, UnplugDuringAReadEndsIt)
 {
     scenario.faults.unplugAtMs = 20;

@@ -4,6 +4,7 @@
 #include <cerrno>
 #include <csignal>
 #include <fcntl.h>
+#include <iterator>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -11,7 +12,10 @@ namespace ktx {
 namespace {
 
 int signalFds[2] = {-1, -1};  // [0] written by the handler, [1] read by the loop
-constexpr int kSignals[] = {SIGTERM, SIGINT};
+constexpr int kSignals[] = {SIGTERM, SIGINT, SIGHUP};
+// What each signal did before install(), restored by uninstall().
+struct sigaction previousActions[std::size(kSignals)];
+bool caught[std::size(kSignals)] = {};
 
 void onSignal(int signalNumber)
 {
@@ -49,11 +53,19 @@ bool ShutdownSignals::install()
     action.sa_handler = onSignal;
     sigemptyset(&action.sa_mask);
     action.sa_flags = SA_RESTART;
-    for (int signalNumber : kSignals) {
-        if (::sigaction(signalNumber, &action, nullptr) != 0) {
+    for (size_t i = 0; i < std::size(kSignals); ++i) {
+        if (::sigaction(kSignals[i], nullptr, &previousActions[i]) != 0) {
             uninstall();
             return false;
         }
+        // Started under nohup: the user asked to outlive the terminal.
+        if (kSignals[i] == SIGHUP && previousActions[i].sa_handler == SIG_IGN)
+            continue;
+        if (::sigaction(kSignals[i], &action, nullptr) != 0) {
+            uninstall();
+            return false;
+        }
+        caught[i] = true;
     }
     return true;
 }
@@ -69,8 +81,11 @@ void ShutdownSignals::uninstall()
 {
     if (!installed_)
         return;
-    for (int signalNumber : kSignals)
-        ::signal(signalNumber, SIG_DFL);
+    for (size_t i = 0; i < std::size(kSignals); ++i) {
+        if (caught[i])
+            ::sigaction(kSignals[i], &previousActions[i], nullptr);
+        caught[i] = false;
+    }
     delete notifier_;
     notifier_ = nullptr;
     ::close(signalFds[0]);

@@ -1,7 +1,9 @@
 #pragma once
-// SIGTERM and SIGINT end the program the normal way (the window closes and
-// saves its settings) instead of killing it: the signal handler only writes a
-// byte to a socket pair, and the event loop reads it.
+// SIGTERM, SIGINT and SIGHUP (the terminal that started the program was
+// closed) end the program the normal way (the window closes and saves its
+// settings) instead of killing it: the signal handler only writes a byte to a
+// socket pair, and the event loop reads it. A SIGHUP ignored from the start
+// (nohup) stays ignored.
 #include <QObject>
 
 class QSocketNotifier;

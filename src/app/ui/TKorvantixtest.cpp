@@ -11,6 +11,7 @@
 #include "accel/ui/AccelTab.h"
 #include "app/RealTimeSource.h"
 #include "app/Settings.h"
+#include "app/Version.h"
 #include "app/ui/AboutTab.h"
 #include "app/ui/ActionGuard.h"
 #include "can/ui/CanTab.h"
@@ -71,6 +72,7 @@ TKorvantixtest::TKorvantixtest(FtDriver& driver, TimeSource& time, const std::st
       ui(new Ui::TKorvantixtest)
 {
     ui->setupUi(this);
+    setWindowTitle(windowTitle() + QStringLiteral(" " KTX_VERSION));
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
                    | Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
     setFixedSize(kClientWidth, kClientHeight);

@@ -7,8 +7,10 @@
 #include <cstring>
 #include <memory>
 #include <string>
+#include <string_view>
 
 #include "app/RealTimeSource.h"
+#include "app/Version.h"
 #include "app/ui/ConsoleApplication.h"
 #include "app/ui/DeviceChangeMonitor.h"
 #include "app/ui/ShutdownSignals.h"
@@ -23,38 +25,62 @@ constexpr int kUsageExit = 2;
 const char* const kSimulateOption = "--simulate";
 
 struct Options {
+    bool help = false;
+    bool version = false;
     bool simulate = false;
     std::string scenarioFile;  // empty: the built-in scenario
 };
 
-void printUsage(const char* program)
+// Messages name the program as it is installed, whatever path started it.
+const char* programName(const char* argv0)
 {
-    std::fprintf(stderr,
+    const char* slash = std::strrchr(argv0, '/');
+    return slash ? slash + 1 : argv0;
+}
+
+void printUsage(std::FILE* out, const char* program)
+{
+    std::fprintf(out,
                  "Usage: %s [--simulate[=SCENARIO.json]]\n"
+                 "Test console for Korvantix GPS/GLONASS trackers.\n"
+                 "\n"
+                 "  (no option)      work with the trackers plugged in by USB\n"
                  "  --simulate       run against the built-in simulated tracker\n"
-                 "  --simulate=FILE  the same, with the scenario read from FILE\n",
+                 "  --simulate=FILE  the same, with the scenario read from FILE\n"
+                 "  -h, --help       show this help and exit\n"
+                 "  --version        show the version and exit\n"
+                 "\n"
+                 "The settings file and the logs are written in the working directory.\n",
                  program);
 }
 
-// False on anything but no argument or one --simulate form.
+// False on anything but no argument or one known option.
 bool parseOptions(int argc, char** argv, Options& options)
 {
-    if (argc == 1)
+    if (argc <= 1)
         return true;
     if (argc != 2)
         return false;
-    const char* argument = argv[1];
-    const size_t optionLength = std::strlen(kSimulateOption);
-    if (std::strcmp(argument, kSimulateOption) == 0) {
+    const std::string_view argument = argv[1];
+    if (argument == "--help" || argument == "-h") {
+        options.help = true;
+        return true;
+    }
+    if (argument == "--version") {
+        options.version = true;
+        return true;
+    }
+    if (argument == kSimulateOption) {
         options.simulate = true;
         return true;
     }
-    if (std::strncmp(argument, kSimulateOption, optionLength) == 0 && argument[optionLength] == '=') {
-        options.simulate = true;
-        options.scenarioFile = argument + optionLength + 1;
-        return !options.scenarioFile.empty();
-    }
-    return false;
+    // --simulate=FILE, with a file name
+    const std::string withFile = std::string(kSimulateOption) + "=";
+    if (!argument.starts_with(withFile) || argument.size() == withFile.size())
+        return false;
+    options.simulate = true;
+    options.scenarioFile = std::string(argument.substr(withFile.size()));
+    return true;
 }
 
 }  // namespace
@@ -63,16 +89,25 @@ int main(int argc, char** argv)
 {
     // Arguments are checked before the GUI starts, so a wrong one is
     // reported even where no display can be opened.
+    const char* program = programName(argc > 0 && argv[0] ? argv[0] : "korvantix-control");
     Options options;
     if (!parseOptions(argc, argv, options)) {
-        printUsage(argv[0]);
+        printUsage(stderr, program);
         return kUsageExit;
+    }
+    if (options.help) {
+        printUsage(stdout, program);
+        return 0;
+    }
+    if (options.version) {
+        std::printf("%s %s\n", program, KTX_VERSION);
+        return 0;
     }
     ktx::sim::Scenario scenario = ktx::sim::defaultScenario();
     if (!options.scenarioFile.empty()) {
         std::string error;
         if (!ktx::sim::loadScenarioFile(options.scenarioFile, scenario, error)) {
-            std::fprintf(stderr, "%s: %s\n", argv[0], error.c_str());
+            std::fprintf(stderr, "%s: %s\n", program, error.c_str());
             return kUsageExit;
         }
     }
@@ -82,7 +117,7 @@ int main(int argc, char** argv)
     // Qt adopts the user's locale for the C library too; device commands,
     // replies and log lines are printf/scanf texts with a decimal point.
     std::setlocale(LC_NUMERIC, "C");
-    const QString startTitle = QStringLiteral("Korvantix control 1.4.2");
+    const QString startTitle = QStringLiteral("Korvantix control " KTX_VERSION);
     // Only the application name: a display name would be appended to the
     // window caption. The window makes its caption the title when shown.
     QCoreApplication::setApplicationName(startTitle);

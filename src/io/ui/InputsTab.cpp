@@ -26,6 +26,10 @@ InputsTab::InputsTab(AppContext& context, QTimer* timer1, QTimer* timer6, QWidge
     const QString one = QStringLiteral("1") + decimalPoint() + QStringLiteral("0");
     for (QLineEdit* edit : {ui->Edit1, ui->Edit2, ui->Edit3, ui->Edit4})
         edit->setText(one);
+    // The form's volt texts are written with a comma; before the first poll
+    // they show the separator the polled values will use.
+    for (QLabel* panel : {ui->VoltagePanel, ui->AinPanel1, ui->AinPanel2, ui->AkkPanel})
+        panel->setText(panel->text().replace(u',', decimalPoint()));
 
     // Overlays lie over their pictures and show while the input reads 0.
     const QPixmap active = svgPixmap(QStringLiteral(":/io/input_on.svg"), ui->Image1->size());
