@@ -115,18 +115,26 @@ std::string EmulatedFt232r::bytesFromHost() const
     return fromHost_;
 }
 
-void EmulatedFt232r::sendToHost(std::string_view bytes, int64_t afterUs)
+void EmulatedFt232r::sendToHost(std::string_view bytes, int64_t afterUs, int64_t spacingUs)
 {
     std::lock_guard lock(mutex_);
-    const int64_t atUs = time_.monotonicUs() + afterUs;
-    for (char c : bytes)
+    int64_t atUs = time_.monotonicUs() + afterUs;
+    for (char c : bytes) {
         toHost_.emplace_back(c, atUs);
+        atUs += spacingUs;
+    }
 }
 
 void EmulatedFt232r::failNextRequest(uint8_t request, int value)
 {
     std::lock_guard lock(mutex_);
     failing_.emplace(request, value);
+}
+
+void EmulatedFt232r::refuseConfiguration()
+{
+    std::lock_guard lock(mutex_);
+    configurable_ = false;
 }
 
 void EmulatedFt232r::stallTransmitAfter(size_t bytes)
@@ -223,7 +231,7 @@ bool EmulatedFt232r::handle(UMockdevIoctlClient* client)
         ++state_.claims;
         break;
     case USBDEVFS_SETCONFIGURATION:
-        if (failing_.erase({0xFF, -1})) {
+        if (!configurable_) {
             umockdev_ioctl_client_complete(client, -1, EBUSY);
             return true;
         }

@@ -58,11 +58,14 @@ public:
     ChipState state() const;
     // Every byte the host has written, in order.
     std::string bytesFromHost() const;
-    // Bytes that arrive on the serial line toward the host, afterUs from now.
-    void sendToHost(std::string_view bytes, int64_t afterUs = 0);
+    // Bytes that arrive on the serial line toward the host: the first
+    // afterUs from now, each next one spacingUs later.
+    void sendToHost(std::string_view bytes, int64_t afterUs = 0, int64_t spacingUs = 0);
     // The next vendor request with this code (and wValue, or any with -1) is
     // stalled, as a chip that does not answer it.
     void failNextRequest(uint8_t request, int value = -1);
+    // SET_CONFIGURATION fails from now on: a chip the host can't configure.
+    void refuseConfiguration();
     // The transmit side stops taking bytes after this many more: flow
     // control holding the line, say.
     void stallTransmitAfter(size_t bytes);
@@ -118,6 +121,7 @@ private:
     size_t transmitBudget_ = SIZE_MAX;
     std::set<std::pair<uint8_t, int>> failing_;
     bool unplugged_ = false;
+    bool configurable_ = true;
     std::deque<Urb> pending_;      // submitted, in order
     std::deque<Urb> reapable_;     // finished, in order of finishing
 };

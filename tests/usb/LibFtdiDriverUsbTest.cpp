@@ -5,6 +5,7 @@
 #include <cstring>
 #include <memory>
 #include <string>
+#include <thread>
 
 #include "app/RealTimeSource.h"
 #include "link/LibFtdiDriver.h"
@@ -20,7 +21,7 @@ void* indexArg(uint32_t index)
     return reinterpret_cast<void*>(static_cast<uintptr_t>(index));
 }
 
-class EmulatedChipTest : public ::testing::Test {
+class EmulatedChipBase : public ::testing::Test {
 protected:
     void SetUp() override
     {
@@ -66,23 +67,359 @@ protected:
     std::unique_ptr<LibFtdiDriver> driver_ = std::make_unique<LibFtdiDriver>(time_);
 };
 
-TEST_F(EmulatedChipTest, ListsTheChipWithItsStrings)
+// Reads until count bytes or the timeout; the bytes and how long it took.
+struct ReadResult {
+    FT_STATUS status;
+    std::string bytes;
+    int64_t elapsedMs;
+};
+
+class EmulatedChipTest : public EmulatedChipBase {
+protected:
+    ReadResult read(FT_HANDLE handle, uint32_t count)
+    {
+        std::string buffer(count, '\0');
+        uint32_t received = 0;
+        const int64_t startUs = time_.monotonicUs();
+        const FT_STATUS status = driver_->FT_Read(handle, buffer.data(), count, &received);
+        buffer.resize(received);
+        return {status, buffer, (time_.monotonicUs() - startUs) / 1000};
+    }
+
+    // Open with the console's settings: 115 200 baud, 8N1, no flow control.
+    FT_HANDLE openConfigured(uint32_t readTimeoutMs, uint8_t latencyMs)
+    {
+        FT_HANDLE handle = open(0);
+        EXPECT_EQ(driver_->FT_SetBaudRate(handle, 115200), FT_OK);
+        EXPECT_EQ(driver_->FT_SetDataCharacteristics(handle, FT_BITS_8, FT_STOP_BITS_1, FT_PARITY_NONE), FT_OK);
+        EXPECT_EQ(driver_->FT_SetFlowControl(handle, FT_FLOW_NONE, 0, 0), FT_OK);
+        EXPECT_EQ(driver_->FT_SetLatencyTimer(handle, latencyMs), FT_OK);
+        EXPECT_EQ(driver_->FT_SetTimeouts(handle, readTimeoutMs, 100), FT_OK);
+        return handle;
+    }
+};
+
+std::string pattern(size_t length)
+{
+    std::string bytes(length, '\0');
+    for (size_t i = 0; i < length; ++i)
+        bytes[i] = static_cast<char>('A' + i % 26);
+    return bytes;
+}
+
+TEST_F(EmulatedChipTest, ListsChipsByIndexAndOpensTheOneAsked)
+{
+    EmulatedFt232r& first = plug();
+    DeviceSpec second;
+    second.address = 3;
+    second.port = 2;
+    second.description = "Korvantix B";
+    second.serial = "7654321";
+    EmulatedFt232r& other = plug(second);
+
+    ASSERT_EQ(count(), 2u);
+    EXPECT_EQ(listed(0, FT_OPEN_BY_DESCRIPTION), "Korvantix");
+    EXPECT_EQ(listed(0, FT_OPEN_BY_SERIAL_NUMBER), "1234567");
+    EXPECT_EQ(listed(1, FT_OPEN_BY_DESCRIPTION), "Korvantix B");
+    EXPECT_EQ(listed(1, FT_OPEN_BY_SERIAL_NUMBER), "7654321");
+    EXPECT_NE(listed(2, FT_OPEN_BY_SERIAL_NUMBER).rfind("status", 0), std::string::npos);
+
+    FT_HANDLE handle = open(1);
+    EXPECT_TRUE(other.state().claimed);
+    EXPECT_FALSE(other.state().kernelDriverBound);  // ftdi_sio let go
+    EXPECT_FALSE(first.state().claimed);
+    EXPECT_EQ(driver_->FT_Close(handle), FT_OK);
+    EXPECT_FALSE(other.state().claimed);
+    EXPECT_EQ(driver_->FT_Close(handle), FT_INVALID_HANDLE);
+}
+
+TEST_F(EmulatedChipTest, StringsArriveAsWindows1251)
+{
+    struct Case {
+        const char* utf8;
+        const char* cp1251;
+    };
+    const Case cases[] = {
+        {"12345\xD0\x96", "12345\xC6"},                        // Ж
+        {"\xD0\x9A\xD0\xBE\xD1\x80\xD0\xB2", "\xCA\xEE\xF0\xE2"},  // Корв
+        {"A\xE4\xB8\xAD" "B", "A?B"},                          // no Windows-1251 form
+        {"\xE2\x84\x96 7", "\xB9 7"},                          // №
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.cp1251);
+        DeviceSpec spec;
+        spec.description = c.utf8;
+        spec.serial = c.utf8;
+        plug(spec);
+        ASSERT_EQ(count(), 1u);
+        EXPECT_EQ(listed(0, FT_OPEN_BY_DESCRIPTION), c.cp1251);
+        EXPECT_EQ(listed(0, FT_OPEN_BY_SERIAL_NUMBER), c.cp1251);
+        chips_.back()->unplug();
+        bed_.unplug(spec);
+    }
+}
+
+TEST_F(EmulatedChipTest, LineSettingsReachTheChip)
+{
+    EmulatedFt232r& chip = plug();
+    FT_HANDLE handle = open(0);
+    struct Case {
+        uint16_t divisor;
+        uint16_t value;
+        uint32_t baud;
+    };
+    // The update link runs at 1 000 000 baud: raw divisor 3 of the 3 MHz base.
+    for (const Case& c : {Case{3, 3, 1000000}, Case{26, 26, 115384}, Case{0, 0, 3000000}}) {
+        EXPECT_EQ(driver_->FT_SetDivisor(handle, c.divisor), FT_OK);
+        EXPECT_EQ(chip.state().baudValue, c.value) << c.divisor;
+        EXPECT_EQ(chip.state().baudIndex & 1, 0) << c.divisor;
+        EXPECT_EQ(chip.state().baudRate, c.baud) << c.divisor;
+    }
+    EXPECT_EQ(driver_->FT_SetDataCharacteristics(handle, FT_BITS_8, FT_STOP_BITS_1, FT_PARITY_NONE), FT_OK);
+    EXPECT_EQ(chip.state().lineProperty, 0x0008);
+    EXPECT_EQ(driver_->FT_SetDataCharacteristics(handle, 7, 2, 2), FT_OK);  // 7E2
+    EXPECT_EQ(chip.state().lineProperty, 0x1207);
+    EXPECT_EQ(driver_->FT_SetFlowControl(handle, 0x0100, 0, 0), FT_OK);
+    EXPECT_EQ(chip.state().flowControl, 0x0100);
+    EXPECT_EQ(driver_->FT_SetFlowControl(handle, FT_FLOW_NONE, 0, 0), FT_OK);
+    EXPECT_EQ(chip.state().flowControl, 0);
+    for (const auto& [asked, set] : {std::pair<uint8_t, uint8_t>{2, 2}, {0, 1}, {255, 255}}) {
+        EXPECT_EQ(driver_->FT_SetLatencyTimer(handle, asked), FT_OK);
+        EXPECT_EQ(chip.state().latencyMs, set);
+    }
+    EXPECT_EQ(driver_->FT_ResetDevice(handle), FT_OK);
+    EXPECT_GE(chip.state().chipResets, 2);  // open resets too
+    EXPECT_EQ(driver_->FT_Close(handle), FT_OK);
+}
+
+TEST_F(EmulatedChipTest, ReadReturnsAtTheCountOrAtTheTimeoutWithWhatArrived)
+{
+    EmulatedFt232r& chip = plug();
+    FT_HANDLE handle = openConfigured(200, 2);
+
+    chip.sendToHost("0123456789ABCDEF");
+    ReadResult r = read(handle, 10);
+    EXPECT_EQ(r.status, FT_OK);
+    EXPECT_EQ(r.bytes, "0123456789");
+    EXPECT_LT(r.elapsedMs, 100);
+    r = read(handle, 10);  // the rest was kept, then the timeout
+    EXPECT_EQ(r.status, FT_OK);
+    EXPECT_EQ(r.bytes, "ABCDEF");
+    EXPECT_GE(r.elapsedMs, 195);
+    EXPECT_LT(r.elapsedMs, 400);
+
+    // Several packets, and bytes late inside one read: none is lost.
+    const std::string block = pattern(300);
+    chip.sendToHost(block.substr(0, 150));
+    chip.sendToHost(block.substr(150), 40000, 87);
+    r = read(handle, 300);
+    EXPECT_EQ(r.status, FT_OK);
+    EXPECT_EQ(r.bytes, block);
+
+    // Silence: FT_OK with nothing, after the timeout.
+    r = read(handle, 10);
+    EXPECT_EQ(r.status, FT_OK);
+    EXPECT_EQ(r.bytes, "");
+    EXPECT_GE(r.elapsedMs, 195);
+    EXPECT_EQ(driver_->FT_Close(handle), FT_OK);
+}
+
+TEST_F(EmulatedChipTest, PurgeDropsAStaleReply)
+{
+    EmulatedFt232r& chip = plug();
+    FT_HANDLE handle = openConfigured(50, 2);
+    chip.sendToHost("STALE-REPLY");
+    EXPECT_EQ(read(handle, 3).bytes, "STA");  // the rest waits in libftdi
+    chip.sendToHost("MORE");                   // and this in the chip
+    time_.sleepMs(10);
+    EXPECT_EQ(driver_->FT_Purge(handle, FT_PURGE_RX | FT_PURGE_TX), FT_OK);
+    EXPECT_EQ(chip.state().rxPurges, 1);
+    chip.sendToHost("FRESH");
+    EXPECT_EQ(read(handle, 20).bytes, "FRESH");
+    EXPECT_EQ(driver_->FT_Close(handle), FT_OK);
+}
+
+TEST_F(EmulatedChipTest, WritesARawBlockWithZeroBytesWhole)
+{
+    EmulatedFt232r& chip = plug();
+    FT_HANDLE handle = openConfigured(50, 2);
+    std::string block(595, '\0');
+    for (size_t i = 0; i < block.size(); ++i)
+        block[i] = static_cast<char>(i % 7 == 0 ? 0 : i * 31);
+    uint32_t written = 0;
+    EXPECT_EQ(driver_->FT_Write(handle, block.data(), static_cast<uint32_t>(block.size()), &written), FT_OK);
+    EXPECT_EQ(written, block.size());
+    EXPECT_EQ(chip.bytesFromHost(), block);
+    EXPECT_EQ(driver_->FT_Close(handle), FT_OK);
+}
+
+TEST_F(EmulatedChipTest, UnplugDuringAReadEndsItWithAnError)
+{
+    DeviceSpec spec;
+    EmulatedFt232r& chip = plug(spec);
+    FT_HANDLE handle = openConfigured(3000, 16);
+    std::thread hand([&] {
+        time_.sleepMs(100);
+        chip.unplug();
+        bed_.unplug(spec);
+    });
+    const ReadResult r = read(handle, 10);
+    hand.join();
+    EXPECT_EQ(r.status, FT_IO_ERROR);
+    EXPECT_LT(r.elapsedMs, 1500);
+    uint32_t written = 0;
+    EXPECT_EQ(driver_->FT_Write(handle, "X", 1, &written), FT_IO_ERROR);
+    EXPECT_EQ(written, 0u);
+    driver_->FT_Close(handle);
+    EXPECT_EQ(count(), 0u);
+    FT_HANDLE again = nullptr;
+    EXPECT_NE(driver_->FT_Open(0, &again), FT_OK);
+}
+
+// Faults of the backend that only show with some settings: each of these
+// failed before the backend was fixed.
+
+TEST_F(EmulatedChipTest, ReadLosesNoBytesWhenTheLatencyOutlastsTheReadTimeout)
+{
+    EmulatedFt232r& chip = plug();
+    FT_HANDLE handle = openConfigured(50, 100);
+    chip.sendToHost(pattern(28));
+    ReadResult first = read(handle, 10);
+    EXPECT_EQ(first.status, FT_OK);
+    EXPECT_EQ(first.bytes, pattern(10));
+    ReadResult rest = read(handle, 50);
+    EXPECT_EQ(rest.status, FT_OK);
+    EXPECT_EQ(rest.bytes, pattern(28).substr(10));
+    // A silent chip is no error.
+    ReadResult silent = read(handle, 5);
+    EXPECT_EQ(silent.status, FT_OK);
+    EXPECT_EQ(silent.bytes, "");
+    EXPECT_EQ(driver_->FT_Close(handle), FT_OK);
+}
+
+TEST_F(EmulatedChipTest, ReadLosesNoBytesOfAStreamOfFullPackets)
+{
+    EmulatedFt232r& chip = plug();
+    FT_HANDLE handle = openConfigured(100, 16);
+    // 115 200 baud: 62 bytes in 5.4 ms, faster than the latency timer, so
+    // the chip sends only full packets while the stream lasts.
+    const std::string stream = pattern(3000);
+    chip.sendToHost(stream, 0, 87);
+    std::string got;
+    FT_STATUS status = FT_OK;
+    for (int pass = 0; pass < 40 && got.size() < stream.size() && status == FT_OK; ++pass) {
+        const ReadResult r = read(handle, 1000);
+        status = r.status;
+        got += r.bytes;
+    }
+    EXPECT_EQ(status, FT_OK);
+    EXPECT_EQ(got.size(), stream.size());
+    EXPECT_TRUE(got == stream.substr(0, got.size())) << "bytes lost or out of order";
+    EXPECT_EQ(driver_->FT_Close(handle), FT_OK);
+}
+
+TEST_F(EmulatedChipTest, ReadKeepsItsTimeoutWhileBytesTrickleIn)
+{
+    EmulatedFt232r& chip = plug();
+    FT_HANDLE handle = openConfigured(1, 1);
+    chip.sendToHost(pattern(200), 0, 900);
+    const ReadResult r = read(handle, 200);
+    EXPECT_EQ(r.status, FT_OK);
+    EXPECT_LT(r.elapsedMs, 60);
+    EXPECT_LT(r.bytes.size(), 60u);
+    EXPECT_EQ(r.bytes, pattern(r.bytes.size()));
+    EXPECT_EQ(driver_->FT_Close(handle), FT_OK);
+}
+
+TEST_F(EmulatedChipTest, WriteCountsWhatTheChipTook)
+{
+    struct Case {
+        size_t stallAfter;  // SIZE_MAX: the line never stops
+        FT_STATUS status;
+        uint32_t written;
+    };
+    // 5000 bytes at 115 200 baud take 430 ms, far over the 100 ms write
+    // timeout: the chip's 128-byte FIFO drains at line speed.
+    for (const Case& c : {Case{SIZE_MAX, FT_OK, 5000}, Case{4352, FT_IO_ERROR, 4352}}) {
+        SCOPED_TRACE(c.written);
+        EmulatedFt232r& chip = plug();
+        FT_HANDLE handle = openConfigured(50, 2);
+        chip.stallTransmitAfter(c.stallAfter);
+        const std::string block = pattern(5000);
+        uint32_t written = 0;
+        EXPECT_EQ(driver_->FT_Write(handle, block.data(), 5000, &written), c.status);
+        EXPECT_EQ(written, c.written);
+        EXPECT_EQ(chip.bytesFromHost().size(), c.written);
+        EXPECT_TRUE(chip.bytesFromHost() == block.substr(0, c.written));
+        EXPECT_EQ(driver_->FT_Close(handle), FT_OK);
+        chip.unplug();
+        bed_.unplug({});
+    }
+}
+
+TEST_F(EmulatedChipTest, FailedPurgeStillDropsTheBufferedReplyAndSaysSo)
+{
+    EmulatedFt232r& chip = plug();
+    FT_HANDLE handle = openConfigured(50, 2);
+    chip.sendToHost("STALE-REPLY");
+    EXPECT_EQ(read(handle, 3).bytes, "STA");
+    chip.failNextRequest(0x00, 1);  // the transmit purge
+    EXPECT_EQ(driver_->FT_Purge(handle, FT_PURGE_RX | FT_PURGE_TX), FT_IO_ERROR);
+    EXPECT_EQ(read(handle, 20).bytes, "");
+    EXPECT_EQ(driver_->FT_Close(handle), FT_OK);
+}
+
+TEST_F(EmulatedChipTest, OpenByAStaleListTouchesNoOtherDevice)
+{
+    DeviceSpec spec;
+    EmulatedFt232r& chip = plug(spec);
+    ASSERT_EQ(count(), 1u);
+    chip.unplug();
+    bed_.unplug(spec);
+    // Another device now has the address.
+    DeviceSpec foreign = spec;
+    foreign.vendor = 0x1234;
+    foreign.product = 0x5678;
+    EmulatedFt232r& stranger = plug(foreign);
+    FT_HANDLE handle = nullptr;
+    EXPECT_EQ(driver_->FT_Open(0, &handle), FT_DEVICE_NOT_FOUND);
+    EXPECT_EQ(stranger.state().claims, 0);
+    EXPECT_EQ(stranger.state().detaches, 0);
+    EXPECT_EQ(stranger.state().controlRequests, 0);
+}
+
+TEST_F(EmulatedChipTest, IndexPastAStaleListListsAnew)
 {
     plug();
     ASSERT_EQ(count(), 1u);
-    EXPECT_EQ(listed(0, FT_OPEN_BY_DESCRIPTION), "Korvantix");
-    EXPECT_EQ(listed(0, FT_OPEN_BY_SERIAL_NUMBER), "1234567");
-    FT_HANDLE handle = open(0);
-    const char command[] = "FL_READ_VERSION$";
-    uint32_t moved = 0;
-    EXPECT_EQ(driver_->FT_SetBaudRate(handle, 115200), FT_OK);
-    EXPECT_EQ(driver_->FT_SetTimeouts(handle, 100, 100), FT_OK);
-    EXPECT_EQ(driver_->FT_Write(handle, command, sizeof command - 1, &moved), FT_OK);
-    EXPECT_EQ(moved, sizeof command - 1);
-    char reply[64] = {};
-    EXPECT_EQ(driver_->FT_Read(handle, reply, 10, &moved), FT_OK);
-    EXPECT_EQ(std::string(reply, moved), "SUMI-5.7ab");
+    DeviceSpec second;
+    second.address = 3;
+    second.port = 2;
+    EmulatedFt232r& late = plug(second);
+    FT_HANDLE handle = nullptr;
+    EXPECT_EQ(driver_->FT_Open(1, &handle), FT_OK);
+    EXPECT_TRUE(late.state().claimed);
     EXPECT_EQ(driver_->FT_Close(handle), FT_OK);
+}
+
+TEST_F(EmulatedChipTest, ChipThatCannotBeConfiguredIsNotReportedGone)
+{
+    DeviceSpec spec;
+    spec.configuration = 0;
+    EmulatedFt232r& chip = plug(spec);
+    chip.refuseConfiguration();
+    FT_HANDLE handle = nullptr;
+    EXPECT_EQ(driver_->FT_Open(0, &handle), FT_DEVICE_NOT_OPENED);
+}
+
+TEST_F(EmulatedChipTest, ChipWithoutASerialListsAnEmptyOne)
+{
+    DeviceSpec spec;
+    spec.serialString = false;
+    plug(spec);
+    ASSERT_EQ(count(), 1u);
+    EXPECT_EQ(listed(0, FT_OPEN_BY_SERIAL_NUMBER), "");
+    EXPECT_EQ(listed(0, FT_OPEN_BY_DESCRIPTION), "Korvantix");
 }
 
 }  // namespace
