@@ -40,7 +40,8 @@ public:
     bool plug(const DeviceSpec& spec, UMockdevIoctlBase* handler);
     // The node and sysfs entry vanish (tell the chip first).
     void unplug(const DeviceSpec& spec);
-    // True when the program runs with umockdev's preload library.
+    // True when the program runs with umockdev's preload library (asked
+    // once a test bed exists).
     static bool active();
 
 private:
