@@ -21,7 +21,14 @@ void* indexArg(uint32_t index)
     return reinterpret_cast<void*>(static_cast<uintptr_t>(index));
 }
 
-class EmulatedChipBase : public ::testing::Test {
+// What one FT_Read gave and how long it took.
+struct ReadResult {
+    FT_STATUS status;
+    std::string bytes;
+    int64_t elapsedMs;
+};
+
+class EmulatedChipTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
@@ -60,22 +67,6 @@ protected:
         return handle;
     }
 
-    RealTimeSource time_;
-    UsbTestbed bed_;
-    std::vector<std::unique_ptr<EmulatedFt232r>> chips_;
-    // Closed before the chips go.
-    std::unique_ptr<LibFtdiDriver> driver_ = std::make_unique<LibFtdiDriver>(time_);
-};
-
-// Reads until count bytes or the timeout; the bytes and how long it took.
-struct ReadResult {
-    FT_STATUS status;
-    std::string bytes;
-    int64_t elapsedMs;
-};
-
-class EmulatedChipTest : public EmulatedChipBase {
-protected:
     ReadResult read(FT_HANDLE handle, uint32_t count)
     {
         std::string buffer(count, '\0');
@@ -97,6 +88,12 @@ protected:
         EXPECT_EQ(driver_->FT_SetTimeouts(handle, readTimeoutMs, 100), FT_OK);
         return handle;
     }
+
+    RealTimeSource time_;
+    UsbTestbed bed_;
+    std::vector<std::unique_ptr<EmulatedFt232r>> chips_;
+    // Closed before the chips go.
+    std::unique_ptr<LibFtdiDriver> driver_ = std::make_unique<LibFtdiDriver>(time_);
 };
 
 std::string pattern(size_t length)
@@ -221,6 +218,20 @@ TEST_F(EmulatedChipTest, ReadReturnsAtTheCountOrAtTheTimeoutWithWhatArrived)
     EXPECT_EQ(r.status, FT_OK);
     EXPECT_EQ(r.bytes, "");
     EXPECT_GE(r.elapsedMs, 195);
+    EXPECT_EQ(driver_->FT_Close(handle), FT_OK);
+}
+
+TEST_F(EmulatedChipTest, TheScenarioFirmwareAnswersBehindTheChip)
+{
+    sim::Scenario scenario = sim::defaultScenario();
+    scenario.version = "SUMI-9.1zz";
+    EmulatedFt232r& chip = plug({}, scenario);
+    FT_HANDLE handle = openConfigured(100, 1);
+    const std::string command = "FL_READ_VERSION$";
+    uint32_t written = 0;
+    EXPECT_EQ(driver_->FT_Write(handle, command.data(), static_cast<uint32_t>(command.size()), &written), FT_OK);
+    EXPECT_EQ(read(handle, 10).bytes, "SUMI-9.1zz");
+    EXPECT_EQ(chip.bytesFromHost(), command);
     EXPECT_EQ(driver_->FT_Close(handle), FT_OK);
 }
 
