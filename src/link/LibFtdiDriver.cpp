@@ -70,9 +70,8 @@ std::string utf8FromUtf16le(const unsigned char* units, size_t count)
     return text;
 }
 
-// One string of an open device, as Windows-1251 text the way the vendor's
-// driver hands it over; characters without a Windows-1251 form become '?'.
-// String index 0 means the device has no such string: an empty one.
+// One string of an open device. String index 0 means the device has no
+// such string: an empty one.
 bool readUsbString(libusb_device_handle* usb, uint8_t index, uint16_t language, std::string& text)
 {
     if (index == 0) {
@@ -81,11 +80,8 @@ bool readUsbString(libusb_device_handle* usb, uint8_t index, uint16_t language, 
     }
     unsigned char buffer[kUsbStringBuffer] = {};
     const int length = libusb_get_string_descriptor(usb, index, language, buffer, sizeof buffer);
-    if (length < 2 || buffer[1] != LIBUSB_DT_STRING)
-        return false;
-    const int used = std::min<int>(length, buffer[0]);
-    text = cp1251FromUtf8(utf8FromUtf16le(buffer + 2, static_cast<size_t>(std::max(used - 2, 0)) / 2));
-    return true;
+    return length > 0 &&
+           LibFtdiDriver::textOfStringDescriptor(buffer, static_cast<size_t>(length), text);
 }
 
 // Description and serial of a listed device; a device that can't be opened
@@ -115,6 +111,17 @@ std::vector<uint8_t> portPath(libusb_device* dev)
 }  // namespace
 
 LibFtdiDriver::LibFtdiDriver(TimeSource& time) : time_(time) {}
+
+bool LibFtdiDriver::textOfStringDescriptor(const unsigned char* descriptor, size_t length, std::string& text)
+{
+    if (length < 2 || descriptor[1] != LIBUSB_DT_STRING)
+        return false;
+    // The descriptor's own length counts, if the device sent that much.
+    const size_t used = std::min<size_t>(length, descriptor[0]);
+    const size_t units = used >= 2 ? (used - 2) / 2 : 0;
+    text = cp1251FromUtf8(utf8FromUtf16le(descriptor + 2, units));
+    return true;
+}
 
 uint32_t LibFtdiDriver::baudForDivisor(uint16_t divisor)
 {

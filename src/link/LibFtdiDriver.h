@@ -47,6 +47,11 @@ public:
     FT_STATUS FT_ResetDevice(FT_HANDLE handle) override;
     FT_STATUS FT_Close(FT_HANDLE handle) override;
 
+    // The text of a USB string descriptor (length, type 3, UTF-16LE) as the
+    // vendor's driver hands it over: Windows-1251, '?' for characters it
+    // has no form for. False when it is no string descriptor.
+    static bool textOfStringDescriptor(const unsigned char* descriptor, size_t length, std::string& text);
+
     // The baud rate a raw divisor of FT_SetDivisor stands for.
     static uint32_t baudForDivisor(uint16_t divisor);
 
