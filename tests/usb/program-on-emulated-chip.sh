@@ -3,12 +3,12 @@
 # identifies it (the stream logs are named after the serial it read), then
 # polls at 5 Hz, writing AIN and COUNT lines. Stopped with SIGTERM, it must
 # exit 0. KEEP=1 keeps the working directory.
-# Usage: program-on-emulated-chip.sh LAUNCHER PROGRAM
+# Usage: program-on-emulated-chip.sh LAUNCHER PROGRAM [MIN_AIN_LINES]
 set -uo pipefail
 launcher=$(realpath "$1")
 program=$(realpath "$2")
 window_seconds=5
-min_ain_lines=20
+min_ain_lines=${3:-20}
 start_limit_seconds=30
 
 work=$(mktemp -d)
