@@ -288,9 +288,11 @@ void EmulatedFt232r::submit(UMockdevIoctlClient* client, UMockdevIoctlData* arg)
         control(entry, nowUs);
         reapable_.push_back(entry);
     } else if (urb->endpoint == kBulkOut) {
+        ++state_.bulkOutTransfers;
         bulkOut(entry, nowUs);
         pending_.push_back(entry);
     } else {
+        ++state_.bulkInTransfers;
         pending_.push_back(entry);
     }
 }

@@ -43,6 +43,8 @@ struct ChipState {
     int rxPurges = 0;  // bytes on their way to the host dropped
     int txPurges = 0;
     int controlRequests = 0;
+    int bulkInTransfers = 0;  // URBs submitted
+    int bulkOutTransfers = 0;
 };
 
 class EmulatedFt232r {
