@@ -9,6 +9,8 @@
 #include <cstddef>
 #include <cstring>
 
+#include "sim/SimRandom.h"
+
 namespace ktx::usbemu {
 
 namespace {
@@ -59,6 +61,26 @@ std::vector<unsigned char> stringDescriptor(const std::string& utf8)
     }
     out[0] = static_cast<unsigned char>(out.size());
     return out;
+}
+
+// The scenario's reply faults, drawn from the chip's own random channels.
+enum : int { kSilentChannel = 200, kShortChannel, kGarbageChannel, kGarbageBytes };
+
+// The reply as the faults of the scenario leave it; empty when dropped.
+std::string withFaults(std::string reply, const sim::Scenario& scenario, uint64_t tick)
+{
+    const sim::Faults& faults = scenario.faults;
+    if (sim::unitAt(scenario.seed, kSilentChannel, tick) < faults.silent)
+        return {};
+    if (sim::unitAt(scenario.seed, kShortChannel, tick) < faults.shortReplies)
+        reply.resize(reply.size() / 2);
+    if (sim::unitAt(scenario.seed, kGarbageChannel, tick) < faults.garbage) {
+        for (size_t i = 0; i < reply.size(); ++i) {
+            const char c = static_cast<char>(sim::hashOf(scenario.seed, kGarbageBytes, (tick << 16) + i) & 0xFF);
+            reply[i] = c == ';' || c == '\n' ? '#' : c;
+        }
+    }
+    return reply;
 }
 
 uint32_t baudFromRequest(uint16_t value, uint16_t index)
@@ -433,7 +455,8 @@ void EmulatedFt232r::bulkOut(Urb& entry, int64_t nowUs)
     // The firmware answers once a command's last byte has arrived.
     ReplyCollector replies;
     model_.receive(sent, (lineFreeUs_ - startUs_) / 1000, replies);
-    for (const auto& [reply, delayMs] : replies.replies) {
+    for (const auto& [text, delayMs] : replies.replies) {
+        const std::string reply = withFaults(text, scenario_, ++replyCount_);
         int64_t atUs = std::max(replyFreeUs_, lineFreeUs_ + (int64_t(scenario_.latencyMs) + delayMs) * 1000);
         for (char c : reply) {
             toHost_.emplace_back(c, atUs);

@@ -3,8 +3,9 @@
 // ioctls (claim, driver detach, capabilities, control and bulk URBs with
 // asynchronous reap and discard) the way the kernel and the chip would. The
 // bytes written to it go to the simulated tracker's firmware (DeviceModel);
-// its replies come back in 64-byte bulk packets, each led by the two modem
-// status bytes, sent when 62 bytes are waiting or the latency timer runs out.
+// its replies, with the scenario's reply faults, come back in 64-byte bulk
+// packets, each led by the two modem status bytes, sent when 62 bytes are
+// waiting or the latency timer runs out.
 //
 // The handler runs on the test bed's own thread; every public call is safe
 // from any other thread.
@@ -121,6 +122,7 @@ private:
     int64_t lineFreeUs_ = 0;       // the transmit side has sent all it holds
     int64_t replyFreeUs_ = 0;      // the tracker's line to the chip is free
     size_t transmitBudget_ = SIZE_MAX;
+    uint64_t replyCount_ = 0;
     std::set<std::pair<uint8_t, int>> failing_;
     bool unplugged_ = false;
     bool configurable_ = true;

@@ -223,16 +223,41 @@ TEST_F(EmulatedChipTest, ReadReturnsAtTheCountOrAtTheTimeoutWithWhatArrived)
 
 TEST_F(EmulatedChipTest, TheScenarioFirmwareAnswersBehindTheChip)
 {
-    sim::Scenario scenario = sim::defaultScenario();
-    scenario.version = "SUMI-9.1zz";
-    EmulatedFt232r& chip = plug({}, scenario);
-    FT_HANDLE handle = openConfigured(100, 1);
-    const std::string command = "FL_READ_VERSION$";
-    uint32_t written = 0;
-    EXPECT_EQ(driver_->FT_Write(handle, command.data(), static_cast<uint32_t>(command.size()), &written), FT_OK);
-    EXPECT_EQ(read(handle, 10).bytes, "SUMI-9.1zz");
-    EXPECT_EQ(chip.bytesFromHost(), command);
-    EXPECT_EQ(driver_->FT_Close(handle), FT_OK);
+    struct Case {
+        double silent, shortReplies, garbage;
+        std::string reply;  // "*": ten bytes, none of them the version's
+    };
+    const Case cases[] = {
+        {0, 0, 0, "SUMI-9.1zz"},
+        {1, 0, 0, ""},
+        {0, 1, 0, "SUMI-"},
+        {0, 0, 1, "*"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.reply);
+        sim::Scenario scenario = sim::defaultScenario();
+        scenario.version = "SUMI-9.1zz";
+        scenario.faults.silent = c.silent;
+        scenario.faults.shortReplies = c.shortReplies;
+        scenario.faults.garbage = c.garbage;
+        EmulatedFt232r& chip = plug({}, scenario);
+        FT_HANDLE handle = openConfigured(100, 1);
+        const std::string command = "FL_READ_VERSION$";
+        uint32_t written = 0;
+        EXPECT_EQ(driver_->FT_Write(handle, command.data(), static_cast<uint32_t>(command.size()), &written), FT_OK);
+        EXPECT_EQ(chip.bytesFromHost(), command);
+        const std::string reply = read(handle, 10).bytes;
+        if (c.reply == "*") {
+            EXPECT_EQ(reply.size(), 10u);
+            EXPECT_EQ(reply.find_first_of(";\n"), std::string::npos);
+            EXPECT_NE(reply, "SUMI-9.1zz");
+        } else {
+            EXPECT_EQ(reply, c.reply);
+        }
+        EXPECT_EQ(driver_->FT_Close(handle), FT_OK);
+        chip.unplug();
+        bed_.unplug({});
+    }
 }
 
 TEST_F(EmulatedChipTest, PurgeDropsAStaleReply)

@@ -1,6 +1,6 @@
 // ktx-usb-emulated: runs a program (the console, without --simulate) with an
 // emulated FT232R plugged in at USB bus 1, address 2, whose firmware is the
-// simulated tracker of a scenario file. Run it under umockdev-wrapper; the
+// simulated tracker of a scenario file (its faults, the unplug time included). Run it under umockdev-wrapper; the
 // program inherits the test bed. Signals are passed on to the program, and
 // its exit status is returned.
 #include <spawn.h>
@@ -8,10 +8,14 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
+#include <condition_variable>
 #include <csignal>
 #include <cstdio>
 #include <cstring>
+#include <mutex>
 #include <string>
+#include <thread>
 
 #include "app/RealTimeSource.h"
 #include "sim/Scenario.h"
@@ -88,12 +92,35 @@ int main(int argc, char** argv)
         return 127;
     }
     childPid = pid;
+
+    // The scenario's unplug time: the chip goes and its node vanishes.
+    std::mutex mutex;
+    std::condition_variable ended;
+    bool childEnded = false;
+    std::thread unplugger;
+    if (scenario.faults.unplugAtMs >= 0) {
+        unplugger = std::thread([&] {
+            std::unique_lock lock(mutex);
+            if (!ended.wait_for(lock, std::chrono::milliseconds(scenario.faults.unplugAtMs), [&] { return childEnded; })) {
+                chip.unplug();
+                bed.unplug(spec);
+            }
+        });
+    }
     int status = 0;
-    while (waitpid(pid, &status, 0) < 0) {
-        if (errno != EINTR)
-            return 1;
+    int waited = 0;
+    while ((waited = waitpid(pid, &status, 0)) < 0 && errno == EINTR) {
     }
     childPid = 0;
+    {
+        std::lock_guard lock(mutex);
+        childEnded = true;
+    }
+    ended.notify_all();
+    if (unplugger.joinable())
+        unplugger.join();
+    if (waited < 0)
+        return 1;
     if (WIFSIGNALED(status))
         return 128 + WTERMSIG(status);
     return WEXITSTATUS(status);
