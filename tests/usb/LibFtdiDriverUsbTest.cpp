@@ -37,12 +37,12 @@ protected:
     }
 
     // Plugs a chip answering as the scenario says.
-    EmulatedFt232r& plug(const DeviceSpec& spec = {}, sim::Scenario scenario = sim::defaultScenario())
+    EmulatedFt232r& plug(const DeviceSpec& device = {}, sim::Scenario scenario = sim::defaultScenario())
     {
-        scenario.description = spec.description;
-        scenario.serial = spec.serial;
+        scenario.description = device.description;
+        scenario.serial = device.serial;
         chips_.push_back(std::make_unique<EmulatedFt232r>(time_, scenario));
-        EXPECT_TRUE(bed_.plug(spec, chips_.back()->handler()));
+        EXPECT_TRUE(bed_.plug(device, chips_.back()->handler()));
         return *chips_.back();
     }
 
@@ -144,15 +144,15 @@ TEST_F(EmulatedChipTest, StringsArriveAsWindows1251)
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.cp1251);
-        DeviceSpec spec;
-        spec.description = c.utf8;
-        spec.serial = c.utf8;
-        plug(spec);
+        DeviceSpec device;
+        device.description = c.utf8;
+        device.serial = c.utf8;
+        plug(device);
         ASSERT_EQ(count(), 1u);
         EXPECT_EQ(listed(0, FT_OPEN_BY_DESCRIPTION), c.cp1251);
         EXPECT_EQ(listed(0, FT_OPEN_BY_SERIAL_NUMBER), c.cp1251);
         chips_.back()->unplug();
-        bed_.unplug(spec);
+        bed_.unplug(device);
     }
 }
 
@@ -291,13 +291,13 @@ TEST_F(EmulatedChipTest, WritesARawBlockWithZeroBytesWhole)
 
 TEST_F(EmulatedChipTest, UnplugDuringAReadEndsItWithAnError)
 {
-    DeviceSpec spec;
-    EmulatedFt232r& chip = plug(spec);
+    DeviceSpec device;
+    EmulatedFt232r& chip = plug(device);
     FT_HANDLE handle = openConfigured(3000, 16);
     std::thread hand([&] {
         time_.sleepMs(100);
         chip.unplug();
-        bed_.unplug(spec);
+        bed_.unplug(device);
     });
     const ReadResult r = read(handle, 10);
     hand.join();
@@ -407,13 +407,13 @@ TEST_F(EmulatedChipTest, FailedPurgeStillDropsTheBufferedReplyAndSaysSo)
 
 TEST_F(EmulatedChipTest, OpenByAStaleListTouchesNoOtherDevice)
 {
-    DeviceSpec spec;
-    EmulatedFt232r& chip = plug(spec);
+    DeviceSpec device;
+    EmulatedFt232r& chip = plug(device);
     ASSERT_EQ(count(), 1u);
     chip.unplug();
-    bed_.unplug(spec);
+    bed_.unplug(device);
     // Another device now has the address.
-    DeviceSpec foreign = spec;
+    DeviceSpec foreign = device;
     foreign.vendor = 0x1234;
     foreign.product = 0x5678;
     EmulatedFt232r& stranger = plug(foreign);
@@ -440,9 +440,9 @@ TEST_F(EmulatedChipTest, IndexPastAStaleListListsAnew)
 
 TEST_F(EmulatedChipTest, ChipThatCannotBeConfiguredIsNotReportedGone)
 {
-    DeviceSpec spec;
-    spec.configuration = 0;
-    EmulatedFt232r& chip = plug(spec);
+    DeviceSpec device;
+    device.configuration = 0;
+    EmulatedFt232r& chip = plug(device);
     chip.refuseConfiguration();
     FT_HANDLE handle = nullptr;
     EXPECT_EQ(driver_->FT_Open(0, &handle), FT_DEVICE_NOT_OPENED);
@@ -450,9 +450,9 @@ TEST_F(EmulatedChipTest, ChipThatCannotBeConfiguredIsNotReportedGone)
 
 TEST_F(EmulatedChipTest, ChipWithoutASerialListsAnEmptyOne)
 {
-    DeviceSpec spec;
-    spec.serialString = false;
-    plug(spec);
+    DeviceSpec device;
+    device.serialString = false;
+    plug(device);
     ASSERT_EQ(count(), 1u);
     EXPECT_EQ(listed(0, FT_OPEN_BY_SERIAL_NUMBER), "");
     EXPECT_EQ(listed(0, FT_OPEN_BY_DESCRIPTION), "Korvantix");

@@ -19,11 +19,11 @@ std::string hex(unsigned value, int digits)
 
 // Device and configuration descriptors of an FT232R (bcdDevice 6.00): one
 // vendor-specific interface with bulk IN 0x81 and bulk OUT 0x02 of 64 bytes.
-std::string descriptorsHex(const DeviceSpec& spec)
+std::string descriptorsHex(const DeviceSpec& device)
 {
     const auto le16 = [](uint16_t v) { return hex(v & 0xFF, 2) + hex(v >> 8, 2); };
-    return "1201000200000008" + le16(spec.vendor) + le16(spec.product) + "0006" + "0102" +
-           (spec.serialString ? "03" : "00") + "01" +
+    return "1201000200000008" + le16(device.vendor) + le16(device.product) + "0006" + "0102" +
+           (device.serialString ? "03" : "00") + "01" +
            "09022000010100A02D" "0904000002FFFFFF02" "07058102400000" "07050202400000";
 }
 
@@ -39,29 +39,29 @@ std::string DeviceSpec::sysfsPath() const
     return std::string(kHubPath) + "/1-" + std::to_string(port);
 }
 
-std::string deviceDescription(const DeviceSpec& spec, bool withParents)
+std::string deviceDescription(const DeviceSpec& device, bool withParents)
 {
-    const std::string address = std::to_string(spec.address);
-    std::string text = "P: " + spec.sysfsPath() + "\n" +
-                       "N: " + spec.node().substr(5) + "\n"
-                       "E: DEVNAME=" + spec.node() + "\n"
+    const std::string address = std::to_string(device.address);
+    std::string text = "P: " + device.sysfsPath() + "\n" +
+                       "N: " + device.node().substr(5) + "\n"
+                       "E: DEVNAME=" + device.node() + "\n"
                        "E: DEVTYPE=usb_device\n"
                        "E: DRIVER=usb\n"
-                       "E: ID_VENDOR_ID=" + hex(spec.vendor, 4) + "\n"
-                       "E: ID_MODEL_ID=" + hex(spec.product, 4) + "\n"
+                       "E: ID_VENDOR_ID=" + hex(device.vendor, 4) + "\n"
+                       "E: ID_MODEL_ID=" + hex(device.product, 4) + "\n"
                        "E: SUBSYSTEM=usb\n"
                        "E: BUSNUM=001\n"
-                       "E: DEVNUM=" + spec.node().substr(spec.node().size() - 3) + "\n"
+                       "E: DEVNUM=" + device.node().substr(device.node().size() - 3) + "\n"
                        "E: MAJOR=189\n"
-                       "E: MINOR=" + std::to_string(spec.address - 1) + "\n"
+                       "E: MINOR=" + std::to_string(device.address - 1) + "\n"
                        "A: busnum=1\n"
                        "A: devnum=" + address + "\n"
-                       "A: idVendor=" + hex(spec.vendor, 4) + "\n"
-                       "A: idProduct=" + hex(spec.product, 4) + "\n"
-                       "A: bConfigurationValue=" + (spec.configuration ? std::to_string(spec.configuration) : "") + "\n"
+                       "A: idVendor=" + hex(device.vendor, 4) + "\n"
+                       "A: idProduct=" + hex(device.product, 4) + "\n"
+                       "A: bConfigurationValue=" + (device.configuration ? std::to_string(device.configuration) : "") + "\n"
                        "A: bNumConfigurations=1\n"
                        "A: speed=12\n"
-                       "H: descriptors=" + descriptorsHex(spec) + "\n";
+                       "H: descriptors=" + descriptorsHex(device) + "\n";
     if (withParents) {
         text += std::string("\nP: ") + kHubPath + "\n"
                 "N: bus/usb/001/001\n"
@@ -96,19 +96,19 @@ bool UsbTestbed::active()
     return umockdev_in_mock_environment();
 }
 
-bool UsbTestbed::plug(const DeviceSpec& spec, UMockdevIoctlBase* handler)
+bool UsbTestbed::plug(const DeviceSpec& device, UMockdevIoctlBase* handler)
 {
     GError* error = nullptr;
     // A node used before (an unplugged device) gets its new handler.
-    umockdev_testbed_detach_ioctl(bed_, spec.node().c_str(), nullptr);
+    umockdev_testbed_detach_ioctl(bed_, device.node().c_str(), nullptr);
     // The node answers before the device is announced, so an early open
     // already meets the handler.
-    if (!umockdev_testbed_attach_ioctl(bed_, spec.node().c_str(), handler, &error)) {
-        std::fprintf(stderr, "umockdev: %s: %s\n", spec.node().c_str(), error ? error->message : "attach failed");
+    if (!umockdev_testbed_attach_ioctl(bed_, device.node().c_str(), handler, &error)) {
+        std::fprintf(stderr, "umockdev: %s: %s\n", device.node().c_str(), error ? error->message : "attach failed");
         g_clear_error(&error);
         return false;
     }
-    if (!umockdev_testbed_add_from_string(bed_, deviceDescription(spec, !parentsAdded_).c_str(), &error)) {
+    if (!umockdev_testbed_add_from_string(bed_, deviceDescription(device, !parentsAdded_).c_str(), &error)) {
         std::fprintf(stderr, "umockdev: %s\n", error ? error->message : "cannot add the device");
         g_clear_error(&error);
         return false;
@@ -117,9 +117,9 @@ bool UsbTestbed::plug(const DeviceSpec& spec, UMockdevIoctlBase* handler)
     return true;
 }
 
-void UsbTestbed::unplug(const DeviceSpec& spec)
+void UsbTestbed::unplug(const DeviceSpec& device)
 {
-    const std::string path = "/sys" + spec.sysfsPath();
+    const std::string path = "/sys" + device.sysfsPath();
     // The handler stays attached: a program that still holds the node gets
     // its ENODEV answers, as from the kernel.
     umockdev_testbed_remove_device(bed_, path.c_str());

@@ -26,7 +26,7 @@ struct DeviceSpec {
 };
 
 // The umockdev description of one device (and, with parents, its hub).
-std::string deviceDescription(const DeviceSpec& spec, bool withParents);
+std::string deviceDescription(const DeviceSpec& device, bool withParents);
 
 class UsbTestbed {
 public:
@@ -37,9 +37,9 @@ public:
 
     // Adds the device with handler answering its node; false with a message
     // on stderr when umockdev refuses.
-    bool plug(const DeviceSpec& spec, UMockdevIoctlBase* handler);
+    bool plug(const DeviceSpec& device, UMockdevIoctlBase* handler);
     // The node and sysfs entry vanish (tell the chip first).
-    void unplug(const DeviceSpec& spec);
+    void unplug(const DeviceSpec& device);
     // True when the program runs with umockdev's preload library (asked
     // once a test bed exists).
     static bool active();

@@ -73,10 +73,10 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "%s: umockdev's preload library is missing: run it under umockdev-wrapper\n", argv[0]);
         return kUsageExit;
     }
-    ktx::usbemu::DeviceSpec spec;
-    spec.description = scenario.description;
-    spec.serial = scenario.serial;
-    if (!bed.plug(spec, chip.handler()))
+    ktx::usbemu::DeviceSpec device;
+    device.description = scenario.description;
+    device.serial = scenario.serial;
+    if (!bed.plug(device, chip.handler()))
         return 1;
 
     struct sigaction action {};
@@ -103,7 +103,7 @@ int main(int argc, char** argv)
             std::unique_lock lock(mutex);
             if (!ended.wait_for(lock, std::chrono::milliseconds(scenario.faults.unplugAtMs), [&] { return childEnded; })) {
                 chip.unplug();
-                bed.unplug(spec);
+                bed.unplug(device);
             }
         });
     }
