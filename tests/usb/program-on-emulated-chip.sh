@@ -5,6 +5,7 @@
 # exit 0. KEEP=1 keeps the working directory.
 # Usage: program-on-emulated-chip.sh LAUNCHER PROGRAM [MIN_AIN_LINES]
 set -uo pipefail
+here=$(cd "$(dirname "$0")" && pwd)
 launcher=$(realpath "$1")
 program=$(realpath "$2")
 window_seconds=5
@@ -18,8 +19,7 @@ printf '[CONFIG]\r\nAutoStart=1\r\n' > Korvantix_control.ini
 ain=AIN/AINstream-1234567.txt
 count=COUNT/COUNTstream-1234567.txt
 
-QT_QPA_PLATFORM=offscreen ASAN_OPTIONS="${ASAN_OPTIONS:+$ASAN_OPTIONS:}verify_asan_link_order=0" \
-    umockdev-wrapper "$launcher" -- "$program" > console.out 2>&1 &
+QT_QPA_PLATFORM=offscreen "$here/under-testbed.sh" "$launcher" -- "$program" > console.out 2>&1 &
 pid=$!
 
 fail() {
