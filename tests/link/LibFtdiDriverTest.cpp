@@ -1,6 +1,7 @@
 // The libftdi backend on whatever USB the test machine has (usually none):
 // listing and opening must fail cleanly past the end of the list, and calls on
-// handles it never gave out must be refused without touching memory.
+// handles it never gave out must be refused without touching memory. Its
+// work on a USB device is tested on an emulated chip in tests/usb.
 #include <gtest/gtest.h>
 
 #include <cstring>
