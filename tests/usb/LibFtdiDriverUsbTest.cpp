@@ -2,12 +2,17 @@
 // run for real; only the kernel's usbdevfs and the chip are emulated.
 #include <gtest/gtest.h>
 
+#include <QApplication>
+#include <QDir>
+#include <QLabel>
+#include <QTemporaryDir>
 #include <cstring>
 #include <memory>
 #include <string>
 #include <thread>
 
 #include "app/RealTimeSource.h"
+#include "app/ui/TKorvantixtest.h"
 #include "link/LibFtdiDriver.h"
 #include "sim/Scenario.h"
 #include "usb/EmulatedFt232r.h"
@@ -310,6 +315,22 @@ TEST_F(EmulatedChipTest, UnplugDuringAReadEndsItWithAnError)
     EXPECT_EQ(count(), 0u);
     FT_HANDLE again = nullptr;
     EXPECT_NE(driver_->FT_Open(0, &again), FT_OK);
+}
+
+TEST_F(EmulatedChipTest, TheConsoleShowsTheSerialAndVersionItIdentified)
+{
+    sim::Scenario scenario = sim::defaultScenario();
+    scenario.version = "SUMI-5.8cd";
+    plug({}, scenario);
+    QTemporaryDir dir;
+    TKorvantixtest window(*driver_, time_, dir.path().toStdString());
+    window.show();
+    QApplication::processEvents();
+    EXPECT_EQ(window.findChild<QLabel*>("SerPanel")->text(), "1234567");
+    EXPECT_EQ(window.findChild<QLabel*>("VerLabel")->text(), "SUMI-5.8cd");
+    const QString outDir = qEnvironmentVariable("KTX_SCREENSHOT_DIR", QDir::current().filePath("screenshots"));
+    ASSERT_TRUE(QDir().mkpath(outDir));
+    EXPECT_TRUE(window.grab().save(QDir(outDir).filePath("usb-emulated-identified.png")));
 }
 
 // Faults of the backend that only show with some settings: each of these
