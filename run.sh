@@ -1,8 +1,13 @@
 #!/usr/bin/env bash
 # Builds the console and opens it: on the simulated tracker by default,
-# on real FTDI devices with --usb. Other arguments go to the program.
+# on real FTDI devices with --usb, on an emulated FTDI chip (the real USB
+# path without hardware) with --usb-emulated. Other arguments go to the program.
 set -euo pipefail
 root="$(cd "$(dirname "$0")" && pwd)"
+if [ "${1:-}" = "--usb-emulated" ]; then
+  shift
+  exec "$root/scripts/usb-emulated.sh" "$@"
+fi
 "$root/scripts/install-deps.sh"
 cmake -S "$root" -B "$root/build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build "$root/build" --target korvantix-control

@@ -7,6 +7,8 @@
 #include <climits>
 #include <tuple>
 
+#include "link/TextCodec.h"
+
 namespace ktx {
 
 namespace {
@@ -15,41 +17,111 @@ namespace {
 // enough not to spin a core while the chip has nothing to say.
 constexpr int64_t kEmptyReadPauseUs = 250;
 
-// USB string descriptors hold at most 126 characters.
-constexpr int kUsbStringBuffer = 256;
+// A USB string descriptor: two header bytes and at most 126 UTF-16 units.
+constexpr int kUsbStringBuffer = 255;
+constexpr uint16_t kEnglishUs = 0x0409;
+
+// Bulk IN packets of the full-speed chips, each led by two status bytes.
+constexpr unsigned kPacketBytes = 64;
+// What one read transfer asks for: small, so that a stream of full packets
+// fills it well inside the transfer's timeout.
+constexpr unsigned kReadChunkBytes = 512;
+// Slack on top of what a transfer needs in theory (USB frames, scheduling).
+constexpr uint32_t kTransferMarginMs = 50;
+// The chip's latency timer after a reset, and libftdi's baud rate on open.
+constexpr uint8_t kChipDefaultLatencyMs = 16;
+constexpr uint32_t kOpenBaudRate = 9600;
 
 struct FtdiFree {
     void operator()(ftdi_context* ftdi) const { ftdi_free(ftdi); }
 };
 using FtdiPtr = std::unique_ptr<ftdi_context, FtdiFree>;
 
+struct ListFree {
+    void operator()(ftdi_device_list* list) const { ftdi_list_free(&list); }
+};
+using ListPtr = std::unique_ptr<ftdi_device_list, ListFree>;
+
 uint32_t boundedTimeout(uint32_t ms)
 {
     return ms == 0 ? LibFtdiDriver::kNoTimeoutBoundMs : ms;
 }
 
-int transferTimeout(uint32_t ms)
+// UTF-16LE (as string descriptors hold it) to UTF-8; a unit outside the
+// basic plane, which no Windows-1251 text has, becomes '?'.
+std::string utf8FromUtf16le(const unsigned char* units, size_t count)
 {
-    return static_cast<int>(std::max(boundedTimeout(ms), LibFtdiDriver::kMinTransferTimeoutMs));
+    std::string text;
+    for (size_t i = 0; i < count; ++i) {
+        const unsigned code = units[2 * i] | unsigned(units[2 * i + 1]) << 8;
+        if (code >= 0xD800 && code <= 0xDFFF) {
+            text += '?';
+        } else if (code < 0x80) {
+            text += static_cast<char>(code);
+        } else if (code < 0x800) {
+            text += static_cast<char>(0xC0 | code >> 6);
+            text += static_cast<char>(0x80 | (code & 0x3F));
+        } else {
+            text += static_cast<char>(0xE0 | code >> 12);
+            text += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
+            text += static_cast<char>(0x80 | (code & 0x3F));
+        }
+    }
+    return text;
 }
 
-// One string of a listed device; a device that can't be opened or has no such
-// string reports false.
-bool readString(ftdi_context* ftdi, libusb_device* dev, bool serial, std::string& text)
+// One string of an open device. String index 0 means the device has no
+// such string: an empty one.
+bool readUsbString(libusb_device_handle* usb, uint8_t index, uint16_t language, std::string& text)
 {
-    char buffer[kUsbStringBuffer] = {};
-    const int rc = serial ? ftdi_usb_get_strings(ftdi, dev, nullptr, 0, nullptr, 0, buffer, sizeof buffer)
-                          : ftdi_usb_get_strings(ftdi, dev, nullptr, 0, buffer, sizeof buffer, nullptr, 0);
-    if (rc < 0)
-        return false;
-    buffer[sizeof buffer - 1] = '\0';
-    text = buffer;
-    return true;
+    if (index == 0) {
+        text.clear();
+        return true;
+    }
+    unsigned char buffer[kUsbStringBuffer] = {};
+    const int length = libusb_get_string_descriptor(usb, index, language, buffer, sizeof buffer);
+    return length > 0 &&
+           LibFtdiDriver::textOfStringDescriptor(buffer, static_cast<size_t>(length), text);
+}
+
+// Description and serial of a listed device; a device that can't be opened
+// leaves both unread.
+void readStrings(libusb_device* dev, std::string& description, bool& descriptionRead, std::string& serial,
+                 bool& serialRead)
+{
+    libusb_device_descriptor descriptor{};
+    libusb_device_handle* usb = nullptr;
+    if (libusb_get_device_descriptor(dev, &descriptor) < 0 || libusb_open(dev, &usb) < 0)
+        return;
+    unsigned char languages[kUsbStringBuffer] = {};
+    const int length = libusb_get_string_descriptor(usb, 0, 0, languages, sizeof languages);
+    const uint16_t language = length >= 4 ? uint16_t(languages[2] | languages[3] << 8) : kEnglishUs;
+    descriptionRead = readUsbString(usb, descriptor.iProduct, language, description);
+    serialRead = readUsbString(usb, descriptor.iSerialNumber, language, serial);
+    libusb_close(usb);
+}
+
+std::vector<uint8_t> portPath(libusb_device* dev)
+{
+    uint8_t ports[8] = {};
+    const int depth = libusb_get_port_numbers(dev, ports, sizeof ports);
+    return depth > 0 ? std::vector<uint8_t>(ports, ports + depth) : std::vector<uint8_t>{};
 }
 
 }  // namespace
 
 LibFtdiDriver::LibFtdiDriver(TimeSource& time) : time_(time) {}
+
+bool LibFtdiDriver::textOfStringDescriptor(const unsigned char* descriptor, size_t length, std::string& text)
+{
+    if (length < 2 || descriptor[1] != LIBUSB_DT_STRING)
+        return false;
+    // The descriptor's own length counts, if the device sent that much.
+    const size_t used = std::min<size_t>(length, descriptor[0]);
+    const size_t units = used >= 2 ? (used - 2) / 2 : 0;
+    text = cp1251FromUtf8(utf8FromUtf16le(descriptor + 2, units));
+    return true;
+}
 
 uint32_t LibFtdiDriver::baudForDivisor(uint16_t divisor)
 {
@@ -84,25 +156,20 @@ bool LibFtdiDriver::refreshList()
     FtdiPtr ftdi(ftdi_new());
     if (!ftdi)
         return false;
-    ftdi_device_list* list = nullptr;
+    ftdi_device_list* found = nullptr;
     // Vendor and product 0: every FTDI product libftdi knows by default.
-    if (ftdi_usb_find_all(ftdi.get(), &list, 0, 0) < 0) {
-        ftdi_list_free(&list);
+    const int rc = ftdi_usb_find_all(ftdi.get(), &found, 0, 0);
+    ListPtr list(found);
+    if (rc < 0)
         return false;
-    }
-    for (ftdi_device_list* item = list; item; item = item->next) {
+    for (ftdi_device_list* item = list.get(); item; item = item->next) {
         Listed device;
         device.bus = libusb_get_bus_number(item->dev);
         device.address = libusb_get_device_address(item->dev);
-        uint8_t ports[8] = {};
-        const int depth = libusb_get_port_numbers(item->dev, ports, sizeof ports);
-        if (depth > 0)
-            device.ports.assign(ports, ports + depth);
-        device.descriptionRead = readString(ftdi.get(), item->dev, false, device.description);
-        device.serialRead = readString(ftdi.get(), item->dev, true, device.serial);
+        device.ports = portPath(item->dev);
+        readStrings(item->dev, device.description, device.descriptionRead, device.serial, device.serialRead);
         devices_.push_back(std::move(device));
     }
-    ftdi_list_free(&list);
     // libusb lists in discovery order; sort by where the device is plugged so
     // the same set of devices gives the same indexes.
     std::sort(devices_.begin(), devices_.end(), [](const Listed& a, const Listed& b) {
@@ -137,7 +204,8 @@ FT_STATUS LibFtdiDriver::FT_Open(int deviceNumber, FT_HANDLE* handle)
     if (deviceNumber < 0)
         return FT_DEVICE_NOT_FOUND;
     const auto index = static_cast<size_t>(deviceNumber);
-    if (devices_.empty())
+    // A device plugged in since the list was taken may have this index.
+    if (index >= devices_.size())
         refreshList();
     if (index >= devices_.size())
         return FT_DEVICE_NOT_FOUND;
@@ -157,22 +225,58 @@ FT_STATUS LibFtdiDriver::openListed(const Listed& device, FT_HANDLE* handle)
     FtdiPtr ftdi(ftdi_new());
     if (!ftdi)
         return FT_DEVICE_NOT_OPENED;
-    // Claims the interface, detaching the kernel's ftdi_sio from it.
-    const int rc = ftdi_usb_open_bus_addr(ftdi.get(), device.bus, device.address);
-    // -3: nothing at that address any more (or, rarely, it could not be
-    // configured); either way a fresh list is worth one more try.
-    if (rc == -3)
+    // Found anew where it is plugged, among FTDI products only: after a
+    // replug the listed address may belong to another device, which must not
+    // be detached from its driver nor sent FTDI requests.
+    ftdi_device_list* found = nullptr;
+    const int listed = ftdi_usb_find_all(ftdi.get(), &found, 0, 0);
+    ListPtr list(found);
+    if (listed < 0)
         return FT_DEVICE_NOT_FOUND;
-    if (rc < 0)
+    libusb_device* match = nullptr;
+    for (ftdi_device_list* item = list.get(); item && !match; item = item->next) {
+        const bool samePlace = libusb_get_bus_number(item->dev) == device.bus &&
+                               (device.ports.empty() ? libusb_get_device_address(item->dev) == device.address
+                                                     : portPath(item->dev) == device.ports);
+        if (samePlace)
+            match = item->dev;
+    }
+    if (!match)
+        return FT_DEVICE_NOT_FOUND;
+    // Claims the interface, detaching the kernel's ftdi_sio from it. Any
+    // failure here is a device that is there but can't be used.
+    if (ftdi_usb_open_dev(ftdi.get(), match) < 0)
         return FT_DEVICE_NOT_OPENED;
+    ftdi_read_data_set_chunksize(ftdi.get(), kReadChunkBytes);
     auto open = std::make_unique<Opened>();
     open->ftdi = ftdi.release();
-    open->ftdi->usb_read_timeout = transferTimeout(open->readTimeoutMs);
-    open->ftdi->usb_write_timeout = transferTimeout(open->writeTimeoutMs);
+    open->latencyMs = kChipDefaultLatencyMs;
+    open->baudRate = kOpenBaudRate;
+    updateReadTransferTimeout(*open);
     const uintptr_t id = nextHandle_++;
     opened_.emplace(id, std::move(open));
     *handle = reinterpret_cast<FT_HANDLE>(id);
     return FT_OK;
+}
+
+// A read transfer ends with the first short packet, which the chip sends at
+// the latest when its latency timer runs out; only a stream of full packets
+// keeps it going, up to the chunk's worth of packets. It must never time
+// out with bytes in flight: libftdi throws those away.
+void LibFtdiDriver::updateReadTransferTimeout(Opened& open)
+{
+    const uint32_t packets = kReadChunkBytes / kPacketBytes + 1;
+    open.ftdi->usb_read_timeout =
+        static_cast<int>(std::max(kMinTransferTimeoutMs, packets * open.latencyMs + kTransferMarginMs));
+}
+
+// A write transfer lasts until all but the chip's small transmit buffer has
+// left at the line's speed (ten bits a byte).
+int LibFtdiDriver::writeTransferTimeout(const Opened& open, uint32_t bytes)
+{
+    const uint64_t lineMs = uint64_t(bytes) * 10 * 1000 / std::max<uint32_t>(open.baudRate, 1);
+    return static_cast<int>(
+        std::min<uint64_t>(std::max<uint64_t>(open.writeTimeoutMs, lineMs + kTransferMarginMs), INT_MAX));
 }
 
 LibFtdiDriver::Opened* LibFtdiDriver::find(FT_HANDLE handle)
@@ -191,7 +295,10 @@ FT_STATUS LibFtdiDriver::FT_SetBaudRate(FT_HANDLE handle, uint32_t baudRate)
     const int rc = ftdi_set_baudrate(open->ftdi, static_cast<int>(baudRate));
     if (rc == -1)
         return FT_INVALID_BAUD_RATE;
-    return rc < 0 ? FT_IO_ERROR : FT_OK;
+    if (rc < 0)
+        return FT_IO_ERROR;
+    open->baudRate = static_cast<uint32_t>(std::max(open->ftdi->baudrate, 1));
+    return FT_OK;
 }
 
 FT_STATUS LibFtdiDriver::FT_SetDivisor(FT_HANDLE handle, uint16_t divisor)
@@ -204,10 +311,10 @@ FT_STATUS LibFtdiDriver::FT_SetTimeouts(FT_HANDLE handle, uint32_t readTimeoutMs
     Opened* open = find(handle);
     if (!open)
         return FT_INVALID_HANDLE;
+    // Read transfers are timed by the chip's latency, FT_Read keeps its own
+    // deadline; writes are timed per transfer from this and the baud rate.
     open->readTimeoutMs = boundedTimeout(readTimeoutMs);
     open->writeTimeoutMs = boundedTimeout(writeTimeoutMs);
-    open->ftdi->usb_read_timeout = transferTimeout(readTimeoutMs);
-    open->ftdi->usb_write_timeout = transferTimeout(writeTimeoutMs);
     return FT_OK;
 }
 
@@ -254,8 +361,12 @@ FT_STATUS LibFtdiDriver::FT_SetLatencyTimer(FT_HANDLE handle, uint8_t latencyMs)
     Opened* open = find(handle);
     if (!open)
         return FT_INVALID_HANDLE;
-    const int rc = ftdi_set_latency_timer(open->ftdi, std::max<uint8_t>(latencyMs, 1));
-    return rc < 0 ? FT_IO_ERROR : FT_OK;
+    const uint8_t latency = std::max<uint8_t>(latencyMs, 1);
+    if (ftdi_set_latency_timer(open->ftdi, latency) < 0)
+        return FT_IO_ERROR;
+    open->latencyMs = latency;
+    updateReadTransferTimeout(*open);
+    return FT_OK;
 }
 
 FT_STATUS LibFtdiDriver::FT_Purge(FT_HANDLE handle, uint32_t mask)
@@ -265,15 +376,18 @@ FT_STATUS LibFtdiDriver::FT_Purge(FT_HANDLE handle, uint32_t mask)
         return FT_INVALID_HANDLE;
     const bool rx = mask & FT_PURGE_RX;
     const bool tx = mask & FT_PURGE_TX;
-    int rc = 0;
-    // tciflush also drops what libftdi holds back from an earlier read.
-    if (rx && tx)
-        rc = ftdi_tcioflush(open->ftdi);
-    else if (rx)
-        rc = ftdi_tciflush(open->ftdi);
-    else if (tx)
-        rc = ftdi_tcoflush(open->ftdi);
-    return rc < 0 ? FT_IO_ERROR : FT_OK;
+    bool failed = false;
+    // Both sides are tried even when one fails, and what libftdi holds back
+    // from an earlier read is dropped in any case: a stale reply must not
+    // come back after a purge.
+    if (rx) {
+        failed |= ftdi_tciflush(open->ftdi) < 0;
+        open->ftdi->readbuffer_offset = 0;
+        open->ftdi->readbuffer_remaining = 0;
+    }
+    if (tx)
+        failed |= ftdi_tcoflush(open->ftdi) < 0;
+    return failed ? FT_IO_ERROR : FT_OK;
 }
 
 FT_STATUS LibFtdiDriver::FT_Write(FT_HANDLE handle, const void* buffer, uint32_t count, uint32_t* written)
@@ -285,19 +399,27 @@ FT_STATUS LibFtdiDriver::FT_Write(FT_HANDLE handle, const void* buffer, uint32_t
         return FT_INVALID_HANDLE;
     if (!written || (count > 0 && !buffer))
         return FT_INVALID_PARAMETER;
-    const auto* bytes = static_cast<const unsigned char*>(buffer);
+    if (!open->ftdi->usb_dev)
+        return FT_IO_ERROR;
+    auto* bytes = static_cast<unsigned char*>(const_cast<void*>(buffer));
+    const uint32_t chunkMax = std::max(open->ftdi->writebuffer_chunksize, kPacketBytes);
     uint32_t total = 0;
+    // One transfer per chunk, each timed for the line's speed, so that a
+    // chunk cut short still counts what the chip took (ftdi_write_data
+    // would report an error and nothing written).
     while (total < count) {
-        const int chunk = static_cast<int>(std::min<uint32_t>(count - total, INT_MAX));
-        // Each USB transfer inside is bounded by the write timeout.
-        const int rc = ftdi_write_data(open->ftdi, bytes + total, chunk);
+        const uint32_t chunk = std::min(count - total, chunkMax);
+        int sent = 0;
+        const int rc = libusb_bulk_transfer(open->ftdi->usb_dev, static_cast<unsigned char>(open->ftdi->in_ep),
+                                            bytes + total, static_cast<int>(chunk), &sent,
+                                            static_cast<unsigned>(writeTransferTimeout(*open, chunk)));
+        total += static_cast<uint32_t>(std::clamp<int>(sent, 0, static_cast<int>(chunk)));
         if (rc < 0) {
             *written = total;
             return FT_IO_ERROR;
         }
-        if (rc == 0)
+        if (sent == 0)
             break;
-        total += static_cast<uint32_t>(rc);
     }
     *written = total;
     return FT_OK;
@@ -319,15 +441,25 @@ FT_STATUS LibFtdiDriver::FT_Read(FT_HANDLE handle, void* buffer, uint32_t count,
     // ftdi_read_data gives what has arrived, often nothing; D2XX waits for
     // count bytes or the timeout, so poll until one of them.
     while (total < count) {
-        const int chunk = static_cast<int>(std::min<uint32_t>(count - total, INT_MAX));
-        const int rc = ftdi_read_data(open->ftdi, bytes + total, chunk);
+        // At most what libftdi already holds, or one byte, which costs one
+        // transfer: so no call runs past the deadline by more than a
+        // transfer, and none fails with bytes it had already copied.
+        const uint32_t held = open->ftdi->readbuffer_remaining;
+        const int ask = static_cast<int>(held > 0 ? std::min(count - total, held) : 1);
+        const int rc = ftdi_read_data(open->ftdi, bytes + total, ask);
         if (rc < 0) {
             status = FT_IO_ERROR;
             break;
         }
         total += static_cast<uint32_t>(rc);
+        // Bytes libftdi holds have arrived already: handed over whatever the
+        // clock says.
+        if (total >= count)
+            break;
+        if (open->ftdi->readbuffer_remaining > 0)
+            continue;
         const int64_t nowUs = time_.monotonicUs();
-        if (total >= count || nowUs >= deadlineUs)
+        if (nowUs >= deadlineUs)
             break;
         if (rc == 0)
             time_.sleepUs(static_cast<uint64_t>(std::min(kEmptyReadPauseUs, deadlineUs - nowUs)));

@@ -5,7 +5,8 @@
 // 0x0403, products 0x6001, 0x6010, 0x6011, 0x6014, 0x6015), one entry per USB
 // device, opened on its first interface. The list is taken by the count call
 // and kept, so an index means the same device for the string calls and opens
-// that follow it.
+// that follow it. Description and serial are handed over as Windows-1251
+// bytes, as the vendor's driver gives them on a Russian Windows.
 #include <cstdint>
 #include <map>
 #include <memory>
@@ -46,14 +47,19 @@ public:
     FT_STATUS FT_ResetDevice(FT_HANDLE handle) override;
     FT_STATUS FT_Close(FT_HANDLE handle) override;
 
+    // The text of a USB string descriptor (length, type 3, UTF-16LE) as the
+    // vendor's driver hands it over: Windows-1251, '?' for characters it
+    // has no form for. False when it is no string descriptor.
+    static bool textOfStringDescriptor(const unsigned char* descriptor, size_t length, std::string& text);
+
     // The baud rate a raw divisor of FT_SetDivisor stands for.
     static uint32_t baudForDivisor(uint16_t divisor);
 
     // Bound put on a timeout of 0 (D2XX: wait without end).
     static constexpr uint32_t kNoTimeoutBoundMs = 5000;
-    // Shortest timeout given to one USB transfer. libftdi throws away the data
-    // of a bulk read that times out, so a transfer must be allowed to outlast
-    // the chip's latency timer; FT_Read keeps its own deadline on top.
+    // Shortest timeout given to one USB read transfer. libftdi throws away the
+    // data of a bulk read that times out, so a transfer must be allowed to
+    // outlast the chip's latency timer; FT_Read keeps its own deadline on top.
     static constexpr uint32_t kMinTransferTimeoutMs = 50;
 
 protected:
@@ -74,11 +80,16 @@ private:
         ftdi_context* ftdi = nullptr;
         uint32_t readTimeoutMs = kNoTimeoutBoundMs;
         uint32_t writeTimeoutMs = kNoTimeoutBoundMs;
+        uint32_t latencyMs = 16;
+        uint32_t baudRate = 9600;
     };
 
     // Takes the list anew; false when USB can't be reached (list left empty).
     bool refreshList();
+    // Opens the FTDI device now plugged where the listed one was.
     FT_STATUS openListed(const Listed& device, FT_HANDLE* handle);
+    static void updateReadTransferTimeout(Opened& open);
+    static int writeTransferTimeout(const Opened& open, uint32_t bytes);
     Opened* find(FT_HANDLE handle);
     void releaseAll();
 

@@ -1,6 +1,7 @@
 // The libftdi backend on whatever USB the test machine has (usually none):
 // listing and opening must fail cleanly past the end of the list, and calls on
-// handles it never gave out must be refused without touching memory.
+// handles it never gave out must be refused without touching memory. Its
+// work on a USB device is tested on an emulated chip in tests/usb.
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -91,6 +92,35 @@ TEST(LibFtdiDriver, DivisorStandsForTheBaudRateOfTheThreeMegahertzBase)
     };
     for (const Case& c : cases)
         EXPECT_EQ(LibFtdiDriver::baudForDivisor(c.divisor), c.baud) << "divisor " << c.divisor;
+}
+
+TEST(LibFtdiDriver, StringDescriptorsBecomeWindows1251Text)
+{
+    struct Case {
+        std::string descriptor;  // as the device sent it
+        bool ok;
+        std::string text;
+    };
+    using namespace std::string_literals;
+    const Case cases[] = {
+        {"\x0A\x03K\0o\0r\0v\0"s, true, "Korv"},
+        {"\x06\x03\x16\x04\x4F\x04"s, true, "\xC6\xFF"},  // Жя
+        {"\x06\x03\x16\x21\x2D\x4E"s, true, "\xB9?"},  // №, a CJK sign
+        {"\x06\x03\x3D\xD8\x00\xDE"s, true, "??"},  // a surrogate pair
+        {"\x0A\x03" "A\0B\0"s, true, "AB"},  // cut short by the device
+        {"\x05\x03" "A\0B\0"s, true, "A"},  // odd length: half a unit
+        {"\x02\x03"s, true, ""},
+        {"\x06\x02" "A\0B\0"s, false, ""},  // not a string descriptor
+        {"\x06"s, false, ""},
+    };
+    for (const Case& c : cases) {
+        std::string text = "unchanged";
+        const auto* bytes = reinterpret_cast<const unsigned char*>(c.descriptor.data());
+        EXPECT_EQ(LibFtdiDriver::textOfStringDescriptor(bytes, c.descriptor.size(), text), c.ok) << c.text;
+        if (c.ok) {
+            EXPECT_EQ(text, c.text);
+        }
+    }
 }
 
 }  // namespace

@@ -1,0 +1,127 @@
+// ktx-usb-emulated: runs a program (the console, without --simulate) with an
+// emulated FT232R plugged in at USB bus 1, address 2, whose firmware is the
+// simulated tracker of a scenario file (its faults, the unplug time included). Run it under umockdev-wrapper; the
+// program inherits the test bed. Signals are passed on to the program, and
+// its exit status is returned.
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+#include <condition_variable>
+#include <csignal>
+#include <cstdio>
+#include <cstring>
+#include <mutex>
+#include <string>
+#include <thread>
+
+#include "app/RealTimeSource.h"
+#include "sim/Scenario.h"
+#include "usb/EmulatedFt232r.h"
+#include "usb/UsbTestbed.h"
+
+extern char** environ;
+
+namespace {
+
+constexpr int kUsageExit = 2;
+volatile sig_atomic_t childPid = 0;
+
+void passOn(int signal)
+{
+    if (childPid > 0)
+        kill(childPid, signal);
+}
+
+int usage(const char* self)
+{
+    std::fprintf(stderr, "Usage: umockdev-wrapper %s [--scenario=FILE] [--] PROGRAM [ARGUMENTS...]\n", self);
+    return kUsageExit;
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    int first = 1;
+    std::string scenarioFile;
+    for (; first < argc && argv[first][0] == '-'; ++first) {
+        const std::string argument = argv[first];
+        if (argument == "--") {
+            ++first;
+            break;
+        }
+        if (argument.rfind("--scenario=", 0) != 0)
+            return usage(argv[0]);
+        scenarioFile = argument.substr(std::strlen("--scenario="));
+    }
+    if (first >= argc)
+        return usage(argv[0]);
+    ktx::sim::Scenario scenario = ktx::sim::defaultScenario();
+    std::string error;
+    if (!scenarioFile.empty() && !ktx::sim::loadScenarioFile(scenarioFile, scenario, error)) {
+        std::fprintf(stderr, "%s: %s\n", argv[0], error.c_str());
+        return kUsageExit;
+    }
+
+    ktx::RealTimeSource time;
+    ktx::usbemu::EmulatedFt232r chip(time, scenario);
+    ktx::usbemu::UsbTestbed bed;
+    if (!bed.active()) {
+        std::fprintf(stderr, "%s: umockdev's preload library is missing: run it under umockdev-wrapper\n", argv[0]);
+        return kUsageExit;
+    }
+    ktx::usbemu::DeviceSpec device;
+    device.description = scenario.description;
+    device.serial = scenario.serial;
+    if (!bed.plug(device, chip.handler()))
+        return 1;
+
+    struct sigaction action {};
+    action.sa_handler = passOn;
+    sigemptyset(&action.sa_mask);
+    for (int signal : {SIGTERM, SIGINT, SIGHUP})
+        sigaction(signal, &action, nullptr);
+
+    pid_t pid = 0;
+    const int spawned = posix_spawnp(&pid, argv[first], nullptr, nullptr, argv + first, environ);
+    if (spawned != 0) {
+        std::fprintf(stderr, "%s: %s: %s\n", argv[0], argv[first], std::strerror(spawned));
+        return 127;
+    }
+    childPid = pid;
+
+    // The scenario's unplug time: the chip goes and its node vanishes.
+    std::mutex mutex;
+    std::condition_variable ended;
+    bool childEnded = false;
+    std::thread unplugger;
+    if (scenario.faults.unplugAtMs >= 0) {
+        unplugger = std::thread([&] {
+            std::unique_lock lock(mutex);
+            if (!ended.wait_for(lock, std::chrono::milliseconds(scenario.faults.unplugAtMs), [&] { return childEnded; })) {
+                chip.unplug();
+                bed.unplug(device);
+            }
+        });
+    }
+    int status = 0;
+    int waited = 0;
+    while ((waited = waitpid(pid, &status, 0)) < 0 && errno == EINTR) {
+    }
+    childPid = 0;
+    {
+        std::lock_guard lock(mutex);
+        childEnded = true;
+    }
+    ended.notify_all();
+    if (unplugger.joinable())
+        unplugger.join();
+    if (waited < 0)
+        return 1;
+    if (WIFSIGNALED(status))
+        return 128 + WTERMSIG(status);
+    return WEXITSTATUS(status);
+}
