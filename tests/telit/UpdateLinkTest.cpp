@@ -4,6 +4,7 @@
 
 #include "FirmwareBuilder.h"
 #include "TelitBench.h"
+#include "link/ReplyBuffer.h"
 #include "support/ScriptedDriver.h"
 #include "telit/RawBlock.h"
 
@@ -77,6 +78,40 @@ TEST(UpdateLink, EachBlockIsOneWriteOfItsExactBytesBetweenPurges)
     EXPECT_EQ(std::vector<std::string>(first - 1, order.end()),
               (std::vector<std::string>{"purge", "full", "purge", "purge", "rest", "purge", "GSMWAIT"}));
     EXPECT_EQ(bench.view.powerOffs, 1);
+}
+
+}  // namespace
+}  // namespace ktx::telit::test
+
+namespace ktx::telit::test {
+namespace {
+
+TEST(UpdateLink, SimulatedBlocksTakeTheirTimeOnTheWire)
+{
+    VirtualTimeSource time;
+    sim::Scenario scenario = sim::defaultScenario();
+    scenario.latencyMs = 0;
+    scenario.telit.enterDelayMs = 0;
+    scenario.telit.ackDelayMs = 1;
+    sim::SimDriver driver(time, scenario);
+    UsbLink link(driver, time);
+    ASSERT_TRUE(link.OpenUpdateLink());
+    ReplyBuffer<999> reply;
+    link.SendCommand("TELITENTER;$");
+    link.AwaitReply(reply.data(), reply.capacity(), 100);
+    ASSERT_STREQ(reply.c_str(), "TELITENTER=1;");
+
+    std::string frame;
+    RawBlock::frame(0, payloadOf(580), frame);
+    uint32_t written = 0;
+    const int64_t start = time.monotonicUs();
+    driver.FT_Write(link.handle(), frame.data(), uint32_t(frame.size()), &written);
+    reply.clear();
+    link.AwaitReply(reply.data(), reply.capacity(), 500);
+    EXPECT_STREQ(reply.c_str(), "GSMRAW=OK;");
+    // 595 bytes of 10 bits at 1 000 000 baud, then the 1 ms acknowledgement,
+    // seen at the end of the 1 ms read it falls in.
+    EXPECT_EQ(time.monotonicUs() - start, 7000);
 }
 
 }  // namespace
