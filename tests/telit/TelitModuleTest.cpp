@@ -72,3 +72,32 @@ TEST(TelitModule, RefusesBlocksWhoseFramingIsWrong)
 
 }  // namespace
 }  // namespace ktx::telit::test
+
+namespace ktx::telit::test {
+namespace {
+
+TEST(TelitScenario, ReadsItsSectionAndNamesAWrongKey)
+{
+    sim::Scenario scenario = sim::defaultScenario();
+    std::string error;
+    ASSERT_TRUE(sim::parseScenario(R"({"telit": {"modemVersion": 2, "enterDelayMs": 0, "ackDelayMs": 4, "erasePolls": 9,
+        "silentBlock": 300, "eraseFails": true, "wrongAnswerRecord": 7}})", scenario, error)) << error;
+    EXPECT_EQ(scenario.telit.modemVersion, 2);
+    EXPECT_EQ(scenario.telit.enterDelayMs, 0);
+    EXPECT_EQ(scenario.telit.ackDelayMs, 4);
+    EXPECT_EQ(scenario.telit.erasePolls, 9);
+    EXPECT_EQ(scenario.telit.silentBlock, 300);
+    EXPECT_TRUE(scenario.telit.eraseFails);
+    EXPECT_EQ(scenario.telit.wrongAnswerRecord, 7);
+
+    for (const char* bad : {R"({"telit": {"modemVersion": 3}})", R"({"telit": {"eraseFails": 1}})",
+                            R"({"telit": {"silentBlock": -2}})", R"({"telit": []})"}) {
+        sim::Scenario unchanged = sim::defaultScenario();
+        EXPECT_FALSE(sim::parseScenario(bad, unchanged, error)) << bad;
+        EXPECT_TRUE(error.starts_with("telit")) << error;
+        EXPECT_EQ(unchanged.telit.modemVersion, 1) << bad;
+    }
+}
+
+}  // namespace
+}  // namespace ktx::telit::test
