@@ -5,6 +5,7 @@
 
 #include "FirmwareBuilder.h"
 #include "TelitBench.h"
+#include "support/ScriptedDriver.h"
 #include "telit/RawBlock.h"
 
 namespace ktx::telit::test {
@@ -207,13 +208,33 @@ TEST(FirmwareUpdate, EraseThatNeverEndsIsGivenUpAfterTwoMinutesAndTheNextRecordF
 {
     UpdateBench bench;
     bench.scenario.telit.wrongAnswerRecord = 0;
-    bench.scenario.telit.enterDelayMs = 0;
     FirmwareBuilder firmware;
     firmware.record(erasePayload(40)).record(payloadOf(30));
     ASSERT_EQ(bench.run(firmware), UpdateOutcome::Done);
     EXPECT_EQ(bench.modem().records(), firmware.payloads);
     EXPECT_GT(bench.modem().waitPolls(), 100u);
-    // 5 s after power-on, two minutes of polling, a few milliseconds more.
+    EXPECT_TRUE(bench.hasLine("Достигнут конец файла, конец перепрошивки:"));
+}
+
+TEST(FirmwareUpdate, ElapsedTimeIsWholeMinutesAndTwoDigitSeconds)
+{
+    // A device that answers at once and never finishes erasing: 5 s after
+    // power-on, then two minutes of polls, each one 1 ms read.
+    UpdateBench bench;
+    ktx::test::ScriptedDriver driver{&bench.time};
+    UsbLink link{driver, bench.time};
+    AppContext context{link, bench.time, bench.log, bench.device};
+    driver.onCommand("WORKGSM=1;$", {"WORKGSM=1;"});
+    driver.onCommand("TELITENTER;$", {"TELITENTER=1;"});
+    driver.onCommand("GSMWAIT", {"GSMWAIT=0;"});
+    FirmwareBuilder firmware;
+    firmware.record(erasePayload(4));
+    std::string frame;
+    RawBlock::frame(0, firmware.payloads[0], frame);
+    driver.onCommand(frame, {"ok;"});
+    firmware.writeTo(bench.dir.path / "fw.bin");
+    FirmwareUpdate update(context, bench.view, bench.dir.path.string());
+    ASSERT_EQ(update.run(bench.dir.file("fw.bin")), UpdateOutcome::Done);
     EXPECT_TRUE(bench.hasLine("Время перепрошивки модема: 2 минут 05 секунд"));
 }
 
