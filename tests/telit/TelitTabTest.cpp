@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QDir>
+#include <QFileDialog>
+#include <QSettings>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QProgressBar>
@@ -110,6 +113,31 @@ TEST_F(TelitTabTest, ProgressFollowsTheRecordsAndStopsWhereAFailedUpdateEnded)
     // The third record's 2899 were counted before its blocks went out.
     EXPECT_EQ(c<QProgressBar>("ProgressBar1")->value(), 8);
     EXPECT_EQ(memoLines().last(), "Ошибка перепрошивки модема, пожалуйста, повторите попытку");
+}
+
+TEST_F(TelitTabTest, FileDialogOffersBinFilesAndFillsThePath)
+{
+    // The dialog keeps its own per-user state: here in the scratch directory.
+    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, QString::fromStdString(bench.dir.path.string()));
+    FirmwareBuilder().writeTo(bench.dir.path / "fw.bin");
+    const QString path = QString::fromStdString(bench.dir.file("fw.bin"));
+    bool shown = false;
+    QTimer::singleShot(0, [&] {
+        QFileDialog* dialog = nullptr;
+        for (QWidget* widget : QApplication::topLevelWidgets())
+            if (auto* found = qobject_cast<QFileDialog*>(widget); found && found->isVisible())
+                dialog = found;
+        if (!dialog)
+            return;
+        shown = true;
+        EXPECT_EQ(dialog->objectName(), "OpenDialog1");
+        EXPECT_EQ(dialog->nameFilters(), QStringList{"bin (*.bin)"});
+        dialog->selectFile(path);
+        QMetaObject::invokeMethod(dialog, "accept");
+    });
+    tab().Button26Click();
+    ASSERT_TRUE(shown);
+    EXPECT_EQ(c<QLineEdit>("FirmwarePath")->text(), path);
 }
 
 }  // namespace

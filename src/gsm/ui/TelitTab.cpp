@@ -35,6 +35,8 @@ QString TelitTab::showFileDialog()
     dialog.setObjectName(QStringLiteral("OpenDialog1"));
     dialog.setNameFilter(QStringLiteral("bin (*.bin)"));
     dialog.setFileMode(QFileDialog::ExistingFile);
+    // The desktop's own dialog would list the file among recent documents.
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
     if (!lastChosenFile_.isEmpty())
         dialog.selectFile(lastChosenFile_);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
