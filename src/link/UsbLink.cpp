@@ -20,6 +20,20 @@ bool UsbLink::OpenLink(bool fast)
     return configured;
 }
 
+bool UsbLink::OpenUpdateLink()
+{
+    if (driver_.FT_Open(deviceIndex_, &handle_) != FT_OK)
+        return false;
+    const bool configured = driver_.FT_SetDivisor(handle_, kUpdateLinkDivisor) == FT_OK
+        && driver_.FT_SetTimeouts(handle_, kFastTimeoutMs, 0) == FT_OK
+        && driver_.FT_SetDataCharacteristics(handle_, FT_BITS_8, FT_STOP_BITS_1, FT_PARITY_NONE) == FT_OK
+        && driver_.FT_SetFlowControl(handle_, FT_FLOW_NONE, 0, 0) == FT_OK
+        && driver_.FT_SetLatencyTimer(handle_, 1) == FT_OK;
+    if (!configured)
+        CloseLink();
+    return configured;
+}
+
 void UsbLink::PurgeLink()
 {
     driver_.FT_Purge(handle_, FT_PURGE_RX | FT_PURGE_TX);

@@ -12,6 +12,7 @@ namespace ktx {
 constexpr uint32_t kLinkBaudRate = 115200;
 constexpr uint32_t kFastTimeoutMs = 1;
 constexpr uint32_t kNormalTimeoutMs = 100;
+constexpr uint16_t kUpdateLinkDivisor = 3;
 
 class UsbLink {
 public:
@@ -20,6 +21,9 @@ public:
     // Opens the tracker chosen by identification (device 0 until one is
     // identified) with fixed serial settings; fast selects 1 ms timeouts.
     bool OpenLink(bool fast);
+    // The modem firmware update's own open: divisor 3 (1 000 000 baud on the
+    // chip's 3 MHz base), 1 ms reads, writes without a timeout of their own.
+    bool OpenUpdateLink();
     void PurgeLink();
     void FormatCommand(const char* format, ...) __attribute__((format(printf, 2, 3)));
     void WriteCommand();

@@ -1,5 +1,7 @@
 #include "sim/DeviceModel.h"
 
+#include <algorithm>
+
 #include "sim/AccelModule.h"
 #include "sim/CanModule.h"
 #include "sim/ClockModule.h"
@@ -21,6 +23,8 @@ constexpr size_t kMaxCommandBytes = 1024;
 // A command arrives in one write; bytes left waiting longer than this are the
 // remains of an interrupted one and must not spoil the next command.
 constexpr int64_t kCommandGapMs = 100;
+// Raw frames announce their length; one beyond this is not taken as a frame.
+constexpr size_t kMaxFrameBytes = 64 * 1024;
 
 }  // namespace
 
@@ -79,6 +83,14 @@ bool DeviceModel::semicolonEnds(std::string_view commandStart) const
     return false;
 }
 
+size_t DeviceModel::frameLength(std::string_view commandStart) const
+{
+    for (const auto& module : modules_)
+        if (const size_t length = module->frameLength(commandStart); length != 0)
+            return length <= kMaxFrameBytes ? length : 0;
+    return 0;
+}
+
 void DeviceModel::finishCommand(int64_t nowMs, ReplySink& sink)
 {
     reply_.clear();
@@ -90,16 +102,34 @@ void DeviceModel::finishCommand(int64_t nowMs, ReplySink& sink)
 
 void DeviceModel::receive(std::string_view bytes, int64_t nowMs, ReplySink& sink)
 {
-    if (!input_.empty() && nowMs - lastByteMs_ > kCommandGapMs)
+    if (!input_.empty() && nowMs - lastByteMs_ > kCommandGapMs) {
         input_.clear();
+        frameEnd_ = 0;
+    }
     if (!bytes.empty())
         lastByteMs_ = nowMs;
     for (size_t i = 0; i < bytes.size(); ++i) {
+        if (frameEnd_ != 0) {
+            // The rest of a raw frame, taken as it is.
+            const size_t take = std::min(frameEnd_ - input_.size(), bytes.size() - i);
+            input_.append(bytes.substr(i, take));
+            i += take - 1;
+            if (input_.size() == frameEnd_) {
+                frameEnd_ = 0;
+                finishCommand(nowMs, sink);
+            }
+            continue;
+        }
         const char c = bytes[i];
         if (input_.size() >= kMaxCommandBytes)
             input_.clear();
         input_ += c;
-        if (c == '$') {
+        if (const size_t length = frameLength(input_); length != 0) {
+            if (input_.size() >= length)
+                finishCommand(nowMs, sink);
+            else
+                frameEnd_ = length;
+        } else if (c == '$') {
             finishCommand(nowMs, sink);
         } else if (c == ';') {
             // "NAME;$" shapes go on to their '$'; only commands a module

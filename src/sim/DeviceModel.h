@@ -60,6 +60,7 @@ public:
 
 private:
     bool semicolonEnds(std::string_view commandStart) const;
+    size_t frameLength(std::string_view commandStart) const;
     void finishCommand(int64_t nowMs, ReplySink& sink);
 
     std::vector<std::unique_ptr<SimModule>> modules_;
@@ -69,6 +70,7 @@ private:
     std::string reply_;
     int64_t replyDelayMs_ = 0;
     int64_t lastByteMs_ = 0;
+    size_t frameEnd_ = 0;  // length of the raw frame being received, 0 none
 };
 
 }  // namespace ktx::sim

@@ -4,6 +4,7 @@
 #include <cstring>
 #include <limits>
 
+#include "link/LibFtdiDriver.h"
 #include "link/TextCodec.h"
 #include "sim/ClockModule.h"
 #include "sim/GnssModule.h"
@@ -21,6 +22,9 @@ constexpr uint32_t kMaxReadTimeoutMs = 60000;
 // The driver's receive buffer: replies beyond it are lost, as on overrun.
 constexpr size_t kReceiveBufferBytes = 64 * 1024;
 constexpr int64_t kNever = std::numeric_limits<int64_t>::max();
+
+// Start bit, eight data bits, stop bit.
+constexpr int64_t kBitsPerByte = 10;
 
 // Fault channels of the reply PRNG.
 enum : int { kSilentChannel = 100, kShortChannel, kGarbageChannel, kGarbageBytes };
@@ -126,6 +130,7 @@ FT_STATUS SimDriver::FT_Open(int deviceNumber, FT_HANDLE* handle)
     open_ = true;
     dead_ = false;
     readTimeoutMs_ = kDefaultReadTimeoutMs;
+    wireBaud_ = 0;
     dropReceived();
     *handle = this;
     return FT_OK;
@@ -139,13 +144,19 @@ FT_STATUS SimDriver::FT_SetBaudRate(FT_HANDLE handle, uint32_t baudRate)
     if (baudRate == 0)
         return FT_INVALID_BAUD_RATE;
     baudRate_ = baudRate;
+    wireBaud_ = 0;
     return FT_OK;
 }
 
-FT_STATUS SimDriver::FT_SetDivisor(FT_HANDLE handle, uint16_t)
+FT_STATUS SimDriver::FT_SetDivisor(FT_HANDLE handle, uint16_t divisor)
 {
     updatePlug();
-    return usable(handle) ? FT_OK : FT_INVALID_HANDLE;
+    if (!usable(handle))
+        return FT_INVALID_HANDLE;
+    baudRate_ = LibFtdiDriver::baudForDivisor(divisor);
+    wireBaud_ = baudRate_;
+    wireFreeUs_ = 0;
+    return FT_OK;
 }
 
 FT_STATUS SimDriver::FT_SetTimeouts(FT_HANDLE handle, uint32_t readTimeoutMs, uint32_t)
@@ -220,9 +231,9 @@ void SimDriver::onReply(std::string_view reply, int64_t delayMs)
         rx_.append(reply);
     }
 
-    const int64_t nowUs = time_.monotonicUs();
+    // Replies only come from FT_Write: commandEndUs_ is the command's arrival.
     const int64_t chunks = static_cast<int64_t>((reply.size() + scenario_.chunkBytes - 1) / scenario_.chunkBytes);
-    const int64_t startUs = std::max(nowUs + (int64_t(scenario_.latencyMs) + std::max<int64_t>(delayMs, 0)) * 1000, busyUntilUs_);
+    const int64_t startUs = std::max(commandEndUs_ + (int64_t(scenario_.latencyMs) + std::max<int64_t>(delayMs, 0)) * 1000, busyUntilUs_);
     busyUntilUs_ = startUs + chunks * scenario_.chunkIntervalUs;
     deliveries_.push_back({startUs, begin, rx_.size()});
 }
@@ -236,6 +247,11 @@ FT_STATUS SimDriver::FT_Write(FT_HANDLE handle, const void* buffer, uint32_t cou
         return dead_ ? FT_IO_ERROR : FT_INVALID_HANDLE;
     if (!buffer && count > 0)
         return FT_INVALID_PARAMETER;
+    commandEndUs_ = time_.monotonicUs();
+    if (wireBaud_ != 0) {
+        commandEndUs_ = std::max(commandEndUs_, wireFreeUs_) + int64_t(count) * kBitsPerByte * 1000000 / wireBaud_;
+        wireFreeUs_ = commandEndUs_;
+    }
     model_.receive(std::string_view(static_cast<const char*>(buffer), count), modelMs(), *this);
     if (written)
         *written = count;

@@ -87,6 +87,12 @@ private:
     bool dead_ = false;  // unplugged while open
     uint32_t baudRate_ = 9600;
     uint32_t readTimeoutMs_ = 0;
+    // Wire time is modelled on a link whose rate was set by divisor: the
+    // modem firmware update streams blocks there whose time on the wire
+    // outweighs the device's latency. 0: not modelled.
+    uint32_t wireBaud_ = 0;
+    int64_t wireFreeUs_ = 0;    // when the last written byte has left
+    int64_t commandEndUs_ = 0;  // when the device has the command being written
 
     std::string rx_;  // replies not yet read, delivered or still on their way
     size_t readPos_ = 0;

@@ -2,6 +2,7 @@
 // One area of the simulated tracker's firmware (version, inputs and outputs,
 // modem, ...). The device model hands each complete command to the first
 // module that handles it; a new command is added by adding a module.
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -26,6 +27,15 @@ public:
     {
         (void)commandStart;
         return false;
+    }
+    // Commands sent without a terminator, as raw bytes of a known length (a
+    // header announcing its payload, or a fixed word): the whole command's
+    // length once commandStart, the bytes received so far, shows it; else 0.
+    // The bytes up to that length are taken as they are, '$' and ';' too.
+    virtual size_t frameLength(std::string_view commandStart) const
+    {
+        (void)commandStart;
+        return 0;
     }
     // Extra time, beyond the scenario's latency, before the reply of the
     // command last carried out leaves the device (a modem that answers

@@ -1,0 +1,302 @@
+#include "telit/FirmwareUpdate.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <ctime>
+#include <fcntl.h>
+#include <new>
+#include <unistd.h>
+
+#include "link/TextCodec.h"
+#include "telit/RawBlock.h"
+
+namespace ktx::telit {
+namespace {
+
+// The console's texts are Windows-1251, the sources UTF-8.
+std::string cp(const char* utf8)
+{
+    return cp1251FromUtf8(utf8);
+}
+
+int closeNothing(std::FILE*)
+{
+    return 0;
+}
+
+// Replaces the file in dir; a link in its place is not followed, so the
+// file cannot land outside dir.
+FileHandle createDebugFile(const std::string& dir, const char* name)
+{
+    const std::string path = dir + "/" + name;
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0644);
+    if (fd < 0)
+        return FileHandle(nullptr, closeNothing);
+    std::FILE* file = ::fdopen(fd, "wb");
+    if (!file) {
+        ::close(fd);
+        return FileHandle(nullptr, closeNothing);
+    }
+    return FileHandle(file, std::fclose);
+}
+
+void append(const FileHandle& file, std::string_view bytes)
+{
+    if (file && !bytes.empty())
+        std::fwrite(bytes.data(), 1, bytes.size(), file.get());
+}
+
+bool contains(const char* reply, const char* text)
+{
+    return std::strstr(reply, text) != nullptr;
+}
+
+}  // namespace
+
+// Diagnosis only: a file that cannot be created is skipped.
+struct FirmwareUpdate::DebugFiles {
+    FileHandle records;
+    FileHandle blocks;
+
+    explicit DebugFiles(const std::string& dir)
+        : records(createDebugFile(dir, kRecordDebugFile)), blocks(createDebugFile(dir, kBlockDebugFile))
+    {
+    }
+};
+
+std::string ctimeText(int64_t utcMs)
+{
+    static constexpr const char* kDays[] = {"Sun", "Mon", "Tue", "Wed", "Thu", "Fri", "Sat"};
+    static constexpr const char* kMonths[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
+                                              "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
+    const time_t seconds = static_cast<time_t>(utcMs / 1000);
+    struct tm local {};
+    if (!localtime_r(&seconds, &local))
+        return {};
+    char text[64];
+    std::snprintf(text, sizeof text, "%s %s %2d %02d:%02d:%02d %d", kDays[local.tm_wday % 7], kMonths[local.tm_mon % 12],
+                  local.tm_mday, local.tm_hour, local.tm_min, local.tm_sec, local.tm_year + 1900);
+    return text;
+}
+
+HeaderCheck checkFirmwareHeader(LogSink& log, const std::string& path)
+{
+    const FileHandle file = openFirmwareFile(path);
+    if (!file) {
+        LogTelit(log, cp("Ошибка открытия файла %s").c_str(), cp1251FromUtf8(path).c_str());
+        return HeaderCheck::CannotOpen;
+    }
+    FirmwareHeader header;
+    if (!FirmwareReader(file.get()).readHeader(header)) {
+        LogTelit(log, cp("Ошибка при чтении файла %s").c_str(), cp1251FromUtf8(path).c_str());
+        return HeaderCheck::Incomplete;
+    }
+    LogTelit(log, cp("Прошивка %s для %s").c_str(), header.firmwareName.c_str(), header.targetName.c_str());
+    return HeaderCheck::Valid;
+}
+
+FirmwareUpdate::FirmwareUpdate(AppContext& context, UpdateView& view, std::string workDir)
+    : context_(context), view_(view), workDir_(std::move(workDir))
+{
+    frame_.reserve(RawBlock::kFullBytes);
+}
+
+UpdateOutcome FirmwareUpdate::run(const std::string& firmwarePath)
+{
+    view_.stopPollTimers();
+    startMs_ = context_.time.monotonicMs();
+    LogTelit(context_.log, "---------------------");
+    LogTelit(context_.log, "%s", cp("Включение модуля GSM, начало перепрошивки:").c_str());
+    LogTelit(context_.log, "%s", ctimeText(context_.time.wallClockUtcMs()).c_str());
+    const UpdateOutcome outcome = runOnLink(firmwarePath);
+    // Whatever happened, the modem does not stay powered in its loading mode.
+    view_.powerOff();
+    return outcome;
+}
+
+UpdateOutcome FirmwareUpdate::runOnLink(const std::string& firmwarePath)
+{
+    if (!context_.link.OpenUpdateLink()) {
+        LogTelit(context_.log, "%s", cp("Ошибка открытия порта USB").c_str());
+        return UpdateOutcome::LinkFailed;
+    }
+    const UpdateOutcome outcome = runOpened(firmwarePath);
+    context_.link.CloseLink();
+    return outcome;
+}
+
+UpdateOutcome FirmwareUpdate::runOpened(const std::string& firmwarePath)
+{
+    if (!powerOn())
+        return UpdateOutcome::PowerOnFailed;
+    if (!switchToLoadingMode())
+        return UpdateOutcome::ModeSwitchFailed;
+    blockNumber_ = 0;
+    const FileHandle file = openFirmwareFile(firmwarePath);
+    UpdateOutcome outcome;
+    {
+        DebugFiles debug(workDir_);
+        outcome = transfer(file.get(), firmwarePath, debug);
+    }
+    context_.time.beep(100, 100);
+    return outcome;
+}
+
+void FirmwareUpdate::awaitReply(uint32_t budget)
+{
+    reply_.clear();
+    context_.link.AwaitReply(reply_.data(), reply_.capacity(), budget);
+}
+
+void FirmwareUpdate::logReply()
+{
+    LogTelit(context_.log, cp("Ответ: (%02x) %s").c_str(), static_cast<unsigned char>(reply_.bytes[0]), reply_.c_str());
+}
+
+bool FirmwareUpdate::powerOn()
+{
+    context_.link.SendCommand("WORKGSM=1;$");
+    awaitReply(kPowerOnBudget);
+    int state = 0;
+    if (std::sscanf(reply_.c_str(), "WORKGSM=%d", &state) != 1) {
+        LogTelit(context_.log, cp("Ошибка запуска модуля GSM: %s").c_str(), reply_.c_str());
+        return false;
+    }
+    LogTelit(context_.log, cp("Питание включено: %s").c_str(), reply_.c_str());
+    context_.time.sleepMs(kPowerOnSettleMs);
+    return true;
+}
+
+bool FirmwareUpdate::switchToLoadingMode()
+{
+    context_.link.SendCommand("TELITENTER;$");
+    awaitReply(kModeSwitchBudget);
+    logReply();
+    const bool version1 = contains(reply_.c_str(), "TELITENTER=1");
+    const bool version2 = contains(reply_.c_str(), "TELITENTER=2");
+    if (!version1 && !version2) {
+        LogTelit(context_.log, cp("Ошибка переключения в режим прошивки: %s").c_str(), reply_.c_str());
+        return false;
+    }
+    if (version2)
+        LogTelit(context_.log, "%s", cp("Версия модема V2").c_str());
+    return true;
+}
+
+UpdateOutcome FirmwareUpdate::transfer(std::FILE* file, const std::string& firmwarePath, DebugFiles& debug)
+{
+    if (!file) {
+        LogTelit(context_.log, cp("Ошибка открытия файла %s").c_str(), cp1251FromUtf8(firmwarePath).c_str());
+        return UpdateOutcome::FileOpenFailed;
+    }
+    FirmwareReader reader(file);
+    FirmwareHeader header;
+    if (!reader.readHeader(header)) {
+        LogTelit(context_.log, cp("Ошибка при чтении файла %s").c_str(), cp1251FromUtf8(firmwarePath).c_str());
+        return UpdateOutcome::HeaderIncomplete;
+    }
+    LogTelit(context_.log, cp("Прошивка %s для %s").c_str(), header.firmwareName.c_str(), header.targetName.c_str());
+
+    FirmwareRecord record;
+    uint64_t progressBytes = 0;
+    bool endReached = false;
+    for (;;) {
+        RecordRead read;
+        try {
+            read = reader.readRecord(record);
+        } catch (const std::bad_alloc&) {
+            LogTelit(context_.log, cp("Ошибка выделения памяти: %d байт").c_str(), int(record.declaredSize()));
+            break;
+        }
+        if (read == RecordRead::End) {
+            endReached = true;
+            break;
+        }
+        if (read == RecordRead::LengthCut)
+            break;
+        LogTelit(context_.log, cp("Прочитано %d байт").c_str(), int(record.payload.size()));
+        append(debug.records, record.payload);
+        // Bytes that are not in the file must never reach the modem's flash:
+        // a record cut short by the file's end is not sent at all.
+        if (read == RecordRead::PayloadCut)
+            break;
+        progressBytes += record.lastIndex;
+        view_.setProgress(static_cast<int>(std::min<uint64_t>(progressBytes / 1000, kProgressMax)));
+        if (!sendRecord(record, debug) || !awaitRecord(record))
+            break;
+    }
+
+    if (!endReached) {
+        LogTelit(context_.log, "%s", cp("Ошибка перепрошивки модема, пожалуйста, повторите попытку").c_str());
+        return UpdateOutcome::Failed;
+    }
+    const int64_t elapsedSeconds = (context_.time.monotonicMs() - startMs_) / 1000;
+    LogTelit(context_.log, "%s", cp("Достигнут конец файла, конец перепрошивки:").c_str());
+    LogTelit(context_.log, "%s", ctimeText(context_.time.wallClockUtcMs()).c_str());
+    LogTelit(context_.log, cp("Время перепрошивки модема: %d минут %02d секунд").c_str(), int(elapsedSeconds / 60),
+             int(elapsedSeconds % 60));
+    view_.setProgress(kProgressMax);
+    return UpdateOutcome::Done;
+}
+
+void FirmwareUpdate::writeRaw(const std::string& bytes)
+{
+    // One write of the exact length: payloads hold zero bytes.
+    UsbLink& link = context_.link;
+    uint32_t written = 0;
+    link.driver().FT_Write(link.handle(), bytes.data(), static_cast<uint32_t>(bytes.size()), &written);
+}
+
+bool FirmwareUpdate::sendRecord(const FirmwareRecord& record, DebugFiles& debug)
+{
+    UsbLink& link = context_.link;
+    for (const std::string_view piece : RawBlock::split(record.payload)) {
+        RawBlock::frame(blockNumber_++, piece, frame_);
+        const bool full = RawBlock::isFull(piece);
+        if (full)
+            append(debug.blocks, "\r\n");
+        append(debug.blocks, frame_);
+        link.PurgeLink();
+        writeRaw(frame_);
+        awaitReply(kBlockBudget);
+        if (full) {
+            link.PurgeLink();
+        } else {
+            LogTelit(context_.log, cp("Ответ: (%02x) %s (ушло %d байт)").c_str(),
+                     static_cast<unsigned char>(reply_.bytes[0]), reply_.c_str(), int(piece.size()));
+        }
+        // Any reply acknowledges the block; none ends the transfer.
+        if (reply_.bytes[0] == 0)
+            return false;
+    }
+    return true;
+}
+
+bool FirmwareUpdate::awaitRecord(const FirmwareRecord& record)
+{
+    const int64_t startMs = context_.time.monotonicMs();
+    while (context_.time.monotonicMs() - startMs < kRecordWaitLimitMs) {
+        // "GSMWAIT" goes without a terminator.
+        context_.link.SendCommand("GSMWAIT");
+        awaitReply(kWaitBudget);
+        logReply();
+        if (contains(reply_.c_str(), "GSMWAIT=1")) {
+            context_.time.sleepMs(kRecordDoneSleepMs);
+            return true;
+        }
+        if (!record.isErase()) {
+            if (record.lastIndex < 10)
+                for (const char byte : record.payload)
+                    LogTelit(context_.log, "COMM: (%02x)", static_cast<unsigned char>(byte));
+            return false;
+        }
+        LogTelit(context_.log, "Erasing...");
+        if (contains(reply_.c_str(), "GSMWAIT=2"))
+            return false;
+    }
+    // An erase the modem never reports done: the next record follows.
+    return true;
+}
+
+}  // namespace ktx::telit

@@ -1,0 +1,144 @@
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QDir>
+#include <QFileDialog>
+#include <QSettings>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTimer>
+#include <QtTest/QTest>
+
+#include "FirmwareBuilder.h"
+#include "TelitBench.h"
+#include "app/ui/Consoles.h"
+#include "gsm/ui/GsmTab.h"
+#include "gsm/ui/TelitTab.h"
+
+namespace ktx::telit::test {
+namespace {
+
+// The tab with the window's consoles, on the simulated tracker as the test
+// set it up before the first use of tab().
+struct TelitTabTest : ::testing::Test {
+    UpdateBench bench;
+    Consoles consoles{bench.time, bench.dir.path.string()};
+    std::array<QTimer, 5> timers;
+
+    TelitTab& tab()
+    {
+        if (!tab_) {
+            context_ = std::make_unique<AppContext>(AppContext{bench.context().link, bench.time, consoles, bench.device});
+            gsm_ = std::make_unique<GsmTab>(*context_, &timers[0]);
+            tab_ = std::make_unique<TelitTab>(*context_, std::array<QTimer*, 5>{&timers[0], &timers[1], &timers[2], &timers[3], &timers[4]},
+                                              gsm_.get());
+            consoles.attach(nullptr, nullptr, nullptr, tab_->findChild<QPlainTextEdit*>("TelitMemo"));
+            tab_->setWorkDir(bench.dir.path.string());
+            tab_->resize(777, 421);
+        }
+        return *tab_;
+    }
+    template <typename T>
+    T* c(const char* name)
+    {
+        return tab().findChild<T*>(QString::fromLatin1(name));
+    }
+    QStringList memoLines() { return c<QPlainTextEdit>("TelitMemo")->toPlainText().split(u'\n'); }
+
+private:
+    std::unique_ptr<AppContext> context_;
+    std::unique_ptr<GsmTab> gsm_;
+    std::unique_ptr<TelitTab> tab_;
+};
+
+TEST_F(TelitTabTest, BrowseCheckAndUpdate)
+{
+    FirmwareBuilder firmware("LE910C1 25.30.226", "LE910C1-EU");
+    firmware.record(erasePayload(100)).record(payloadOf(3000)).record(payloadOf(7)).record(payloadOf(4000));
+    firmware.writeTo(bench.dir.path / "good.bin");
+    std::ofstream(bench.dir.path / "short.bin", std::ios::binary) << std::string(40, '\1');
+
+    // A cancelled dialog brings back the file chosen last.
+    QString offered = QString::fromStdString(bench.dir.file("good.bin"));
+    tab().chooseFile = [&] { return offered; };
+    QTest::mouseClick(c<QPushButton>("Button26"), Qt::LeftButton);
+    EXPECT_EQ(c<QLineEdit>("FirmwarePath")->text(), offered);
+    c<QLineEdit>("FirmwarePath")->setText(QString::fromStdString(bench.dir.file("short.bin")));
+    offered.clear();
+    tab().Button26Click();
+    EXPECT_TRUE(c<QLineEdit>("FirmwarePath")->text().endsWith("good.bin"));
+
+    c<QLineEdit>("FirmwarePath")->setText(QString::fromStdString(bench.dir.file("short.bin")));
+    QTest::mouseClick(c<QPushButton>("Button27"), Qt::LeftButton);
+    EXPECT_FALSE(c<QPushButton>("TelitInit")->isEnabled());
+    c<QLineEdit>("FirmwarePath")->setText(QString::fromStdString(bench.dir.file("missing.bin")));
+    tab().Button27Click();
+    EXPECT_FALSE(c<QPushButton>("TelitInit")->isEnabled()) << "a file that can't be opened changes nothing";
+    c<QLineEdit>("FirmwarePath")->setText(QString::fromStdString(bench.dir.file("good.bin")));
+    tab().Button27Click();
+    ASSERT_TRUE(c<QPushButton>("TelitInit")->isEnabled());
+
+    for (QTimer& timer : timers)
+        timer.start(1000);
+    QTest::mouseClick(c<QPushButton>("TelitInit"), Qt::LeftButton);
+    for (const QTimer& timer : timers)
+        EXPECT_FALSE(timer.isActive());
+    EXPECT_EQ(c<QProgressBar>("ProgressBar1")->value(), 4500);
+    EXPECT_EQ(bench.modem().records(), firmware.payloads);
+    const QStringList lines = memoLines();
+    EXPECT_TRUE(lines.contains("Прошивка LE910C1 25.30.226 для LE910C1-EU"));
+    EXPECT_TRUE(lines.contains("Достигнут конец файла, конец перепрошивки:"));
+    // Every console line is also in the debug file beside the program.
+    const std::string debug = ktx::test::readBytes(bench.dir.path / "telitdebug.txt");
+    EXPECT_NE(debug.find(cp1251FromUtf8("Время перепрошивки модема: 0 минут ")), std::string::npos);
+    EXPECT_TRUE(std::filesystem::exists(bench.dir.path / kBlockDebugFile));
+
+    if (const QByteArray dir = qgetenv("KTX_SCREENSHOT_DIR"); !dir.isEmpty()) {
+        QDir().mkpath(QString::fromLocal8Bit(dir));
+        tab().grab().save(QString::fromLocal8Bit(dir) + "/telit_tab.png");
+    }
+}
+
+TEST_F(TelitTabTest, ProgressFollowsTheRecordsAndStopsWhereAFailedUpdateEnded)
+{
+    bench.scenario.telit.silentBlock = 12;  // 12 full blocks of 580 = 6960 bytes get through
+    FirmwareBuilder firmware;
+    for (int i = 0; i < 6; ++i)
+        firmware.record(payloadOf(2900, uint8_t(i)));
+    firmware.writeTo(bench.dir.path / "fw.bin");
+    c<QLineEdit>("FirmwarePath")->setText(QString::fromStdString(bench.dir.file("fw.bin")));
+    tab().TelitInitClick();
+    // The third record's 2899 were counted before its blocks went out.
+    EXPECT_EQ(c<QProgressBar>("ProgressBar1")->value(), 8);
+    EXPECT_EQ(memoLines().last(), "Ошибка перепрошивки модема, пожалуйста, повторите попытку");
+}
+
+TEST_F(TelitTabTest, FileDialogOffersBinFilesAndFillsThePath)
+{
+    // The dialog keeps its own per-user state: here in the scratch directory.
+    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, QString::fromStdString(bench.dir.path.string()));
+    FirmwareBuilder().writeTo(bench.dir.path / "fw.bin");
+    const QString path = QString::fromStdString(bench.dir.file("fw.bin"));
+    bool shown = false;
+    QTimer::singleShot(0, [&] {
+        QFileDialog* dialog = nullptr;
+        for (QWidget* widget : QApplication::topLevelWidgets())
+            if (auto* found = qobject_cast<QFileDialog*>(widget); found && found->isVisible())
+                dialog = found;
+        if (!dialog)
+            return;
+        shown = true;
+        EXPECT_EQ(dialog->objectName(), "OpenDialog1");
+        EXPECT_EQ(dialog->nameFilters(), QStringList{"bin (*.bin)"});
+        dialog->selectFile(path);
+        QMetaObject::invokeMethod(dialog, "accept");
+    });
+    tab().Button26Click();
+    ASSERT_TRUE(shown);
+    EXPECT_EQ(c<QLineEdit>("FirmwarePath")->text(), path);
+}
+
+}  // namespace
+}  // namespace ktx::telit::test
