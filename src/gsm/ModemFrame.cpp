@@ -1,5 +1,7 @@
 #include "gsm/ModemFrame.h"
 
+#include <cstdint>
+
 namespace ktx::gsm {
 
 std::string ModemFrame(int64_t timeoutMs, std::string_view payload, FrameEnding ending)
@@ -31,6 +33,8 @@ int64_t ModemWait(int64_t timeoutMs)
 {
     if (timeoutMs <= 0)
         return 0;
+    if (timeoutMs > INT64_MAX / 11 * 10)
+        return INT64_MAX;
     // Split so that no timeout can overflow the product.
     return timeoutMs / 10 * 11 + timeoutMs % 10 * 11 / 10;
 }
