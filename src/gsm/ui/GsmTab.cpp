@@ -84,6 +84,7 @@ std::string GsmTab::bytes(const QLineEdit* edit) const
 void GsmTab::showValue(QLineEdit* edit, const std::string& value)
 {
     edit->setText(QString::fromStdString(utf8FromCp1251(value)));
+    edit->setCursorPosition(0);  // a long access point shows its beginning
 }
 
 void GsmTab::ReadGSMParamsClick()
