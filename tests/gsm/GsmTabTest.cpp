@@ -16,7 +16,9 @@
 #include <QTabWidget>
 #include <QTemporaryDir>
 #include <QTimer>
+#include <functional>
 #include <memory>
+#include <utility>
 
 #include "app/ui/TKorvantixtest.h"
 #include "base/ui/ShapeWidget.h"
@@ -148,6 +150,51 @@ TEST_F(GsmWindowTest, CaptionsFitTheirControls)
             << group->objectName().toStdString();
     auto* box = c<QCheckBox>("ReadGSMAuto");
     EXPECT_LE(box->fontMetrics().horizontalAdvance(box->text()) + 24, box->width());
+}
+
+}  // namespace
+}  // namespace ktx
+
+#include "support/RecordingSink.h"
+#include "support/ScriptedDriver.h"
+
+namespace ktx {
+namespace {
+
+// A clock whose first long sleep lets something happen meanwhile, as the
+// window's event loop does while a modem test waits.
+struct PumpingTime : VirtualTimeSource {
+    std::function<void()> meanwhile;
+    void sleepMs(uint32_t ms) override
+    {
+        if (ms >= 1000 && meanwhile)
+            std::exchange(meanwhile, nullptr)();
+        VirtualTimeSource::sleepMs(ms);
+    }
+};
+
+TEST(GsmTabAloneTest, AClickDuringAWaitStartsNothing)
+{
+    PumpingTime time;
+    test::ScriptedDriver driver{&time};
+    UsbLink link{driver, time};
+    test::RecordingSink log;
+    DeviceInfo device;
+    AppContext context{link, time, log, device};
+    QTimer timer1;
+    GsmTab tab(context, &timer1);
+    auto* panel = tab.findChild<QWidget*>(QStringLiteral("Panel17"));
+    bool disabledMeanwhile = false;
+    time.meanwhile = [&] {
+        disabledMeanwhile = !panel->isEnabled();
+        tab.Button5Click();
+        tab.Button13Click();
+    };
+    tab.Button2Click();  // waits 1100 ms for the PIN status
+    EXPECT_TRUE(disabledMeanwhile);
+    EXPECT_TRUE(panel->isEnabled());
+    EXPECT_EQ(driver.countCalls("FT_Open"), 1);
+    EXPECT_EQ(driver.writes().size(), 3u);  // the PIN status frames only
 }
 
 }  // namespace
