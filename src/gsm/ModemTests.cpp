@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <fcntl.h>
+#include <unistd.h>
 #include <vector>
 
 #include "gsm/ModemFrame.h"
@@ -103,6 +105,24 @@ std::string joined(std::string_view a, std::string_view b)
     std::string text(a);
     text += b;
     return text;
+}
+
+// Writes the bytes to a file of the working directory; a link planted in the
+// file's place is not followed, so nothing lands outside the directory.
+void writeFileBytes(const std::string& path, const char* bytes, size_t count, bool append)
+{
+    const int flags = O_WRONLY | O_CREAT | O_NOFOLLOW | O_CLOEXEC | (append ? O_APPEND : O_TRUNC);
+    const int fd = ::open(path.c_str(), flags, 0644);
+    if (fd < 0)
+        return;
+    while (count > 0) {
+        const ssize_t written = ::write(fd, bytes, count);
+        if (written <= 0)
+            break;
+        bytes += written;
+        count -= static_cast<size_t>(written);
+    }
+    ::close(fd);
 }
 
 bool parsesWorkGsm(const std::string& reply)
@@ -494,10 +514,7 @@ void ModemTests::microphone()
     std::vector<char> buffer(kAudioBufferBytes, '\0');
     context_.link.ReadReply(buffer.data(), kAudioBufferBytes - 1);
     const uint32_t received = context_.link.transferred();
-    if (std::FILE* file = std::fopen(filePath("mictest.txt").c_str(), "wb")) {
-        std::fwrite(buffer.data(), 1, received, file);
-        std::fclose(file);
-    }
+    writeFileBytes(filePath("mictest.txt"), buffer.data(), received, false);
     LogModem(context_.log, "%d", static_cast<int>(received));
     LogModem(context_.log, "%s", buffer.data());
     endConnection(3000, kAudioBufferBytes);
@@ -528,10 +545,7 @@ void ModemTests::speaker()
         }
         if (std::string_view(buffer.data(), kSpeakerDone.size()) == kSpeakerDone)
             break;
-        if (std::FILE* file = std::fopen(filePath("stream.txt").c_str(), "ab")) {
-            std::fwrite(buffer.data(), 1, received, file);
-            std::fclose(file);
-        }
+        writeFileBytes(filePath("stream.txt"), buffer.data(), received, true);
     }
     LogModem(context_.log, "%d", static_cast<int>(received));
     LogModem(context_.log, "%s", buffer.data());

@@ -360,6 +360,14 @@ TEST(AudioTestsTest, MicrophoneKeepsOnlyTheLastRunsBytes)
     bench.answer("GSMCOMMAND=5000,AT#SPCM=2,0\r;", "ab");
     bench.tests.microphone();
     EXPECT_EQ(fileBytes(dir.filePath("mictest.txt")), "ab");
+
+    // A link in the file's place is not followed out of the directory.
+    QTemporaryDir outside;
+    QFile::remove(dir.filePath("mictest.txt"));
+    ASSERT_TRUE(QFile::link(outside.filePath("target"), dir.filePath("mictest.txt")));
+    bench.tests.microphone();
+    EXPECT_FALSE(QFile::exists(outside.filePath("target")));
+    EXPECT_EQ(bench.lines().back(), "ab");  // the console lines all the same
 }
 
 TEST(AudioTestsTest, SpeakerAppendsEveryPieceButTheCompletion)
