@@ -4,13 +4,54 @@
 
 namespace ktx::sim {
 
+namespace {
+
+constexpr size_t kMaxText = 120;
+constexpr int64_t kMaxModemMs = 120000;
+
+bool oneOf(const std::string& value, std::initializer_list<const char*> allowed)
+{
+    for (const char* a : allowed)
+        if (value == a)
+            return true;
+    return false;
+}
+
+}  // namespace
+
 bool readModemScenario(const Json& root, ModemScenario& out, ScenarioReader& reader)
 {
     bool ok = true;
     const Json* section = scenarioSection(root, "modem", reader, ok);
     if (!section)
         return ok;
-    (void)out;
+    ModemScenario s = out;
+    const Json& m = *section;
+    if (!(reader.stringKey(m, "sim", 10, s.sim) && reader.stringKey(m, "simPin", 16, s.simPin)
+            && reader.integerKey(m, "registration", 0, 5, s.registration)
+            && reader.boolKey(m, "gprsAttached", s.gprsAttached)
+            && reader.stringKey(m, "contextIp", 15, s.contextIp)
+            && reader.integerKey(m, "answerMs", 0, kMaxModemMs, s.answerMs)
+            && reader.integerKey(m, "startMs", 0, kMaxModemMs, s.startMs)
+            && reader.integerKey(m, "connectMs", 0, kMaxModemMs, s.connectMs)
+            && reader.integerKey(m, "dialMs", 0, kMaxModemMs, s.dialMs)
+            && reader.stringKey(m, "callResult", 20, s.callResult)
+            && reader.stringKey(m, "smsCommand", kMaxText, s.smsCommand)
+            && reader.integerKey(m, "micBytes", 0, 1023, s.micBytes)
+            && reader.integerKey(m, "speakerBlocks", 0, 100, s.speakerBlocks)
+            && reader.stringKey(m, "pin", 16, s.pin) && reader.stringKey(m, "apn", kMaxText, s.apn)
+            && reader.stringKey(m, "apnUser", kMaxText, s.apnUser)
+            && reader.stringKey(m, "apnPassword", kMaxText, s.apnPassword)
+            && reader.stringKey(m, "serverIp", 15, s.serverIp)
+            && reader.integerKey(m, "serverPort", -1, 65535, s.serverPort)))
+        return false;
+    if (!oneOf(s.sim, {"ready", "pin", "puk", "absent"}))
+        return reader.fail("modem.sim", "expected \"ready\", \"pin\", \"puk\" or \"absent\"");
+    if (s.smsCommand.empty() || (s.smsCommand.back() != '$'))
+        return reader.fail("modem.smsCommand", "expected a command ending in \"$\"");
+    if (s.smsCommand.find('$') != s.smsCommand.size() - 1)
+        return reader.fail("modem.smsCommand", "expected a single \"$\", at the end");
+    out = s;
     return true;
 }
 

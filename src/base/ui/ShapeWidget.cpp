@@ -22,12 +22,20 @@ void ShapeWidget::setBrushColor(const QColor& color)
     update();
 }
 
+void ShapeWidget::setBrushStyle(Qt::BrushStyle style)
+{
+    if (style_ == style)
+        return;
+    style_ = style;
+    update();
+}
+
 void ShapeWidget::paintEvent(QPaintEvent*)
 {
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing);
     painter.setPen(QPen(Qt::black, 1));
-    painter.setBrush(brush_);
+    painter.setBrush(QBrush(brush_, style_));
     const QRectF area = QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5);
     if (kind_ == Kind::Circle) {
         const qreal side = std::min(area.width(), area.height());
