@@ -107,7 +107,7 @@ std::optional<std::string> advancedAddress(std::string_view text)
         text.remove_prefix(1);
     while (!text.empty() && isBlank(text.back()))
         text.remove_suffix(1);
-    if (!text.empty() && text.front() == '+')
+    if (text.size() > 1 && text.front() == '+' && text[1] != '-')
         text.remove_prefix(1);
     int32_t value = 0;
     const auto result = std::from_chars(text.data(), text.data() + text.size(), value);

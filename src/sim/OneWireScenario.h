@@ -27,7 +27,7 @@ struct OneWireScenario {
     // ROM codes (8 bytes, family code first) that answer the identifier
     // read: one is read as it is, several collide as on a wired-AND bus,
     // none gives "false".
-    std::vector<std::array<uint8_t, 8>> bus{{0x28, 0xA2, 0xB3, 0xC4, 0xD5, 0xE6, 0xF7, 0x1D}};
+    std::vector<std::array<uint8_t, 8>> bus{{0x28, 0xA2, 0xB3, 0xC4, 0xD5, 0xE6, 0xF7, 0x1E}};
     std::vector<TemperatureSensor> sensors = {
         {"a2b3c4d5e6f7", 23.875, SensorFault::None},
         {"a2b3c4d5e6f8", 21.5, SensorFault::None},

@@ -33,13 +33,13 @@ constexpr QRect kTemperature{53, 74, 36, 26};
 
 // Extender cells: two rows of eight inside GroupBox28.
 constexpr int kCellLeft = 8;
-constexpr int kCellTop = 20;
+constexpr int kCellTop = 24;
 constexpr int kCellPitchX = 61;
-constexpr int kCellPitchY = 64;
+constexpr int kCellPitchY = 76;
 constexpr QSize kCaptionSize{57, 16};
-constexpr QSize kCellSize{57, 40};
-constexpr QRect kInnerPanel{3, 5, 18, 30};
-constexpr QRect kPicture{24, 5, 30, 30};
+constexpr QSize kCellSize{57, 42};
+constexpr QRect kInnerPanel{4, 6, 17, 30};
+constexpr QRect kPicture{24, 6, 30, 30};
 
 // Back and front picture names of inputs 9 to 24.
 struct CellPictures {
