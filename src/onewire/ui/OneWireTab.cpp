@@ -131,6 +131,10 @@ OneWireTab::Sensor OneWireTab::buildSensor(int number, QGroupBox* group)
     s.scale->setInvertedAppearance(true);  // the minimum at the top, as the classic track bar
     s.scale->setValue(0);
     s.scale->setFocusPolicy(Qt::NoFocus);
+    // The scale marks a position only: no filled part that could read as a level.
+    QPalette plain = s.scale->palette();
+    plain.setColor(QPalette::Highlight, plain.color(QPalette::Window));
+    s.scale->setPalette(plain);
 
     band(group, scaleY(-onewire::kScaleMinimum), scaleY(0), kWarmBand);
     band(group, scaleY(0), scaleY(-onewire::kScaleMaximum), kColdBand);
