@@ -1,18 +1,117 @@
 #include "rs485/ui/Rs485Tab.h"
 
+#include <QGuiApplication>
+#include <QGroupBox>
+#include <QLabel>
+#include <QMessageBox>
+#include <QProgressBar>
+
+#include "base/ui/PanelColors.h"
+#include "base/ui/StyledShape.h"
+#include "base/ui/SvgPixmap.h"
+#include "link/TextCodec.h"
 #include "ui_Rs485Tab.h"
 
+static void initRs485TabResources() { Q_INIT_RESOURCE(rs485_tab); }
+
 namespace ktx {
+namespace {
+
+// Caption colours of the eight slots, in slot order.
+const QColor kSlotColors[rs485::kFuelSlots] = {{0, 128, 0}, {0, 0, 128}, {128, 0, 0}, {128, 0, 128},
+    {0, 0, 255}, {255, 0, 0}, {0, 128, 128}, {128, 128, 0}};
+const QColor kCaptionGreen{119, 255, 119};
+
+// Where the pieces of a fuel slot sit (the slot is 91 × 146).
+constexpr QRect kAddressLabel{6, 16, 60, 14};
+constexpr QRect kAddressEdit{6, 30, 79, 22};
+constexpr QRect kLevelBar{8, 56, 22, 62};
+constexpr QRect kLevelPanel{6, 122, 79, 20};
+constexpr QRect kDegreeT{34, 78, 12, 20};
+constexpr QRect kDegreeO{45, 72, 9, 12};
+constexpr QRect kTemperature{53, 74, 36, 26};
+
+// Extender cells: two rows of eight inside GroupBox28.
+constexpr int kCellLeft = 8;
+constexpr int kCellTop = 24;
+constexpr int kCellPitchX = 61;
+constexpr int kCellPitchY = 76;
+constexpr QSize kCaptionSize{57, 16};
+constexpr QSize kCellSize{57, 42};
+constexpr QRect kInnerPanel{4, 6, 17, 30};
+constexpr QRect kPicture{24, 6, 30, 30};
+
+// Back and front picture names of inputs 9 to 24.
+struct CellPictures {
+    int back;
+    int front;
+};
+constexpr CellPictures kPictures[rs485::kExtenderInputs] = {{14, 9}, {15, 10}, {17, 11}, {19, 12}, {21, 13},
+    {23, 14}, {25, 15}, {27, 16}, {16, 17}, {18, 18}, {20, 19}, {22, 20}, {24, 21}, {26, 22}, {28, 23}, {29, 24}};
+
+QString fromCp1251(const std::string& bytes)
+{
+    return QString::fromStdString(utf8FromCp1251(bytes));
+}
+
+std::string toCp1251(const QString& text)
+{
+    return cp1251FromUtf8(text.toStdString());
+}
+
+QFont boldFont(const QFont& base, int pixelSize = 0)
+{
+    QFont font = base;
+    font.setBold(true);
+    if (pixelSize > 0)
+        font.setPixelSize(pixelSize);
+    return font;
+}
+
+}  // namespace
 
 Rs485Tab::Rs485Tab(AppContext& context, QTimer* timer2, QTimer* timer5, QWidget* parent)
     : QWidget(parent), ui(new Ui::Rs485Tab), context_(context), timer2_(timer2), timer5_(timer5)
 {
+    initRs485TabResources();
     ui->setupUi(this);
-    (void)context_;
-    (void)timer5_;
+    const std::array<QGroupBox*, rs485::kFuelSlots> groups = {ui->GroupBox6, ui->GroupBox7, ui->GroupBox8,
+        ui->GroupBox9, ui->GroupBox10, ui->GroupBox11, ui->GroupBox12, ui->GroupBox13};
+    for (size_t i = 0; i < groups.size(); ++i)
+        slots_[i] = buildSlot(static_cast<int>(i) + 1, groups[i], kSlotColors[i]);
+    for (int i = 0; i < rs485::kExtenderInputs; ++i)
+        cells_[static_cast<size_t>(i)] = buildCell(rs485::kFirstExtenderInput + i, i % 8, i / 8);
+
+    colors::setBackground(ui->Panel42, colors::kBlue);
+    colors::setTextColor(ui->Panel42, colors::kYellow);
+    ui->Panel42->setFont(boldFont(ui->Panel42->font()));
+
+    shapeRash_ = new StyledShape(StyledShape::Outline::RoundRect, ui->GroupBox28);
+    shapeRash_->setObjectName(QStringLiteral("ShapeRash"));
+    shapeRash_->setGeometry(10, 184, 20, 20);
+    shapeRash_->setBrushColor(colors::kWhite);
+    shapeRash_->setCornerRadius(5);
+
+    for (QWidget* hidden : std::initializer_list<QWidget*>{ui->Button12, ui->Button24, ui->RashirCommand,
+             ui->RashirEdit, ui->Rashir})
+        hidden->hide();
+
+    showMessage_ = [this](const QString& text) {
+        QMessageBox::critical(window(), QGuiApplication::applicationDisplayName(), text);
+    };
+
     // toggled, not clicked: unchecking from code (a tab change) must stop the poll too.
     connect(ui->CheckBox1, &QCheckBox::toggled, this, &Rs485Tab::CheckBox1Click);
     connect(ui->Button14, &QPushButton::clicked, this, &Rs485Tab::Button14Click);
+    connect(ui->Button12, &QPushButton::clicked, this, &Rs485Tab::Button12Click);
+    connect(ui->Button24, &QPushButton::clicked, this, &Rs485Tab::Button24Click);
+    if (timer2_)
+        connect(timer2_, &QTimer::timeout, this, &Rs485Tab::Button12Click);
+    connect(ui->RashirEnable, &QCheckBox::toggled, this, &Rs485Tab::RashirEnableClick);
+    connect(ui->Button23, &QPushButton::clicked, this, &Rs485Tab::Button23Click);
+    connect(ui->Rashir, &QPushButton::clicked, this, &Rs485Tab::RashirClick);
+    if (timer5_)
+        connect(timer5_, &QTimer::timeout, this, &Rs485Tab::RashirClick);
 }
 
 Rs485Tab::~Rs485Tab()
@@ -20,12 +119,114 @@ Rs485Tab::~Rs485Tab()
     delete ui;
 }
 
+Rs485Tab::FuelSlot Rs485Tab::buildSlot(int number, QGroupBox* group, const QColor& captionColor)
+{
+    const QString n = QString::number(number);
+    // The caption colour reaches the labels of the slot too; the edit and
+    // the level panel keep their own.
+    colors::setTextColor(group, captionColor);
+    FuelSlot slot;
+    auto* caption = new QLabel(QStringLiteral("Адрес"), group);
+    caption->setGeometry(kAddressLabel);
+    slot.address = new QLineEdit(n, group);
+    slot.address->setObjectName(QStringLiteral("LLSAddr%1").arg(n));
+    slot.address->setGeometry(kAddressEdit);
+    caption->setBuddy(slot.address);
+
+    slot.bar = new QProgressBar(group);
+    slot.bar->setObjectName(QStringLiteral("LLSBar%1").arg(n));
+    slot.bar->setOrientation(Qt::Vertical);
+    slot.bar->setRange(0, rs485::kLevelBarMaximum);
+    slot.bar->setValue(0);
+    slot.bar->setTextVisible(false);
+    slot.bar->setGeometry(kLevelBar);
+
+    slot.level = new QLabel(QStringLiteral("---"), group);
+    slot.level->setObjectName(QStringLiteral("LLSLevel%1").arg(n));
+    slot.level->setGeometry(kLevelPanel);
+    slot.level->setAlignment(Qt::AlignCenter);
+    slot.level->setFrameShape(QFrame::Panel);
+    slot.level->setFrameShadow(QFrame::Sunken);
+    slot.level->setFont(boldFont(slot.level->font()));
+    colors::setTextColor(slot.level, colors::kBlack);
+
+    auto* t = new QLabel(QStringLiteral("Т"), group);
+    t->setGeometry(kDegreeT);
+    t->setFont(boldFont(t->font(), 14));
+    auto* o = new QLabel(QStringLiteral("о"), group);
+    o->setGeometry(kDegreeO);
+    o->setFont(boldFont(o->font(), 10));
+    slot.temperature = new QLabel(QStringLiteral("0"), group);
+    slot.temperature->setObjectName(QStringLiteral("LLSTemper%1").arg(n));
+    slot.temperature->setGeometry(kTemperature);
+    slot.temperature->setFont(boldFont(slot.temperature->font(), 16));
+    return slot;
+}
+
+Rs485Tab::InputCell Rs485Tab::buildCell(int input, int column, int row)
+{
+    const QString n = QString::number(input);
+    const CellPictures& pictures = kPictures[input - rs485::kFirstExtenderInput];
+    const bool plusGroup = input < rs485::kFirstExtenderInput + 8;
+    const QPoint origin(kCellLeft + column * kCellPitchX, kCellTop + row * kCellPitchY);
+
+    auto* caption = new QLabel(QStringLiteral("В %1").arg(n), ui->GroupBox28);
+    caption->setGeometry(QRect(origin, kCaptionSize));
+    caption->setAlignment(Qt::AlignCenter);
+    caption->setFrameShape(QFrame::Panel);
+    caption->setFrameShadow(QFrame::Raised);
+    colors::setBackground(caption, kCaptionGreen);
+
+    InputCell cell;
+    cell.cell = new QFrame(ui->GroupBox28);
+    cell.cell->setObjectName(QStringLiteral("Panelv%1").arg(n));
+    cell.cell->setGeometry(QRect(origin + QPoint(0, kCaptionSize.height() + 2), kCellSize));
+    cell.cell->setFrameShape(QFrame::Panel);
+    cell.cell->setFrameShadow(QFrame::Raised);
+    colors::setBackground(cell.cell, colors::kBtnFace);
+
+    auto* inner = new QFrame(cell.cell);
+    inner->setGeometry(kInnerPanel);
+    inner->setFrameShape(QFrame::Panel);
+    inner->setFrameShadow(QFrame::Sunken);
+    colors::setBackground(inner, colors::kWhite);
+    cell.value = new QLabel(QStringLiteral("0"), inner);
+    cell.value->setObjectName(QStringLiteral("in%1").arg(n));
+    cell.value->setGeometry(inner->rect());
+    cell.value->setAlignment(Qt::AlignCenter);
+    cell.value->setFont(boldFont(cell.value->font()));
+
+    // 9..16: closed to "+" behind, open in front; 17..24: open to ground
+    // behind, closed in front. The front one shows while the input reads 0.
+    const QString back = plusGroup ? QStringLiteral(":/rs485/switch_plus_closed.svg")
+                                   : QStringLiteral(":/rs485/switch_ground_open.svg");
+    const QString front = plusGroup ? QStringLiteral(":/rs485/switch_plus_open.svg")
+                                    : QStringLiteral(":/rs485/switch_ground_closed.svg");
+    auto* backImage = new QLabel(cell.cell);
+    backImage->setObjectName(QStringLiteral("Image%1").arg(pictures.back));
+    backImage->setGeometry(kPicture);
+    backImage->setPixmap(svgPixmap(back, kPicture.size()));
+    cell.front = new QLabel(cell.cell);
+    cell.front->setObjectName(QStringLiteral("Image%1z").arg(pictures.front));
+    cell.front->setGeometry(kPicture);
+    cell.front->setPixmap(svgPixmap(front, kPicture.size()));
+    return cell;
+}
+
 void Rs485Tab::CheckBox1Click()
 {
-    if (ui->CheckBox1->isChecked())
+    if (!ui->CheckBox1->isChecked()) {
+        if (timer2_)
+            timer2_->stop();
+        return;
+    }
+    if (timer2_)
         timer2_->start();
-    else
-        timer2_->stop();
+    for (FuelSlot& slot : slots_) {
+        slot.bar->setValue(0);
+        slot.level->setText(QStringLiteral("---"));
+        slot.temperature->setText(QStringLiteral("-"));
+    }
 }
 
 void Rs485Tab::Button14Click()
@@ -33,10 +234,103 @@ void Rs485Tab::Button14Click()
     ui->CheckBox1->setChecked(!ui->CheckBox1->isChecked());
 }
 
+void Rs485Tab::blinkHeartbeat()
+{
+    if (colors::background(ui->Panel42) == colors::kYellow) {
+        colors::setBackground(ui->Panel42, colors::kBlue);
+        colors::setTextColor(ui->Panel42, colors::kYellow);
+    } else {
+        colors::setBackground(ui->Panel42, colors::kYellow);
+        colors::setTextColor(ui->Panel42, colors::kBlack);
+    }
+}
+
+void Rs485Tab::Button12Click()
+{
+    rs485::FuelAddresses addresses;
+    for (size_t i = 0; i < slots_.size(); ++i)
+        addresses[i] = toCp1251(slots_[i].address->text());
+    const rs485::FuelOutcome outcome = rs485::pollFuelSensors(context_, addresses);
+    if (!outcome.opened) {
+        ui->CheckBox1->setChecked(false);
+        if (timer2_)
+            timer2_->stop();  // also when the poll came from the hidden button
+        return;
+    }
+    blinkHeartbeat();
+    if (!outcome.readings)
+        return;
+    for (size_t i = 0; i < slots_.size(); ++i) {
+        const rs485::FuelReading& reading = (*outcome.readings)[i];
+        slots_[i].bar->setValue(rs485::levelBarPosition(reading.level));
+        slots_[i].level->setText(QString::number(reading.level));
+        slots_[i].temperature->setText(QString::number(reading.temperature));
+    }
+}
+
+void Rs485Tab::Button24Click()
+{
+    for (FuelSlot& slot : slots_) {
+        const QString text = slot.address->text();
+        const auto advanced = rs485::advancedAddress(toCp1251(text));
+        if (!advanced) {
+            // Earlier slots keep their new addresses; this and later ones stay.
+            showMessage_(QStringLiteral("'%1' не является допустимым целым числом").arg(text));
+            return;
+        }
+        slot.address->setText(QString::fromStdString(*advanced));
+    }
+}
+
+void Rs485Tab::RashirClick()
+{
+    shapeRash_->setBrushColor(shapeRash_->brushColor() == colors::kRed ? colors::kWhite : colors::kRed);
+
+    const rs485::ExtenderOutcome outcome = rs485::pollExtender(context_);
+    if (!outcome.opened) {
+        ui->RashirEnable->setChecked(false);
+        if (timer5_)
+            timer5_->stop();  // also when the poll came from the hidden button
+        return;
+    }
+    ui->RashirCommand->setText(fromCp1251(outcome.command));
+    ui->RashirEdit->setText(fromCp1251(outcome.reply));
+    if (outcome.states)
+        showInputs(*outcome.states);
+}
+
+void Rs485Tab::showInputs(const std::array<bool, rs485::kExtenderInputs>& states)
+{
+    for (size_t i = 0; i < cells_.size(); ++i) {
+        cells_[i].value->setText(states[i] ? QStringLiteral("1") : QStringLiteral("0"));
+        cells_[i].front->setVisible(!states[i]);
+        colors::setBackground(cells_[i].cell, states[i] ? colors::kRed : colors::kBtnFace);
+    }
+}
+
+void Rs485Tab::RashirEnableClick()
+{
+    const bool on = ui->RashirEnable->isChecked();
+    if (timer5_) {
+        if (on)
+            timer5_->start();
+        else
+            timer5_->stop();
+    }
+    ui->Button23->setText(on ? QStringLiteral("Выключить") : QStringLiteral("Включить"));
+}
+
+void Rs485Tab::Button23Click()
+{
+    ui->RashirEnable->setChecked(!ui->RashirEnable->isChecked());
+}
+
 std::array<QLineEdit*, 8> Rs485Tab::addressEdits() const
 {
-    return {ui->LLSAddr1, ui->LLSAddr2, ui->LLSAddr3, ui->LLSAddr4,
-            ui->LLSAddr5, ui->LLSAddr6, ui->LLSAddr7, ui->LLSAddr8};
+    std::array<QLineEdit*, 8> edits{};
+    for (size_t i = 0; i < edits.size(); ++i)
+        edits[i] = slots_[i].address;
+    return edits;
 }
 
 }  // namespace ktx

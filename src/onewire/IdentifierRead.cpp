@@ -1,0 +1,44 @@
+#include "onewire/IdentifierRead.h"
+
+#include "link/ReplyBuffer.h"
+#include "onewire/OneWireMessages.h"
+#include "onewire/OneWireReplies.h"
+
+namespace ktx::onewire {
+
+IdentifierResult readIdentifier(AppContext& context)
+{
+    IdentifierResult result;
+    UsbLink& link = context.link;
+    if (!link.OpenLink(false)) {
+        LogDebug(context.log, 1, "%s", openFailedText().c_str());
+        return result;
+    }
+    link.FormatCommand("G1WIRE$");
+    ReplyBuffer<22> reply;
+    for (int attempt = 1; attempt <= kAttempts; ++attempt) {
+        link.PurgeLink();
+        link.WriteCommand();
+        reply.clear();
+        link.ReadReply(reply.data(), kIdentifierReplyBytes);
+        if (link.transferred() == kIdentifierReplyBytes) {
+            const IdentifierReply parsed = parseIdentifierReply(reply.view(kIdentifierReplyBytes));
+            link.CloseLink();
+            if (parsed.kind == IdentifierKind::WrongPrefix) {
+                LogDebug(context.log, 1, "%s", wrongPrefixText().c_str());
+                result.outcome = IdentifierOutcome::WrongPrefix;
+            } else {
+                result.outcome = IdentifierOutcome::Read;
+                result.text = parsed.text;
+            }
+            return result;
+        }
+        context.time.sleepMs(kRetryPauseMs);
+    }
+    LogDebug(context.log, 1, "%s", sendFailedText().c_str());
+    link.CloseLink();
+    result.outcome = IdentifierOutcome::SendFailed;
+    return result;
+}
+
+}  // namespace ktx::onewire
