@@ -22,12 +22,24 @@ void ShapeWidget::setBrushColor(const QColor& color)
     update();
 }
 
+void ShapeWidget::setBrushStyle(Qt::BrushStyle style)
+{
+    if (brushStyle_ == style)
+        return;
+    brushStyle_ = style;
+    update();
+}
+
 void ShapeWidget::paintEvent(QPaintEvent*)
 {
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing);
     painter.setPen(QPen(Qt::black, 1));
-    painter.setBrush(brush_);
+    // A hatched shape shows its lines on a white ground, as a hatch brush
+    // on an opaque background does.
+    painter.setBackgroundMode(Qt::OpaqueMode);
+    painter.setBackground(Qt::white);
+    painter.setBrush(QBrush(brush_, brushStyle_));
     const QRectF area = QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5);
     if (kind_ == Kind::Circle) {
         const qreal side = std::min(area.width(), area.height());

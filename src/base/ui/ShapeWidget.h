@@ -17,6 +17,9 @@ public:
     Kind kind() const { return kind_; }
     void setBrushColor(const QColor& color);
     QColor brushColor() const { return brush_; }
+    // Solid, or a hatching drawn in the brush colour over white.
+    void setBrushStyle(Qt::BrushStyle style);
+    Qt::BrushStyle brushStyle() const { return brushStyle_; }
 
 signals:
     void pressed(Qt::MouseButton button);
@@ -32,6 +35,7 @@ protected:
 private:
     Kind kind_ = Kind::Circle;
     QColor brush_ = Qt::white;
+    Qt::BrushStyle brushStyle_ = Qt::SolidPattern;
 };
 
 }  // namespace ktx

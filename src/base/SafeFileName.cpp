@@ -1,4 +1,4 @@
-#include "app/SafeFileName.h"
+#include "base/SafeFileName.h"
 
 namespace ktx {
 namespace {
