@@ -147,7 +147,7 @@ std::array<CanFrame, 15> CanModule::framesAt(int64_t nowMs, uint64_t poll) const
     const uint32_t service = clampRaw((serviceKm + 160635) / 5, 0xFAFF);
     add(0x18FEC0EE, bytes(0x00, service, service >> 8, 0xFF), kAll);
     const uint32_t oil = clampRaw((can_.oilC + 273) * 32.0 + wobble * 16, 0xFAFF);
-    const uint32_t coolant = clampRaw(can_.coolantC + 40.0 + wobble, 250);
+    const uint32_t coolant = clampRaw(can_.coolantC + 40.0, 250);  // the thermostat holds it
     add(0x18FEEE00, bytes(coolant, static_cast<uint32_t>(can_.fuelC + 40), oil, oil >> 8), kAll);
     for (int i = 0; i < can_.undecodedPerReply && can_.undecodedIds > 0; ++i) {
         const int index = static_cast<int>((poll * static_cast<uint64_t>(can_.undecodedPerReply) + static_cast<uint64_t>(i))

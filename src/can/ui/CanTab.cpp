@@ -68,7 +68,7 @@ CanTab::CanTab(AppContext& context, QTimer* timer3, QWidget* parent)
     prepareGrid(ui->CANGrid, 3, 1, 118);
     prepareGrid(ui->FuelGrid, 3, 1, 118);
     prepareGrid(ui->AxisGrid, 1, 1, 64);
-    prepareGrid(ui->WeightGrid, kWeightGridSize, kWeightGridSize, 30);
+    prepareGrid(ui->WeightGrid, kWeightGridSize, kWeightGridSize, 42);
     for (QTableWidget* grid : {ui->CANGrid, ui->FuelGrid, ui->AxisGrid})
         grid->horizontalHeader()->setStretchLastSection(true);
     ui->WeightGrid->setColumnWidth(0, 56);
@@ -149,8 +149,10 @@ void CanTab::CANPushClick()
 
 void CanTab::blinkHeartbeat()
 {
-    colors::setBackground(ui->Panel47,
-        colors::background(ui->Panel47) == colors::kYellow ? colors::kBlue : colors::kYellow);
+    // The check box's caption follows, so it stays readable on blue.
+    const bool yellow = colors::background(ui->Panel47) == colors::kYellow;
+    colors::setBackground(ui->Panel47, yellow ? colors::kBlue : colors::kYellow);
+    colors::setTextColor(ui->Panel47, yellow ? colors::kYellow : colors::kBlack);
 }
 
 void CanTab::applyView(const can::CanView& view)
