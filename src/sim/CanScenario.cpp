@@ -5,7 +5,7 @@
 namespace ktx::sim {
 namespace {
 
-constexpr int64_t kMaxDistanceM = int64_t{0xFFFFFFFE} * 5;  // the largest distance the group carries
+constexpr int64_t kMaxDistanceM = int64_t{0xFAFFFFFF} * 5;  // the largest valid distance of the group
 constexpr size_t kMaxAxles = 14;                             // axle 15 means "not available"
 constexpr int kMaxAxleKg = 32767;                            // 2 kg per bit in 16 bits, per wheel
 
