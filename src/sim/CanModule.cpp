@@ -21,7 +21,7 @@ constexpr double kCruise = 0.5;
 constexpr double kBraking = 0.2;
 constexpr double kClutchAtStart = 0.03;
 
-// Undecoded groups first from a real truck's bus, then proprietary ones.
+// Undecoded groups first from a real truck's bus, then made-up ones.
 constexpr uint32_t kUndecodedIds[] = {0x18FEF200, 0x18FEF500, 0x18FEF600, 0x0CFE6CEE, 0x18FEE6EE, 0x18FEAE30,
     0x18FD0900, 0x18FEE400};
 
@@ -42,8 +42,8 @@ uint32_t undecodedId(int index)
 {
     if (index < static_cast<int>(std::size(kUndecodedIds)))
         return kUndecodedIds[index];
-    // Proprietary B groups FF00.. from source 0x27.
-    return 0x18FF0027u + (static_cast<uint32_t>(index) << 8);
+    // Then groups A000.. from source 0x27, none of them decoded.
+    return 0x18000027u | (0xA000u + static_cast<uint32_t>(index)) << 8;
 }
 
 void appendHex(std::string& out, uint32_t value)

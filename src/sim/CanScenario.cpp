@@ -61,7 +61,7 @@ bool readCanScenario(const Json& root, CanScenario& out, ScenarioReader& reader)
         && axlesKey(r, c, s.axleKg)
         && r.integerKey(c, "trailerKg", 0, kMaxAxleKg, s.trailerKg)
         && r.integerKey(c, "fuelSensors", 0, 2, s.fuelSensors)
-        && r.integerKey(c, "undecodedIds", 0, 64, s.undecodedIds)
+        && r.integerKey(c, "undecodedIds", 0, 4096, s.undecodedIds)
         && r.integerKey(c, "undecodedPerReply", 0, 15, s.undecodedPerReply)
         && r.shareKey(c, "fourteenLines", s.fourteenLines)
         && r.shareKey(c, "garbage", s.garbage);
