@@ -204,20 +204,20 @@ std::string hexText(uint32_t value)
     return text;
 }
 
-bool decodeSlot(const CanSlot& slot, CanGrids& grids, CanView& view, std::string_view decimalPoint)
+int decodeSlot(const CanSlot& slot, CanGrids& grids, CanView& view, std::string_view decimalPoint)
 {
     const uint32_t pgn = pgnOf(slot.id);
     if (pgn == 0)
-        return false;
+        return -1;
     Decoding d{slot, grids, view, decimalPoint};
     const Group* group = groupOf(pgn);
     if (!group) {
         undecodedFrame(d);
-        return false;
+        return -1;
     }
     group->decode(d);
     view.lampsPresent[static_cast<size_t>(group->lamp)] = true;
-    return true;
+    return group->lamp;
 }
 
 CanView decodeFrames(const CanFrames& frames, CanGrids& grids, std::string_view decimalPoint)

@@ -23,8 +23,9 @@ struct CanGrids {
 std::string hexText(uint32_t value);
 
 // Folds one slot into view; the grids gain the rows the view adds. Slots
-// with PGN 0 change nothing. Returns whether the slot's group is decoded.
-bool decodeSlot(const CanSlot& slot, CanGrids& grids, CanView& view, std::string_view decimalPoint);
+// with PGN 0 change nothing. Returns the decoded group's number (its lamp,
+// 0..9), or -1 for a group that is not decoded.
+int decodeSlot(const CanSlot& slot, CanGrids& grids, CanView& view, std::string_view decimalPoint);
 
 // All fifteen slots in reply order.
 CanView decodeFrames(const CanFrames& frames, CanGrids& grids, std::string_view decimalPoint);

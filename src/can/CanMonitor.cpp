@@ -53,10 +53,20 @@ CanPollOutcome CanMonitor::poll(std::string_view decimalPoint)
 
 CanView CanMonitor::takeFrames(const CanFrames& frames, std::string_view decimalPoint)
 {
-    for (const CanSlot& slot : frames)
+    CanView view;
+    for (const CanSlot& slot : frames) {
         if (slot.id != 0)
             context_.log.streamLine("CAN", "CANstream", streamFields(slot));
-    return decodeFrames(frames, grids_, decimalPoint);
+        const int group = decodeSlot(slot, grids_, view, decimalPoint);
+        if (group < 0)
+            continue;
+        const size_t at = static_cast<size_t>(group) * 8;
+        for (size_t i = 0; i < 4; ++i) {
+            lastDecoded_[at + i] = static_cast<uint8_t>(slot.dataA >> (8 * i));
+            lastDecoded_[at + 4 + i] = static_cast<uint8_t>(slot.dataB >> (8 * i));
+        }
+    }
+    return view;
 }
 
 }  // namespace ktx::can

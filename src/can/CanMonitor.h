@@ -1,6 +1,8 @@
 #pragma once
 // One poll of the CAN monitor: "CANTEST;$" over a normally opened channel, a
 // stream log line per non-empty slot, and the decoded view of the reply.
+#include <array>
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -10,6 +12,11 @@
 #include "can/CanView.h"
 
 namespace ktx::can {
+
+// The eight data bytes of the frame last decoded for each group, group
+// after group (bytes 1..8 of the speed group first); 0xFF, J1939's "not
+// available", until a frame of the group arrives.
+using DecodedRecord = std::array<uint8_t, kLampCount * 8>;
 
 // "%08x %08x %08x\r\n": identifier, data A, data B of a stream log line.
 std::string streamFields(const CanSlot& slot);
@@ -32,9 +39,17 @@ public:
     // hand edits of key cells here.
     CanGrids& grids() { return grids_; }
 
+    const DecodedRecord& lastDecoded() const { return lastDecoded_; }
+    void resetLastDecoded() { lastDecoded_.fill(0xFF); }
+
 private:
     AppContext& context_;
     CanGrids grids_;
+    DecodedRecord lastDecoded_ = [] {
+        DecodedRecord record;
+        record.fill(0xFF);
+        return record;
+    }();
 };
 
 }  // namespace ktx::can

@@ -62,7 +62,8 @@ QString cellText(const QTableWidget* grid, int row, int column)
 }  // namespace
 
 CanTab::CanTab(AppContext& context, QTimer* timer3, QWidget* parent)
-    : QWidget(parent), ui(new Ui::CanTab), context_(context), timer3_(timer3), monitor_(context)
+    : QWidget(parent), monitor_(context), ui(new Ui::CanTab), lastDecoded(monitor_.lastDecoded()), context_(context),
+      timer3_(timer3)
 {
     ui->setupUi(this);
     prepareGrid(ui->CANGrid, 3, 1, 118);
@@ -76,7 +77,6 @@ CanTab::CanTab(AppContext& context, QTimer* timer3, QWidget* parent)
         lamp->setKind(ShapeWidget::Kind::Circle);
     ui->CANPush->hide();
     colors::setBackground(ui->Panel47, colors::kBtnShadow);
-    resetLastDecoded();
 
     // Hand edits of a key cell change which row the next frame finds.
     connect(ui->CANGrid, &QTableWidget::cellChanged, this,
@@ -224,21 +224,6 @@ void CanTab::writeGridHeaders()
         setHeaderCell(ui->WeightGrid, 0, n, QString::number(n));
         setHeaderCell(ui->WeightGrid, n, 0, QStringLiteral("Ось %1").arg(n));
     }
-}
-
-void CanTab::resetLastDecoded()
-{
-    for (QLabel* panel : panels())
-        panel->setText(QStringLiteral("-"));
-    for (QLineEdit* box : idBoxes())
-        box->clear();
-    for (QCheckBox* box : {ui->Cruise, ui->Brake, ui->Clutch})
-        box->setChecked(false);
-    for (ShapeWidget* lamp : lamps()) {
-        lamp->setBrushColor(colors::kWhite);
-        lamp->setBrushStyle(Qt::SolidPattern);
-    }
-    ui->LabelDefault->setText(QStringLiteral("---"));
 }
 
 can::CanSnapshot CanTab::snapshot() const

@@ -23,6 +23,9 @@ class ShapeWidget;
 
 class CanTab : public QWidget {
     Q_OBJECT
+    // First, so that lastDecoded below can refer into it.
+    can::CanMonitor monitor_;
+
 public:
     CanTab(AppContext& context, QTimer* timer3, QWidget* parent = nullptr);
     ~CanTab() override;
@@ -34,8 +37,8 @@ public:
 
     // The grids keep their header rows as ordinary cells, written at show time.
     void writeGridHeaders();
-    // Decoded panels, ID boxes, switches and lamps as a fresh window has them.
-    void resetLastDecoded();
+    // Forgets the frames last decoded (every byte 0xFF, not available).
+    void resetLastDecoded() { monitor_.resetLastDecoded(); }
 
     // Where ./CAN lies: the window's working directory.
     void setWorkDir(std::string workDir) { workDir_ = std::move(workDir); }
@@ -43,6 +46,8 @@ public:
     can::CanSnapshot snapshot() const;
 
     Ui::CanTab* ui;
+    // The monitor's record of the frames last decoded, per group.
+    const can::DecodedRecord& lastDecoded;
 
 private:
     void applyView(const can::CanView& view);
@@ -55,7 +60,6 @@ private:
 
     AppContext& context_;
     QTimer* timer3_;
-    can::CanMonitor monitor_;
     std::string workDir_ = ".";
 };
 
