@@ -5,7 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "app/SafeFileName.h"
+#include "base/SafeFileName.h"
 
 namespace ktx {
 namespace {

@@ -10,7 +10,7 @@
 
 #include "support/FileBytes.h"
 #include "app/ui/Consoles.h"
-#include "app/ui/LocaleText.h"
+#include "base/ui/LocaleText.h"
 #include "link/VirtualTimeSource.h"
 
 namespace ktx {

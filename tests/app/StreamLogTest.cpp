@@ -7,7 +7,7 @@
 #include <sys/stat.h>
 
 #include "support/FileBytes.h"
-#include "app/SafeFileName.h"
+#include "base/SafeFileName.h"
 #include "app/StreamLog.h"
 
 namespace ktx {

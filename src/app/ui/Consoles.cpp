@@ -1,6 +1,6 @@
 #include "app/ui/Consoles.h"
 
-#include "app/ui/LocaleText.h"
+#include "base/ui/LocaleText.h"
 #include "link/TextCodec.h"
 
 namespace ktx {

@@ -89,6 +89,7 @@ TKorvantixtest::TKorvantixtest(FtDriver& driver, TimeSource& time, const std::st
     buildTabs();
     telit_->setWorkDir(workDir);
     gsm_->setWorkDir(workDir);
+    can_->setWorkDir(workDir);
     consoles_.attach(inputs_->ui->DebugMemo, gsm_->ui->GSMMemo, rs485_->ui->memo485, telit_->ui->TelitMemo);
     consoles_.setSerialSource([this] { return device_.serialText; });
 

@@ -24,9 +24,9 @@ void ShapeWidget::setBrushColor(const QColor& color)
 
 void ShapeWidget::setBrushStyle(Qt::BrushStyle style)
 {
-    if (style_ == style)
+    if (brushStyle_ == style)
         return;
-    style_ = style;
+    brushStyle_ = style;
     update();
 }
 
@@ -35,7 +35,11 @@ void ShapeWidget::paintEvent(QPaintEvent*)
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing);
     painter.setPen(QPen(Qt::black, 1));
-    painter.setBrush(QBrush(brush_, style_));
+    // A hatched shape shows its lines on a white ground, as a hatch brush
+    // on an opaque background does.
+    painter.setBackgroundMode(Qt::OpaqueMode);
+    painter.setBackground(Qt::white);
+    painter.setBrush(QBrush(brush_, brushStyle_));
     const QRectF area = QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5);
     if (kind_ == Kind::Circle) {
         const qreal side = std::min(area.width(), area.height());

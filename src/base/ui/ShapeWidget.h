@@ -17,9 +17,9 @@ public:
     Kind kind() const { return kind_; }
     void setBrushColor(const QColor& color);
     QColor brushColor() const { return brush_; }
-    // Solid by default; a hatch shows the colour in lines only.
+    // Solid, or a hatching drawn in the brush colour over white.
     void setBrushStyle(Qt::BrushStyle style);
-    Qt::BrushStyle brushStyle() const { return style_; }
+    Qt::BrushStyle brushStyle() const { return brushStyle_; }
 
 signals:
     void pressed(Qt::MouseButton button);
@@ -35,7 +35,7 @@ protected:
 private:
     Kind kind_ = Kind::Circle;
     QColor brush_ = Qt::white;
-    Qt::BrushStyle style_ = Qt::SolidPattern;
+    Qt::BrushStyle brushStyle_ = Qt::SolidPattern;
 };
 
 }  // namespace ktx

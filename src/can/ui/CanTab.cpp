@@ -1,8 +1,14 @@
 #include "can/ui/CanTab.h"
 
 #include <QHeaderView>
+#include <QLocale>
+#include <QSignalBlocker>
 #include <QTableWidget>
 
+#include "base/ui/LocaleText.h"
+#include "base/ui/PanelColors.h"
+#include "base/ui/ShapeWidget.h"
+#include "link/TextCodec.h"
 #include "ui_CanTab.h"
 
 namespace ktx {
@@ -10,6 +16,12 @@ namespace {
 
 constexpr int kWeightGridSize = 16;
 constexpr int kRowHeight = 18;
+const QColor kLampGreen(0, 128, 0);  // clGreen
+
+// The default locale is the system's unless a test has set another.
+std::string decimalPoint() { return QLocale().decimalPoint().toStdString(); }
+
+std::string cp1251(const QString& text) { return cp1251FromUtf8(text.toStdString()); }
 
 // A grid that looks like a plain string grid: no Qt headers, compact rows.
 void prepareGrid(QTableWidget* grid, int columns, int rows, int columnWidth)
@@ -29,24 +41,58 @@ void setHeaderCell(QTableWidget* grid, int row, int column, const QString& text)
     grid->setItem(row, column, item);
 }
 
+// Writes a cell, reusing its item: a poll rewrites the same cells often.
+void setCell(QTableWidget* grid, int row, int column, const std::string& text)
+{
+    const QString value = QString::fromStdString(text);
+    if (QTableWidgetItem* item = grid->item(row, column)) {
+        if (item->text() != value)
+            item->setText(value);
+        return;
+    }
+    grid->setItem(row, column, new QTableWidgetItem(value));
+}
+
+QString cellText(const QTableWidget* grid, int row, int column)
+{
+    const QTableWidgetItem* item = grid->item(row, column);
+    return item ? item->text() : QString();
+}
+
 }  // namespace
 
 CanTab::CanTab(AppContext& context, QTimer* timer3, QWidget* parent)
-    : QWidget(parent), ui(new Ui::CanTab), context_(context), timer3_(timer3)
+    : QWidget(parent), monitor_(context), ui(new Ui::CanTab), lastDecoded(monitor_.lastDecoded()), context_(context),
+      timer3_(timer3)
 {
     ui->setupUi(this);
-    (void)context_;
     prepareGrid(ui->CANGrid, 3, 1, 118);
     prepareGrid(ui->FuelGrid, 3, 1, 118);
     prepareGrid(ui->AxisGrid, 1, 1, 64);
-    prepareGrid(ui->WeightGrid, kWeightGridSize, kWeightGridSize, 30);
+    prepareGrid(ui->WeightGrid, kWeightGridSize, kWeightGridSize, 42);
     for (QTableWidget* grid : {ui->CANGrid, ui->FuelGrid, ui->AxisGrid})
         grid->horizontalHeader()->setStretchLastSection(true);
     ui->WeightGrid->setColumnWidth(0, 56);
-    resetLastDecoded();
+    for (ShapeWidget* lamp : lamps())
+        lamp->setKind(ShapeWidget::Kind::Circle);
+    ui->CANPush->hide();
+    colors::setBackground(ui->Panel47, colors::kBtnShadow);
+
+    // Hand edits of a key cell change which row the next frame finds.
+    connect(ui->CANGrid, &QTableWidget::cellChanged, this,
+        [this](int row, int column) { keyCellChanged(ui->CANGrid, monitor_.grids().canGrid, row, column); });
+    connect(ui->FuelGrid, &QTableWidget::cellChanged, this,
+        [this](int row, int column) { keyCellChanged(ui->FuelGrid, monitor_.grids().fuelGrid, row, column); });
+    connect(ui->AxisGrid, &QTableWidget::cellChanged, this,
+        [this](int row, int column) { keyCellChanged(ui->AxisGrid, monitor_.grids().axisGrid, row, column); });
+
     // toggled, not clicked: unchecking from code (a tab change) must stop the poll too.
     connect(ui->CheckBox2, &QCheckBox::toggled, this, &CanTab::CheckBox2Click);
     connect(ui->Button15, &QPushButton::clicked, this, &CanTab::Button15Click);
+    connect(ui->Button21, &QPushButton::clicked, this, &CanTab::Button21Click);
+    connect(ui->CANPush, &QPushButton::clicked, this, &CanTab::CANPushClick);
+    if (timer3_)
+        connect(timer3_, &QTimer::timeout, this, &CanTab::CANPushClick);
 }
 
 CanTab::~CanTab()
@@ -54,8 +100,27 @@ CanTab::~CanTab()
     delete ui;
 }
 
+std::array<QLabel*, can::kPanelCount> CanTab::panels() const
+{
+    return {ui->CanLabel1, ui->CanLabel2, ui->CanLabel3, ui->CanLabel5, ui->CanLabel7, ui->CanLabel8, ui->CanLabel9,
+        ui->CanLabel10, ui->CanLabel11, ui->CanLabel12};
+}
+
+std::array<QLineEdit*, can::kIdBoxCount> CanTab::idBoxes() const
+{
+    return {ui->CAN1, ui->CAN2, ui->CAN3, ui->CAN5, ui->CAN7, ui->CAN8, ui->CAN9, ui->CAN10};
+}
+
+std::array<ShapeWidget*, can::kLampCount> CanTab::lamps() const
+{
+    return {ui->CanShape1, ui->CanShape2, ui->CanShape3, ui->CanShape4, ui->CanShape5, ui->CanShape6, ui->CanShape7,
+        ui->CanShape8, ui->CanShape9, ui->CanShape10};
+}
+
 void CanTab::CheckBox2Click()
 {
+    if (!timer3_)
+        return;
     if (ui->CheckBox2->isChecked())
         timer3_->start();
     else
@@ -65,6 +130,84 @@ void CanTab::CheckBox2Click()
 void CanTab::Button15Click()
 {
     ui->CheckBox2->setChecked(!ui->CheckBox2->isChecked());
+}
+
+void CanTab::CANPushClick()
+{
+    const can::CanPollOutcome outcome = monitor_.poll(decimalPoint());
+    if (!outcome.opened) {
+        if (ui->CheckBox2->isChecked())
+            ui->CheckBox2->setChecked(false);  // stops Timer3
+        else if (timer3_)
+            timer3_->stop();
+        return;
+    }
+    blinkHeartbeat();
+    if (outcome.view)
+        applyView(*outcome.view);
+}
+
+void CanTab::blinkHeartbeat()
+{
+    // The check box's caption follows, so it stays readable on blue.
+    const bool yellow = colors::background(ui->Panel47) == colors::kYellow;
+    colors::setBackground(ui->Panel47, yellow ? colors::kBlue : colors::kYellow);
+    colors::setTextColor(ui->Panel47, yellow ? colors::kYellow : colors::kBlack);
+}
+
+void CanTab::applyView(const can::CanView& view)
+{
+    const auto labels = panels();
+    for (size_t i = 0; i < labels.size(); ++i)
+        if (view.panels[i])
+            labels[i]->setText(QString::fromStdString(*view.panels[i]));
+    const auto boxes = idBoxes();
+    for (size_t i = 0; i < boxes.size(); ++i)
+        if (view.idBoxes[i] && boxes[i]->text() != QLatin1String(view.idBoxes[i]->c_str()))
+            boxes[i]->setText(QString::fromStdString(*view.idBoxes[i]));
+    QCheckBox* const switches[] = {ui->Cruise, ui->Brake, ui->Clutch};
+    for (size_t i = 0; i < std::size(switches); ++i)
+        if (view.switches[i])
+            switches[i]->setChecked(*view.switches[i]);
+    // Every lamp hatched, the groups of this reply solid green: a hatched
+    // green lamp is a group seen before but not now.
+    const auto shapes = lamps();
+    for (size_t i = 0; i < shapes.size(); ++i) {
+        if (view.lampsPresent[i]) {
+            shapes[i]->setBrushStyle(Qt::SolidPattern);
+            shapes[i]->setBrushColor(kLampGreen);
+        } else {
+            shapes[i]->setBrushStyle(Qt::FDiagPattern);
+        }
+    }
+    applyRows(ui->CANGrid, view.canRows);
+    applyRows(ui->FuelGrid, view.fuelRows);
+    applyRows(ui->AxisGrid, view.axisRows);
+    for (const can::CellWrite& cell : view.weightCells)
+        setCell(ui->WeightGrid, cell.row, cell.column, cell.text);
+    if (view.labelDefault)
+        ui->LabelDefault->setText(QString::fromStdString(*view.labelDefault));
+}
+
+void CanTab::applyRows(QTableWidget* grid, const std::vector<can::RowWrite>& rows)
+{
+    if (rows.empty())
+        return;
+    // The core has already put the new keys in its index.
+    const QSignalBlocker blocker(grid);
+    for (const can::RowWrite& write : rows) {
+        if (write.added && write.row >= grid->rowCount())
+            grid->setRowCount(write.row + 1);
+        for (int column = 0; column < grid->columnCount() && column < 3; ++column)
+            if (write.cells[static_cast<size_t>(column)])
+                setCell(grid, write.row, column, *write.cells[static_cast<size_t>(column)]);
+    }
+}
+
+void CanTab::keyCellChanged(QTableWidget* grid, can::KeyedRows& keys, int row, int column)
+{
+    if (column == 0)
+        keys.setKey(row, cellText(grid, row, 0).toStdString());
 }
 
 void CanTab::writeGridHeaders()
@@ -83,9 +226,35 @@ void CanTab::writeGridHeaders()
     }
 }
 
-void CanTab::resetLastDecoded()
+can::CanSnapshot CanTab::snapshot() const
 {
-    lastDecoded.fill(0xFF);
+    can::CanSnapshot s;
+    s.serial = context_.device.serialText;
+    if (const QLabel* version = window()->findChild<QLabel*>(QStringLiteral("VerLabel")))
+        s.version = cp1251(version->text());
+    s.stamp = dateTimeTextCp1251(context_.time.wallClockUtcMs());
+    const auto labels = panels();
+    const auto boxes = idBoxes();
+    for (size_t i = 0; i + 1 < s.quantities.size(); ++i)
+        s.quantities[i] = {cp1251(boxes[i]->text()), cp1251(labels[i]->text())};
+    s.quantities.back() = {cp1251(ui->CAN10->text()),
+        cp1251(ui->CanLabel10->text() + u' ' + ui->CanLabel11->text() + u' ' + ui->CanLabel12->text())};
+    auto rowsOf = [](const QTableWidget* grid) {
+        std::vector<can::SnapshotRow> rows;
+        for (int row = 1; row < grid->rowCount(); ++row)
+            rows.push_back({{cp1251(cellText(grid, row, 0)), cp1251(cellText(grid, row, 1)),
+                cp1251(cellText(grid, row, 2))}});
+        return rows;
+    };
+    s.fuelRows = rowsOf(ui->FuelGrid);
+    s.canRows = rowsOf(ui->CANGrid);
+    return s;
+}
+
+void CanTab::Button21Click()
+{
+    // An unwritable directory loses the snapshot without a word.
+    can::writeSnapshot(workDir_, snapshot());
 }
 
 }  // namespace ktx

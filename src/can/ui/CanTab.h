@@ -3,10 +3,14 @@
 #include <QTimer>
 #include <QWidget>
 #include <array>
-#include <cstdint>
+#include <string>
 
 #include "base/AppContext.h"
+#include "can/CanMonitor.h"
+#include "can/CanSnapshot.h"
 
+class QLabel;
+class QLineEdit;
 class QTableWidget;
 
 namespace Ui {
@@ -15,28 +19,48 @@ class CanTab;
 
 namespace ktx {
 
+class ShapeWidget;
+
 class CanTab : public QWidget {
     Q_OBJECT
+    // First, so that lastDecoded below can refer into it.
+    can::CanMonitor monitor_;
+
 public:
     CanTab(AppContext& context, QTimer* timer3, QWidget* parent = nullptr);
     ~CanTab() override;
 
+    void CANPushClick();    // one poll (Timer3's tick, the hidden CANPush)
     void CheckBox2Click();  // CheckBox2's state drives Timer3
     void Button15Click();   // flips CheckBox2
+    void Button21Click();   // writes the decoded snapshot file
 
     // The grids keep their header rows as ordinary cells, written at show time.
     void writeGridHeaders();
-    // Marks every decoded value as "not available" (J1939's 0xFF).
-    void resetLastDecoded();
+    // Forgets the frames last decoded (every byte 0xFF, not available).
+    void resetLastDecoded() { monitor_.resetLastDecoded(); }
 
-    // The monitor's record of the last decoded values.
-    std::array<uint8_t, 256> lastDecoded{};
+    // Where ./CAN lies: the window's working directory.
+    void setWorkDir(std::string workDir) { workDir_ = std::move(workDir); }
+    // What the snapshot would hold now (Windows-1251 texts).
+    can::CanSnapshot snapshot() const;
 
     Ui::CanTab* ui;
+    // The monitor's record of the frames last decoded, per group.
+    const can::DecodedRecord& lastDecoded;
 
 private:
+    void applyView(const can::CanView& view);
+    void applyRows(QTableWidget* grid, const std::vector<can::RowWrite>& rows);
+    void keyCellChanged(QTableWidget* grid, can::KeyedRows& keys, int row, int column);
+    void blinkHeartbeat();
+    std::array<QLabel*, can::kPanelCount> panels() const;
+    std::array<QLineEdit*, can::kIdBoxCount> idBoxes() const;
+    std::array<ShapeWidget*, can::kLampCount> lamps() const;
+
     AppContext& context_;
     QTimer* timer3_;
+    std::string workDir_ = ".";
 };
 
 }  // namespace ktx

@@ -1,4 +1,4 @@
-#include "app/SafeFileName.h"
+#include "base/SafeFileName.h"
 
 #include "link/TextCodec.h"
 

@@ -1,4 +1,4 @@
-#include "app/ui/LocaleText.h"
+#include "base/ui/LocaleText.h"
 
 #include <QDateTime>
 
