@@ -9,14 +9,6 @@ StyledShape::StyledShape(Outline outline, QWidget* parent) : ShapeWidget(parent)
     setKind(outline == Outline::Circle ? Kind::Circle : Kind::Bar);
 }
 
-void StyledShape::setBrushStyle(Qt::BrushStyle style)
-{
-    if (style_ == style)
-        return;
-    style_ = style;
-    update();
-}
-
 void StyledShape::setPenColor(const QColor& color)
 {
     pen_ = color;
@@ -36,11 +28,11 @@ void StyledShape::paintEvent(QPaintEvent*)
     painter.setPen(QPen(pen_, 1));
     const QRectF area = QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5);
     // A hatched brush draws its lines over white, as the classic shapes did.
-    if (style_ != Qt::SolidPattern) {
+    if (brushStyle() != Qt::SolidPattern) {
         painter.setBrush(Qt::white);
         drawOutline(painter, area);
     }
-    painter.setBrush(QBrush(brushColor(), style_));
+    painter.setBrush(QBrush(brushColor(), brushStyle()));
     drawOutline(painter, area);
 }
 

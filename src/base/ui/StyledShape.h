@@ -1,7 +1,6 @@
 #pragma once
 // A shape of the shared kind that can also be a
-// rectangle with curved corners, with a pen colour and a brush style
-// (solid or hatched) of its own.
+// rectangle with curved corners, with a pen colour of its own.
 #include "base/ui/ShapeWidget.h"
 
 class QPainter;
@@ -15,8 +14,6 @@ public:
 
     explicit StyledShape(Outline outline, QWidget* parent = nullptr);
 
-    void setBrushStyle(Qt::BrushStyle style);
-    Qt::BrushStyle brushStyle() const { return style_; }
     void setPenColor(const QColor& color);
     // Corner radius of the rectangle; negative: half the shorter side.
     void setCornerRadius(qreal radius);
@@ -28,7 +25,6 @@ private:
     void drawOutline(QPainter& painter, const QRectF& area) const;
 
     Outline outline_;
-    Qt::BrushStyle style_ = Qt::SolidPattern;
     QColor pen_ = Qt::black;
     qreal radius_ = -1;
 };
