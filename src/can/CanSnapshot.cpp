@@ -49,7 +49,7 @@ bool writeSnapshot(const std::string& rootDir, const CanSnapshot& snapshot)
 {
     const std::string folder = rootDir + "/CAN";
     ::mkdir(folder.c_str(), 0755);
-    const std::string path = folder + "/CAN-" + safeFileComponent(snapshot.serial) + ".txt";
+    const std::string path = folder + "/CAN-" + serialFileComponent(snapshot.serial) + ".txt";
     // Non-blocking, and only a regular file is emptied and written: a FIFO or
     // device put in its place is left alone.
     const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC | O_NONBLOCK | O_NOFOLLOW, 0644);
