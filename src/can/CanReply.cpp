@@ -2,6 +2,8 @@
 
 #include <limits>
 
+#include "base/HexDigit.h"
+
 namespace ktx::can {
 namespace {
 
@@ -10,17 +12,6 @@ constexpr std::string_view kReplyName = "CANTEST=";
 bool isSpace(char c)
 {
     return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
-}
-
-int hexDigit(char c)
-{
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
 }
 
 // A cursor over the reply that never reads past its end.

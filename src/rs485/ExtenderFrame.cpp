@@ -4,6 +4,7 @@
 #include <cctype>
 #include <cstdio>
 
+#include "base/HexDigit.h"
 #include "rs485/Crc8.h"
 
 namespace ktx::rs485 {
@@ -12,17 +13,6 @@ namespace {
 constexpr std::array<uint8_t, 4> kRequestHeader = {0x31, 0xFD, 0x05, 0x00};
 constexpr std::array<uint8_t, 4> kAnswerHeader = {0x3E, 0xFD, 0x07, 0x00};
 constexpr std::string_view kAnswerName = "S485=7:";
-
-int hexDigit(char c)
-{
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
-}
 
 // One or two hex digits after optional blanks, as scanf's "%02X" takes them.
 bool takeHexByte(const char*& text, uint8_t& out)

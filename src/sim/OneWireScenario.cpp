@@ -1,25 +1,15 @@
 #include "sim/OneWireScenario.h"
 
+#include "base/HexDigit.h"
 #include "sim/ScenarioReader.h"
 
 namespace ktx::sim {
 namespace {
 
-int hexValue(char c)
-{
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
-}
-
 bool allHex(const std::string& text)
 {
     for (const char c : text)
-        if (hexValue(c) < 0)
+        if (hexDigit(c) < 0)
             return false;
     return true;
 }
@@ -31,7 +21,7 @@ bool readRom(const Json& value, const std::string& key, std::array<uint8_t, 8>& 
         return reader.fail(key, "expected a ROM code of 16 hex digits");
     const auto& text = value.get_ref<const std::string&>();
     for (size_t i = 0; i < rom.size(); ++i)
-        rom[i] = static_cast<uint8_t>(hexValue(text[2 * i]) * 16 + hexValue(text[2 * i + 1]));
+        rom[i] = static_cast<uint8_t>(hexDigit(text[2 * i]) * 16 + hexDigit(text[2 * i + 1]));
     return true;
 }
 
