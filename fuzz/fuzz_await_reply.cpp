@@ -10,26 +10,15 @@
 #include "link/UsbLink.h"
 #include "link/VirtualTimeSource.h"
 
+#include "AcceptingDriver.h"
+
 namespace {
 
-class ChunkDriver : public ktx::FtDriver {
+class ChunkDriver : public ktx::fuzz::AcceptingDriver {
 public:
     std::deque<std::string> chunks;
     ktx::VirtualTimeSource* time = nullptr;
 
-    ktx::FT_STATUS FT_Open(int, ktx::FT_HANDLE* handle) override { *handle = this; return ktx::FT_OK; }
-    ktx::FT_STATUS FT_SetBaudRate(ktx::FT_HANDLE, uint32_t) override { return ktx::FT_OK; }
-    ktx::FT_STATUS FT_SetDivisor(ktx::FT_HANDLE, uint16_t) override { return ktx::FT_OK; }
-    ktx::FT_STATUS FT_SetTimeouts(ktx::FT_HANDLE, uint32_t, uint32_t) override { return ktx::FT_OK; }
-    ktx::FT_STATUS FT_SetDataCharacteristics(ktx::FT_HANDLE, uint8_t, uint8_t, uint8_t) override { return ktx::FT_OK; }
-    ktx::FT_STATUS FT_SetFlowControl(ktx::FT_HANDLE, uint16_t, uint8_t, uint8_t) override { return ktx::FT_OK; }
-    ktx::FT_STATUS FT_SetLatencyTimer(ktx::FT_HANDLE, uint8_t) override { return ktx::FT_OK; }
-    ktx::FT_STATUS FT_Purge(ktx::FT_HANDLE, uint32_t) override { return ktx::FT_OK; }
-    ktx::FT_STATUS FT_Write(ktx::FT_HANDLE, const void*, uint32_t count, uint32_t* written) override
-    {
-        *written = count;
-        return ktx::FT_OK;
-    }
     ktx::FT_STATUS FT_Read(ktx::FT_HANDLE, void* buffer, uint32_t count, uint32_t* received) override
     {
         *received = 0;
@@ -46,12 +35,6 @@ public:
         *received = taken;
         return ktx::FT_OK;
     }
-    ktx::FT_STATUS FT_ResetDevice(ktx::FT_HANDLE) override { return ktx::FT_OK; }
-    ktx::FT_STATUS FT_Close(ktx::FT_HANDLE) override { return ktx::FT_OK; }
-
-protected:
-    ktx::FT_STATUS deviceCount(uint32_t& count) override { count = 0; return ktx::FT_OK; }
-    ktx::FT_STATUS deviceString(uint32_t, uint32_t, std::string&) override { return ktx::FT_DEVICE_NOT_FOUND; }
 };
 
 }  // namespace
@@ -69,7 +52,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     const uint32_t n = 1 + data[1] % 128;
     size_t at = 2;
     while (at < size) {
-        const size_t length = std::min<size_t>(data[at++], size - at);
+        const size_t wanted = data[at++];
+        const size_t length = std::min<size_t>(wanted, size - at);
         driver.chunks.emplace_back(reinterpret_cast<const char*>(data + at), length);
         at += length;
     }

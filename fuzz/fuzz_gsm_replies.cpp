@@ -12,28 +12,17 @@
 #include "link/UsbLink.h"
 #include "link/VirtualTimeSource.h"
 
+#include "AcceptingDriver.h"
+
 namespace {
 
 // Hands out the fuzz bytes, in pieces, as the replies to everything.
-class ReplyDriver : public ktx::FtDriver {
+class ReplyDriver : public ktx::fuzz::AcceptingDriver {
 public:
     std::string bytes;
     size_t at = 0;
     ktx::VirtualTimeSource* time = nullptr;
 
-    ktx::FT_STATUS FT_Open(int, ktx::FT_HANDLE* handle) override { *handle = this; return ktx::FT_OK; }
-    ktx::FT_STATUS FT_SetBaudRate(ktx::FT_HANDLE, uint32_t) override { return ktx::FT_OK; }
-    ktx::FT_STATUS FT_SetDivisor(ktx::FT_HANDLE, uint16_t) override { return ktx::FT_OK; }
-    ktx::FT_STATUS FT_SetTimeouts(ktx::FT_HANDLE, uint32_t, uint32_t) override { return ktx::FT_OK; }
-    ktx::FT_STATUS FT_SetDataCharacteristics(ktx::FT_HANDLE, uint8_t, uint8_t, uint8_t) override { return ktx::FT_OK; }
-    ktx::FT_STATUS FT_SetFlowControl(ktx::FT_HANDLE, uint16_t, uint8_t, uint8_t) override { return ktx::FT_OK; }
-    ktx::FT_STATUS FT_SetLatencyTimer(ktx::FT_HANDLE, uint8_t) override { return ktx::FT_OK; }
-    ktx::FT_STATUS FT_Purge(ktx::FT_HANDLE, uint32_t) override { return ktx::FT_OK; }
-    ktx::FT_STATUS FT_Write(ktx::FT_HANDLE, const void*, uint32_t count, uint32_t* written) override
-    {
-        *written = count;
-        return ktx::FT_OK;
-    }
     ktx::FT_STATUS FT_Read(ktx::FT_HANDLE, void* buffer, uint32_t count, uint32_t* received) override
     {
         // A length byte, then that many reply bytes.
@@ -47,12 +36,6 @@ public:
         time->sleepMs(100);
         return ktx::FT_OK;
     }
-    ktx::FT_STATUS FT_ResetDevice(ktx::FT_HANDLE) override { return ktx::FT_OK; }
-    ktx::FT_STATUS FT_Close(ktx::FT_HANDLE) override { return ktx::FT_OK; }
-
-protected:
-    ktx::FT_STATUS deviceCount(uint32_t& count) override { count = 1; return ktx::FT_OK; }
-    ktx::FT_STATUS deviceString(uint32_t, uint32_t, std::string&) override { return ktx::FT_DEVICE_NOT_FOUND; }
 };
 
 class NullSink : public ktx::LogSink {
