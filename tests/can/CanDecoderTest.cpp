@@ -4,24 +4,10 @@
 #include "can/CanDecoder.h"
 #include "can/CanReply.h"
 #include "can/FixedText.h"
+#include "CanReplyText.h"
 
 namespace ktx::can {
 namespace {
-
-// A reply of fifteen lines: the given slots first, empty slots after them.
-std::string replyOf(std::initializer_list<const char*> lines)
-{
-    std::string reply = "CANTEST=\r\n";
-    int count = 0;
-    for (const char* line : lines) {
-        reply += line;
-        reply += "\r\n";
-        ++count;
-    }
-    for (; count < kSlotCount; ++count)
-        reply += "0.0.0\r\n";
-    return reply;
-}
 
 CanSlot slot(uint32_t id, uint32_t dataA, uint32_t dataB = 0xFFFFFFFF) { return {id, dataA, dataB}; }
 

@@ -24,8 +24,10 @@
 #include "sim/CanModule.h"
 #include "sim/SimDriver.h"
 #include "support/FileBytes.h"
+#include "CanReplyText.h"
 #include "support/RecordingSink.h"
 #include "support/ScriptedDriver.h"
+#include "support/LocaleScope.h"
 
 namespace ktx {
 namespace {
@@ -34,24 +36,9 @@ using test::readBytes;
 
 const QColor kGreen(0, 128, 0);
 
-struct LocaleScope {
-    explicit LocaleScope(const QLocale& locale) { QLocale::setDefault(locale); }
-    ~LocaleScope() { QLocale::setDefault(QLocale::system()); }
-};
+using ktx::test::LocaleScope;
 
-std::string replyOf(std::initializer_list<const char*> lines)
-{
-    std::string reply = "CANTEST=\r\n";
-    int count = 0;
-    for (const char* line : lines) {
-        reply += line;
-        reply += "\r\n";
-        ++count;
-    }
-    for (; count < 15; ++count)
-        reply += "0.0.0\r\n";
-    return reply;
-}
+using ktx::can::replyOf;
 
 // The tab on a link of its own; the driver is scripted or simulated.
 struct CanBench {

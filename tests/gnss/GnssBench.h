@@ -10,6 +10,7 @@
 #include "sim/SimDriver.h"
 #include "support/RecordingSink.h"
 #include "support/ScriptedDriver.h"
+#include "support/LocaleScope.h"
 
 namespace ktx::gnss::test {
 
@@ -40,11 +41,7 @@ struct SimBench {
     AppContext context{link, time, log, device};
 };
 
-// The default locale for the tab's life; restored afterwards.
-struct ScopedLocale {
-    explicit ScopedLocale(const QLocale& locale) { QLocale::setDefault(locale); }
-    ~ScopedLocale() { QLocale::setDefault(QLocale::system()); }
-};
+using ScopedLocale = ktx::test::LocaleScope;
 
 inline QLocale russian() { return QLocale(QLocale::Russian, QLocale::Russia); }
 

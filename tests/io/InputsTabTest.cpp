@@ -15,14 +15,14 @@
 #include "link/TextCodec.h"
 #include "io/IoFixture.h"
 #include "sim/SimDriver.h"
+#include "support/LocaleScope.h"
 
 namespace ktx {
 namespace {
 
 // A Russian system: decimal comma. Set before the tab is built.
-struct RussianLocale {
-    RussianLocale() { QLocale::setDefault(QLocale(QLocale::Russian, QLocale::Russia)); }
-    ~RussianLocale() { QLocale::setDefault(QLocale::system()); }
+struct RussianLocale : ktx::test::LocaleScope {
+    RussianLocale() : LocaleScope(ktx::test::russianLocale()) {}
 };
 
 struct InputsTabTest : ::testing::Test, RussianLocale, io::test::IoBench {

@@ -15,14 +15,12 @@
 #include "onewire/ui/OneWireTab.h"
 #include "sim/OneWireModule.h"
 #include "sim/SimDriver.h"
+#include "support/LocaleScope.h"
 
 namespace ktx {
 namespace {
 
-struct LocaleScope {
-    explicit LocaleScope(const QLocale& locale) { QLocale::setDefault(locale); }
-    ~LocaleScope() { QLocale::setDefault(QLocale::system()); }
-};
+using test::LocaleScope;
 
 const QLocale kRussian(QLocale::Russian, QLocale::Russia);
 

@@ -15,6 +15,7 @@
 #include "rs485/ui/Rs485Tab.h"
 #include "sim/Rs485Module.h"
 #include "sim/SimDriver.h"
+#include "support/LocaleScope.h"
 
 namespace ktx {
 namespace {
@@ -174,19 +175,18 @@ TEST_F(Rs485TabTest, ExtenderSwitchAndBlink)
 TEST(Rs485TabLocale, InitialTextsHoldNoSeparator)
 {
     for (const QLocale& locale : {QLocale(QLocale::Russian, QLocale::Russia), QLocale::c()}) {
-        QLocale::setDefault(locale);
+        const test::LocaleScope scope(locale);
         io::test::IoBench bench;
         Rs485Tab tab(bench.context, nullptr, nullptr);
         EXPECT_EQ(tab.findChild<QLabel*>("LLSTemper1")->text(), "0");
         EXPECT_EQ(tab.findChild<QLabel*>("LLSLevel1")->text(), "---");
     }
-    QLocale::setDefault(QLocale::system());
 }
 
 // The default simulated tracker: eight sensors and a mixed input pattern.
 TEST(Rs485TabSimulated, DefaultScenarioFillsTheTab)
 {
-    QLocale::setDefault(QLocale(QLocale::Russian, QLocale::Russia));
+    const test::LocaleScope russian(test::russianLocale());
     VirtualTimeSource time;
     sim::SimDriver driver(time, sim::defaultScenario());
     UsbLink link(driver, time);
