@@ -68,4 +68,8 @@ protected:
     virtual FT_STATUS deviceString(uint32_t index, uint32_t which, std::string& text) = 0;
 };
 
+// The baud rate a raw FT_SetDivisor value stands for on the chip's 3 MHz
+// clock (divisor 3: 1 000 000 baud), for every backend alike.
+uint32_t baudForDivisor(uint16_t divisor);
+
 }  // namespace ktx

@@ -123,18 +123,6 @@ bool LibFtdiDriver::textOfStringDescriptor(const unsigned char* descriptor, size
     return true;
 }
 
-uint32_t LibFtdiDriver::baudForDivisor(uint16_t divisor)
-{
-    const uint32_t whole = divisor & 0x3FFFu;
-    if (whole == 0)
-        return 3000000;
-    if (whole == 1)
-        return 2000000;
-    static constexpr uint32_t kEighths[4] = {0, 4, 2, 1};  // 0, 1/2, 1/4, 1/8
-    const uint32_t eighths = whole * 8 + kEighths[divisor >> 14];
-    return static_cast<uint32_t>((uint64_t(3000000) * 8 + eighths / 2) / eighths);
-}
-
 LibFtdiDriver::~LibFtdiDriver()
 {
     releaseAll();

@@ -52,9 +52,6 @@ public:
     // has no form for. False when it is no string descriptor.
     static bool textOfStringDescriptor(const unsigned char* descriptor, size_t length, std::string& text);
 
-    // The baud rate a raw divisor of FT_SetDivisor stands for.
-    static uint32_t baudForDivisor(uint16_t divisor);
-
     // Bound put on a timeout of 0 (D2XX: wait without end).
     static constexpr uint32_t kNoTimeoutBoundMs = 5000;
     // Shortest timeout given to one USB read transfer. libftdi throws away the

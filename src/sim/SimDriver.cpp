@@ -4,7 +4,6 @@
 #include <cstring>
 #include <limits>
 
-#include "link/LibFtdiDriver.h"
 #include "link/TextCodec.h"
 #include "sim/ClockModule.h"
 #include "sim/GnssModule.h"
@@ -153,7 +152,7 @@ FT_STATUS SimDriver::FT_SetDivisor(FT_HANDLE handle, uint16_t divisor)
     updatePlug();
     if (!usable(handle))
         return FT_INVALID_HANDLE;
-    baudRate_ = LibFtdiDriver::baudForDivisor(divisor);
+    baudRate_ = baudForDivisor(divisor);
     wireBaud_ = baudRate_;
     wireFreeUs_ = 0;
     return FT_OK;

@@ -91,7 +91,7 @@ TEST(LibFtdiDriver, DivisorStandsForTheBaudRateOfTheThreeMegahertzBase)
         {0x3FFF, 183},
     };
     for (const Case& c : cases)
-        EXPECT_EQ(LibFtdiDriver::baudForDivisor(c.divisor), c.baud) << "divisor " << c.divisor;
+        EXPECT_EQ(baudForDivisor(c.divisor), c.baud) << "divisor " << c.divisor;
 }
 
 TEST(LibFtdiDriver, StringDescriptorsBecomeWindows1251Text)
