@@ -14,6 +14,7 @@
 #include "app/Version.h"
 #include "app/ui/AboutTab.h"
 #include "app/ui/ActionGuard.h"
+#include "base/ui/StartupProbe.h"
 #include "can/ui/CanTab.h"
 #include "gnss/ui/GnssTab.h"
 #include "gsm/ui/GsmTab.h"
@@ -99,6 +100,8 @@ TKorvantixtest::TKorvantixtest(FtDriver& driver, TimeSource& time, const std::st
     // On the real clock the window stays alive while an action waits.
     if (auto* realTime = dynamic_cast<RealTimeSource*>(&time))
         actionGuard_ = std::make_unique<ActionGuard>(*this, *realTime, deviceChangeEventType());
+
+    quitAfterFirstPaintWhenProbed(this);
 
     // Identification runs once as soon as the event loop starts, as if a
     // tracker had just been plugged in.
