@@ -97,6 +97,40 @@ TEST_F(ConsolesTest, MissingOrDeletedConsolesAreSkipped)
     EXPECT_EQ(readBytes(root_ / "telitdebug.txt"), "x\r\n");
 }
 
+// A tab is built when first shown: what its console was told before that
+// waits, and arrives in order, with the same first-line rule and conversion.
+TEST(ConsolesBeforeTheirTabs, LinesWaitForTheMemoAndArriveInOrder)
+{
+    QTemporaryDir dir;
+    VirtualTimeSource time;
+    Consoles consoles(time, dir.path().toStdString());
+    QPlainTextEdit debug;
+    consoles.attach(Consoles::Debug, &debug);
+    LogModem(consoles, "AT\r\nOK");
+    Log485(consoles, "\xC4\xE0\xF2\xF7\xE8\xEA %d", 5);  // "Датчик 5" in Windows-1251
+    LogModem(consoles, "AT+CSQ");
+    LogDebug(consoles, 1, "debug");
+    EXPECT_EQ(debug.toPlainText(), "debug");
+
+    QPlainTextEdit gsm, rs485;
+    consoles.attach(Consoles::Modem, &gsm);
+    EXPECT_EQ(gsm.toPlainText(), "\nAT\nOK\nAT+CSQ");
+    LogModem(consoles, "later");
+    EXPECT_EQ(gsm.toPlainText(), "\nAT\nOK\nAT+CSQ\nlater");
+    consoles.attach(Consoles::Rs485, &rs485);
+    EXPECT_EQ(rs485.toPlainText(), QString::fromUtf8("\nДатчик 5"));
+
+    // Attached once, nothing waits any more: a memo gone drops its lines.
+    {
+        QPlainTextEdit telit;
+        consoles.attach(Consoles::Telit, &telit);
+    }
+    LogTelit(consoles, "dropped");
+    QPlainTextEdit telitAgain;
+    consoles.attach(Consoles::Telit, &telitAgain);
+    EXPECT_TRUE(telitAgain.toPlainText().isEmpty());
+}
+
 TEST_F(ConsolesTest, StreamLinesCarryStampAndSerial)
 {
     const std::string stamp = dateTimeTextCp1251(time_.wallClockUtcMs());

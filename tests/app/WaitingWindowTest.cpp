@@ -147,9 +147,11 @@ protected:
         window = std::make_unique<TKorvantixtest>(driver, time, dir.path().toStdString());
         ASSERT_NE(window->actionGuard(), nullptr);
     }
+    // Tabs are built when first shown; the tests reach into all of them.
     template <class T>
     T* child(const char* name)
     {
+        window->buildAllTabs();
         T* found = window->findChild<T*>(QString::fromLatin1(name));
         EXPECT_NE(found, nullptr) << name;
         return found;

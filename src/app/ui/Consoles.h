@@ -3,8 +3,10 @@
 // named after the connected device.
 #include <QPlainTextEdit>
 #include <QPointer>
+#include <array>
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "base/LogSink.h"
 #include "app/StreamLog.h"
@@ -18,7 +20,12 @@ public:
     Consoles(const Consoles&) = delete;
     Consoles& operator=(const Consoles&) = delete;
 
-    // Any of them may be null; their lines are then dropped.
+    enum Console { Debug, Modem, Rs485, Telit, kConsoleCount };
+
+    // Lines written to a console before its memo is attached (its tab not
+    // built yet) wait and appear when it is. A null memo, or one destroyed,
+    // drops its lines.
+    void attach(Console console, QPlainTextEdit* memo);
     void attach(QPlainTextEdit* debugMemo, QPlainTextEdit* gsmMemo, QPlainTextEdit* memo485,
                 QPlainTextEdit* telitMemo);
     // SerPanel's caption (Windows-1251 bytes); "10000" while none is set.
@@ -34,12 +41,15 @@ public:
     int DebugLevel = 2;
 
 private:
-    void appendTo(QPlainTextEdit* memo, std::string_view cp1251) const;
+    void write(Console console, std::string_view cp1251);
+    void appendTo(Console console, std::string_view cp1251) const;
 
     TimeSource& time_;
     StreamLog stream_;
     std::function<std::string()> serialText_;
-    QPointer<QPlainTextEdit> debugMemo_, gsmMemo_, memo485_, telitMemo_;
+    std::array<QPointer<QPlainTextEdit>, kConsoleCount> memos_;
+    std::array<bool, kConsoleCount> attached_{};
+    std::array<std::vector<std::string>, kConsoleCount> waiting_;
 };
 
 }  // namespace ktx

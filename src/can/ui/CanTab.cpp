@@ -226,12 +226,40 @@ void CanTab::writeGridHeaders()
     }
 }
 
+namespace {
+
+const VersionRule kVersionRules[] = {
+    {53, "GroupBox14", false},
+    {53, "CANGrid", false},
+    {53, "Panel23", false},
+    {53, "Panel27", false},
+    {53, "CheckBox2", false},
+    {53, "Button15", false},
+    {53, "Button21", false},
+};
+
+}  // namespace
+
+std::span<const VersionRule> CanTab::versionRules()
+{
+    return kVersionRules;
+}
+
+void CanTab::stopPolls()
+{
+    ui->CheckBox2->setChecked(false);
+}
+
+void CanTab::applyFirmware(const DeviceInfo& device)
+{
+    applyVersionRules(*this, kVersionRules, device.version);
+}
+
 can::CanSnapshot CanTab::snapshot() const
 {
     can::CanSnapshot s;
     s.serial = context_.device.serialText;
-    if (const QLabel* version = window()->findChild<QLabel*>(QStringLiteral("VerLabel")))
-        s.version = cp1251(version->text());
+    s.version = context_.device.versionText;
     s.stamp = dateTimeTextCp1251(context_.time.wallClockUtcMs());
     const auto labels = panels();
     const auto boxes = idBoxes();

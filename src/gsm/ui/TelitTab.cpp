@@ -17,6 +17,7 @@ TelitTab::TelitTab(AppContext& context, std::array<QTimer*, 5> pollTimers, GsmTa
     connect(ui->Button26, &QPushButton::clicked, this, &TelitTab::Button26Click);
     connect(ui->Button27, &QPushButton::clicked, this, &TelitTab::Button27Click);
     connect(ui->Button28, &QPushButton::clicked, this, [this] { powerOff(); });
+    connect(ui->Button29, &QPushButton::clicked, this, &TelitTab::saveSettingsRequested);
 }
 
 TelitTab::~TelitTab()
@@ -89,6 +90,11 @@ void TelitTab::powerOff()
 {
     if (gsm_)
         gsm_->Button13Click();
+}
+
+QPlainTextEdit* TelitTab::console() const
+{
+    return ui->TelitMemo;
 }
 
 }  // namespace ktx
