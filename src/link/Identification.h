@@ -11,15 +11,16 @@ namespace ktx {
 class IdentificationView {
 public:
     virtual ~IdentificationView() = default;
-    virtual void showSerialText(const std::string& serialText) = 0;   // SerPanel caption
-    virtual void showVersionText(const std::string& versionText) = 0; // VerLabel caption
-    virtual void setVersionColourGreen(bool green) = 0;               // VerLabel font: green or black
+    // The texts are Windows-1251, as the device gave them.
+    virtual void showSerialText(const std::string& serialText) = 0;
+    virtual void showVersionText(const std::string& versionText) = 0;
+    virtual void setVersionColourGreen(bool green) = 0;  // the version shown green (DRAL) or black
     // A version reply was understood; device holds it.
     virtual void applyFirmware(const DeviceInfo& device) = 0;
     virtual bool readGsmAutoChecked() const = 0;
     virtual bool autoCheckChecked() const = 0;
-    virtual void readGsmParams() = 0;  // ReadGSMParamsClick
-    virtual void programClick() = 0;   // ProgramClick
+    virtual void readGsmParams() = 0;  // reads the device's own network settings
+    virtual void programClick() = 0;   // starts or stops the status test
 };
 
 // Firmware version number of a reply such as "SUMI-5.7..": major*10+minor

@@ -268,8 +268,12 @@ TEST_F(WindowTest, SettingsOfTabsNeverOpenedAreWrittenBackUnchanged)
         file.write(QByteArray::fromStdString(cp1251FromUtf8("[CONFIG]\r\nAutoStart=0\r\n" + gsmAndLls
                                                             + "[Foreign]\r\nKey=kept\r\n")));
     }
+    // Identified, with ReadGSMAuto off in the file: nothing opens the GSM tab.
+    driver.setDevices({{"Korvantix", "1234567"}});
+    driver.onCommand("FL_READ_VERSION$", {"SUMI-5.7ab"});
     show();
     QApplication::processEvents();
+    EXPECT_EQ(window->findChild<QLabel*>("SerPanel")->text(), "1234567");
     for (int tab : {TKorvantixtest::kGsm, TKorvantixtest::kRs485, TKorvantixtest::kCan, TKorvantixtest::kAbout})
         EXPECT_FALSE(window->isTabBuilt(tab)) << tab;
     window->close();
