@@ -1,8 +1,6 @@
 // korvantix-control: the tracker test console. Without arguments it talks to
 // the FTDI devices of this PC; --simulate[=scenario.json] runs it against the
 // built-in simulated tracker.
-#include <QLibraryInfo>
-#include <QLocale>
 #include <QObject>
 #include <QTranslator>
 #include <sys/stat.h>
@@ -21,6 +19,7 @@
 #include "app/Version.h"
 #include "app/ui/ConsoleApplication.h"
 #include "app/ui/DeviceChangeMonitor.h"
+#include "app/ui/QtTranslations.h"
 #include "app/ui/ShutdownSignals.h"
 #include "app/ui/TKorvantixtest.h"
 #include "link/LibFtdiDriver.h"
@@ -69,15 +68,6 @@ bool socketExists(const std::string& path)
     return ::stat(path.c_str(), &status) == 0 && S_ISSOCK(status.st_mode);
 }
 
-// Qt's own translations (file dialog, edit menus) for the
-// user's language; the console's own texts are Russian already.
-void loadQtTranslations(QCoreApplication& app, QTranslator& translator)
-{
-    if (translator.load(QLocale(), QStringLiteral("qtbase"), QStringLiteral("_"),
-                        QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
-        app.installTranslator(&translator);
-}
-
 }  // namespace
 
 int main(int argc, char** argv)
@@ -120,7 +110,7 @@ int main(int argc, char** argv)
     int qtArgc = 1;
     ktx::ConsoleApplication app(qtArgc, argv);
     QTranslator qtTranslator;
-    loadQtTranslations(app, qtTranslator);
+    ktx::installQtTranslations(app, qtTranslator);
     // Qt adopts the user's locale for the C library too; device commands,
     // replies and log lines are printf/scanf texts with a decimal point.
     std::setlocale(LC_NUMERIC, "C");
