@@ -5,6 +5,7 @@
 #include <functional>
 
 #include "base/AppContext.h"
+#include "base/ui/LinkOpener.h"
 
 namespace Ui {
 class GnssTab;
@@ -25,8 +26,9 @@ public:
     void GETTIMERClick();   // reads the device clock
     void SETTIMERClick();   // sets it from the PC's UTC time
 
-    // How maplabel hands a link to the desktop (tests catch it here).
-    void setUrlOpener(std::function<void(const QUrl&)> opener) { opener_ = std::move(opener); }
+    // How maplabel hands a link to the desktop (tests catch it here); a link
+    // it can't open is shown in a message to copy it from.
+    void setUrlOpener(UrlOpener opener) { opener_ = std::move(opener); }
 
     Ui::GnssTab* ui;
 
@@ -35,7 +37,7 @@ protected:
 
 private:
     AppContext& context_;
-    std::function<void(const QUrl&)> opener_;
+    UrlOpener opener_;
 };
 
 }  // namespace ktx
