@@ -53,8 +53,12 @@ after_replug=$(lines_of "$ain")
 until_second $((replug_s + 15))
 polled_again=$(( $(lines_of "$ain") - after_replug ))
 [ "$polled_again" -ge 20 ] || fail "$polled_again AIN lines in the 15 s after the replug, expected 20 or more"
+# Still polling at the end, not stuck in a call.
+until_second $((replug_s + 20))
+last_seconds=$(( $(lines_of "$ain") - after_replug - polled_again ))
+[ "$last_seconds" -ge 5 ] || fail "$last_seconds AIN lines in the last 5 s, expected 5 or more"
 kill -TERM "$pid"
 wait "$pid"
 status=$?
 [ "$status" -eq 0 ] || fail "exit status $status after SIGTERM"
-echo "PASS: $before_unplug AIN lines before the unplug, $unplugged while out, $polled_again in 15 s after the replug"
+echo "PASS: $before_unplug AIN lines before the unplug, $unplugged while out, $polled_again in 15 s after the replug, $last_seconds in the 5 s after those"
