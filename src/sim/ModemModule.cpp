@@ -1,5 +1,6 @@
 #include "sim/ModemModule.h"
 
+#include <cctype>
 #include <cmath>
 
 #include "sim/SimText.h"
@@ -161,6 +162,46 @@ bool ModemModule::attached() const
     return (reg == 1 || reg == 5) && scenario_.gprsAttached;
 }
 
+std::string ModemModule::simError() const
+{
+    // 10 no SIM, 11 PIN wanted, 12 PUK wanted.
+    const char* code = sim_ == "absent" ? "10" : sim_ == "pin" ? "11" : "12";
+    return cmee_ ? std::string("\r\n+CME ERROR: ") + code + "\r\n" : "\r\nERROR\r\n";
+}
+
+bool ModemModule::identityAnswer(std::string_view typed, std::string& text) const
+{
+    // A technician types these in either case; the modem takes both.
+    std::string at(typed);
+    for (char& c : at)
+        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    const auto answer = [&text](const std::string& line) { text = "\r\n" + line + "\r\n\r\nOK\r\n"; };
+    const int reg = registration();
+    if (at == "ATI" || at == "ATI0" || at == "AT+CGMI") {
+        answer(scenario_.manufacturer);
+    } else if (at == "AT+CGMM") {
+        answer(scenario_.model);
+    } else if (at == "AT+CGMR") {
+        answer(scenario_.revision);
+    } else if (at == "AT+CGSN") {
+        answer(scenario_.imei);
+    } else if (at == "AT+CIMI" || at == "AT+CCID") {
+        if (sim_ != "ready")
+            text = simError();
+        else
+            answer(at == "AT+CIMI" ? scenario_.imsi : "+CCID: " + scenario_.iccid);
+    } else if (at == "AT+CSQ") {
+        answer("+CSQ: " + std::to_string(scenario_.rssi) + "," + std::to_string(scenario_.ber));
+    } else if (at == "AT+CREG?") {
+        answer("+CREG: 0," + std::to_string(reg));
+    } else if (at == "AT+COPS?") {
+        answer(reg == 1 || reg == 5 ? "+COPS: 0,0,\"" + scenario_.operatorName + "\"" : "+COPS: 0");
+    } else {
+        return false;
+    }
+    return true;
+}
+
 void ModemModule::pinEntry(std::string_view pin, std::string& text)
 {
     if (sim_ == "absent") {
@@ -254,7 +295,7 @@ void ModemModule::modemAnswer(std::string_view at, int64_t& answerMs, std::strin
     } else if (at == "ATH") {
         inCall_ = false;
         text = ok;
-    } else {
+    } else if (!identityAnswer(at, text)) {
         bool accepted = false;
         for (std::string_view prefix : kAccepted)
             accepted = accepted || startsWith(at, prefix);

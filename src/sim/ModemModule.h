@@ -34,6 +34,10 @@ private:
     // The modem's answer to one AT command line, its time to answer in ms.
     void modemAnswer(std::string_view at, int64_t& answerMs, std::string& text);
     void pinEntry(std::string_view pin, std::string& text);
+    // Identification, signal and network queries; false when at is none.
+    bool identityAnswer(std::string_view at, std::string& text) const;
+    // The error for a query the SIM card must answer while it can't.
+    std::string simError() const;
     void settingsQuery(std::string_view command, std::string& out) const;
     void audio(std::string& out) const;
     void speakerStream(std::string& out) const;

@@ -9,6 +9,17 @@ namespace {
 constexpr size_t kMaxText = 120;
 constexpr int64_t kMaxModemMs = 120000;
 
+bool allDigits(const std::string& value)
+{
+    return !value.empty() && value.find_first_not_of("0123456789") == std::string::npos;
+}
+
+// A signal quality number: its range, or 99 for not known.
+bool qualityValue(int value, int maximum)
+{
+    return (value >= 0 && value <= maximum) || value == 99;
+}
+
 bool oneOf(const std::string& value, std::initializer_list<const char*> allowed)
 {
     for (const char* a : allowed)
@@ -43,8 +54,23 @@ bool readModemScenario(const Json& root, ModemScenario& out, ScenarioReader& rea
             && reader.stringKey(m, "apnUser", kMaxText, s.apnUser)
             && reader.stringKey(m, "apnPassword", kMaxText, s.apnPassword)
             && reader.stringKey(m, "serverIp", 15, s.serverIp)
-            && reader.integerKey(m, "serverPort", -1, 65535, s.serverPort)))
+            && reader.integerKey(m, "serverPort", -1, 65535, s.serverPort)
+            && reader.stringKey(m, "manufacturer", 40, s.manufacturer) && reader.stringKey(m, "model", 40, s.model)
+            && reader.stringKey(m, "revision", 40, s.revision) && reader.stringKey(m, "imei", 15, s.imei)
+            && reader.stringKey(m, "imsi", 15, s.imsi) && reader.stringKey(m, "iccid", 20, s.iccid)
+            && reader.integerKey(m, "rssi", 0, 99, s.rssi) && reader.integerKey(m, "ber", 0, 99, s.ber)
+            && reader.stringKey(m, "operatorName", 24, s.operatorName)))
         return false;
+    if (s.imei.size() != 15 || !allDigits(s.imei))
+        return reader.fail("modem.imei", "expected 15 digits");
+    if (!allDigits(s.imsi))
+        return reader.fail("modem.imsi", "expected up to 15 digits");
+    if (s.iccid.size() < 18 || !allDigits(s.iccid))
+        return reader.fail("modem.iccid", "expected 18 to 20 digits");
+    if (!qualityValue(s.rssi, 31))
+        return reader.fail("modem.rssi", "expected 0 to 31, or 99 for not known");
+    if (!qualityValue(s.ber, 7))
+        return reader.fail("modem.ber", "expected 0 to 7, or 99 for not known");
     if (!oneOf(s.sim, {"ready", "pin", "puk", "absent"}))
         return reader.fail("modem.sim", "expected \"ready\", \"pin\", \"puk\" or \"absent\"");
     if (s.smsCommand.empty() || (s.smsCommand.back() != '$'))

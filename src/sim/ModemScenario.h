@@ -20,6 +20,18 @@ struct ModemScenario {
     int registration = 1;
     bool gprsAttached = true;
     std::string contextIp = "10.64.12.7";  // address of an activated context
+    // What the modem says of itself and of the SIM card (ATI, AT+CGMI,
+    // AT+CGMM, AT+CGMR, AT+CGSN, AT+CIMI, AT+CCID), as a Telit GL865 does.
+    std::string manufacturer = "Telit";
+    std::string model = "GL865-QUAD";
+    std::string revision = "16.00.152";
+    std::string imei = "356938035643809";
+    std::string imsi = "250011234567890";
+    std::string iccid = "89701012345678901234";
+    // Signal quality for AT+CSQ: rssi 0 to 31 (99 unknown), ber 0 to 7 (99).
+    int rssi = 18;
+    int ber = 0;
+    std::string operatorName = "MTS RUS";  // AT+COPS? once registered
     // Milliseconds the modem takes; an answer slower than a frame's timeout
     // never comes back.
     int answerMs = 40;     // ordinary commands

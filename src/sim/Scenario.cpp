@@ -118,6 +118,63 @@ bool readScenario(const Json& root, Scenario& s, std::string& error)
         && readCanScenario(root, s.can, r);
 }
 
+// What the parser wanted next, in the words of someone editing the file.
+std::string expectedInWords(std::string_view parserMessage)
+{
+    static const std::pair<std::string_view, std::string_view> kWords[] = {
+        {"'[', '{', or a literal", "a value (a number, a text in double quotes, true, false, null, [ or {)"},
+        {"string literal", "a name in double quotes"},
+        {"end of input", "nothing more after the last closing brace"},
+        {"':'", "a colon after the name"},
+        {"'}'", "a comma or a closing brace"},
+        {"']'", "a comma or a closing bracket"},
+    };
+    const size_t at = parserMessage.rfind("; expected ");
+    const std::string_view expected =
+        at == std::string_view::npos ? std::string_view() : parserMessage.substr(at + std::strlen("; expected "));
+    for (const auto& [token, words] : kWords)
+        if (expected == token)
+            return std::string(words);
+    return "a value";
+}
+
+// The character where reading stopped, as the editor shows it.
+std::string foundInWords(std::string_view text, size_t offset)
+{
+    if (offset >= text.size())
+        return "the end of the file";
+    const unsigned char c = static_cast<unsigned char>(text[offset]);
+    if (c == '\n')
+        return "the end of the line";
+    if (c < 0x20 || c >= 0x7F)
+        return "a character the file may not hold there";
+    return std::string("'") + char(c) + "'";
+}
+
+// "line L, column C: expected ..., found ..." for a text that isn't JSON.
+std::string describeSyntaxError(std::string_view text, const Json::parse_error& e)
+{
+    // The parser counts the byte it stopped at from 1.
+    size_t offset = std::min<size_t>(e.byte > 0 ? e.byte - 1 : 0, text.size());
+    // A text in quotes is read whole: point at its opening quote.
+    if (offset < text.size() && text[offset] == '"' && offset > 0) {
+        size_t open = offset - 1;
+        while (open > 0 && !(text[open] == '"' && text[open - 1] != '\\'))
+            --open;
+        offset = open;
+    }
+    size_t line = 1;
+    size_t lineStart = 0;
+    for (size_t i = 0; i < offset; ++i) {
+        if (text[i] == '\n') {
+            ++line;
+            lineStart = i + 1;
+        }
+    }
+    return "line " + std::to_string(line) + ", column " + std::to_string(offset - lineStart + 1) + ": expected " +
+           expectedInWords(e.what()) + ", found " + foundInWords(text, offset);
+}
+
 }  // namespace
 
 Scenario defaultScenario()
@@ -138,8 +195,11 @@ bool parseScenario(std::string_view json, Scenario& out, std::string& error)
     Json root;
     try {
         root = Json::parse(json.begin(), json.end());
+    } catch (const Json::parse_error& e) {
+        error = "not valid JSON: " + describeSyntaxError(json, e);
+        return false;
     } catch (const Json::exception& e) {
-        error = "scenario: not valid JSON: " + printable(e.what());
+        error = "not valid JSON: " + printable(e.what());
         return false;
     }
     Scenario parsed = defaultScenario();

@@ -1,10 +1,12 @@
 #include "telit/FirmwareUpdate.h"
 
 #include <algorithm>
+#include <climits>
 #include <cstdio>
 #include <cstring>
 #include <ctime>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <new>
 #include <unistd.h>
 
@@ -50,6 +52,13 @@ void append(const FileHandle& file, std::string_view bytes)
 bool contains(const char* reply, const char* text)
 {
     return std::strstr(reply, text) != nullptr;
+}
+
+// Size of the open file; 0 when it can't be told.
+uint64_t fileBytes(std::FILE* file)
+{
+    struct stat status {};
+    return fstat(fileno(file), &status) == 0 && status.st_size > 0 ? uint64_t(status.st_size) : 0;
 }
 
 }  // namespace
@@ -100,6 +109,11 @@ FirmwareUpdate::FirmwareUpdate(AppContext& context, UpdateView& view, std::strin
     : context_(context), view_(view), workDir_(std::move(workDir))
 {
     frame_.reserve(RawBlock::kFullBytes);
+}
+
+int progressMaximum(uint64_t fileBytes)
+{
+    return static_cast<int>(std::clamp<uint64_t>(fileBytes / 1000, 1, INT_MAX));
 }
 
 UpdateOutcome FirmwareUpdate::run(const std::string& firmwarePath)
@@ -198,6 +212,8 @@ UpdateOutcome FirmwareUpdate::transfer(std::FILE* file, const std::string& firmw
     }
     LogTelit(context_.log, cp("Прошивка %s для %s").c_str(), header.firmwareName.c_str(), header.targetName.c_str());
 
+    const int maximum = progressMaximum(fileBytes(file));
+    view_.setProgressMaximum(maximum);
     FirmwareRecord record;
     uint64_t progressBytes = 0;
     bool endReached = false;
@@ -222,7 +238,7 @@ UpdateOutcome FirmwareUpdate::transfer(std::FILE* file, const std::string& firmw
         if (read == RecordRead::PayloadCut)
             break;
         progressBytes += record.lastIndex;
-        view_.setProgress(static_cast<int>(std::min<uint64_t>(progressBytes / 1000, kProgressMax)));
+        view_.setProgress(static_cast<int>(std::min<uint64_t>(progressBytes / 1000, uint64_t(maximum))));
         if (!sendRecord(record, debug) || !awaitRecord(record))
             break;
     }
@@ -236,7 +252,7 @@ UpdateOutcome FirmwareUpdate::transfer(std::FILE* file, const std::string& firmw
     LogTelit(context_.log, "%s", ctimeText(context_.time.wallClockUtcMs()).c_str());
     LogTelit(context_.log, cp("Время перепрошивки модема: %d минут %02d секунд").c_str(), int(elapsedSeconds / 60),
              int(elapsedSeconds % 60));
-    view_.setProgress(kProgressMax);
+    view_.setProgress(maximum);
     return UpdateOutcome::Done;
 }
 

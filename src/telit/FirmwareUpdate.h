@@ -13,7 +13,6 @@
 
 namespace ktx::telit {
 
-constexpr int kProgressMax = 4500;  // the bar counts thousands of bytes
 constexpr uint32_t kPowerOnBudget = 100;
 constexpr uint32_t kModeSwitchBudget = 10000;
 constexpr uint32_t kBlockBudget = 500;
@@ -29,7 +28,9 @@ class UpdateView {
 public:
     virtual ~UpdateView() = default;
     virtual void stopPollTimers() = 0;        // Timer1 to Timer5
-    virtual void setProgress(int value) = 0;  // 0 to kProgressMax
+    // Before the first record: the bar runs from 0 to maximum.
+    virtual void setProgressMaximum(int maximum) = 0;
+    virtual void setProgress(int value) = 0;  // 0 to the maximum
     virtual void powerOff() = 0;              // the GSM tab's power-off handler
 };
 
@@ -44,6 +45,10 @@ enum class UpdateOutcome {
 };
 
 enum class HeaderCheck { CannotOpen, Incomplete, Valid };
+
+// The bar counts thousands of bytes of the file (at least 1, so that a file
+// under a thousand bytes still fills it at the end).
+int progressMaximum(uint64_t fileBytes);
 
 // The header check: writes its line to the TELIT console; Valid and
 // Incomplete decide whether the update button is enabled, CannotOpen leaves

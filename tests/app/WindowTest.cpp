@@ -5,6 +5,7 @@
 #include <QFile>
 #include <QGroupBox>
 #include <QLabel>
+#include <QMessageBox>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -538,7 +539,10 @@ TEST_F(WindowTest, AboutLinksOpenTheWebPageAndTheMailForm)
     show();
     selectTab("TabSheet3");
     QList<QUrl> opened;
-    window->aboutTab()->setUrlOpener([&opened](const QUrl& url) { opened << url; });
+    window->aboutTab()->setUrlOpener([&opened](const QUrl& url) {
+        opened << url;
+        return true;
+    });
     for (const char* name : {"Image5", "Image6", "Label90", "Label91"})
         QTest::mouseClick(child<QLabel>(name), Qt::LeftButton);
     ASSERT_EQ(opened.size(), 4);
@@ -547,6 +551,36 @@ TEST_F(WindowTest, AboutLinksOpenTheWebPageAndTheMailForm)
     EXPECT_EQ(opened[3].scheme(), "mailto");
     EXPECT_EQ(opened[3].path(), "support@korvantix.example");
     EXPECT_EQ(QUrlQuery(opened[3]).queryItemValue("subject", QUrl::FullyDecoded), QStringLiteral("Корвантикс контроль"));
+}
+
+// Where no browser or mail program is set up, each link is shown to be
+// copied; every click gets its own message.
+TEST_F(WindowTest, AboutLinksTheDesktopCannotOpenAreShownToCopy)
+{
+    show();
+    selectTab("TabSheet3");
+    int tried = 0;
+    window->aboutTab()->setUrlOpener([&tried](const QUrl&) {
+        ++tried;
+        return false;
+    });
+    const std::pair<const char*, QString> links[] = {
+        {"Label90", QStringLiteral("https://korvantix.example")},
+        {"Label91", QStringLiteral("mailto:support@korvantix.example?subject=Корвантикс контроль")},
+    };
+    for (const auto& [label, link] : links) {
+        QTest::mouseClick(child<QLabel>(label), Qt::LeftButton);
+        QApplication::processEvents();
+        auto* message = window->findChild<QMessageBox*>(QStringLiteral("LinkMessage"));
+        ASSERT_NE(message, nullptr) << label;
+        EXPECT_TRUE(message->text().endsWith(link)) << message->text().toStdString();
+        EXPECT_TRUE(message->findChild<QLabel*>(QStringLiteral("qt_msgbox_label"))->textInteractionFlags() &
+                    Qt::TextSelectableByMouse);
+        message->close();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        EXPECT_EQ(window->findChild<QMessageBox*>(QStringLiteral("LinkMessage")), nullptr) << "closed and gone";
+    }
+    EXPECT_EQ(tried, 2);
 }
 
 TEST_F(WindowTest, LinkLabelsTurnBlueAndUnderlinedUnderTheMouse)

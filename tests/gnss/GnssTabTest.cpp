@@ -2,6 +2,7 @@
 #include <QDir>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QTest>
 #include <gtest/gtest.h>
@@ -47,7 +48,10 @@ struct GnssTabTest : ::testing::Test, ScopedLocale, gnss::test::ScriptedBench {
 
     void SetUp() override
     {
-        tab.setUrlOpener([this](const QUrl& url) { opened << url; });
+        tab.setUrlOpener([this](const QUrl& url) {
+            opened << url;
+            return true;
+        });
     }
 
     // The SetTimeouts of the last open.
@@ -219,6 +223,26 @@ TEST_F(GnssTabTest, MapLabelOpensTheEditedLinkAndOnlyWebAddresses)
         tab.maplabelClick();
     }
     EXPECT_EQ(opened.size(), 2);
+}
+
+// With no browser set up the map link is shown, selectable, to be copied.
+TEST_F(GnssTabTest, MapLinkTheDesktopCannotOpenIsShownToCopy)
+{
+    tab.setUrlOpener([](const QUrl&) { return false; });
+    tab.show();
+    control<QLineEdit>(tab, "CoorLine")->setText("http://maps.google.com/maps?q=55+10.00000+N,61+24.00000+E");
+    tab.maplabelClick();
+    QApplication::processEvents();
+    auto* message = tab.findChild<QMessageBox*>("LinkMessage");
+    ASSERT_NE(message, nullptr);
+    EXPECT_TRUE(message->isVisible());
+    EXPECT_TRUE(message->text().endsWith("http://maps.google.com/maps?q=55+10.00000+N,61+24.00000+E"))
+        << message->text().toStdString();
+    const auto* text = message->findChild<QLabel*>("qt_msgbox_label");
+    ASSERT_NE(text, nullptr);
+    EXPECT_TRUE(text->textInteractionFlags() & Qt::TextSelectableByMouse);
+    saveScreenshot(*message, "gnss-map-link-to-copy.png");
+    message->close();
 }
 
 // The default simulated tracker: antenna, receiver and clock in virtual time.

@@ -178,6 +178,53 @@ TEST(ModemSimTest, StoredSettingsAndTheirNotSetForms)
     EXPECT_NE(utf8FromCp1251(empty.log.modem.at(2)).find("PIN=яяяя;"), std::string::npos);
 }
 
+// The commands a technician types first in the AT console, answered as a
+// modem of this family does, from the scenario's values.
+TEST(ModemSimTest, AtConsoleAnswersIdentitySignalAndNetworkQueries)
+{
+    struct Case {
+        const char* command;
+        std::function<void(sim::ModemScenario&)> change;
+        std::string answer;  // between the frame's "GSMCOMMAND=" and its end
+    };
+    const auto none = [](sim::ModemScenario&) {};
+    const auto ok = [](const std::string& line) { return "\r\n" + line + "\r\n\r\nOK\r\n"; };
+    const Case cases[] = {
+        {"AT", none, "\r\nOK\r\n"},
+        {"ATI", none, ok("Telit")},
+        {"AT+CGMI", [](auto& m) { m.manufacturer = "Telit Wireless"; }, ok("Telit Wireless")},
+        {"AT+CGMM", none, ok("GL865-QUAD")},
+        {"AT+CGMR", [](auto& m) { m.revision = "10.01.034"; }, ok("10.01.034")},
+        {"AT+CGSN", none, ok("356938035643809")},
+        {"at+cgsn", none, ok("356938035643809")},
+        {"AT+CIMI", none, ok("250011234567890")},
+        {"AT+CCID", none, ok("+CCID: 89701012345678901234")},
+        {"AT+CIMI", [](auto& m) { m.sim = "absent"; }, "\r\nERROR\r\n"},
+        {"AT+CCID", [](auto& m) { m.sim = "pin"; }, "\r\nERROR\r\n"},
+        {"AT+CSQ", none, ok("+CSQ: 18,0")},
+        {"AT+CSQ", [](auto& m) { m.rssi = 7; m.ber = 99; }, ok("+CSQ: 7,99")},
+        {"AT+CREG?", none, ok("+CREG: 0,1")},
+        {"AT+CREG?", [](auto& m) { m.registration = 2; }, ok("+CREG: 0,2")},
+        {"AT+CGREG?", [](auto& m) { m.registration = 5; }, ok("+CGREG: 0,5")},
+        {"AT+COPS?", none, ok("+COPS: 0,0,\"MTS RUS\"")},
+        {"AT+COPS?", [](auto& m) { m.registration = 5; m.operatorName = "Beeline"; }, ok("+COPS: 0,0,\"Beeline\"")},
+        {"AT+COPS?", [](auto& m) { m.registration = 3; }, ok("+COPS: 0")},
+        {"AT+CPIN?", none, ok("+CPIN: READY")},
+        {"AT+CPIN?", [](auto& m) { m.sim = "pin"; }, ok("+CPIN: SIM PIN")},
+        {"AT+XYZ", none, "\r\nERROR\r\n"},
+        {"ATI9", none, "\r\nERROR\r\n"},
+    };
+    for (const Case& c : cases) {
+        sim::Scenario scenario = sim::defaultScenario();
+        c.change(scenario.modem);
+        SimBench bench(scenario);
+        bench.tests.powerOn(0);
+        SCOPED_TRACE(std::string(c.command) + " " + scenario.modem.sim);
+        bench.tests.atConsole(c.command, "1000");
+        EXPECT_EQ(bench.lastLine(), "< GSMCOMMAND=" + c.answer);
+    }
+}
+
 TEST(ModemSimTest, ScenarioKeysAreCheckedAndNamed)
 {
     sim::Scenario scenario;
@@ -197,6 +244,12 @@ TEST(ModemSimTest, ScenarioKeysAreCheckedAndNamed)
         {R"({"modem": {"smsCommand": "NOEND"}})", "modem.smsCommand"},
         {R"({"modem": {"gprsAttached": 1}})", "modem.gprsAttached"},
         {R"({"modem": 3})", "modem"},
+        {R"({"modem": {"imei": "35693803564380"}})", "modem.imei"},
+        {R"({"modem": {"imei": "35693803564380x"}})", "modem.imei"},
+        {R"({"modem": {"iccid": "8970"}})", "modem.iccid"},
+        {R"({"modem": {"imsi": ""}})", "modem.imsi"},
+        {R"({"modem": {"rssi": 32}})", "modem.rssi"},
+        {R"({"modem": {"ber": 8}})", "modem.ber"},
     };
     for (const auto& [json, key] : bad) {
         EXPECT_FALSE(sim::parseScenario(json, scenario, error)) << json;

@@ -66,6 +66,29 @@ TEST(Scenario, ReadsEveryKeyAndIgnoresUnknownOnes)
     EXPECT_EQ(s.faults.shortVersionReplies, -1);
 }
 
+// A file that isn't JSON: where (line, column) and what was wanted, in words,
+// without the parser's own wording.
+TEST(Scenario, SyntaxErrorsNameTheLineTheColumnAndWhatWasExpected)
+{
+    const std::pair<std::string, std::string> cases[] = {
+        {"", "line 1, column 1: expected a value (a number, a text in double quotes, true, false, null, [ or {), "
+             "found the end of the file"},
+        {"{\"power\": 5", "line 1, column 12: expected a comma or a closing brace, found the end of the file"},
+        {"{\"power\": 5}}", "line 1, column 13: expected nothing more after the last closing brace, found '}'"},
+        {"{\n  \"power\": 5,\n  \"serial\" \"1\"\n}", "line 3, column 12: expected a colon after the name, found '\"'"},
+        {"{\n  power: 5\n}", "line 2, column 3: expected a name in double quotes, found 'p'"},
+        {"{\"inputs\": [1, 0\n}", "line 2, column 1: expected a comma or a closing bracket, found '}'"},
+        {"{\"power\": }", "line 1, column 11: expected a value (a number, a text in double quotes, true, false, "
+                         "null, [ or {), found '}'"},
+    };
+    for (const auto& [json, message] : cases) {
+        Scenario s = defaultScenario();
+        std::string error;
+        EXPECT_FALSE(parseScenario(json, s, error)) << json;
+        EXPECT_EQ(error, "not valid JSON: " + message) << json;
+    }
+}
+
 TEST(Scenario, BadInputIsRejectedWithAMessageNamingTheFault)
 {
     struct Case {

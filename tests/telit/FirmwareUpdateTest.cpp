@@ -53,7 +53,8 @@ TEST(FirmwareUpdate, ModemReceivesEveryRecordExactlyAsInTheFile)
     EXPECT_FALSE(bench.driver().isOpen()) << "the update link is closed";
     EXPECT_EQ(bench.view.timerStops, 1);
     EXPECT_EQ(bench.view.powerOffs, 1);
-    EXPECT_EQ(bench.view.progress.back(), kProgressMax);
+    EXPECT_EQ(bench.view.maximum, progressMaximum(firmware.bytes.size()));
+    EXPECT_EQ(bench.view.progress.back(), bench.view.maximum);
     EXPECT_EQ(bench.view.progress.front(), 0) << "15 of the erase record's bytes: 0 thousands";
 
     EXPECT_EQ(bench.debugFile(kRecordDebugFile), firmware.allPayloads());
@@ -98,8 +99,28 @@ TEST(FirmwareUpdate, HeaderOnlyFileEndsAsAFinishedUpdate)
     ASSERT_EQ(bench.run(FirmwareBuilder("FW", "T", 100)), UpdateOutcome::Done);
     EXPECT_EQ(bench.modem().blocksReceived(), 0u);
     EXPECT_TRUE(bench.hasLine("Достигнут конец файла, конец перепрошивки:"));
-    EXPECT_EQ(bench.view.progress, std::vector<int>{kProgressMax});
+    EXPECT_EQ(bench.view.maximum, 1) << "a file under a thousand bytes still fills the bar";
+    EXPECT_EQ(bench.view.progress, std::vector<int>{1});
     EXPECT_EQ(bench.debugFile(kRecordDebugFile), "");
+}
+
+// The bar counts thousands of the file's own bytes: a 7 KB file moves it
+// record by record, a file past 4.5 MB is not cut off.
+TEST(FirmwareUpdate, ProgressIsAShareOfTheFile)
+{
+    UpdateBench bench;
+    FirmwareBuilder firmware("FW", "T", 100);
+    firmware.record(payloadOf(3000)).record(payloadOf(3000, 1)).record(payloadOf(1000, 2));
+    ASSERT_EQ(bench.run(firmware), UpdateOutcome::Done);
+    ASSERT_EQ(bench.view.maximum, 7) << firmware.bytes.size() << " bytes";
+    // Counted before each record goes out (its bytes past the first), then full.
+    EXPECT_EQ(bench.view.progress, (std::vector<int>{2, 5, 6, 7}));
+
+    const std::pair<uint64_t, int> maximums[] = {
+        {0, 1}, {999, 1}, {1999, 1}, {2000, 2}, {1048576, 1048}, {7340032, 7340},
+    };
+    for (const auto& [fileBytes, maximum] : maximums)
+        EXPECT_EQ(progressMaximum(fileBytes), maximum) << fileBytes;
 }
 
 TEST(FirmwareUpdate, RecordCutShortByTheFileEndIsNeverSent)

@@ -82,10 +82,18 @@ TEST_F(TelitTabTest, BrowseCheckAndUpdate)
 
     for (QTimer& timer : timers)
         timer.start(1000);
+    timers[2].stop();
+    bool polledDuringTheUpdate = false;
+    QObject::connect(c<QProgressBar>("ProgressBar1"), &QProgressBar::valueChanged, [&] {
+        for (const QTimer& timer : timers)
+            polledDuringTheUpdate |= timer.isActive();
+    });
     QTest::mouseClick(c<QPushButton>("TelitInit"), Qt::LeftButton);
-    for (const QTimer& timer : timers)
-        EXPECT_FALSE(timer.isActive());
-    EXPECT_EQ(c<QProgressBar>("ProgressBar1")->value(), 4500);
+    EXPECT_FALSE(polledDuringTheUpdate);
+    for (size_t i = 0; i < timers.size(); ++i)
+        EXPECT_EQ(timers[i].isActive(), i != 2) << "Timer" << i + 1 << ": polls that ran go on after the update";
+    EXPECT_EQ(c<QProgressBar>("ProgressBar1")->maximum(), int(firmware.bytes.size() / 1000));
+    EXPECT_EQ(c<QProgressBar>("ProgressBar1")->value(), c<QProgressBar>("ProgressBar1")->maximum());
     EXPECT_EQ(bench.modem().records(), firmware.payloads);
     const QStringList lines = memoLines();
     EXPECT_TRUE(lines.contains("Прошивка LE910C1 25.30.226 для LE910C1-EU"));

@@ -3,18 +3,25 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QDir>
 #include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <cstring>
+#include <filesystem>
 #include <memory>
 #include <string>
 #include <thread>
 
 #include "app/RealTimeSource.h"
 #include "app/ui/TKorvantixtest.h"
+#include "gsm/ui/TelitTab.h"
 #include "link/LibFtdiDriver.h"
 #include "sim/Scenario.h"
+#include "telit/FirmwareBuilder.h"
 #include "usb/EmulatedFt232r.h"
 #include "usb/UsbTestbed.h"
 
@@ -479,6 +486,89 @@ TEST_F(EmulatedChipTest, ChipWithoutASerialListsAnEmptyOne)
     ASSERT_EQ(count(), 1u);
     EXPECT_EQ(listed(0, FT_OPEN_BY_SERIAL_NUMBER), "");
     EXPECT_EQ(listed(0, FT_OPEN_BY_DESCRIPTION), "Korvantix");
+}
+
+// The console's whole life on one tracker: identified after short version
+// replies (retries, a beep), polling, a modem update on its own link, polling
+// again, the window closed. It must give back every descriptor it took, and
+// nothing in it may abort the program (the test bed's sound card probe once
+// did, at the first beep).
+class ConsoleRoundTest : public EmulatedChipTest {
+protected:
+    static size_t openDescriptors()
+    {
+        const auto entries = std::filesystem::directory_iterator("/proc/self/fd");
+        return static_cast<size_t>(std::distance(std::filesystem::begin(entries), std::filesystem::end(entries)));
+    }
+
+    // The window's timers run for ms of real time.
+    void settle(int ms)
+    {
+        const int64_t endUs = time_.monotonicUs() + int64_t(ms) * 1000;
+        while (time_.monotonicUs() < endUs) {
+            QApplication::processEvents(QEventLoop::AllEvents, 20);
+            time_.sleepMs(5);
+        }
+    }
+
+    // Descriptors open after the round less those before it. The tracker is
+    // pulled out afterwards, outside the count: umockdev's own uevent sender
+    // keeps a socket when a closed listener's address is left behind.
+    long round(int number)
+    {
+        SCOPED_TRACE("round " + std::to_string(number));
+        sim::Scenario scenario = sim::defaultScenario();
+        scenario.faults.shortVersionReplies = 3;
+        DeviceSpec device;
+        device.address = 2 + number;  // a tracker plugged in anew gets the next address
+        EmulatedFt232r& chip = plug(device, scenario);
+        const size_t before = openDescriptors();
+        {
+            TKorvantixtest window(*driver_, time_, dir_.path().toStdString());
+            window.show();
+            window.findChild<QCheckBox*>("AutoCheckBox")->setChecked(true);
+            QApplication::processEvents();
+            EXPECT_EQ(window.findChild<QLabel*>("SerPanel")->text(), "1234567");
+            QTimer* poll = window.findChild<QTimer*>("Timer1");
+            EXPECT_TRUE(poll->isActive());
+
+            TelitTab* telit = window.telitTab();
+            telit->findChild<QLineEdit*>("FirmwarePath")->setText(firmwarePath_);
+            telit->TelitInitClick();
+            const QString memo = telit->findChild<QPlainTextEdit*>("TelitMemo")->toPlainText();
+            EXPECT_TRUE(memo.contains(QStringLiteral("Достигнут конец файла, конец перепрошивки:"))) << memo.toStdString();
+            EXPECT_TRUE(poll->isActive()) << "polling goes on after the update";
+            QLabel* voltage = window.findChild<QLabel*>("VoltagePanel");
+            voltage->clear();
+            settle(600);
+            EXPECT_TRUE(voltage->text().startsWith(QStringLiteral("55"))) << voltage->text().toStdString();
+            window.close();
+        }
+        const long taken = long(openDescriptors()) - long(before);
+        chip.unplug();
+        bed_.unplug(device);
+        return taken;
+    }
+
+    void SetUp() override
+    {
+        EmulatedChipTest::SetUp();
+        if (IsSkipped())
+            return;
+        telit::test::FirmwareBuilder firmware("FW", "T", 100);
+        firmware.record(telit::test::payloadOf(1500)).record(telit::test::payloadOf(700, 3));
+        firmwarePath_ = dir_.filePath(QStringLiteral("fw.bin"));
+        firmware.writeTo(std::filesystem::path(firmwarePath_.toStdString()));
+    }
+
+    QTemporaryDir dir_;
+    QString firmwarePath_;
+};
+
+TEST_F(ConsoleRoundTest, IdentificationRetriesAnUpdateAndClosingTheWindowLeaveNoDescriptorOpen)
+{
+    round(0);  // loads what stays loaded (fonts, the sound configuration)
+    EXPECT_EQ(round(1), 0);
 }
 
 }  // namespace

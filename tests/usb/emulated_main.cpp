@@ -1,8 +1,9 @@
 // ktx-usb-emulated: runs a program (the console, without --simulate) with an
 // emulated FT232R plugged in at USB bus 1, address 2, whose firmware is the
-// simulated tracker of a scenario file (its faults, the unplug time included). Run it under umockdev-wrapper; the
-// program inherits the test bed. Signals are passed on to the program, and
-// its exit status is returned.
+// simulated tracker of a scenario file (its faults, the unplug and replug
+// times included). Run it under umockdev-wrapper; the program inherits the
+// test bed. Signals are passed on to the program, and its exit status is
+// returned.
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -13,6 +14,7 @@
 #include <csignal>
 #include <cstdio>
 #include <cstring>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -68,6 +70,7 @@ int main(int argc, char** argv)
 
     ktx::RealTimeSource time;
     ktx::usbemu::EmulatedFt232r chip(time, scenario);
+    std::unique_ptr<ktx::usbemu::EmulatedFt232r> replugged;  // gone after the test bed, as chip
     ktx::usbemu::UsbTestbed bed;
     if (!bed.active()) {
         std::fprintf(stderr, "%s: umockdev's preload library is missing: run it under umockdev-wrapper\n", argv[0]);
@@ -92,19 +95,32 @@ int main(int argc, char** argv)
         return 127;
     }
     childPid = pid;
+    const auto started = std::chrono::steady_clock::now();
 
-    // The scenario's unplug time: the chip goes and its node vanishes.
+    // The scenario's unplug and replug times: the chip goes and its node
+    // vanishes; plugged back in, a fresh chip (the tracker restarts) gets the
+    // next address on the same port, as the kernel would give it.
     std::mutex mutex;
     std::condition_variable ended;
     bool childEnded = false;
-    std::thread unplugger;
+    const auto waitUntil = [&](int64_t atMs) {
+        std::unique_lock lock(mutex);
+        return !ended.wait_until(lock, started + std::chrono::milliseconds(atMs), [&] { return childEnded; });
+    };
+    std::thread plugTimeline;
     if (scenario.faults.unplugAtMs >= 0) {
-        unplugger = std::thread([&] {
-            std::unique_lock lock(mutex);
-            if (!ended.wait_for(lock, std::chrono::milliseconds(scenario.faults.unplugAtMs), [&] { return childEnded; })) {
-                chip.unplug();
-                bed.unplug(device);
-            }
+        plugTimeline = std::thread([&] {
+            if (!waitUntil(scenario.faults.unplugAtMs))
+                return;
+            chip.unplug();
+            bed.unplug(device);
+            if (scenario.faults.replugAtMs < 0 || !waitUntil(scenario.faults.replugAtMs))
+                return;
+            replugged = std::make_unique<ktx::usbemu::EmulatedFt232r>(time, scenario);
+            ktx::usbemu::DeviceSpec again = device;
+            again.address = device.address + 1;
+            if (!bed.plug(again, replugged->handler()))
+                std::fprintf(stderr, "%s: the replug failed\n", argv[0]);
         });
     }
     int status = 0;
@@ -117,8 +133,8 @@ int main(int argc, char** argv)
         childEnded = true;
     }
     ended.notify_all();
-    if (unplugger.joinable())
-        unplugger.join();
+    if (plugTimeline.joinable())
+        plugTimeline.join();
     if (waited < 0)
         return 1;
     if (WIFSIGNALED(status))

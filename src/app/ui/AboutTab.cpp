@@ -1,6 +1,5 @@
 #include "app/ui/AboutTab.h"
 
-#include <QDesktopServices>
 #include <QMouseEvent>
 #include <QPixmap>
 
@@ -29,7 +28,7 @@ const QUrl& AboutTab::mailUrl()
 }
 
 AboutTab::AboutTab(QWidget* parent)
-    : QWidget(parent), form_(new Ui::AboutTab), opener_([](const QUrl& url) { QDesktopServices::openUrl(url); })
+    : QWidget(parent), form_(new Ui::AboutTab), opener_(desktopUrlOpener())
 {
     initAboutResources();
     form_->setupUi(this);
@@ -55,17 +54,17 @@ void AboutTab::setTitle(const QString& title)
 
 void AboutTab::Image5Click()
 {
-    opener_(webUrl());
+    openLink(this, opener_, webUrl());
 }
 
 void AboutTab::Label90Click()
 {
-    opener_(webUrl());
+    openLink(this, opener_, webUrl());
 }
 
 void AboutTab::MailLabelClick()
 {
-    opener_(mailUrl());
+    openLink(this, opener_, mailUrl());
 }
 
 bool AboutTab::eventFilter(QObject* watched, QEvent* event)

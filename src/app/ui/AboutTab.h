@@ -5,6 +5,7 @@
 #include <functional>
 
 #include "base/ui/ConsoleTab.h"
+#include "base/ui/LinkOpener.h"
 
 namespace Ui {
 class AboutTab;
@@ -15,8 +16,6 @@ namespace ktx {
 class AboutTab : public QWidget, public ConsoleTab {
     Q_OBJECT
 public:
-    using UrlOpener = std::function<void(const QUrl&)>;
-
     static const QUrl& webUrl();
     static const QUrl& mailUrl();
 
@@ -24,6 +23,7 @@ public:
     ~AboutTab() override;
 
     // Where links go; the desktop's default handler unless replaced (tests).
+    // A link the opener can't open is shown in a message to copy it from.
     void setUrlOpener(UrlOpener opener) { opener_ = std::move(opener); }
 
     void Image5Click();   // both banners and the web label

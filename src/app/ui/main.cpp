@@ -2,17 +2,24 @@
 // the FTDI devices of this PC; --simulate[=scenario.json] runs it against the
 // built-in simulated tracker.
 #include <QObject>
+#include <QTranslator>
+#include <sys/stat.h>
+#include <xcb/xcb.h>
 #include <clocale>
 #include <cstdio>
 #include <cstring>
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
+#include "app/CommandLine.h"
+#include "app/DisplayCheck.h"
 #include "app/RealTimeSource.h"
 #include "app/Version.h"
 #include "app/ui/ConsoleApplication.h"
 #include "app/ui/DeviceChangeMonitor.h"
+#include "app/ui/QtTranslations.h"
 #include "app/ui/ShutdownSignals.h"
 #include "app/ui/TKorvantixtest.h"
 #include "link/LibFtdiDriver.h"
@@ -22,14 +29,7 @@
 namespace {
 
 constexpr int kUsageExit = 2;
-const char* const kSimulateOption = "--simulate";
-
-struct Options {
-    bool help = false;
-    bool version = false;
-    bool simulate = false;
-    std::string scenarioFile;  // empty: the built-in scenario
-};
+constexpr int kNoDisplayExit = 1;
 
 // Messages name the program as it is installed, whatever path started it.
 const char* programName(const char* argv0)
@@ -54,33 +54,18 @@ void printUsage(std::FILE* out, const char* program)
                  program);
 }
 
-// False on anything but no argument or one known option.
-bool parseOptions(int argc, char** argv, Options& options)
+bool x11DisplayOpens(const std::string& name)
 {
-    if (argc <= 1)
-        return true;
-    if (argc != 2)
-        return false;
-    const std::string_view argument = argv[1];
-    if (argument == "--help" || argument == "-h") {
-        options.help = true;
-        return true;
-    }
-    if (argument == "--version") {
-        options.version = true;
-        return true;
-    }
-    if (argument == kSimulateOption) {
-        options.simulate = true;
-        return true;
-    }
-    // --simulate=FILE, with a file name
-    const std::string withFile = std::string(kSimulateOption) + "=";
-    if (!argument.starts_with(withFile) || argument.size() == withFile.size())
-        return false;
-    options.simulate = true;
-    options.scenarioFile = std::string(argument.substr(withFile.size()));
-    return true;
+    xcb_connection_t* connection = xcb_connect(name.c_str(), nullptr);
+    const bool opened = xcb_connection_has_error(connection) == 0;
+    xcb_disconnect(connection);
+    return opened;
+}
+
+bool socketExists(const std::string& path)
+{
+    struct stat status {};
+    return ::stat(path.c_str(), &status) == 0 && S_ISSOCK(status.st_mode);
 }
 
 }  // namespace
@@ -90,9 +75,10 @@ int main(int argc, char** argv)
     // Arguments are checked before the GUI starts, so a wrong one is
     // reported even where no display can be opened.
     const char* program = programName(argc > 0 && argv[0] ? argv[0] : "korvantix-control");
-    Options options;
-    if (!parseOptions(argc, argv, options)) {
-        printUsage(stderr, program);
+    const ktx::CommandLine options = ktx::parseCommandLine(std::vector<std::string_view>(argv + 1, argv + argc));
+    if (!options.error.empty()) {
+        std::fprintf(stderr, "%s: %s\nTry '%s --help' for more information.\n", program, options.error.c_str(),
+                     program);
         return kUsageExit;
     }
     if (options.help) {
@@ -112,8 +98,19 @@ int main(int argc, char** argv)
         }
     }
 
+    const std::string noDisplay = ktx::missingDisplayReason(ktx::currentDisplayEnvironment(), x11DisplayOpens, socketExists);
+    if (!noDisplay.empty()) {
+        std::fprintf(stderr,
+                     "%s: no graphical display found (%s); the window needs one (korvantix-check tests trackers "
+                     "without one)\n",
+                     program, noDisplay.c_str());
+        return kNoDisplayExit;
+    }
+
     int qtArgc = 1;
     ktx::ConsoleApplication app(qtArgc, argv);
+    QTranslator qtTranslator;
+    ktx::installQtTranslations(app, qtTranslator);
     // Qt adopts the user's locale for the C library too; device commands,
     // replies and log lines are printf/scanf texts with a decimal point.
     std::setlocale(LC_NUMERIC, "C");

@@ -1,7 +1,6 @@
 #include "gnss/ui/GnssTab.h"
 
 #include <QApplication>
-#include <QDesktopServices>
 #include <QMouseEvent>
 
 #include "base/ui/LinkLabelHover.h"
@@ -34,7 +33,7 @@ struct BusyCursor {
 
 GnssTab::GnssTab(AppContext& context, QWidget* parent)
     : QWidget(parent), ui(new Ui::GnssTab), context_(context),
-      opener_([](const QUrl& url) { QDesktopServices::openUrl(url); })
+      opener_(desktopUrlOpener())
 {
     initGnssTabResources();
     ui->setupUi(this);
@@ -145,7 +144,7 @@ void GnssTab::maplabelClick()
     const QUrl url = QUrl::fromUserInput(text);
     if (!url.isValid() || (url.scheme() != QLatin1String("http") && url.scheme() != QLatin1String("https")))
         return;
-    opener_(url);
+    openLink(this, opener_, url);
 }
 
 void GnssTab::GETTIMERClick()

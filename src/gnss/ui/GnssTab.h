@@ -7,6 +7,7 @@
 #include "base/AppContext.h"
 #include "base/ui/ConsoleTab.h"
 #include "base/ui/VersionRules.h"
+#include "base/ui/LinkOpener.h"
 
 namespace Ui {
 class GnssTab;
@@ -30,8 +31,9 @@ public:
     void GETTIMERClick();   // reads the device clock
     void SETTIMERClick();   // sets it from the PC's UTC time
 
-    // How maplabel hands a link to the desktop (tests catch it here).
-    void setUrlOpener(std::function<void(const QUrl&)> opener) { opener_ = std::move(opener); }
+    // How maplabel hands a link to the desktop (tests catch it here); a link
+    // it can't open is shown in a message to copy it from.
+    void setUrlOpener(UrlOpener opener) { opener_ = std::move(opener); }
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -39,7 +41,7 @@ protected:
 private:
     Ui::GnssTab* ui;
     AppContext& context_;
-    std::function<void(const QUrl&)> opener_;
+    UrlOpener opener_;
 };
 
 }  // namespace ktx

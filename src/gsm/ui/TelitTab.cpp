@@ -72,13 +72,27 @@ void TelitTab::TelitInitClick()
 {
     telit::FirmwareUpdate update(context_, *this, workDir_);
     update.run(firmwarePath());
+    // The polls the technician had running go on after the update: their
+    // check boxes still say they run.
+    for (QTimer* timer : stoppedTimers_)
+        timer->start();
+    stoppedTimers_.clear();
 }
 
 void TelitTab::stopPollTimers()
 {
-    for (QTimer* timer : pollTimers_)
-        if (timer)
+    stoppedTimers_.clear();
+    for (QTimer* timer : pollTimers_) {
+        if (timer && timer->isActive()) {
+            stoppedTimers_.push_back(timer);
             timer->stop();
+        }
+    }
+}
+
+void TelitTab::setProgressMaximum(int maximum)
+{
+    ui->ProgressBar1->setRange(0, maximum);
 }
 
 void TelitTab::setProgress(int value)

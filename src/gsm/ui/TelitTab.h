@@ -4,6 +4,7 @@
 #include <QTimer>
 #include <QWidget>
 #include <array>
+#include <vector>
 #include <functional>
 #include <string>
 
@@ -24,8 +25,8 @@ class GsmTab;
 class TelitTab : public QWidget, public ConsoleTab, private telit::UpdateView {
     Q_OBJECT
 public:
-    // pollTimers: Timer1 to Timer5, stopped for an update; gsm powers the
-    // modem off at its end.
+    // pollTimers: Timer1 to Timer5, stopped for an update and those that ran
+    // started again after it; gsm powers the modem off at its end.
     TelitTab(AppContext& context, std::array<QTimer*, 5> pollTimers, GsmTab* gsm, QWidget* parent = nullptr);
     ~TelitTab() override;
 
@@ -49,6 +50,7 @@ private:
     Ui::TelitTab* ui;
 
     void stopPollTimers() override;
+    void setProgressMaximum(int maximum) override;
     void setProgress(int value) override;
     void powerOff() override;
     std::string firmwarePath() const;
@@ -59,6 +61,7 @@ private:
     GsmTab* gsm_;
     std::string workDir_ = ".";
     QString lastChosenFile_;  // what the dialog still holds after a cancel
+    std::vector<QTimer*> stoppedTimers_;  // were running when the update began
 };
 
 }  // namespace ktx

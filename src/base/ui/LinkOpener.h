@@ -1,0 +1,22 @@
+#pragma once
+// Hands a link to the desktop (browser, mail program); where none is set up,
+// shows the link in a message the user can select and copy it from, instead
+// of failing without a word.
+#include <QUrl>
+#include <functional>
+
+class QWidget;
+
+namespace ktx {
+
+// True when the desktop took the link.
+using UrlOpener = std::function<bool(const QUrl&)>;
+
+// QDesktopServices::openUrl.
+UrlOpener desktopUrlOpener();
+
+// Opens url with opener; when that fails, opens (without blocking) a message
+// over parent, object name "LinkMessage", holding the link as selectable text.
+void openLink(QWidget* parent, const UrlOpener& opener, const QUrl& url);
+
+}  // namespace ktx
