@@ -2,6 +2,7 @@
 // The settings file: what the technician typed or chose on the main window,
 // kept between runs in "Korvantix_control.ini" in the working directory.
 #include <array>
+#include <map>
 #include <string>
 
 namespace ktx {
@@ -13,6 +14,9 @@ struct SettingsValues {
     std::string pin, apnapn, apnusr, apnpwd, ip, port, telnum, sms;  // UTF-8
     bool readGsmAuto = true;
     std::array<std::string, 8> llsAddr{"1", "2", "3", "4", "5", "6", "7", "8"};
+    // Live plots the user had shown, by plot name, in a section of their
+    // own ("PLOTS"); a plot not listed starts hidden.
+    std::map<std::string, bool> plotsShown;
 };
 
 // A missing file or key takes its default; a key present with an empty

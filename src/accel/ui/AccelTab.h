@@ -15,6 +15,8 @@ class AccelTab;
 
 namespace ktx {
 
+class LivePlotPanel;
+
 class AccelTab : public QWidget {
     Q_OBJECT
 public:
@@ -24,6 +26,8 @@ public:
     void ButtonStartAxelClick();  // starts or stops the poll
     void stopTest();              // stops the poll and shows the start caption
     void TimerAccelTimer();       // one poll
+
+    LivePlotPanel* plot() const { return plot_; }
 
     Ui::AccelTab* ui;
 
@@ -35,6 +39,7 @@ private:
 
     AppContext& context_;
     QTimer* timerAccel_;
+    LivePlotPanel* plot_ = nullptr;
 };
 
 }  // namespace ktx

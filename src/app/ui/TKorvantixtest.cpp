@@ -14,6 +14,7 @@
 #include "app/Version.h"
 #include "app/ui/AboutTab.h"
 #include "app/ui/ActionGuard.h"
+#include "base/ui/LivePlotPanel.h"
 #include "can/ui/CanTab.h"
 #include "gnss/ui/GnssTab.h"
 #include "gsm/ui/GsmTab.h"
@@ -230,6 +231,7 @@ void TKorvantixtest::readSettingsIntoControls()
     const auto edits = rs485_->addressEdits();
     for (size_t i = 0; i < edits.size(); ++i)
         edits[i]->setText(QString::fromStdString(values.llsAddr[i]));
+    restoreLivePlots(this, values.plotsShown);
 }
 
 void TKorvantixtest::FormDestroy()
@@ -249,6 +251,7 @@ void TKorvantixtest::FormDestroy()
     const auto edits = rs485_->addressEdits();
     for (size_t i = 0; i < edits.size(); ++i)
         values.llsAddr[i] = edits[i]->text().toStdString();
+    values.plotsShown = livePlotsWanted(this);
     // An unwritable directory loses the settings silently.
     writeSettings(settingsPath_, values);
 }

@@ -19,6 +19,7 @@ class CanTab;
 
 namespace ktx {
 
+class LivePlotPanel;
 class ShapeWidget;
 
 class CanTab : public QWidget {
@@ -45,6 +46,8 @@ public:
     // What the snapshot would hold now (Windows-1251 texts).
     can::CanSnapshot snapshot() const;
 
+    LivePlotPanel* plot() const { return plot_; }
+
     Ui::CanTab* ui;
     // The monitor's record of the frames last decoded, per group.
     const can::DecodedRecord& lastDecoded;
@@ -61,6 +64,7 @@ private:
     AppContext& context_;
     QTimer* timer3_;
     std::string workDir_ = ".";
+    LivePlotPanel* plot_ = nullptr;
 };
 
 }  // namespace ktx

@@ -18,6 +18,8 @@ class InputsTab;
 
 namespace ktx {
 
+class LivePlotPanel;
+
 class InputsTab : public QWidget {
     Q_OBJECT
 public:
@@ -32,6 +34,7 @@ public:
 
     // What the polls have gathered, for the frequency tick and for tests.
     const io::StatusPoll& statusPoll() const { return poll_; }
+    LivePlotPanel* plot() const { return plot_; }
 
     Ui::InputsTab* ui;
 
@@ -51,6 +54,7 @@ private:
     QTimer* timer6_;
     io::StatusPoll poll_;
     io::FrequencyCalc frequencies_;
+    LivePlotPanel* plot_ = nullptr;
 };
 
 }  // namespace ktx

@@ -21,6 +21,7 @@ class Rs485Tab;
 
 namespace ktx {
 
+class LivePlotPanel;
 class StyledShape;
 
 class Rs485Tab : public QWidget {
@@ -43,6 +44,8 @@ public:
     // (tests replace it, since a modal box would wait for a click).
     using MessageHandler = std::function<void(const QString& text)>;
     void setMessageHandler(MessageHandler handler) { showMessage_ = std::move(handler); }
+
+    LivePlotPanel* plot() const { return plot_; }
 
     Ui::Rs485Tab* ui;
 
@@ -72,6 +75,7 @@ private:
     std::array<InputCell, rs485::kExtenderInputs> cells_;
     MessageHandler showMessage_;
     StyledShape* shapeRash_ = nullptr;
+    LivePlotPanel* plot_ = nullptr;
 };
 
 }  // namespace ktx

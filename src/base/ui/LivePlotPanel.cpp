@@ -1,0 +1,374 @@
+#include "base/ui/LivePlotPanel.h"
+
+#include <QAction>
+#include <QBuffer>
+#include <QChart>
+#include <QChartView>
+#include <QCloseEvent>
+#include <QFileDialog>
+#include <QGuiApplication>
+#include <QLegendMarker>
+#include <QLineSeries>
+#include <QMenu>
+#include <QMessageBox>
+#include <QScreen>
+#include <QTimer>
+#include <QToolButton>
+#include <QVBoxLayout>
+#include <QValueAxis>
+#include <algorithm>
+#include <cmath>
+
+#include "base/SampleCsv.h"
+
+namespace ktx {
+namespace {
+
+constexpr int kButtonWidth = 64;
+constexpr int kButtonHeight = 20;
+constexpr double kValueMargin = 0.05;  // of the visible range, above and below
+
+size_t ringCapacity(const PlotSpec& spec)
+{
+    const int interval = std::max(spec.pollIntervalMs, 1);
+    return static_cast<size_t>(spec.spanMs / interval + 1) * LivePlotPanel::kRingHeadroom;
+}
+
+std::vector<std::string> seriesNames(const PlotSpec& spec)
+{
+    std::vector<std::string> names;
+    for (const PlotSeries& series : spec.series)
+        names.emplace_back(series.name);
+    return names;
+}
+
+QString fileStem(const PlotSpec& spec, const SampleRing& ring)
+{
+    // "Inputs_2026-12-09T12-00-00" from the newest sample's time.
+    std::string stamp = ring.empty() ? std::string() : isoUtcText(ring.timeAt(ring.size() - 1).wallUtcMs).substr(0, 19);
+    std::replace(stamp.begin(), stamp.end(), ':', '-');
+    return QString::fromLatin1(spec.name) + (stamp.empty() ? QString() : QStringLiteral("_") + QString::fromStdString(stamp));
+}
+
+}  // namespace
+
+LivePlotPanel::LivePlotPanel(const PlotSpec& spec, SampleClock clock, QWidget* host)
+    : QWidget(host, Qt::Tool), spec_(spec), clock_(std::move(clock)), host_(host),
+      ring_(spec.series.size(), ringCapacity(spec)), segments_(spec.series.size())
+{
+    setObjectName(QString::fromLatin1(spec.name) + QStringLiteral("Plot"));
+    setWindowTitle(QString::fromUtf8(spec.title));
+    resize(kSize);
+    buildChart();
+    buildMenu();
+
+    redrawTimer_ = new QTimer(this);
+    redrawTimer_->setSingleShot(true);
+    redrawTimer_->setInterval(kRefreshMs);
+    connect(redrawTimer_, &QTimer::timeout, this, &LivePlotPanel::redraw);
+
+    toggleAction_ = new QAction(QStringLiteral("График"), host);
+    toggleAction_->setObjectName(QString::fromLatin1(spec.name) + QStringLiteral("PlotAction"));
+    toggleAction_->setCheckable(true);
+    toggleAction_->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_G));
+    toggleAction_->setShortcutContext(Qt::WindowShortcut);
+    toggleAction_->setToolTip(QStringLiteral("Показать или скрыть график (Ctrl+G)"));
+    toggleAction_->setEnabled(false);  // until its tab shows: one Ctrl+G per window
+    host->addAction(toggleAction_);
+    connect(toggleAction_, &QAction::toggled, this, &LivePlotPanel::setWanted);
+    toggle_ = new QToolButton(host);
+    toggle_->setObjectName(QString::fromLatin1(spec.name) + QStringLiteral("PlotButton"));
+    toggle_->setDefaultAction(toggleAction_);
+    toggle_->setGeometry(QRect(spec.buttonAt, QSize(kButtonWidth, kButtonHeight)));
+
+    showMessage_ = [this](const QString& text) {
+        QMessageBox::warning(this, QGuiApplication::applicationDisplayName(), text);
+    };
+    choosePath_ = [this](const QString& caption, const QString& filter, const QString& name) {
+        return QFileDialog::getSaveFileName(this, caption, name, filter);
+    };
+    host->installEventFilter(this);
+}
+
+LivePlotPanel::~LivePlotPanel() = default;
+
+void LivePlotPanel::buildChart()
+{
+    chart_ = new QChart;
+    chart_->setTitle(QString::fromUtf8(spec_.title));
+    chart_->legend()->setAlignment(Qt::AlignBottom);
+    chart_->setMargins(QMargins(4, 4, 4, 4));
+    timeAxis_ = new QValueAxis(chart_);
+    timeAxis_->setRange(-spec_.spanMs / 1000.0, 0);
+    timeAxis_->setTitleText(QStringLiteral("с"));
+    timeAxis_->setLabelFormat(QStringLiteral("%d"));
+    valueAxis_ = new QValueAxis(chart_);
+    valueAxis_->setTitleText(QString::fromUtf8(spec_.unit));
+    valueAxis_->setRange(0, 1);
+    chart_->addAxis(timeAxis_, Qt::AlignBottom);
+    chart_->addAxis(valueAxis_, Qt::AlignLeft);
+    if (std::any_of(spec_.series.begin(), spec_.series.end(), [](const PlotSeries& s) { return s.rightAxis; })) {
+        rightAxis_ = new QValueAxis(chart_);
+        rightAxis_->setTitleText(QString::fromUtf8(spec_.rightUnit ? spec_.rightUnit : ""));
+        rightAxis_->setRange(0, 1);
+        chart_->addAxis(rightAxis_, Qt::AlignRight);
+    }
+    for (size_t series = 0; series < spec_.series.size(); ++series)
+        segment(series, 0);  // the first run carries the legend entry
+
+    view_ = new QChartView(chart_, this);
+    view_->setObjectName(QStringLiteral("PlotView"));
+    view_->setRenderHint(QPainter::Antialiasing);
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(view_);
+}
+
+QLineSeries* LivePlotPanel::segment(size_t series, size_t index)
+{
+    std::vector<QLineSeries*>& runs = segments_[series];
+    while (runs.size() <= index) {
+        auto* line = new QLineSeries;
+        line->setName(QString::fromUtf8(spec_.series[series].name));
+        line->setPen(QPen(spec_.series[series].colour, 2));
+        chart_->addSeries(line);
+        line->attachAxis(timeAxis_);
+        line->attachAxis(axisOf(series));
+        if (!runs.empty())
+            for (QLegendMarker* marker : chart_->legend()->markers(line))
+                marker->setVisible(false);
+        runs.push_back(line);
+    }
+    return runs[index];
+}
+
+QValueAxis* LivePlotPanel::axisOf(size_t series) const
+{
+    return spec_.series[series].rightAxis && rightAxis_ ? rightAxis_ : valueAxis_;
+}
+
+void LivePlotPanel::buildMenu()
+{
+    setContextMenuPolicy(Qt::ActionsContextMenu);
+    auto addAction = [this](const QString& text, const char* name) {
+        auto* action = new QAction(text, this);
+        action->setObjectName(QString::fromLatin1(name));
+        QWidget::addAction(action);
+        return action;
+    };
+    connect(addAction(QStringLiteral("Сохранить как PNG…"), "SavePngAction"), &QAction::triggered, this,
+        [this] { saveAs(true); });
+    connect(addAction(QStringLiteral("Сохранить данные в CSV…"), "SaveCsvAction"), &QAction::triggered, this,
+        [this] { saveAs(false); });
+    connect(addAction(QStringLiteral("Очистить"), "ClearAction"), &QAction::triggered, this, &LivePlotPanel::clear);
+    pauseAction_ = addAction(QStringLiteral("Пауза"), "PauseAction");
+    pauseAction_->setCheckable(true);
+    connect(pauseAction_, &QAction::toggled, this, &LivePlotPanel::setPaused);
+    view_->setContextMenuPolicy(Qt::NoContextMenu);  // the panel's menu, wherever the click lands
+}
+
+void LivePlotPanel::append(std::span<const double> values)
+{
+    ring_.append(clock_(), values);
+    scheduleRedraw();
+}
+
+void LivePlotPanel::appendGap()
+{
+    ring_.appendGap(clock_());
+    scheduleRedraw();
+}
+
+void LivePlotPanel::scheduleRedraw()
+{
+    // A hidden or paused plot only keeps its samples.
+    if (isVisible() && !paused_ && !redrawTimer_->isActive())
+        redrawTimer_->start();
+}
+
+void LivePlotPanel::flush()
+{
+    redrawTimer_->stop();
+    redraw();
+}
+
+void LivePlotPanel::redraw()
+{
+    ++redraws_;
+    const size_t count = ring_.size();
+    const int64_t newest = count ? ring_.timeAt(count - 1).monotonicMs : 0;
+    size_t first = 0;
+    while (first < count && newest - ring_.timeAt(first).monotonicMs > spec_.spanMs)
+        ++first;
+    struct Range {
+        double low = INFINITY;
+        double high = -INFINITY;
+    };
+    Range left, right;
+    for (size_t series = 0; series < spec_.series.size(); ++series) {
+        Range& range = axisOf(series) == rightAxis_ ? right : left;
+        size_t run = 0;
+        QList<QPointF> points;
+        auto closeRun = [&] {
+            if (points.isEmpty())
+                return;
+            segment(series, run++)->replace(points);
+            points.clear();
+        };
+        for (size_t index = first; index < count; ++index) {
+            const double value = ring_.valueAt(index, series);
+            if (!std::isfinite(value)) {
+                closeRun();
+                continue;
+            }
+            points.append(QPointF((ring_.timeAt(index).monotonicMs - newest) / 1000.0, value));
+            range.low = std::min(range.low, value);
+            range.high = std::max(range.high, value);
+        }
+        closeRun();
+        for (size_t unused = run; unused < segments_[series].size(); ++unused)
+            if (segments_[series][unused]->count())
+                segments_[series][unused]->clear();
+    }
+    fitAxis(valueAxis_, left.low, left.high);
+    if (rightAxis_)
+        fitAxis(rightAxis_, right.low, right.high);
+}
+
+void LivePlotPanel::fitAxis(QValueAxis* axis, double low, double high)
+{
+    if (low > high)
+        return;  // nothing to show: the axis keeps its range
+    const double margin = std::max((high - low) * kValueMargin, std::max(std::fabs(high), 1.0) * 0.01);
+    axis->setRange(low - margin, high + margin);
+}
+
+void LivePlotPanel::setWanted(bool wanted)
+{
+    wanted_ = wanted;
+    if (toggleAction_->isChecked() != wanted)
+        toggleAction_->setChecked(wanted);
+    followHost();
+}
+
+void LivePlotPanel::followHost()
+{
+    const bool show = wanted_ && host_->isVisible();
+    if (show == isVisible())
+        return;
+    if (show && !placed_) {
+        placed_ = true;
+        placeBesideMainWindow();
+    }
+    setVisible(show);
+}
+
+void LivePlotPanel::placeBesideMainWindow()
+{
+    // Beside the main window's right edge; on a narrow screen the main
+    // window moves left so that both fit (785 + 540 on 1366 pixels).
+    QWidget* main = host_->window();
+    QScreen* screen = main->screen();
+    if (!screen)
+        return;
+    const QRect available = screen->availableGeometry();
+    QRect mainFrame = main->frameGeometry();
+    const int frameExtra = mainFrame.width() - main->width();
+    const int overflow = mainFrame.right() + 1 + width() + frameExtra - (available.right() + 1);
+    if (overflow > 0 && main->isVisible()) {
+        const int shift = std::min(overflow, mainFrame.left() - available.left());
+        if (shift > 0) {
+            main->move(mainFrame.topLeft() - QPoint(shift, 0));
+            mainFrame.translate(-shift, 0);
+        }
+    }
+    const int x = std::min(mainFrame.right() + 1, available.right() + 1 - width() - frameExtra);
+    move(std::max(x, available.left()), std::max(mainFrame.top(), available.top()));
+}
+
+void LivePlotPanel::setPaused(bool paused)
+{
+    paused_ = paused;
+    if (pauseAction_->isChecked() != paused)
+        pauseAction_->setChecked(paused);
+    if (!paused)
+        scheduleRedraw();
+}
+
+void LivePlotPanel::clear()
+{
+    ring_.clear();
+    if (isVisible())
+        flush();
+}
+
+bool LivePlotPanel::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == host_ && (event->type() == QEvent::Show || event->type() == QEvent::Hide)) {
+        toggleAction_->setEnabled(event->type() == QEvent::Show);
+        followHost();
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+void LivePlotPanel::showEvent(QShowEvent* event)
+{
+    QWidget::showEvent(event);
+    // What came in while hidden is drawn once, at once.
+    if (!paused_)
+        flush();
+}
+
+void LivePlotPanel::closeEvent(QCloseEvent* event)
+{
+    // The window's close button is the same choice as the tab's button.
+    event->ignore();
+    setWanted(false);
+}
+
+WriteResult LivePlotPanel::savePng(const QString& path)
+{
+    if (!paused_)
+        flush();
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    view_->grab().save(&buffer, "PNG");
+    return replaceFile(path.toStdString(), std::string_view(bytes.constData(), static_cast<size_t>(bytes.size())));
+}
+
+WriteResult LivePlotPanel::saveCsv(const QString& path) const
+{
+    return replaceFile(path.toStdString(), samplesCsv(ring_, seriesNames(spec_)));
+}
+
+void LivePlotPanel::saveAs(bool png)
+{
+    const QString caption = png ? QStringLiteral("Сохранить график") : QStringLiteral("Сохранить данные графика");
+    const QString filter = png ? QStringLiteral("PNG (*.png)") : QStringLiteral("CSV (*.csv)");
+    const QString name = fileStem(spec_, ring_) + (png ? QStringLiteral(".png") : QStringLiteral(".csv"));
+    const QString path = choosePath_(caption, filter, name);
+    if (path.isEmpty())
+        return;
+    const WriteResult result = png ? savePng(path) : saveCsv(path);
+    if (!result)
+        showMessage_(QStringLiteral("Не удалось сохранить файл %1: %2").arg(path, QString::fromStdString(result.error)));
+}
+
+std::map<std::string, bool> livePlotsWanted(const QWidget* root)
+{
+    std::map<std::string, bool> wanted;
+    for (const LivePlotPanel* plot : root->findChildren<LivePlotPanel*>())
+        wanted[plot->spec().name] = plot->wanted();
+    return wanted;
+}
+
+void restoreLivePlots(const QWidget* root, const std::map<std::string, bool>& wanted)
+{
+    for (LivePlotPanel* plot : root->findChildren<LivePlotPanel*>()) {
+        const auto found = wanted.find(plot->spec().name);
+        plot->setWanted(found != wanted.end() && found->second);
+    }
+}
+
+}  // namespace ktx
