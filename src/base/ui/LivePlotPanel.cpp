@@ -6,6 +6,8 @@
 #include <QChartView>
 #include <QCloseEvent>
 #include <QFileDialog>
+#include <QGraphicsItem>
+#include <QPainter>
 #include <QGuiApplication>
 #include <QLegendMarker>
 #include <QLineSeries>
@@ -52,9 +54,54 @@ QString fileStem(const PlotSpec& spec, const SampleRing& ring)
 
 }  // namespace
 
+// Paints the curves inside the chart's plot area, in the axes' scales.
+class LivePlotPanel::CurvesItem : public QGraphicsItem {
+public:
+    explicit CurvesItem(LivePlotPanel& panel) : panel_(panel) { setZValue(10); }
+
+    QRectF boundingRect() const override { return panel_.chart_->plotArea(); }
+    void areaChanged()
+    {
+        prepareGeometryChange();
+        update();
+    }
+
+    void paint(QPainter* painter, const QStyleOptionGraphicsItem*, QWidget*) override
+    {
+        const QRectF area = panel_.chart_->plotArea();
+        painter->setClipRect(area);
+        painter->setRenderHint(QPainter::Antialiasing);
+        for (size_t series = 0; series < panel_.curves_.size(); ++series) {
+            const Curve& curve = panel_.curves_[series];
+            const QValueAxis* x = panel_.timeAxis_;
+            const QValueAxis* y = panel_.axisOf(series);
+            const double xScale = area.width() / (x->max() - x->min());
+            const double yScale = area.height() / (y->max() - y->min());
+            mapped_.resize(curve.points.size());
+            for (qsizetype i = 0; i < curve.points.size(); ++i) {
+                const QPointF& p = curve.points[i];
+                mapped_[i] = QPointF(area.left() + (p.x() - x->min()) * xScale, area.bottom() - (p.y() - y->min()) * yScale);
+            }
+            painter->setPen(QPen(panel_.spec_.series[series].colour, 2, Qt::SolidLine, Qt::RoundCap));
+            for (size_t run = 0; run < curve.runStarts.size(); ++run) {
+                const int start = curve.runStarts[run];
+                const int end = run + 1 < curve.runStarts.size() ? curve.runStarts[run + 1] : int(mapped_.size());
+                if (end - start == 1)
+                    painter->drawPoint(mapped_[start]);  // a lone value between two gaps
+                else
+                    painter->drawPolyline(mapped_.constData() + start, end - start);
+            }
+        }
+    }
+
+private:
+    LivePlotPanel& panel_;
+    QPolygonF mapped_;  // reused: grows once to the longest curve
+};
+
 LivePlotPanel::LivePlotPanel(const PlotSpec& spec, SampleClock clock, QWidget* host)
     : QWidget(host, Qt::Tool), spec_(spec), clock_(std::move(clock)), host_(host),
-      ring_(spec.series.size(), ringCapacity(spec)), segments_(spec.series.size())
+      ring_(spec.series.size(), ringCapacity(spec)), curves_(spec.series.size())
 {
     setObjectName(QString::fromLatin1(spec.name) + QStringLiteral("Plot"));
     setWindowTitle(QString::fromUtf8(spec.title));
@@ -113,8 +160,19 @@ void LivePlotPanel::buildChart()
         rightAxis_->setRange(0, 1);
         chart_->addAxis(rightAxis_, Qt::AlignRight);
     }
-    for (size_t series = 0; series < spec_.series.size(); ++series)
-        segment(series, 0);  // the first run carries the legend entry
+    for (size_t series = 0; series < spec_.series.size(); ++series) {
+        auto* legend = new QLineSeries;
+        legend->setName(QString::fromUtf8(spec_.series[series].name));
+        legend->setPen(QPen(spec_.series[series].colour, 2));
+        chart_->addSeries(legend);
+        legend->attachAxis(timeAxis_);
+        legend->attachAxis(axisOf(series));
+    }
+    // Room for every sample the ring can hold: drawing never allocates.
+    for (Curve& curve : curves_) {
+        curve.points.reserve(static_cast<qsizetype>(ring_.capacity()));
+        curve.runStarts.reserve(ring_.capacity());
+    }
 
     view_ = new QChartView(chart_, this);
     view_->setObjectName(QStringLiteral("PlotView"));
@@ -122,24 +180,11 @@ void LivePlotPanel::buildChart()
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(view_);
-}
-
-QLineSeries* LivePlotPanel::segment(size_t series, size_t index)
-{
-    std::vector<QLineSeries*>& runs = segments_[series];
-    while (runs.size() <= index) {
-        auto* line = new QLineSeries;
-        line->setName(QString::fromUtf8(spec_.series[series].name));
-        line->setPen(QPen(spec_.series[series].colour, 2));
-        chart_->addSeries(line);
-        line->attachAxis(timeAxis_);
-        line->attachAxis(axisOf(series));
-        if (!runs.empty())
-            for (QLegendMarker* marker : chart_->legend()->markers(line))
-                marker->setVisible(false);
-        runs.push_back(line);
-    }
-    return runs[index];
+    curvesItem_ = new CurvesItem(*this);
+    view_->scene()->addItem(curvesItem_);
+    connect(chart_, &QChart::plotAreaChanged, this, [this] {
+        static_cast<CurvesItem*>(curvesItem_)->areaChanged();
+    });
 }
 
 QValueAxis* LivePlotPanel::axisOf(size_t series) const
@@ -207,32 +252,39 @@ void LivePlotPanel::redraw()
     Range left, right;
     for (size_t series = 0; series < spec_.series.size(); ++series) {
         Range& range = axisOf(series) == rightAxis_ ? right : left;
-        size_t run = 0;
-        QList<QPointF> points;
-        auto closeRun = [&] {
-            if (points.isEmpty())
-                return;
-            segment(series, run++)->replace(points);
-            points.clear();
-        };
+        Curve& curve = curves_[series];
+        curve.points.clear();
+        curve.runStarts.clear();
+        bool broken = true;
         for (size_t index = first; index < count; ++index) {
             const double value = ring_.valueAt(index, series);
             if (!std::isfinite(value)) {
-                closeRun();
+                broken = true;
                 continue;
             }
-            points.append(QPointF((ring_.timeAt(index).monotonicMs - newest) / 1000.0, value));
+            if (broken)
+                curve.runStarts.push_back(static_cast<int>(curve.points.size()));
+            broken = false;
+            curve.points.append(QPointF((ring_.timeAt(index).monotonicMs - newest) / 1000.0, value));
             range.low = std::min(range.low, value);
             range.high = std::max(range.high, value);
         }
-        closeRun();
-        for (size_t unused = run; unused < segments_[series].size(); ++unused)
-            if (segments_[series][unused]->count())
-                segments_[series][unused]->clear();
     }
     fitAxis(valueAxis_, left.low, left.high);
     if (rightAxis_)
         fitAxis(rightAxis_, right.low, right.high);
+    curvesItem_->update();
+}
+
+std::vector<int> LivePlotPanel::runLengths(size_t series) const
+{
+    const Curve& curve = curves_[series];
+    std::vector<int> lengths;
+    for (size_t run = 0; run < curve.runStarts.size(); ++run) {
+        const int end = run + 1 < curve.runStarts.size() ? curve.runStarts[run + 1] : int(curve.points.size());
+        lengths.push_back(end - curve.runStarts[run]);
+    }
+    return lengths;
 }
 
 void LivePlotPanel::fitAxis(QValueAxis* axis, double low, double high)

@@ -7,6 +7,7 @@
 // as PNG or its data as CSV, clears it or pauses it.
 #include <QColor>
 #include <QPoint>
+#include <QPolygonF>
 #include <QString>
 #include <QWidget>
 #include <functional>
@@ -21,6 +22,7 @@
 
 class QAction;
 class QChart;
+class QGraphicsItem;
 class QChartView;
 class QLineSeries;
 class QTimer;
@@ -82,6 +84,15 @@ public:
     QAction* toggleAction() const { return toggleAction_; }
     // Redraws since construction; a hidden plot never adds to it.
     int redraws() const { return redraws_; }
+    // What the last redraw drew of a series: its points (seconds before the
+    // newest sample, value) and where each unbroken run starts.
+    struct Curve {
+        QPolygonF points;
+        std::vector<int> runStarts;
+    };
+    const Curve& curve(size_t series) const { return curves_[series]; }
+    // Point counts of the runs of a series, oldest first.
+    std::vector<int> runLengths(size_t series) const;
     // Draws now what a pending redraw would draw later.
     void flush();
 
@@ -104,10 +115,12 @@ private:
     void placeBesideMainWindow();
     void scheduleRedraw();
     void redraw();
-    QLineSeries* segment(size_t series, size_t index);
     QValueAxis* axisOf(size_t series) const;
     static void fitAxis(QValueAxis* axis, double low, double high);
     void saveAs(bool png);
+
+    class CurvesItem;
+    friend class CurvesItem;
 
     PlotSpec spec_;
     SampleClock clock_;
@@ -118,8 +131,11 @@ private:
     QValueAxis* timeAxis_ = nullptr;
     QValueAxis* valueAxis_ = nullptr;
     QValueAxis* rightAxis_ = nullptr;  // only when a series asks for it
-    // The runs of each series between gaps, one line each; kept for reuse.
-    std::vector<std::vector<QLineSeries*>> segments_;
+    // Qt Charts joins a line across NaN, so the curves are painted by one
+    // item over the plot area, each run between gaps on its own; the chart's
+    // empty line series give the legend and the axes.
+    std::vector<Curve> curves_;
+    QGraphicsItem* curvesItem_ = nullptr;
     QTimer* redrawTimer_ = nullptr;
     QToolButton* toggle_ = nullptr;
     QAction* toggleAction_ = nullptr;

@@ -29,7 +29,7 @@ PlotSpec levelsPlot()
 {
     static const char* const kNames[rs485::kFuelSlots] = {"Датчик 1", "Датчик 2", "Датчик 3", "Датчик 4", "Датчик 5",
         "Датчик 6", "Датчик 7", "Датчик 8"};
-    PlotSpec spec{"Rs485", "Уровни топлива", "уровень", 300'000, 125, {}, {700, 398}};
+    PlotSpec spec{"Rs485", "Уровни топлива", "уровень", 300'000, 125, {}, {680, 170}};
     for (int i = 0; i < rs485::kFuelSlots; ++i)
         spec.series.push_back({kNames[i], kSlotColors[i]});
     return spec;
