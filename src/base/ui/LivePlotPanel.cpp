@@ -10,6 +10,7 @@
 #include <QPainter>
 #include <QGuiApplication>
 #include <QLegendMarker>
+#include <QLocale>
 #include <QLineSeries>
 #include <QMenu>
 #include <QMessageBox>
@@ -29,6 +30,7 @@ namespace {
 constexpr int kButtonWidth = 64;
 constexpr int kButtonHeight = 20;
 constexpr double kValueMargin = 0.05;  // of the visible range, above and below
+constexpr size_t kLegendBelowAtMost = 4;
 
 size_t ringCapacity(const PlotSpec& spec)
 {
@@ -143,12 +145,19 @@ void LivePlotPanel::buildChart()
 {
     chart_ = new QChart;
     chart_->setTitle(QString::fromUtf8(spec_.title));
-    chart_->legend()->setAlignment(Qt::AlignBottom);
+    // Many series' names fit in a column beside the plot, a few below it.
+    chart_->legend()->setAlignment(spec_.series.size() > kLegendBelowAtMost ? Qt::AlignRight : Qt::AlignBottom);
+    // The axes in the desktop's decimal separator, without thousands groups.
+    QLocale locale;
+    locale.setNumberOptions(QLocale::OmitGroupSeparator);
+    chart_->setLocale(locale);
+    chart_->setLocalizeNumbers(true);
     chart_->setMargins(QMargins(4, 4, 4, 4));
     timeAxis_ = new QValueAxis(chart_);
     timeAxis_->setRange(-spec_.spanMs / 1000.0, 0);
+    timeAxis_->applyNiceNumbers();
     timeAxis_->setTitleText(QStringLiteral("с"));
-    timeAxis_->setLabelFormat(QStringLiteral("%d"));
+    timeAxis_->setLabelFormat(QStringLiteral("%.0f"));
     valueAxis_ = new QValueAxis(chart_);
     valueAxis_->setTitleText(QString::fromUtf8(spec_.unit));
     valueAxis_->setRange(0, 1);
@@ -293,6 +302,9 @@ void LivePlotPanel::fitAxis(QValueAxis* axis, double low, double high)
         return;  // nothing to show: the axis keeps its range
     const double margin = std::max((high - low) * kValueMargin, std::max(std::fabs(high), 1.0) * 0.01);
     axis->setRange(low - margin, high + margin);
+    axis->applyNiceNumbers();
+    const double span = axis->max() - axis->min();
+    axis->setLabelFormat(span >= 100 ? QStringLiteral("%.0f") : span >= 2 ? QStringLiteral("%.1f") : QStringLiteral("%.2f"));
 }
 
 void LivePlotPanel::setWanted(bool wanted)
