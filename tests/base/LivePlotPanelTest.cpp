@@ -184,5 +184,40 @@ TEST_F(LivePlotPanelTest, TheChoiceFollowsTheButtonTheCloseBoxAndTheSettings)
     EXPECT_FALSE(plot->wanted());
 }
 
+TEST(PlotPlacementTest, WindowAndPlotSideBySideOnTheScreen)
+{
+    // The main window 785 × 449 and the plot 540 × 449, each with a 5-pixel
+    // border and a 25-pixel title bar.
+    const QSize mainFrame(795, 479);
+    const QSize plotFrame = LivePlotPanel::kSize + QSize(10, 30);
+    struct Case {
+        const char* what;
+        QRect available;
+        QPoint mainAt;
+        QPoint expectedMain;
+        QPoint expectedPlot;
+    };
+    const Case cases[] = {
+        {"1366 × 768 with a 40-pixel panel, main window centred", {0, 0, 1366, 728}, {285, 124}, {21, 124}, {816, 124}},
+        {"wide screen: nothing moves", {0, 0, 1920, 1040}, {562, 280}, {562, 280}, {1357, 280}},
+        {"main window partly below the screen: the plot stays on it", {0, 0, 1920, 1040}, {100, 700}, {100, 700}, {895, 561}},
+        {"second screen to the right", {1920, 0, 1366, 768}, {2205, 144}, {1941, 144}, {2736, 144}},
+        {"too narrow for both: the plot keeps to the right edge", {0, 0, 1024, 768}, {114, 144}, {0, 144}, {474, 144}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const PlotPlacement place = placeBeside(QRect(c.mainAt, mainFrame), plotFrame, c.available);
+        EXPECT_EQ(place.mainTopLeft, c.expectedMain);
+        EXPECT_EQ(place.plotTopLeft, c.expectedPlot);
+        const QRect main(place.mainTopLeft, mainFrame);
+        const QRect plot(place.plotTopLeft, plotFrame);
+        if (c.available.contains(QRect(c.mainAt, mainFrame)))  // where the user left it is theirs
+            EXPECT_TRUE(c.available.contains(main));
+        EXPECT_TRUE(c.available.contains(plot));
+        if (c.available.width() >= mainFrame.width() + plotFrame.width())
+            EXPECT_FALSE(main.intersects(plot));
+    }
+}
+
 }  // namespace
 }  // namespace ktx

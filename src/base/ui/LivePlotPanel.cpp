@@ -336,19 +336,27 @@ void LivePlotPanel::placeBesideMainWindow()
     QScreen* screen = main->screen();
     if (!screen)
         return;
-    const QRect available = screen->availableGeometry();
-    QRect mainFrame = main->frameGeometry();
-    const int frameExtra = mainFrame.width() - main->width();
-    const int overflow = mainFrame.right() + 1 + width() + frameExtra - (available.right() + 1);
-    if (overflow > 0 && main->isVisible()) {
-        const int shift = std::min(overflow, mainFrame.left() - available.left());
-        if (shift > 0) {
-            main->move(mainFrame.topLeft() - QPoint(shift, 0));
-            mainFrame.translate(-shift, 0);
-        }
-    }
-    const int x = std::min(mainFrame.right() + 1, available.right() + 1 - width() - frameExtra);
-    move(std::max(x, available.left()), std::max(mainFrame.top(), available.top()));
+    const QRect mainFrame = main->frameGeometry();
+    // The plot's frame is not known before it first shows: the main window's
+    // decoration stands in for it.
+    const QSize frameExtra = mainFrame.size() - main->size();
+    const PlotPlacement place = placeBeside(mainFrame, size() + frameExtra, screen->availableGeometry());
+    if (main->isVisible() && place.mainTopLeft != mainFrame.topLeft())
+        main->move(place.mainTopLeft);
+    move(place.plotTopLeft);
+}
+
+PlotPlacement placeBeside(const QRect& mainFrame, const QSize& plotFrame, const QRect& available)
+{
+    const int screenRight = available.left() + available.width();
+    const int overflow = mainFrame.left() + mainFrame.width() + plotFrame.width() - screenRight;
+    const int shift = std::clamp(overflow, 0, std::max(mainFrame.left() - available.left(), 0));
+    PlotPlacement place;
+    place.mainTopLeft = mainFrame.topLeft() - QPoint(shift, 0);
+    const int x = std::min(place.mainTopLeft.x() + mainFrame.width(), screenRight - plotFrame.width());
+    const int y = std::min(mainFrame.top(), available.top() + available.height() - plotFrame.height());
+    place.plotTopLeft = QPoint(std::max(x, available.left()), std::max(y, available.top()));
+    return place;
 }
 
 void LivePlotPanel::setPaused(bool paused)

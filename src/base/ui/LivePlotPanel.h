@@ -7,6 +7,7 @@
 // as PNG or its data as CSV, clears it or pauses it.
 #include <QColor>
 #include <QPoint>
+#include <QRect>
 #include <QPolygonF>
 #include <QString>
 #include <QWidget>
@@ -147,6 +148,16 @@ private:
     PathChooser choosePath_;
     MessageHandler showMessage_;
 };
+
+// Where a plot window goes: right of the main window, which moves left as
+// far as needed (never off the screen) so that both fit side by side; on a
+// screen too narrow for both the plot keeps to the screen's right edge.
+// Frames are whole windows, decoration included.
+struct PlotPlacement {
+    QPoint mainTopLeft;
+    QPoint plotTopLeft;
+};
+PlotPlacement placeBeside(const QRect& mainFrame, const QSize& plotFrame, const QRect& available);
 
 // The window's side of keeping the choice between runs: every plot under
 // root by name, and the choices read back (names not given stay hidden).
