@@ -302,10 +302,11 @@ void LivePlotPanel::fitAxis(QValueAxis* axis, double low, double high)
     if (low > high)
         return;  // nothing to show: the axis keeps its range
     const double margin = std::max((high - low) * kValueMargin, std::max(std::fabs(high), 1.0) * 0.01);
+    // The format first: labels made for the new range already use it.
+    const double span = high - low + 2 * margin;
+    axis->setLabelFormat(span >= 50 ? QStringLiteral("%.0f") : span >= 2 ? QStringLiteral("%.1f") : QStringLiteral("%.2f"));
     axis->setRange(low - margin, high + margin);
     axis->applyNiceNumbers();
-    const double span = axis->max() - axis->min();
-    axis->setLabelFormat(span >= 100 ? QStringLiteral("%.0f") : span >= 2 ? QStringLiteral("%.1f") : QStringLiteral("%.2f"));
 }
 
 void LivePlotPanel::setWanted(bool wanted)
