@@ -31,6 +31,7 @@ constexpr int kButtonWidth = 64;
 constexpr int kButtonHeight = 20;
 constexpr double kValueMargin = 0.05;  // of the visible range, above and below
 constexpr size_t kLegendBelowAtMost = 4;
+constexpr double kKeepRangeAbove = 0.25;  // of the axis' range the values must span to keep it
 
 size_t ringCapacity(const PlotSpec& spec)
 {
@@ -301,12 +302,24 @@ void LivePlotPanel::fitAxis(QValueAxis* axis, double low, double high)
 {
     if (low > high)
         return;  // nothing to show: the axis keeps its range
+    // A new range lays out and repaints the whole chart: the axis keeps its
+    // range while the values stay inside it and fill a fair part of it.
+    const double shown = axis->max() - axis->min();
+    if (low >= axis->min() && high <= axis->max() && high - low >= shown * kKeepRangeAbove)
+        return;
     const double margin = std::max((high - low) * kValueMargin, std::max(std::fabs(high), 1.0) * 0.01);
+    // Rounded to nice steps on an axis of its own, so the chart's axis
+    // changes once, and only when the rounded range is another one.
+    QValueAxis nice;
+    nice.setRange(low - margin, high + margin);
+    nice.applyNiceNumbers();
+    if (nice.min() == axis->min() && nice.max() == axis->max() && nice.tickCount() == axis->tickCount())
+        return;
     // The format first: labels made for the new range already use it.
-    const double span = high - low + 2 * margin;
+    const double span = nice.max() - nice.min();
     axis->setLabelFormat(span >= 50 ? QStringLiteral("%.0f") : span >= 2 ? QStringLiteral("%.1f") : QStringLiteral("%.2f"));
-    axis->setRange(low - margin, high + margin);
-    axis->applyNiceNumbers();
+    axis->setTickCount(nice.tickCount());
+    axis->setRange(nice.min(), nice.max());
 }
 
 void LivePlotPanel::setWanted(bool wanted)
