@@ -1,5 +1,6 @@
 #include "app/Settings.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <optional>
 
@@ -116,8 +117,12 @@ bool writeSettings(const std::string& path, const SettingsValues& values)
     file.set(kGsm, "ReadGSMAuto", values.readGsmAuto ? "1" : "0");
     for (size_t i = 0; i < values.llsAddr.size(); ++i)
         file.set(k485, llsKey(i), cp1251FromUtf8(values.llsAddr[i]));
-    for (const auto& [name, shown] : values.plotsShown)
-        file.set(kPlots, name, shown ? "1" : "0");
+    // A file whose user never showed a plot gains no section for them.
+    const bool anyShown = std::any_of(values.plotsShown.begin(), values.plotsShown.end(),
+        [](const auto& plot) { return plot.second; });
+    if (anyShown || !file.keys(kPlots).empty())
+        for (const auto& [name, shown] : values.plotsShown)
+            file.set(kPlots, name, shown ? "1" : "0");
     return file.save(path);
 }
 

@@ -15,7 +15,8 @@ struct SettingsValues {
     bool readGsmAuto = true;
     std::array<std::string, 8> llsAddr{"1", "2", "3", "4", "5", "6", "7", "8"};
     // Live plots the user had shown, by plot name, in a section of their
-    // own ("PLOTS"); a plot not listed starts hidden.
+    // own ("PLOTS", written once a plot has been shown); a plot not listed
+    // starts hidden.
     std::map<std::string, bool> plotsShown;
 };
 

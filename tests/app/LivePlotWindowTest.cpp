@@ -17,6 +17,7 @@
 #include <memory>
 
 #include "accel/ui/AccelTab.h"
+#include "app/Settings.h"
 #include "app/ui/TKorvantixtest.h"
 #include "base/ui/LivePlotPanel.h"
 #include "can/ui/CanTab.h"
@@ -180,6 +181,24 @@ TEST_F(LivePlotWindowTest, TheChoiceIsKeptInItsOwnSectionLeavingTheOtherKeysAlon
     EXPECT_TRUE(window->canTab()->plot()->wanted());
     EXPECT_FALSE(window->canTab()->plot()->isVisible());
     EXPECT_FALSE(window->rs485Tab()->plot()->wanted());
+}
+
+TEST(PlotSettingsTest, TheSectionAppearsOnceAPlotWasShownAndThenRemembersHidingIt)
+{
+    QTemporaryDir dir;
+    const std::string path = dir.filePath("Korvantix_control.ini").toStdString();
+    SettingsValues values;
+    values.plotsShown = {{"Inputs", false}, {"Can", false}};
+    ASSERT_TRUE(writeSettings(path, values));
+    EXPECT_EQ(test::readBytes(path).find("[PLOTS]"), std::string::npos);  // never shown: the file as it was
+
+    values.plotsShown["Can"] = true;
+    ASSERT_TRUE(writeSettings(path, values));
+    EXPECT_EQ(readSettings(path).plotsShown, (std::map<std::string, bool>{{"Can", true}, {"Inputs", false}}));
+
+    values.plotsShown["Can"] = false;  // hidden again: kept as hidden, not forgotten
+    ASSERT_TRUE(writeSettings(path, values));
+    EXPECT_EQ(readSettings(path).plotsShown, (std::map<std::string, bool>{{"Can", false}, {"Inputs", false}}));
 }
 
 }  // namespace

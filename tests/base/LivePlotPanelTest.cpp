@@ -18,12 +18,12 @@
 namespace ktx {
 namespace {
 
-const PlotSpec kSpec{"Test", "Проба", "В", 1000, 100, {{"a", Qt::red}, {"b", Qt::blue}}, {10, 10}};
+const PlotSetup kSetup{"Test", "Проба", "В", 1000, 100, {{"a", Qt::red}, {"b", Qt::blue}}, {10, 10}};
 
 struct LivePlotPanelTest : ::testing::Test {
     int64_t nowMs = 0;
     QWidget host;
-    LivePlotPanel* plot = new LivePlotPanel(kSpec, [this] { return SampleTime{nowMs, 1796817600000LL + nowMs}; }, &host);
+    LivePlotPanel* plot = new LivePlotPanel(kSetup, [this] { return SampleTime{nowMs, 1796817600000LL + nowMs}; }, &host);
     QStringList messages;
 
     LivePlotPanelTest()
@@ -167,7 +167,7 @@ TEST_F(LivePlotPanelTest, TheChoiceFollowsTheButtonTheCloseBoxAndTheSettings)
 {
     QToolButton* button = host.findChild<QToolButton*>("TestPlotButton");
     ASSERT_NE(button, nullptr);
-    EXPECT_EQ(button->geometry().topLeft(), kSpec.buttonAt);
+    EXPECT_EQ(button->geometry().topLeft(), kSetup.buttonAt);
     button->click();
     EXPECT_TRUE(plot->wanted());
     EXPECT_TRUE(plot->isVisible());

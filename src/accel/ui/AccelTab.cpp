@@ -16,7 +16,7 @@ namespace {
 constexpr const char* kArrowNames[accel::kArrowCount] = {"back", "front", "left", "right", "up", "down"};
 
 // In the order of accel::PlottedAxis; TimerAccel polls every 100 ms.
-const PlotSpec kAxesPlot{"Accel", "Акселерометр", "отсчёты", 10'000, 100,
+const PlotSetup kAxesPlot{"Accel", "Акселерометр", "отсчёты", 10'000, 100,
     {{"Ось X", {200, 0, 0}}, {"Ось Y", {0, 140, 0}}, {"Ось Z", {0, 0, 200}}, {"Модуль", {0, 0, 0}}}, {600, 376}};
 
 }  // namespace

@@ -33,26 +33,26 @@ constexpr double kValueMargin = 0.05;  // of the visible range, above and below
 constexpr size_t kLegendBelowAtMost = 4;
 constexpr double kKeepRangeAbove = 0.25;  // of the axis' range the values must span to keep it
 
-size_t ringCapacity(const PlotSpec& spec)
+size_t ringCapacity(const PlotSetup& setup)
 {
-    const int interval = std::max(spec.pollIntervalMs, 1);
-    return static_cast<size_t>(spec.spanMs / interval + 1) * LivePlotPanel::kRingHeadroom;
+    const int interval = std::max(setup.pollIntervalMs, 1);
+    return static_cast<size_t>(setup.spanMs / interval + 1) * LivePlotPanel::kRingHeadroom;
 }
 
-std::vector<std::string> seriesNames(const PlotSpec& spec)
+std::vector<std::string> seriesNames(const PlotSetup& setup)
 {
     std::vector<std::string> names;
-    for (const PlotSeries& series : spec.series)
+    for (const PlotSeries& series : setup.series)
         names.emplace_back(series.name);
     return names;
 }
 
-QString fileStem(const PlotSpec& spec, const SampleRing& ring)
+QString fileStem(const PlotSetup& setup, const SampleRing& ring)
 {
     // "Inputs_2026-12-09T12-00-00" from the newest sample's time.
     std::string stamp = ring.empty() ? std::string() : isoUtcText(ring.timeAt(ring.size() - 1).wallUtcMs).substr(0, 19);
     std::replace(stamp.begin(), stamp.end(), ':', '-');
-    return QString::fromLatin1(spec.name) + (stamp.empty() ? QString() : QStringLiteral("_") + QString::fromStdString(stamp));
+    return QString::fromLatin1(setup.name) + (stamp.empty() ? QString() : QStringLiteral("_") + QString::fromStdString(stamp));
 }
 
 }  // namespace
@@ -84,7 +84,7 @@ public:
                 const QPointF& p = curve.points[i];
                 mapped_[i] = QPointF(area.left() + (p.x() - x->min()) * xScale, area.bottom() - (p.y() - y->min()) * yScale);
             }
-            painter->setPen(QPen(panel_.spec_.series[series].colour, 2, Qt::SolidLine, Qt::RoundCap));
+            painter->setPen(QPen(panel_.setup_.series[series].colour, 2, Qt::SolidLine, Qt::RoundCap));
             for (size_t run = 0; run < curve.runStarts.size(); ++run) {
                 const int start = curve.runStarts[run];
                 const int end = run + 1 < curve.runStarts.size() ? curve.runStarts[run + 1] : int(mapped_.size());
@@ -101,12 +101,12 @@ private:
     QPolygonF mapped_;  // reused: grows once to the longest curve
 };
 
-LivePlotPanel::LivePlotPanel(const PlotSpec& spec, SampleClock clock, QWidget* host)
-    : QWidget(host, Qt::Tool), spec_(spec), clock_(std::move(clock)), host_(host),
-      ring_(spec.series.size(), ringCapacity(spec)), curves_(spec.series.size())
+LivePlotPanel::LivePlotPanel(const PlotSetup& setup, SampleClock clock, QWidget* host)
+    : QWidget(host, Qt::Tool), setup_(setup), clock_(std::move(clock)), host_(host),
+      ring_(setup.series.size(), ringCapacity(setup)), curves_(setup.series.size())
 {
-    setObjectName(QString::fromLatin1(spec.name) + QStringLiteral("Plot"));
-    setWindowTitle(QString::fromUtf8(spec.title));
+    setObjectName(QString::fromLatin1(setup.name) + QStringLiteral("Plot"));
+    setWindowTitle(QString::fromUtf8(setup.title));
     resize(kSize);
     buildChart();
     buildMenu();
@@ -117,7 +117,7 @@ LivePlotPanel::LivePlotPanel(const PlotSpec& spec, SampleClock clock, QWidget* h
     connect(redrawTimer_, &QTimer::timeout, this, &LivePlotPanel::redraw);
 
     toggleAction_ = new QAction(QStringLiteral("График"), host);
-    toggleAction_->setObjectName(QString::fromLatin1(spec.name) + QStringLiteral("PlotAction"));
+    toggleAction_->setObjectName(QString::fromLatin1(setup.name) + QStringLiteral("PlotAction"));
     toggleAction_->setCheckable(true);
     toggleAction_->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_G));
     toggleAction_->setShortcutContext(Qt::WindowShortcut);
@@ -126,9 +126,9 @@ LivePlotPanel::LivePlotPanel(const PlotSpec& spec, SampleClock clock, QWidget* h
     host->addAction(toggleAction_);
     connect(toggleAction_, &QAction::toggled, this, &LivePlotPanel::setWanted);
     toggle_ = new QToolButton(host);
-    toggle_->setObjectName(QString::fromLatin1(spec.name) + QStringLiteral("PlotButton"));
+    toggle_->setObjectName(QString::fromLatin1(setup.name) + QStringLiteral("PlotButton"));
     toggle_->setDefaultAction(toggleAction_);
-    toggle_->setGeometry(QRect(spec.buttonAt, QSize(kButtonWidth, kButtonHeight)));
+    toggle_->setGeometry(QRect(setup.buttonAt, QSize(kButtonWidth, kButtonHeight)));
 
     showMessage_ = [this](const QString& text) {
         QMessageBox::warning(this, QGuiApplication::applicationDisplayName(), text);
@@ -144,9 +144,9 @@ LivePlotPanel::~LivePlotPanel() = default;
 void LivePlotPanel::buildChart()
 {
     chart_ = new QChart;
-    chart_->setTitle(QString::fromUtf8(spec_.title));
+    chart_->setTitle(QString::fromUtf8(setup_.title));
     // Many series' names fit in a column beside the plot, a few below it.
-    chart_->legend()->setAlignment(spec_.series.size() > kLegendBelowAtMost ? Qt::AlignRight : Qt::AlignBottom);
+    chart_->legend()->setAlignment(setup_.series.size() > kLegendBelowAtMost ? Qt::AlignRight : Qt::AlignBottom);
     // The axes in the desktop's decimal separator, without thousands groups.
     QLocale locale;
     locale.setNumberOptions(QLocale::OmitGroupSeparator);
@@ -154,25 +154,25 @@ void LivePlotPanel::buildChart()
     chart_->setLocalizeNumbers(true);
     chart_->setMargins(QMargins(4, 4, 4, 4));
     timeAxis_ = new QValueAxis(chart_);
-    timeAxis_->setRange(-spec_.spanMs / 1000.0, 0);
+    timeAxis_->setRange(-setup_.spanMs / 1000.0, 0);
     timeAxis_->applyNiceNumbers();
     timeAxis_->setTitleText(QStringLiteral("с"));
     timeAxis_->setLabelFormat(QStringLiteral("%.0f"));
     valueAxis_ = new QValueAxis(chart_);
-    valueAxis_->setTitleText(QString::fromUtf8(spec_.unit));
+    valueAxis_->setTitleText(QString::fromUtf8(setup_.unit));
     valueAxis_->setRange(0, 1);
     chart_->addAxis(timeAxis_, Qt::AlignBottom);
     chart_->addAxis(valueAxis_, Qt::AlignLeft);
-    if (std::any_of(spec_.series.begin(), spec_.series.end(), [](const PlotSeries& s) { return s.rightAxis; })) {
+    if (std::any_of(setup_.series.begin(), setup_.series.end(), [](const PlotSeries& s) { return s.rightAxis; })) {
         rightAxis_ = new QValueAxis(chart_);
-        rightAxis_->setTitleText(QString::fromUtf8(spec_.rightUnit ? spec_.rightUnit : ""));
+        rightAxis_->setTitleText(QString::fromUtf8(setup_.rightUnit ? setup_.rightUnit : ""));
         rightAxis_->setRange(0, 1);
         chart_->addAxis(rightAxis_, Qt::AlignRight);
     }
-    for (size_t series = 0; series < spec_.series.size(); ++series) {
+    for (size_t series = 0; series < setup_.series.size(); ++series) {
         auto* legend = new QLineSeries;
-        legend->setName(QString::fromUtf8(spec_.series[series].name));
-        legend->setPen(QPen(spec_.series[series].colour, 2));
+        legend->setName(QString::fromUtf8(setup_.series[series].name));
+        legend->setPen(QPen(setup_.series[series].colour, 2));
         chart_->addSeries(legend);
         legend->attachAxis(timeAxis_);
         legend->attachAxis(axisOf(series));
@@ -200,7 +200,7 @@ void LivePlotPanel::buildChart()
 
 QValueAxis* LivePlotPanel::axisOf(size_t series) const
 {
-    return spec_.series[series].rightAxis && rightAxis_ ? rightAxis_ : valueAxis_;
+    return setup_.series[series].rightAxis && rightAxis_ ? rightAxis_ : valueAxis_;
 }
 
 void LivePlotPanel::buildMenu()
@@ -254,14 +254,14 @@ void LivePlotPanel::redraw()
     const size_t count = ring_.size();
     const int64_t newest = count ? ring_.timeAt(count - 1).monotonicMs : 0;
     size_t first = 0;
-    while (first < count && newest - ring_.timeAt(first).monotonicMs > spec_.spanMs)
+    while (first < count && newest - ring_.timeAt(first).monotonicMs > setup_.spanMs)
         ++first;
     struct Range {
         double low = INFINITY;
         double high = -INFINITY;
     };
     Range left, right;
-    for (size_t series = 0; series < spec_.series.size(); ++series) {
+    for (size_t series = 0; series < setup_.series.size(); ++series) {
         Range& range = axisOf(series) == rightAxis_ ? right : left;
         Curve& curve = curves_[series];
         curve.points.clear();
@@ -426,14 +426,14 @@ WriteResult LivePlotPanel::savePng(const QString& path)
 
 WriteResult LivePlotPanel::saveCsv(const QString& path) const
 {
-    return replaceFile(path.toStdString(), samplesCsv(ring_, seriesNames(spec_)));
+    return replaceFile(path.toStdString(), samplesCsv(ring_, seriesNames(setup_)));
 }
 
 void LivePlotPanel::saveAs(bool png)
 {
     const QString caption = png ? QStringLiteral("Сохранить график") : QStringLiteral("Сохранить данные графика");
     const QString filter = png ? QStringLiteral("PNG (*.png)") : QStringLiteral("CSV (*.csv)");
-    const QString name = fileStem(spec_, ring_) + (png ? QStringLiteral(".png") : QStringLiteral(".csv"));
+    const QString name = fileStem(setup_, ring_) + (png ? QStringLiteral(".png") : QStringLiteral(".csv"));
     const QString path = choosePath_(caption, filter, name);
     if (path.isEmpty())
         return;
@@ -446,14 +446,14 @@ std::map<std::string, bool> livePlotsWanted(const QWidget* root)
 {
     std::map<std::string, bool> wanted;
     for (const LivePlotPanel* plot : root->findChildren<LivePlotPanel*>())
-        wanted[plot->spec().name] = plot->wanted();
+        wanted[plot->setup().name] = plot->wanted();
     return wanted;
 }
 
 void restoreLivePlots(const QWidget* root, const std::map<std::string, bool>& wanted)
 {
     for (LivePlotPanel* plot : root->findChildren<LivePlotPanel*>()) {
-        const auto found = wanted.find(plot->spec().name);
+        const auto found = wanted.find(plot->setup().name);
         plot->setWanted(found != wanted.end() && found->second);
     }
 }

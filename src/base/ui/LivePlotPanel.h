@@ -38,7 +38,7 @@ struct PlotSeries {
     bool rightAxis = false;  // on the right-hand value axis (another unit)
 };
 
-struct PlotSpec {
+struct PlotSetup {
     const char* name;      // object name and settings key, Latin letters
     const char* title;     // window title (UTF-8)
     const char* unit;      // the value axis' title (UTF-8)
@@ -58,7 +58,7 @@ public:
     static constexpr int kRefreshMs = 200;  // at most five redraws a second
     static constexpr QSize kSize{540, 449};
 
-    LivePlotPanel(const PlotSpec& spec, SampleClock clock, QWidget* host);
+    LivePlotPanel(const PlotSetup& setup, SampleClock clock, QWidget* host);
     ~LivePlotPanel() override;
 
     // One poll's values in series order; NaN (kNoValue) for a series the
@@ -79,7 +79,7 @@ public:
     WriteResult saveCsv(const QString& path) const;
 
     const SampleRing& ring() const { return ring_; }
-    const PlotSpec& spec() const { return spec_; }
+    const PlotSetup& setup() const { return setup_; }
     QChart* chart() const { return chart_; }
     QToolButton* toggleButton() const { return toggle_; }
     QAction* toggleAction() const { return toggleAction_; }
@@ -123,7 +123,7 @@ private:
     class CurvesItem;
     friend class CurvesItem;
 
-    PlotSpec spec_;
+    PlotSetup setup_;
     SampleClock clock_;
     QWidget* host_;
     SampleRing ring_;

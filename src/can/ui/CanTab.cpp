@@ -21,7 +21,7 @@ constexpr int kRowHeight = 18;
 const QColor kLampGreen(0, 128, 0);  // clGreen
 
 // In the order of can::PlottedDrive; Timer3 polls every 250 ms.
-const PlotSpec kDrivePlot{"Can", "Скорость и обороты", "км/ч", 300'000, 250,
+const PlotSetup kDrivePlot{"Can", "Скорость и обороты", "км/ч", 300'000, 250,
     {{"Скорость, км/ч", {0, 0, 200}}, {"Обороты, об/мин", {200, 0, 0}, true}}, {660, 391}, "об/мин"};
 
 // The default locale is the system's unless a test has set another.

@@ -18,7 +18,7 @@ namespace {
 QString decimalPoint() { return QLocale().decimalPoint(); }
 
 // In the order of io::PlottedVolt; Timer1 polls every 200 ms.
-const PlotSpec kVoltsPlot{"Inputs", "Напряжения", "В", 60'000, 200,
+const PlotSetup kVoltsPlot{"Inputs", "Напряжения", "В", 60'000, 200,
     {{"Питание", {200, 0, 0}}, {"Аккумулятор", {0, 0, 200}}, {"Аналог. 1", {0, 140, 0}}, {"Аналог. 2", {200, 120, 0}}},
     {360, 270}};
 

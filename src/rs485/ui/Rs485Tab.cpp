@@ -25,14 +25,14 @@ const QColor kSlotColors[rs485::kFuelSlots] = {{0, 128, 0}, {0, 0, 128}, {128, 0
 const QColor kCaptionGreen{119, 255, 119};
 
 // The eight levels, each in its slot's caption colour; Timer2 polls every 125 ms.
-PlotSpec levelsPlot()
+PlotSetup levelsPlot()
 {
     static const char* const kNames[rs485::kFuelSlots] = {"Датчик 1", "Датчик 2", "Датчик 3", "Датчик 4", "Датчик 5",
         "Датчик 6", "Датчик 7", "Датчик 8"};
-    PlotSpec spec{"Rs485", "Уровни топлива", "уровень", 300'000, 125, {}, {680, 170}};
+    PlotSetup setup{"Rs485", "Уровни топлива", "уровень", 300'000, 125, {}, {680, 170}};
     for (int i = 0; i < rs485::kFuelSlots; ++i)
-        spec.series.push_back({kNames[i], kSlotColors[i]});
-    return spec;
+        setup.series.push_back({kNames[i], kSlotColors[i]});
+    return setup;
 }
 
 // Where the pieces of a fuel slot sit (the slot is 91 × 146).
