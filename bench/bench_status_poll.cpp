@@ -4,12 +4,15 @@
 // floor of its two bare exchanges through UsbLink.
 #include <benchmark/benchmark.h>
 
+#include <QApplication>
 #include <QTemporaryDir>
 #include <QTimer>
+#include <memory>
 
 #include "base/AppContext.h"
 #include "app/RealTimeSource.h"
 #include "app/ui/Consoles.h"
+#include "base/ui/LivePlotPanel.h"
 #include "io/StatusPoll.h"
 #include "io/ui/InputsTab.h"
 #include "BenchScenario.h"
@@ -40,6 +43,63 @@ void BM_StatusPollTab(benchmark::State& state)
         state.SkipWithError("no reply");
 }
 BENCHMARK(BM_StatusPollTab);
+
+// The tab on screen, as the technician has it, with the events of each poll
+// handled (repaints, the plot's coalesced redraw). plotShown: the volts plot
+// beside it; redrawEveryPoll: the plot redrawn after every poll, as in the
+// program, where a redraw is due at most every LivePlotPanel::kRefreshMs
+// and the poll runs every 200 ms (here polls come back to back, so the
+// coalesced variant redraws far less often than once per poll).
+struct ShownTab {
+    QTemporaryDir dir;
+    ktx::RealTimeSource time;
+    ktx::sim::SimDriver driver{time, instantScenario()};
+    ktx::UsbLink link{driver, time};
+    ktx::Consoles consoles{time, dir.path().toStdString()};
+    ktx::DeviceInfo device;
+    ktx::AppContext context{link, time, consoles, device};
+    QTimer timer1;
+    QTimer timer6;
+    QWidget window;
+    ktx::InputsTab* tab = new ktx::InputsTab(context, &timer1, &timer6, &window);
+
+    explicit ShownTab(bool plotShown)
+    {
+        device.version = 57;
+        window.resize(785, 449);
+        window.show();
+        tab->plot()->setWanted(plotShown);
+        // The plot's span filled, as after a minute of polling.
+        for (int i = 0; i < 300; ++i)
+            tab->ButtonWorkClick();
+        QApplication::processEvents();
+    }
+};
+
+void runShownTab(benchmark::State& state, bool plotShown, bool redrawEveryPoll)
+{
+    ShownTab shown(plotShown);
+    ktx::LivePlotPanel* plot = shown.tab->plot();
+    const int redrawsBefore = plot->redraws();
+    for (auto _ : state) {
+        shown.tab->ButtonWorkClick();
+        if (redrawEveryPoll)
+            plot->flush();  // painted by the events handled next, as in the program
+        QApplication::processEvents();
+    }
+    state.counters["redraws"] = plot->redraws() - redrawsBefore;
+    if (shown.tab->statusPoll().record().power == 0)
+        state.SkipWithError("no reply");
+}
+
+void BM_StatusPollTabShown(benchmark::State& state) { runShownTab(state, false, false); }
+BENCHMARK(BM_StatusPollTabShown);
+
+void BM_StatusPollTabShownWithPlot(benchmark::State& state) { runShownTab(state, true, false); }
+BENCHMARK(BM_StatusPollTabShownWithPlot);
+
+void BM_StatusPollTabShownWithPlotRedrawnEveryPoll(benchmark::State& state) { runShownTab(state, true, true); }
+BENCHMARK(BM_StatusPollTabShownWithPlotRedrawnEveryPoll);
 
 void BM_StatusPollBareExchanges(benchmark::State& state)
 {

@@ -5,7 +5,7 @@ set -euo pipefail
 
 packages=(
   cmake ninja-build g++ pkg-config clang libclang-rt-14-dev
-  qt6-base-dev qt6-base-dev-tools qt6-svg-dev libgl1-mesa-dev
+  qt6-base-dev qt6-base-dev-tools qt6-svg-dev qt6-charts-dev libqt6opengl6-dev libgl1-mesa-dev
   libftdi1-dev libudev-dev libasound2-dev libxcb1-dev nlohmann-json3-dev qt6-translations-l10n
   libgtest-dev libbenchmark-dev fonts-dejavu-core ccache umockdev libumockdev-dev
   dpkg-dev fakeroot lintian desktop-file-utils appstream librsvg2-bin

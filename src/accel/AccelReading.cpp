@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 #include <cstdio>
 #include <cstdlib>
 
@@ -35,6 +36,15 @@ int32_t magnitudeOf(int32_t squaredLength)
     while ((root + 1) * (root + 1) <= squaredLength)
         ++root;
     return static_cast<int32_t>(root);
+}
+
+std::array<double, kPlottedAxes> plottedAxes(const std::optional<AccelReading>& reading)
+{
+    constexpr double kNone = std::numeric_limits<double>::quiet_NaN();
+    if (!reading)
+        return {kNone, kNone, kNone, kNone};
+    const double squared = reading->squaredLength;
+    return {double(reading->x), double(reading->y), double(reading->z), squared < 0 ? kNone : std::sqrt(squared)};
 }
 
 AccelView accelView(const AccelReading& r)

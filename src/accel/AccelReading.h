@@ -32,6 +32,12 @@ struct AccelView {
 };
 AccelView accelView(const AccelReading& reading);
 
+// What a live plot shows of a poll: X, Y, Z and the vector's length (the
+// square root of the device's squared length; NaN for a negative one), or
+// NaN everywhere when the poll brought no reading.
+enum PlottedAxis { kPlotX, kPlotY, kPlotZ, kPlotMagnitude, kPlottedAxes };
+std::array<double, kPlottedAxes> plottedAxes(const std::optional<AccelReading>& reading);
+
 // The whole part of the square root; 0 for a negative value, which has none.
 int32_t magnitudeOf(int32_t squaredLength);
 

@@ -166,6 +166,16 @@ std::optional<std::string> ProfileFile::get(std::string_view section, std::strin
     return std::string(keyLine(lines_[*index])->value);
 }
 
+std::vector<std::string> ProfileFile::keys(std::string_view section) const
+{
+    std::vector<std::string> names;
+    if (const auto range = findSection(section))
+        for (size_t i = range->header + 1; i < range->end; ++i)
+            if (const auto entry = keyLine(lines_[i]))
+                names.emplace_back(entry->key);
+    return names;
+}
+
 void ProfileFile::set(std::string_view section, std::string_view key, std::string_view value)
 {
     const std::string cleanSection = withoutLineBreaks(trimmed(section));

@@ -24,6 +24,9 @@ public:
     // The value with surrounding blanks trimmed; nullopt when the section or
     // the key is missing. The first matching section and key win.
     std::optional<std::string> get(std::string_view section, std::string_view key) const;
+    // The keys of the first matching section, in file order; none when the
+    // section is missing.
+    std::vector<std::string> keys(std::string_view section) const;
     // Replaces the value in place, or appends the key at the end of its
     // section, or appends the section at the end. CR, LF and NUL are dropped
     // from all three texts so a value can never start a line of its own.

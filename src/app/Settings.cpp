@@ -1,5 +1,6 @@
 #include "app/Settings.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <optional>
 
@@ -12,6 +13,7 @@ namespace {
 constexpr const char* kConfig = "CONFIG";
 constexpr const char* kGsm = "GSM";
 constexpr const char* k485 = "485";
+constexpr const char* kPlots = "PLOTS";
 
 // The GSM texts in the order they are written.
 struct GsmText {
@@ -101,6 +103,8 @@ SettingsValues readSettings(const std::string& path)
     values.readGsmAuto = readBool(file, kGsm, "ReadGSMAuto", values.readGsmAuto);
     for (size_t i = 0; i < values.llsAddr.size(); ++i)
         readText(file, k485, llsKey(i), values.llsAddr[i]);
+    for (const std::string& name : file.keys(kPlots))
+        values.plotsShown[name] = readBool(file, kPlots, name.c_str(), false);
     return values;
 }
 
@@ -113,6 +117,12 @@ bool writeSettings(const std::string& path, const SettingsValues& values)
     file.set(kGsm, "ReadGSMAuto", values.readGsmAuto ? "1" : "0");
     for (size_t i = 0; i < values.llsAddr.size(); ++i)
         file.set(k485, llsKey(i), cp1251FromUtf8(values.llsAddr[i]));
+    // A file whose user never showed a plot gains no section for them.
+    const bool anyShown = std::any_of(values.plotsShown.begin(), values.plotsShown.end(),
+        [](const auto& plot) { return plot.second; });
+    if (anyShown || !file.keys(kPlots).empty())
+        for (const auto& [name, shown] : values.plotsShown)
+            file.set(kPlots, name, shown ? "1" : "0");
     return file.save(path);
 }
 

@@ -68,6 +68,8 @@ void vehicleSpeed(Decoding& d)
     setId(d, kIdSpeed);
     const uint32_t raw = wordOf(d.slot, 2);
     d.view.panels[kSpeed] = raw == kWordNotAvailable ? std::string("-") : decimal(raw >> 8);
+    if (raw != kWordNotAvailable)
+        d.view.speedKmh = raw / 256.0;  // 1/256 km/h
     const uint32_t states = byteOf(d.slot, 4);
     setSwitch(d, kCruise, states & 3);
     setSwitch(d, kBrake, (states >> 4) & 3);
@@ -102,8 +104,10 @@ void engineSpeed(Decoding& d)
 {
     setId(d, kIdEngineSpeed);
     const uint32_t raw = wordOf(d.slot, 4);
-    if (raw != kWordNotAvailable)
+    if (raw != kWordNotAvailable) {
         d.view.panels[kEngineSpeed] = fixedDecimal(uint64_t{raw} * 125, 3, 5, 3, d.point);  // 0.125 rpm
+        d.view.engineRpm = raw * 0.125;
+    }
 }
 
 void vehicleWeight(Decoding& d)

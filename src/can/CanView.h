@@ -2,6 +2,7 @@
 // What one parsed CAN reply changes on the tab. Unset entries leave their
 // control as it is; texts are UTF-8 (they are plain ASCII).
 #include <array>
+#include <limits>
 #include <optional>
 #include <string>
 #include <vector>
@@ -44,6 +45,20 @@ struct CanView {
     std::vector<RowWrite> canRows, fuelRows, axisRows;
     std::vector<CellWrite> weightCells;
     std::optional<std::string> labelDefault;
+    // The values a live plot shows; NaN when this reply did not bring them
+    // or the vehicle reported them not available.
+    double speedKmh = std::numeric_limits<double>::quiet_NaN();
+    double engineRpm = std::numeric_limits<double>::quiet_NaN();
 };
+
+// Vehicle speed (km/h) and engine speed (rpm) of a poll; NaN both when the
+// reply did not parse.
+enum PlottedDrive { kPlotSpeed, kPlotEngineSpeed, kPlottedDrive };
+inline std::array<double, kPlottedDrive> plottedDrive(const std::optional<CanView>& view)
+{
+    constexpr double kNone = std::numeric_limits<double>::quiet_NaN();
+    return view ? std::array<double, kPlottedDrive>{view->speedKmh, view->engineRpm}
+                : std::array<double, kPlottedDrive>{kNone, kNone};
+}
 
 }  // namespace ktx::can

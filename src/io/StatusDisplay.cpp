@@ -1,6 +1,7 @@
 #include "io/StatusDisplay.h"
 
 #include <algorithm>
+#include <limits>
 
 #include "io/FloatText.h"
 
@@ -37,6 +38,21 @@ long double supplyVoltsForVersion(int32_t raw, int version)
 }
 
 std::string voltText(long double volts, std::string_view decimalPoint) { return fixedText(volts, 3, 1, decimalPoint); }
+
+std::array<double, kPlottedVolts> plottedVolts(const StatusRecord& r, int deviceTestFields, int version)
+{
+    // Positions of the four raw values in the DEVICE_TEST reply.
+    constexpr int kPowerField = 0, kAin1Field = 3, kAin2Field = 4, kReserveField = 7;
+    auto fresh = [deviceTestFields](int field, long double volts) {
+        return field < deviceTestFields ? static_cast<double>(volts) : std::numeric_limits<double>::quiet_NaN();
+    };
+    std::array<double, kPlottedVolts> volts{};
+    volts[kPlotSupply] = fresh(kPowerField, supplyVoltsForVersion(r.power, version));
+    volts[kPlotBattery] = fresh(kReserveField, supplyVolts(r.reserve));
+    volts[kPlotAin1] = fresh(kAin1Field, kAin1VoltsPerCount * r.ain1);
+    volts[kPlotAin2] = fresh(kAin2Field, kAin2VoltsPerCount * r.ain2);
+    return volts;
+}
 
 InputLook inputLook(int index, int32_t value)
 {

@@ -43,6 +43,12 @@ struct StatusView {
     std::array<std::optional<InputLook>, kInputCount> inputs;  // unset = stays
 };
 
+// What a live plot shows of a poll: supply, battery, AIN1 and AIN2 in volts,
+// NaN for each value the DEVICE_TEST reply did not bring this time
+// (deviceTestFields converted, in reply order).
+enum PlottedVolt { kPlotSupply, kPlotBattery, kPlotAin1, kPlotAin2, kPlottedVolts };
+std::array<double, kPlottedVolts> plottedVolts(const StatusRecord& record, int deviceTestFields, int version);
+
 // scales: the factors of Edit1..Edit4 (power, ain1, ain2, reserve).
 StatusView buildStatusView(const StatusRecord& record, const AddTestScan& addTest, int version,
     const std::array<double, 4>& scales, std::string_view decimalPoint);

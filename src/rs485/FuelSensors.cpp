@@ -80,6 +80,14 @@ int levelBarPosition(int32_t level)
     return std::clamp<int32_t>(level, 0, kLevelBarMaximum);
 }
 
+std::array<double, kFuelSlots> plottedLevels(const std::optional<FuelReadings>& readings)
+{
+    std::array<double, kFuelSlots> levels;
+    for (size_t i = 0; i < levels.size(); ++i)
+        levels[i] = readings ? (*readings)[i].level : std::numeric_limits<double>::quiet_NaN();
+    return levels;
+}
+
 FuelOutcome pollFuelSensors(AppContext& context, const FuelAddresses& addresses)
 {
     FuelOutcome outcome;

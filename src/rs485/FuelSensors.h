@@ -36,6 +36,10 @@ std::string fuelLogFields(const FuelAddresses& addresses, const FuelReadings& re
 // Where a level sits on its 0..4095 bar.
 int levelBarPosition(int32_t level);
 
+// What a live plot shows of a poll: the eight levels, or NaN everywhere
+// when the reply did not parse.
+std::array<double, kFuelSlots> plottedLevels(const std::optional<FuelReadings>& readings);
+
 struct FuelOutcome {
     bool opened = false;  // false: "Устройство не подключено" written, the test must stop
     std::optional<FuelReadings> readings;

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <climits>
+#include <cmath>
 
 #include "accel/AccelReading.h"
 #include "sim/AccelModule.h"
@@ -11,6 +12,20 @@ namespace ktx::accel {
 namespace {
 
 using Arrows = std::array<bool, kArrowCount>;
+
+TEST(AccelReading, PlottedAxesAndLengthOrGaps)
+{
+    const auto plotted = plottedAxes(AccelReading{-7, 33, 64, 5234});
+    EXPECT_EQ(plotted[kPlotX], -7);
+    EXPECT_EQ(plotted[kPlotZ], 64);
+    EXPECT_DOUBLE_EQ(plotted[kPlotMagnitude], std::sqrt(5234.0));  // not its whole part
+    // A negative square has no length: a gap there, the axes still drawn.
+    const auto negative = plottedAxes(AccelReading{1, 2, 3, -4});
+    EXPECT_EQ(negative[kPlotY], 2);
+    EXPECT_TRUE(std::isnan(negative[kPlotMagnitude]));
+    for (double value : plottedAxes(std::nullopt))  // the poll got no reading
+        EXPECT_TRUE(std::isnan(value));
+}
 
 TEST(AccelReading, RepliesNeedAllFourIntegers)
 {

@@ -1,5 +1,7 @@
 // The CAN reply parser, the J1939 decoding and the keyed grids, without a window.
+#include <cmath>
 #include <gtest/gtest.h>
+#include <limits>
 
 #include "can/CanDecoder.h"
 #include "can/CanReply.h"
@@ -326,6 +328,47 @@ TEST(KeyedRowsTest, HandEditsDecideWhichRowAFrameFinds)
     rows.setKey(7, "18FEF200");  // no such row
     EXPECT_EQ(rows.rowCount(), 4);
     EXPECT_EQ(rows.find("18FEF200"), 3);
+}
+
+}  // namespace
+}  // namespace ktx::can
+
+namespace ktx::can {
+namespace {
+
+TEST(CanPlotTest, SpeedAndEngineSpeedAsNumbersOrGaps)
+{
+    const double none = std::numeric_limits<double>::quiet_NaN();
+    struct Case {
+        const char* what;
+        CanSlot slot;
+        double speedKmh;
+        double engineRpm;
+    };
+    const Case cases[] = {
+        // Speed: bytes 2-3, 1/256 km/h; the panel shows whole km/h only.
+        {"88.5 km/h", slot(0x18FEF100, 0x00588000), 88.5, none},
+        {"speed not available", slot(0x18FEF100, 0x00FFFF00), none, none},
+        {"zero speed is a value", slot(0x18FEF100, 0x00000000), 0, none},
+        // Engine speed: bytes 4-5, 0.125 rpm.
+        {"1350 rpm", slot(0x0CF00400, 0x30000000, 0x0000002A), none, 1350.0},
+        {"rpm not available", slot(0x0CF00400, 0xFF000000, 0x000000FF), none, none},
+        {"another group", slot(0x18FEE500, 0x00001000), none, none},
+    };
+    for (const Case& c : cases) {
+        CanGrids grids;
+        const auto plotted = plottedDrive(decodeOne(c.slot, grids));
+        for (size_t i = 0; i < 2; ++i) {
+            const double expected = i == 0 ? c.speedKmh : c.engineRpm;
+            if (std::isnan(expected))
+                EXPECT_TRUE(std::isnan(plotted[i])) << c.what << ": " << plotted[i];
+            else
+                EXPECT_EQ(plotted[i], expected) << c.what;
+        }
+    }
+    // A reply that did not parse: a gap in both curves.
+    const auto failed = plottedDrive(std::nullopt);
+    EXPECT_TRUE(std::isnan(failed[0]) && std::isnan(failed[1]));
 }
 
 }  // namespace

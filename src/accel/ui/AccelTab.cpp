@@ -1,8 +1,10 @@
 #include "accel/ui/AccelTab.h"
 
 #include "accel/AccelPoll.h"
+#include "base/ui/LivePlotPanel.h"
 #include "base/ui/PanelColors.h"
 #include "base/ui/SvgPixmap.h"
+#include "link/SampleClock.h"
 #include "ui_AccelTab.h"
 
 static void initAccelTabResources() { Q_INIT_RESOURCE(accel_tab); }
@@ -12,6 +14,10 @@ namespace {
 
 // In the order of accel::Arrow.
 constexpr const char* kArrowNames[accel::kArrowCount] = {"back", "front", "left", "right", "up", "down"};
+
+// In the order of accel::PlottedAxis; TimerAccel polls every 100 ms.
+const PlotSetup kAxesPlot{"Accel", "Акселерометр", "отсчёты", 10'000, 100,
+    {{"Ось X", {200, 0, 0}}, {"Ось Y", {0, 140, 0}}, {"Ось Z", {0, 0, 200}}, {"Модуль", {0, 0, 0}}}, {600, 376}};
 
 }  // namespace
 
@@ -37,6 +43,7 @@ AccelTab::AccelTab(AppContext& context, QTimer* timerAccel, QWidget* parent)
     connect(ui->ButtonStartAxel, &QPushButton::clicked, this, &AccelTab::ButtonStartAxelClick);
     if (timerAccel_)
         connect(timerAccel_, &QTimer::timeout, this, &AccelTab::TimerAccelTimer);
+    plot_ = new LivePlotPanel(kAxesPlot, sampleClockOf(context_.time), this);
 }
 
 AccelTab::~AccelTab()
@@ -63,6 +70,7 @@ void AccelTab::stopTest()
 void AccelTab::TimerAccelTimer()
 {
     const accel::AccelPollOutcome outcome = accel::pollAccelerometer(context_);
+    plot_->append(accel::plottedAxes(outcome.reading));
     if (!outcome.opened) {
         stopTest();
         return;

@@ -16,6 +16,8 @@ class AccelTab;
 
 namespace ktx {
 
+class LivePlotPanel;
+
 class AccelTab : public QWidget, public ConsoleTab {
     Q_OBJECT
 public:
@@ -28,6 +30,7 @@ public:
 
     void stopPolls() override { stopTest(); }
     bool pollsOnlyWhileShown() const override { return true; }
+    LivePlotPanel* plot() const { return plot_; }
 
 private:
     Ui::AccelTab* ui;
@@ -39,6 +42,7 @@ private:
 
     AppContext& context_;
     QTimer* timerAccel_;
+    LivePlotPanel* plot_ = nullptr;
 };
 
 }  // namespace ktx

@@ -16,6 +16,7 @@
 #include "app/ui/ActionGuard.h"
 #include "base/ui/LazyPage.h"
 #include "base/ui/StartupProbe.h"
+#include "base/ui/LivePlotPanel.h"
 #include "can/ui/CanTab.h"
 #include "gnss/ui/GnssTab.h"
 #include "gsm/ui/GsmTab.h"
@@ -167,8 +168,10 @@ QWidget* TKorvantixtest::buildTab(int index, QWidget* page)
     QWidget* widget = makeTab(index, page);
     ConsoleTab* made = dynamic_cast<ConsoleTab*>(widget);
     tabs_[index] = made;
-    if (settingsRead_)
+    if (settingsRead_) {
         made->loadSettings(settings_);
+        restoreLivePlots(widget, settings_.plotsShown);
+    }
     if (firmwareKnown_)
         made->applyFirmware(device_);
     return widget;
@@ -339,6 +342,7 @@ void TKorvantixtest::readSettingsIntoTabs()
         if (built)
             built->loadSettings(settings_);
     }
+    restoreLivePlots(this, settings_.plotsShown);
 }
 
 void TKorvantixtest::FormDestroy()
@@ -354,6 +358,9 @@ void TKorvantixtest::saveSettings()
         if (built)
             built->saveSettings(values);
     }
+    // Plots of tabs never built keep the state that was read.
+    for (const auto& [name, shown] : livePlotsWanted(this))
+        values.plotsShown[name] = shown;
     // An unwritable directory loses the settings silently.
     writeSettings(settingsPath_, values);
 }

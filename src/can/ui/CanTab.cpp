@@ -5,9 +5,11 @@
 #include <QSignalBlocker>
 #include <QTableWidget>
 
+#include "base/ui/LivePlotPanel.h"
 #include "base/ui/LocaleText.h"
 #include "base/ui/PanelColors.h"
 #include "base/ui/ShapeWidget.h"
+#include "link/SampleClock.h"
 #include "link/TextCodec.h"
 #include "ui_CanTab.h"
 
@@ -17,6 +19,10 @@ namespace {
 constexpr int kWeightGridSize = 16;
 constexpr int kRowHeight = 18;
 const QColor kLampGreen(0, 128, 0);  // clGreen
+
+// In the order of can::PlottedDrive; Timer3 polls every 250 ms.
+const PlotSetup kDrivePlot{"Can", "Скорость и обороты", "км/ч", 300'000, 250,
+    {{"Скорость, км/ч", {0, 0, 200}}, {"Обороты, об/мин", {200, 0, 0}, true}}, {660, 391}, "об/мин"};
 
 // The default locale is the system's unless a test has set another.
 std::string decimalPoint() { return QLocale().decimalPoint().toStdString(); }
@@ -93,6 +99,7 @@ CanTab::CanTab(AppContext& context, QTimer* timer3, QWidget* parent)
     connect(ui->CANPush, &QPushButton::clicked, this, &CanTab::CANPushClick);
     if (timer3_)
         connect(timer3_, &QTimer::timeout, this, &CanTab::CANPushClick);
+    plot_ = new LivePlotPanel(kDrivePlot, sampleClockOf(context_.time), this);
 }
 
 CanTab::~CanTab()
@@ -135,6 +142,7 @@ void CanTab::Button15Click()
 void CanTab::CANPushClick()
 {
     const can::CanPollOutcome outcome = monitor_.poll(decimalPoint());
+    plot_->append(can::plottedDrive(outcome.view));
     if (!outcome.opened) {
         if (ui->CheckBox2->isChecked())
             ui->CheckBox2->setChecked(false);  // stops Timer3

@@ -21,6 +21,7 @@ class CanTab;
 
 namespace ktx {
 
+class LivePlotPanel;
 class ShapeWidget;
 
 class CanTab : public QWidget, public ConsoleTab {
@@ -54,6 +55,8 @@ public:
     // What the snapshot would hold now (Windows-1251 texts).
     can::CanSnapshot snapshot() const;
 
+    LivePlotPanel* plot() const { return plot_; }
+
     // The monitor's record of the frames last decoded, per group.
     const can::DecodedRecord& lastDecoded;
 
@@ -71,6 +74,7 @@ private:
     AppContext& context_;
     QTimer* timer3_;
     std::string workDir_ = ".";
+    LivePlotPanel* plot_ = nullptr;
 };
 
 }  // namespace ktx

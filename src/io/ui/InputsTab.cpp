@@ -3,8 +3,10 @@
 #include <QLocale>
 
 #include "base/SettingsValues.h"
+#include "base/ui/LivePlotPanel.h"
 #include "base/ui/SvgPixmap.h"
 #include "base/ui/PanelColors.h"
+#include "link/SampleClock.h"
 #include "link/TextCodec.h"
 #include "ui_InputsTab.h"
 
@@ -15,6 +17,11 @@ namespace {
 
 // The default locale is the system's unless a test has set another.
 QString decimalPoint() { return QLocale().decimalPoint(); }
+
+// In the order of io::PlottedVolt; Timer1 polls every 200 ms.
+const PlotSetup kVoltsPlot{"Inputs", "Напряжения", "В", 60'000, 200,
+    {{"Питание", {200, 0, 0}}, {"Аккумулятор", {0, 0, 200}}, {"Аналог. 1", {0, 140, 0}}, {"Аналог. 2", {200, 120, 0}}},
+    {360, 270}};
 
 }  // namespace
 
@@ -82,6 +89,7 @@ InputsTab::InputsTab(AppContext& context, QTimer* timer1, QTimer* timer6, QWidge
         if (!fromMouse)
             OutButton2Click();
     });
+    plot_ = new LivePlotPanel(kVoltsPlot, sampleClockOf(context_.time), this);
 }
 
 InputsTab::~InputsTab()
@@ -154,6 +162,8 @@ void InputsTab::ButtonWorkClick()
         applyView(io::buildStatusView(poll_.record(), outcome.addTest, context_.device.version, scales,
             decimalPoint().toStdString()));
     }
+    // A poll that did not get through leaves a gap, not a zero.
+    plot_->append(io::plottedVolts(poll_.record(), outcome.deviceTestFields, context_.device.version));
     ui->ButtonWork->setEnabled(true);
 }
 

@@ -20,6 +20,8 @@ class InputsTab;
 
 namespace ktx {
 
+class LivePlotPanel;
+
 class InputsTab : public QWidget, public ConsoleTab {
     Q_OBJECT
 public:
@@ -49,6 +51,7 @@ public:
 
     // What the polls have gathered, for the frequency tick and for tests.
     const io::StatusPoll& statusPoll() const { return poll_; }
+    LivePlotPanel* plot() const { return plot_; }
 
 private:
     Ui::InputsTab* ui;
@@ -68,6 +71,7 @@ private:
     QTimer* timer6_;
     io::StatusPoll poll_;
     io::FrequencyCalc frequencies_;
+    LivePlotPanel* plot_ = nullptr;
 };
 
 }  // namespace ktx

@@ -7,9 +7,11 @@
 #include <QProgressBar>
 
 #include "base/SettingsValues.h"
+#include "base/ui/LivePlotPanel.h"
 #include "base/ui/PanelColors.h"
 #include "base/ui/StyledShape.h"
 #include "base/ui/SvgPixmap.h"
+#include "link/SampleClock.h"
 #include "link/TextCodec.h"
 #include "ui_Rs485Tab.h"
 
@@ -22,6 +24,17 @@ namespace {
 const QColor kSlotColors[rs485::kFuelSlots] = {{0, 128, 0}, {0, 0, 128}, {128, 0, 0}, {128, 0, 128},
     {0, 0, 255}, {255, 0, 0}, {0, 128, 128}, {128, 128, 0}};
 const QColor kCaptionGreen{119, 255, 119};
+
+// The eight levels, each in its slot's caption colour; Timer2 polls every 125 ms.
+PlotSetup levelsPlot()
+{
+    static const char* const kNames[rs485::kFuelSlots] = {"Датчик 1", "Датчик 2", "Датчик 3", "Датчик 4", "Датчик 5",
+        "Датчик 6", "Датчик 7", "Датчик 8"};
+    PlotSetup setup{"Rs485", "Уровни топлива", "уровень", 300'000, 125, {}, {680, 170}};
+    for (int i = 0; i < rs485::kFuelSlots; ++i)
+        setup.series.push_back({kNames[i], kSlotColors[i]});
+    return setup;
+}
 
 // Where the pieces of a fuel slot sit (the slot is 91 × 146).
 constexpr QRect kAddressLabel{6, 16, 60, 14};
@@ -113,6 +126,7 @@ Rs485Tab::Rs485Tab(AppContext& context, QTimer* timer2, QTimer* timer5, QWidget*
     connect(ui->Rashir, &QPushButton::clicked, this, &Rs485Tab::RashirClick);
     if (timer5_)
         connect(timer5_, &QTimer::timeout, this, &Rs485Tab::RashirClick);
+    plot_ = new LivePlotPanel(levelsPlot(), sampleClockOf(context_.time), this);
 }
 
 Rs485Tab::~Rs485Tab()
@@ -252,6 +266,7 @@ void Rs485Tab::Button12Click()
     for (size_t i = 0; i < slots_.size(); ++i)
         addresses[i] = toCp1251(slots_[i].address->text());
     const rs485::FuelOutcome outcome = rs485::pollFuelSensors(context_, addresses);
+    plot_->append(rs485::plottedLevels(outcome.readings));
     if (!outcome.opened) {
         ui->CheckBox1->setChecked(false);
         if (timer2_)

@@ -24,6 +24,7 @@ class Rs485Tab;
 
 namespace ktx {
 
+class LivePlotPanel;
 class StyledShape;
 
 class Rs485Tab : public QWidget, public ConsoleTab {
@@ -58,6 +59,8 @@ public:
     using MessageHandler = std::function<void(const QString& text)>;
     void setMessageHandler(MessageHandler handler) { showMessage_ = std::move(handler); }
 
+    LivePlotPanel* plot() const { return plot_; }
+
 private:
     struct FuelSlot {
         QLineEdit* address = nullptr;  // LLSAddrN
@@ -85,6 +88,7 @@ private:
     std::array<InputCell, rs485::kExtenderInputs> cells_;
     MessageHandler showMessage_;
     StyledShape* shapeRash_ = nullptr;
+    LivePlotPanel* plot_ = nullptr;
 };
 
 }  // namespace ktx
