@@ -3,11 +3,15 @@
 #include <cstdarg>
 #include <cstdio>
 
+#include "base/CNumbers.h"
+
 namespace ktx {
 namespace {
 
+// Number texts always carry a decimal point, whatever the process locale.
 std::string formatList(const char* format, va_list args)
 {
+    const CNumbersScope cNumbers;
     va_list sizing;
     va_copy(sizing, args);
     const int length = std::vsnprintf(nullptr, 0, format, sizing);

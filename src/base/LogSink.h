@@ -20,6 +20,7 @@ public:
     virtual void streamLine(std::string_view directory, std::string_view stem, std::string_view fields) = 0;
 };
 
+// printf formatting in the C locale: a number always gets a decimal point.
 std::string formatText(const char* format, ...) __attribute__((format(printf, 1, 2)));
 
 // The console writers. LogDebug expands nothing when level is above the sink's
