@@ -1,5 +1,6 @@
 #include "base/LogSink.h"
 
+#include <cerrno>
 #include <cstdarg>
 #include <cstdio>
 
@@ -24,6 +25,16 @@ std::string formatList(const char* format, va_list args)
 }
 
 }  // namespace
+
+bool LogSink::firstWriteFailure(const WriteResult& result)
+{
+    if (result.ok)
+        return false;
+    const int error = result.errorNumber;
+    if (workDirUnwritableSaid_ && (error == EACCES || error == EPERM || error == EROFS))
+        return false;
+    return failedWrites_.insert(result.path).second;
+}
 
 std::string formatText(const char* format, ...)
 {
