@@ -14,6 +14,7 @@
 #include "app/Version.h"
 #include "app/ui/AboutTab.h"
 #include "app/ui/ActionGuard.h"
+#include "app/ui/ExitNotice.h"
 #include "can/ui/CanTab.h"
 #include "gnss/ui/GnssTab.h"
 #include "gsm/ui/GsmTab.h"
@@ -68,6 +69,7 @@ TKorvantixtest::TKorvantixtest(FtDriver& driver, TimeSource& time, const std::st
       settingsPath_(workDir + "/" + kSettingsFileName),
       link_(driver, time),
       consoles_(time, workDir),
+      storage_(workDir, consoles_),
       context_{link_, time, consoles_, device_},
       ui(new Ui::TKorvantixtest)
 {
@@ -92,6 +94,7 @@ TKorvantixtest::TKorvantixtest(FtDriver& driver, TimeSource& time, const std::st
     can_->setWorkDir(workDir);
     consoles_.attach(inputs_->ui->DebugMemo, gsm_->ui->GSMMemo, rs485_->ui->memo485, telit_->ui->TelitMemo);
     consoles_.setSerialSource([this] { return device_.serialText; });
+    storage_.checkWorkDir();
 
     connect(ui->PageControl1, &QTabWidget::currentChanged, this, &TKorvantixtest::PageControl1Change);
     connect(telit_->ui->Button29, &QPushButton::clicked, this, &TKorvantixtest::FormDestroy);
@@ -215,7 +218,7 @@ void TKorvantixtest::FormShow()
 
 void TKorvantixtest::readSettingsIntoControls()
 {
-    const SettingsValues values = readSettings(settingsPath_);
+    const SettingsValues values = storage_.loadSettings();
     inputs_->ui->AutoCheckBox->setChecked(values.autoStart);
     Ui::GsmTab* g = gsm_->ui;
     g->PIN->setText(QString::fromStdString(values.pin));
@@ -249,8 +252,7 @@ void TKorvantixtest::FormDestroy()
     const auto edits = rs485_->addressEdits();
     for (size_t i = 0; i < edits.size(); ++i)
         values.llsAddr[i] = edits[i]->text().toStdString();
-    // An unwritable directory loses the settings silently.
-    writeSettings(settingsPath_, values);
+    storage_.saveSettings(values);
 }
 
 void TKorvantixtest::closeEvent(QCloseEvent* event)
@@ -258,6 +260,7 @@ void TKorvantixtest::closeEvent(QCloseEvent* event)
     if (shown_ && !settingsSaved_) {
         settingsSaved_ = true;
         FormDestroy();
+        showExitNotice(this, storage_.exitMessage());
     }
     QWidget::closeEvent(event);
 }

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "base/AppContext.h"
+#include "app/StorageNotices.h"
 #include "app/ui/Consoles.h"
 #include "link/FtDriver.h"
 #include "link/Identification.h"
@@ -96,6 +97,7 @@ private:
     UsbLink link_;
     DeviceInfo device_;
     Consoles consoles_;
+    StorageNotices storage_;
     AppContext context_;
     Ui::TKorvantixtest* ui;
 
