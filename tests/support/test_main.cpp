@@ -18,6 +18,9 @@ int main(int argc, char** argv)
             std::fprintf(stderr, "locale %s is not available (scripts/install-deps.sh generates it)\n", processLocale);
             return 1;
         }
+        // Numbers, character classes and dates follow it; the system's own
+        // error texts stay untranslated so tests can compare them.
+        std::setlocale(LC_MESSAGES, "C");
     }
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
