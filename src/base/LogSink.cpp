@@ -30,10 +30,17 @@ bool LogSink::firstWriteFailure(const WriteResult& result)
 {
     if (result.ok)
         return false;
+    const std::lock_guard<std::mutex> lock(writesMutex_);
     const int error = result.errorNumber;
     if (workDirUnwritableSaid_ && (error == EACCES || error == EPERM || error == EROFS))
         return false;
     return failedWrites_.insert(result.path).second;
+}
+
+void LogSink::workDirUnwritableSaid()
+{
+    const std::lock_guard<std::mutex> lock(writesMutex_);
+    workDirUnwritableSaid_ = true;
 }
 
 std::string formatText(const char* format, ...)

@@ -1,6 +1,7 @@
 #pragma once
 // Where the areas report: the four consoles and the per-device data logs.
 // Texts are Windows-1251, as the device and the files use them.
+#include <mutex>
 #include <set>
 #include <string>
 #include <string_view>
@@ -25,11 +26,12 @@ public:
     // A failed write is said once per file: a data log that can't be written
     // would otherwise repeat the same line on every poll. Once the whole
     // working directory was said to be unwritable, the permission failures
-    // of its files are not said again one by one.
+    // of its files are not said again one by one. Safe from any thread.
     bool firstWriteFailure(const WriteResult& result);
-    void workDirUnwritableSaid() { workDirUnwritableSaid_ = true; }
+    void workDirUnwritableSaid();
 
 private:
+    std::mutex writesMutex_;
     std::set<std::string> failedWrites_;
     bool workDirUnwritableSaid_ = false;
 };
