@@ -8,8 +8,16 @@ packages=(
   qt6-base-dev qt6-base-dev-tools qt6-svg-dev qt6-charts-dev libqt6opengl6-dev libgl1-mesa-dev
   libftdi1-dev libudev-dev libasound2-dev libxcb1-dev nlohmann-json3-dev qt6-translations-l10n
   libgtest-dev libbenchmark-dev fonts-dejavu-core ccache umockdev libumockdev-dev
-  dpkg-dev fakeroot lintian desktop-file-utils appstream librsvg2-bin
+  dpkg-dev fakeroot lintian desktop-file-utils appstream librsvg2-bin locales
 )
+
+# The core tests also run in the technician's locale (decimal comma).
+generate_russian_locale() {
+  locale -a 2>/dev/null | grep -qix 'ru_RU.utf-\?8' && return 0
+  local sudo=""
+  [ "$(id -u)" -eq 0 ] || sudo="sudo"
+  $sudo localedef -i ru_RU -f UTF-8 ru_RU.UTF-8
+}
 
 missing=()
 for package in "${packages[@]}"; do
@@ -17,7 +25,10 @@ for package in "${packages[@]}"; do
     missing+=("$package")
   fi
 done
-[ ${#missing[@]} -eq 0 ] && exit 0
+if [ ${#missing[@]} -eq 0 ]; then
+  generate_russian_locale
+  exit 0
+fi
 
 echo "Installing: ${missing[*]}"
 sudo=""
@@ -25,3 +36,4 @@ sudo=""
 export DEBIAN_FRONTEND=noninteractive
 $sudo apt-get update -qq
 $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
+generate_russian_locale

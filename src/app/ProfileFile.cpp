@@ -2,11 +2,6 @@
 
 #include "base/RegularFile.h"
 
-#include <cerrno>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 namespace ktx {
 namespace {
 
@@ -84,29 +79,6 @@ std::string withoutLineBreaks(std::string_view text)
     return clean;
 }
 
-bool writeAll(int fd, const std::string& bytes)
-{
-    size_t done = 0;
-    while (done < bytes.size()) {
-        const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            return false;
-        }
-        done += static_cast<size_t>(n);
-    }
-    return true;
-}
-
-std::string directoryOf(const std::string& path)
-{
-    const size_t slash = path.rfind('/');
-    if (slash == std::string::npos)
-        return ".";
-    return slash == 0 ? "/" : path.substr(0, slash);
-}
-
 }  // namespace
 
 ProfileFile ProfileFile::parse(std::string_view bytes)
@@ -125,10 +97,14 @@ ProfileFile ProfileFile::parse(std::string_view bytes)
     return file;
 }
 
-ProfileFile ProfileFile::load(const std::string& path)
+ProfileFile ProfileFile::load(const std::string& path, LoadResult* how)
 {
+    LoadResult loaded;
     std::string bytes;
-    return readRegularFile(path, kMaxFileBytes, bytes) == FileReadResult::Ok ? parse(bytes) : ProfileFile{};
+    loaded.result = readRegularFile(path, kMaxFileBytes, bytes, &loaded.errorNumber);
+    if (how)
+        *how = loaded;
+    return loaded.result == FileReadResult::Ok ? parse(bytes) : ProfileFile{};
 }
 
 std::optional<ProfileFile::Range> ProfileFile::findSection(std::string_view section) const
@@ -213,30 +189,9 @@ std::string ProfileFile::serialize() const
     return bytes;
 }
 
-bool ProfileFile::save(const std::string& path) const
+WriteResult ProfileFile::save(const std::string& path) const
 {
-    const size_t slash = path.rfind('/');
-    const std::string base = slash == std::string::npos ? path : path.substr(slash + 1);
-    std::string temp = directoryOf(path) + "/" + base + ".tmp-XXXXXX";
-    // mkstemp creates the file 0600: it holds a PIN and a password.
-    const int fd = ::mkstemp(temp.data());
-    if (fd < 0)
-        return false;
-    bool ok = writeAll(fd, serialize()) && ::fchmod(fd, S_IRUSR | S_IWUSR) == 0 && ::fsync(fd) == 0;
-    ok = ::close(fd) == 0 && ok;
-    if (ok)
-        ok = ::rename(temp.c_str(), path.c_str()) == 0;
-    if (!ok) {
-        ::unlink(temp.c_str());
-        return false;
-    }
-    // Make the rename itself durable; a failure here loses nothing already written.
-    const int dir = ::open(directoryOf(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (dir >= 0) {
-        ::fsync(dir);
-        ::close(dir);
-    }
-    return true;
+    return replaceFile(path, serialize(), 0600, ModeRule::Enforce);
 }
 
 }  // namespace ktx

@@ -9,6 +9,9 @@
 #include <string_view>
 #include <vector>
 
+#include "base/FileWriter.h"
+#include "base/RegularFile.h"
+
 namespace ktx {
 
 class ProfileFile {
@@ -19,7 +22,12 @@ public:
     // Splits at LF, dropping a CR before it; the last line needs no line end.
     static ProfileFile parse(std::string_view bytes);
     // Missing, unreadable, not a regular file or too large: an empty profile.
-    static ProfileFile load(const std::string& path);
+    // how, when given, says which (errorNumber: the system's errno, or 0).
+    struct LoadResult {
+        FileReadResult result = FileReadResult::Ok;
+        int errorNumber = 0;
+    };
+    static ProfileFile load(const std::string& path, LoadResult* how = nullptr);
 
     // The value with surrounding blanks trimmed; nullopt when the section or
     // the key is missing. The first matching section and key win.
@@ -34,9 +42,10 @@ public:
 
     // Every line ends with CR LF.
     std::string serialize() const;
-    // Writes a 0600 temporary file beside path, syncs it and renames it over
-    // path. False (and path untouched) when any step fails.
-    bool save(const std::string& path) const;
+    // Replaces path whole (temporary file, sync, rename); the file is 0600
+    // afterwards, as it holds a PIN and a password. On failure path is
+    // untouched.
+    WriteResult save(const std::string& path) const;
 
     const std::vector<std::string>& lines() const { return lines_; }
 

@@ -93,9 +93,9 @@ int profileInt(const std::string& text, int defaultValue)
     return static_cast<int>(value);
 }
 
-SettingsValues readSettings(const std::string& path)
+SettingsValues readSettings(const std::string& path, ProfileFile::LoadResult* how)
 {
-    const ProfileFile file = ProfileFile::load(path);
+    const ProfileFile file = ProfileFile::load(path, how);
     SettingsValues values;
     values.autoStart = readBool(file, kConfig, "AutoStart", values.autoStart);
     for (const GsmText& text : kGsmTexts)
@@ -108,7 +108,7 @@ SettingsValues readSettings(const std::string& path)
     return values;
 }
 
-bool writeSettings(const std::string& path, const SettingsValues& values)
+WriteResult writeSettings(const std::string& path, const SettingsValues& values)
 {
     ProfileFile file = ProfileFile::load(path);
     file.set(kConfig, "AutoStart", values.autoStart ? "1" : "0");

@@ -3,6 +3,8 @@
 // kept between runs in "Korvantix_control.ini" in the working directory.
 #include <string>
 
+#include "app/ProfileFile.h"
+#include "base/FileWriter.h"
 #include "base/SettingsValues.h"
 
 namespace ktx {
@@ -10,11 +12,12 @@ namespace ktx {
 constexpr const char* kSettingsFileName = "Korvantix_control.ini";
 
 // A missing file or key takes its default; a key present with an empty
-// value reads as empty.
-SettingsValues readSettings(const std::string& path);
+// value reads as empty. how, when given, says whether the file was read.
+SettingsValues readSettings(const std::string& path, ProfileFile::LoadResult* how = nullptr);
 // Writes every key (texts as Windows-1251, line breaks dropped), keeping the
-// file's other content. False when the file could not be written.
-bool writeSettings(const std::string& path, const SettingsValues& values);
+// file's other content. The caller must not write a file it could not read:
+// its other content would be lost.
+WriteResult writeSettings(const std::string& path, const SettingsValues& values);
 
 // The profile-file integer rule: optional blanks and sign, then decimal
 // digits or a "$"/"0x" hexadecimal number; anything else is the default.

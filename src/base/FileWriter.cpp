@@ -1,5 +1,6 @@
 #include "base/FileWriter.h"
 
+#include <atomic>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -14,6 +15,7 @@ WriteResult failure(const std::string& what, const std::string& path, int errorN
     WriteResult result;
     result.ok = false;
     result.errorNumber = errorNumber;
+    result.path = path;
     result.error = what + " " + path;
     if (errorNumber != 0)
         result.error += ": " + std::string(std::strerror(errorNumber));
@@ -22,21 +24,36 @@ WriteResult failure(const std::string& what, const std::string& path, int errorN
 
 WriteResult notRegular(const std::string& path)
 {
-    WriteResult result;
-    result.ok = false;
-    result.error = "not a regular file: " + path;
-    return result;
+    return failure("not a regular file:", path, 0);
+}
+
+WriteResult openFailure(const std::string& path, int errorNumber)
+{
+    // O_NOFOLLOW says ELOOP for a symlink, O_NONBLOCK says ENXIO for a FIFO
+    // nobody reads: both mean something else stands in the file's place.
+    if (errorNumber == ELOOP)
+        return failure("refused to follow a symlink at", path, 0);
+    if (errorNumber == ENXIO)
+        return notRegular(path);
+    return failure("cannot open", path, errorNumber);
 }
 
 // O_NONBLOCK keeps a FIFO without a reader from holding the open up (it fails
-// with ENXIO instead); O_NOFOLLOW refuses a symlink in the file's place.
+// with ENXIO instead); O_NOFOLLOW refuses a symlink in the file's place;
+// O_NOCTTY keeps a terminal from becoming ours.
 int openForWriting(const std::string& path, int flags, unsigned mode)
 {
     int fd;
     do {
-        fd = ::open(path.c_str(), flags | O_WRONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, mode);
+        fd = ::open(path.c_str(), flags | O_WRONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, mode);
     } while (fd < 0 && errno == EINTR);
     return fd;
+}
+
+bool isRegular(int fd)
+{
+    struct stat info {};
+    return ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode);
 }
 
 bool writeAll(int fd, std::string_view bytes, int& errorNumber)
@@ -46,8 +63,8 @@ bool writeAll(int fd, std::string_view bytes, int& errorNumber)
         const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
         if (n < 0 && errno == EINTR)
             continue;
-        if (n < 0) {
-            errorNumber = errno;
+        if (n <= 0) {
+            errorNumber = n < 0 ? errno : EIO;
             return false;
         }
         done += static_cast<size_t>(n);
@@ -72,48 +89,68 @@ void syncDirectory(const std::string& path)
     ::close(fd);
 }
 
+// A fresh name beside path, created exclusively so nothing planted there is
+// reused; the mode goes through open() so the umask applies.
+int createTemporary(const std::string& path, unsigned mode, std::string& temporary)
+{
+    static std::atomic<unsigned> counter{0};
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        temporary = path + ".tmp-" + std::to_string(::getpid()) + "-" + std::to_string(counter++);
+        const int fd = openForWriting(temporary, O_CREAT | O_EXCL, mode);
+        if (fd >= 0 || errno != EEXIST)
+            return fd;
+    }
+    errno = EEXIST;
+    return -1;
+}
+
 }  // namespace
 
 WriteResult appendToFile(const std::string& path, std::string_view bytes)
 {
     const int fd = openForWriting(path, O_CREAT | O_APPEND, 0644);
     if (fd < 0)
-        return errno == ELOOP ? failure("refused to follow a symlink at", path, ELOOP)
-                              : failure("cannot open", path, errno);
-    struct stat info {};
-    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+        return openFailure(path, errno);
+    if (!isRegular(fd)) {
         ::close(fd);
         return notRegular(path);
     }
     int errorNumber = 0;
     const bool written = writeAll(fd, bytes, errorNumber);
-    if (::close(fd) != 0 && written)
+    if (::close(fd) != 0 && written && errno != EINTR)
         return failure("cannot write", path, errno);
     return written ? WriteResult{} : failure("cannot write", path, errorNumber);
 }
 
-WriteResult replaceFile(const std::string& path, std::string_view bytes, unsigned mode)
+WriteResult replaceFile(const std::string& path, std::string_view bytes, unsigned mode, ModeRule rule)
 {
     struct stat existing {};
-    if (::lstat(path.c_str(), &existing) == 0) {
+    const bool exists = ::lstat(path.c_str(), &existing) == 0;
+    if (exists) {
         if (S_ISLNK(existing.st_mode))
-            return failure("refused to follow a symlink at", path, ELOOP);
+            return failure("refused to follow a symlink at", path, 0);
         if (!S_ISREG(existing.st_mode))
             return notRegular(path);
-        mode = existing.st_mode & 07777;
+        if (::faccessat(AT_FDCWD, path.c_str(), W_OK, AT_EACCESS) != 0)
+            return failure("cannot write", path, errno);
     }
-    std::string temporary = path + ".XXXXXX";
-    const int fd = ::mkostemp(temporary.data(), O_CLOEXEC);
+    std::string temporary;
+    const int fd = createTemporary(path, mode, temporary);
     if (fd < 0)
         return failure("cannot create a temporary file for", path, errno);
-    ::fchmod(fd, static_cast<mode_t>(mode));
     int errorNumber = 0;
-    bool ok = writeAll(fd, bytes, errorNumber);
+    bool ok = true;
+    const mode_t finalMode = rule == ModeRule::Enforce ? mode : existing.st_mode & 07777;
+    if ((exists || rule == ModeRule::Enforce) && ::fchmod(fd, finalMode) != 0) {
+        errorNumber = errno;
+        ok = false;
+    }
+    ok = ok && writeAll(fd, bytes, errorNumber);
     if (ok && ::fsync(fd) != 0) {
         errorNumber = errno;
         ok = false;
     }
-    if (::close(fd) != 0 && ok) {
+    if (::close(fd) != 0 && ok && errno != EINTR) {
         errorNumber = errno;
         ok = false;
     }

@@ -1,13 +1,18 @@
 #include "base/LogSink.h"
 
+#include <cerrno>
 #include <cstdarg>
 #include <cstdio>
+
+#include "base/CNumbers.h"
 
 namespace ktx {
 namespace {
 
+// Number texts always carry a decimal point, whatever the process locale.
 std::string formatList(const char* format, va_list args)
 {
+    const CNumbersScope cNumbers;
     va_list sizing;
     va_copy(sizing, args);
     const int length = std::vsnprintf(nullptr, 0, format, sizing);
@@ -20,6 +25,23 @@ std::string formatList(const char* format, va_list args)
 }
 
 }  // namespace
+
+bool LogSink::firstWriteFailure(const WriteResult& result)
+{
+    if (result.ok)
+        return false;
+    const std::lock_guard<std::mutex> lock(writesMutex_);
+    const int error = result.errorNumber;
+    if (workDirUnwritableSaid_ && (error == EACCES || error == EPERM || error == EROFS))
+        return false;
+    return failedWrites_.insert(result.path).second;
+}
+
+void LogSink::workDirUnwritableSaid()
+{
+    const std::lock_guard<std::mutex> lock(writesMutex_);
+    workDirUnwritableSaid_ = true;
+}
 
 std::string formatText(const char* format, ...)
 {

@@ -1,8 +1,12 @@
 #pragma once
 // Where the areas report: the four consoles and the per-device data logs.
 // Texts are Windows-1251, as the device and the files use them.
+#include <mutex>
+#include <set>
 #include <string>
 #include <string_view>
+
+#include "base/FileWriter.h"
 
 namespace ktx {
 
@@ -18,8 +22,21 @@ public:
     // Appends "<date time> | " + fields to ./<directory>/<stem>-<serial>.txt;
     // fields carry their own line end.
     virtual void streamLine(std::string_view directory, std::string_view stem, std::string_view fields) = 0;
+
+    // A failed write is said once per file: a data log that can't be written
+    // would otherwise repeat the same line on every poll. Once the whole
+    // working directory was said to be unwritable, the permission failures
+    // of its files are not said again one by one. Safe from any thread.
+    bool firstWriteFailure(const WriteResult& result);
+    void workDirUnwritableSaid();
+
+private:
+    std::mutex writesMutex_;
+    std::set<std::string> failedWrites_;
+    bool workDirUnwritableSaid_ = false;
 };
 
+// printf formatting in the C locale: a number always gets a decimal point.
 std::string formatText(const char* format, ...) __attribute__((format(printf, 1, 2)));
 
 // The console writers. LogDebug expands nothing when level is above the sink's

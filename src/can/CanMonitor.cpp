@@ -1,6 +1,7 @@
 #include "can/CanMonitor.h"
 
 #include "link/ReplyBuffer.h"
+#include "link/UsbAccess.h"
 #include "link/TextCodec.h"
 
 namespace ktx::can {
@@ -32,7 +33,7 @@ CanPollOutcome CanMonitor::poll(std::string_view decimalPoint)
     CanPollOutcome outcome;
     UsbLink& link = context_.link;
     if (!link.OpenLink(false)) {
-        LogDebug(context_.log, 1, "%s", notConnectedText().c_str());
+        sayOpenFailure(context_.log, link, notConnectedText());
         return outcome;
     }
     outcome.opened = true;

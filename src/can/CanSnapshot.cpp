@@ -1,10 +1,5 @@
 #include "can/CanSnapshot.h"
 
-#include <cerrno>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include "base/LogSink.h"
 #include "base/SafeFileName.h"
 
@@ -13,20 +8,6 @@ namespace {
 
 constexpr const char* kQuantityNames[] = {
     "speed", "accelerator", "consumption", "RPM", "motohours", "mileage", "TO mileage", "temperature"};
-
-bool writeAll(int fd, const std::string& bytes)
-{
-    size_t done = 0;
-    while (done < bytes.size()) {
-        const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return false;
-        done += static_cast<size_t>(n);
-    }
-    return true;
-}
 
 }  // namespace
 
@@ -45,21 +26,13 @@ std::string snapshotText(const CanSnapshot& s)
     return text;
 }
 
-bool writeSnapshot(const std::string& rootDir, const CanSnapshot& snapshot)
+WriteResult writeSnapshot(const std::string& rootDir, const CanSnapshot& snapshot)
 {
     const std::string folder = rootDir + "/CAN";
-    ::mkdir(folder.c_str(), 0755);
-    const std::string path = folder + "/CAN-" + serialFileComponent(snapshot.serial) + ".txt";
-    // Non-blocking, and only a regular file is emptied and written: a FIFO or
-    // device put in its place is left alone.
-    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC | O_NONBLOCK | O_NOFOLLOW, 0644);
-    if (fd < 0)
-        return false;
-    struct stat info {};
-    bool ok = ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && ::ftruncate(fd, 0) == 0;
-    ok = ok && writeAll(fd, snapshotText(snapshot));
-    ::close(fd);
-    return ok;
+    if (WriteResult made = ensureDirectory(folder); !made)
+        return made;
+    // Replaced whole: a disk that fills half-way leaves the last snapshot.
+    return replaceFile(folder + "/CAN-" + serialFileComponent(snapshot.serial) + ".txt", snapshotText(snapshot));
 }
 
 }  // namespace ktx::can

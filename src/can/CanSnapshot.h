@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "base/FileWriter.h"
+
 namespace ktx::can {
 
 struct SnapshotQuantity {
@@ -32,8 +34,8 @@ struct CanSnapshot {
 std::string snapshotText(const CanSnapshot& snapshot);
 
 // rootDir/CAN/CAN-<serial>.txt, the serial made a safe file name; the
-// directory is created when missing. Replaces the file's contents; false
-// when it cannot be written.
-bool writeSnapshot(const std::string& rootDir, const CanSnapshot& snapshot);
+// directory is created when missing. The file is replaced whole or, on
+// failure, left as it was.
+WriteResult writeSnapshot(const std::string& rootDir, const CanSnapshot& snapshot);
 
 }  // namespace ktx::can

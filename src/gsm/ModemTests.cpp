@@ -4,13 +4,14 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
-#include <fcntl.h>
-#include <unistd.h>
 #include <vector>
+
+#include "base/FileWriter.h"
 
 #include "gsm/ModemFrame.h"
 #include "gsm/ModemJudge.h"
 #include "link/TextCodec.h"
+#include "link/WriteReport.h"
 
 namespace ktx::gsm {
 namespace {
@@ -105,24 +106,6 @@ std::string joined(std::string_view a, std::string_view b)
     std::string text(a);
     text += b;
     return text;
-}
-
-// Writes the bytes to a file of the working directory; a link planted in the
-// file's place is not followed, so nothing lands outside the directory.
-void writeFileBytes(const std::string& path, const char* bytes, size_t count, bool append)
-{
-    const int flags = O_WRONLY | O_CREAT | O_NOFOLLOW | O_CLOEXEC | (append ? O_APPEND : O_TRUNC);
-    const int fd = ::open(path.c_str(), flags, 0644);
-    if (fd < 0)
-        return;
-    while (count > 0) {
-        const ssize_t written = ::write(fd, bytes, count);
-        if (written <= 0)
-            break;
-        bytes += written;
-        count -= static_cast<size_t>(written);
-    }
-    ::close(fd);
 }
 
 bool parsesWorkGsm(const std::string& reply)
@@ -514,7 +497,7 @@ void ModemTests::microphone()
     std::vector<char> buffer(kAudioBufferBytes, '\0');
     context_.link.ReadReply(buffer.data(), kAudioBufferBytes - 1);
     const uint32_t received = context_.link.transferred();
-    writeFileBytes(filePath("mictest.txt"), buffer.data(), received, false);
+    reportWrite(context_.log, replaceFile(filePath("mictest.txt"), std::string_view(buffer.data(), received)));
     LogModem(context_.log, "%d", static_cast<int>(received));
     LogModem(context_.log, "%s", buffer.data());
     endConnection(3000, kAudioBufferBytes);
@@ -545,7 +528,7 @@ void ModemTests::speaker()
         }
         if (std::string_view(buffer.data(), kSpeakerDone.size()) == kSpeakerDone)
             break;
-        writeFileBytes(filePath("stream.txt"), buffer.data(), received, true);
+        reportWrite(context_.log, appendToFile(filePath("stream.txt"), std::string_view(buffer.data(), received)));
     }
     LogModem(context_.log, "%d", static_cast<int>(received));
     LogModem(context_.log, "%s", buffer.data());

@@ -1,10 +1,8 @@
 #include "io/FloatText.h"
 
 #include <algorithm>
+#include <charconv>
 #include <cmath>
-#include <cstdio>
-#include <cstdlib>
-#include <cstring>
 
 namespace ktx::io {
 namespace {
@@ -16,13 +14,28 @@ std::string nonFinite(long double value)
     return value < 0 ? "-INF" : "INF";
 }
 
+// printf's %.*Le and %.*Lf, but always with a point: the process locale
+// does not reach into these texts.
+std::string printed(long double value, std::chars_format format, int decimals)
+{
+    char text[128];
+    const auto [end, error] = std::to_chars(text, text + sizeof text, value, format, decimals);
+    return error == std::errc() ? std::string(text, end) : std::string();
+}
+
 // Decimal exponent of the value once rounded to `precision` digits.
 int roundedExponent(long double value, int precision)
 {
-    char text[64];
-    std::snprintf(text, sizeof text, "%.*Le", precision - 1, value);
-    const char* e = std::strchr(text, 'e');
-    return e ? std::atoi(e + 1) : 0;
+    const std::string text = printed(value, std::chars_format::scientific, precision - 1);
+    const size_t e = text.find('e');
+    int exponent = 0;
+    if (e != std::string::npos) {
+        const char* digits = text.data() + e + 1;
+        if (*digits == '+')
+            ++digits;
+        std::from_chars(digits, text.data() + text.size(), exponent);
+    }
+    return exponent;
 }
 
 std::string withSeparator(std::string text, std::string_view decimalPoint)
@@ -62,16 +75,14 @@ std::string generalText(long double value, int precision, std::string_view decim
     if (value == 0)
         return "0";
     const int exponent = roundedExponent(value, precision);
-    char text[96];
     if (exponent >= precision || exponent < -5) {
-        std::snprintf(text, sizeof text, "%.*Le", precision - 1, value);
-        std::string mantissa(text, std::strchr(text, 'e'));
+        const std::string text = printed(value, std::chars_format::scientific, precision - 1);
+        std::string mantissa = text.substr(0, text.find('e'));
         stripTrailingZeros(mantissa);
         return withSeparator(mantissa, decimalPoint) + "E" + std::to_string(exponent);
     }
     const int decimals = precision - 1 - exponent;
-    std::snprintf(text, sizeof text, "%.*Lf", decimals, value);
-    std::string fixed(text);
+    std::string fixed = printed(value, std::chars_format::fixed, decimals);
     stripTrailingZeros(fixed);
     dropNegativeZero(fixed);
     return withSeparator(fixed, decimalPoint);
@@ -89,9 +100,7 @@ std::string fixedText(long double value, int precision, int digits, std::string_
     // Round once, at whichever comes first: the last significant digit or the
     // last decimal; then pad to the decimals asked for.
     const int roundAt = std::min(digits, precision - 1 - exponent);
-    char text[96];
-    std::snprintf(text, sizeof text, "%.*Lf", roundAt, value);
-    std::string fixed(text);
+    std::string fixed = printed(value, std::chars_format::fixed, roundAt);
     if (roundAt < digits) {
         if (roundAt == 0)
             fixed += '.';

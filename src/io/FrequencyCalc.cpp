@@ -11,9 +11,7 @@ namespace {
 // '=' for device time, '~' for the PC clock.
 std::string frequencyText(char mark, double hz)
 {
-    char text[128];
-    std::snprintf(text, sizeof text, "%c%.1f Hz", mark, hz);
-    return text;
+    return formatText("%c%.1f Hz", mark, hz);
 }
 
 }  // namespace

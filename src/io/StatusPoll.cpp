@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "link/ReplyBuffer.h"
+#include "link/UsbAccess.h"
 #include "link/TextCodec.h"
 
 namespace ktx::io {
@@ -31,7 +32,7 @@ PollOutcome StatusPoll::poll(bool output1, bool output2)
     PollOutcome outcome;
     UsbLink& link = context_.link;
     if (!link.OpenLink(true)) {
-        LogDebug(context_.log, 1, "%s", notConnectedText().c_str());
+        sayOpenFailure(context_.log, link, notConnectedText());
         return outcome;
     }
     outcome.opened = true;

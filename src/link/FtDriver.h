@@ -39,6 +39,14 @@ constexpr uint16_t FT_FLOW_NONE = 0;
 // D2XX fills list buffers of 64 bytes: at most 63 characters and a zero.
 constexpr size_t kFtListBufferSize = 64;
 
+// Why the last open or listing failed, beyond D2XX's status: the system
+// refused access to a device that is there (no udev rule, user not in the
+// group), and the USB libraries' own words for the failure.
+struct FtFailure {
+    bool accessDenied = false;
+    std::string detail;  // empty when the backend has nothing to add
+};
+
 class FtDriver {
 public:
     virtual ~FtDriver() = default;
@@ -61,6 +69,8 @@ public:
     virtual FT_STATUS FT_Read(FT_HANDLE handle, void* buffer, uint32_t count, uint32_t* received) = 0;
     virtual FT_STATUS FT_ResetDevice(FT_HANDLE handle) = 0;
     virtual FT_STATUS FT_Close(FT_HANDLE handle) = 0;
+    // Cleared by a successful open.
+    virtual FtFailure lastFailure() const { return {}; }
 
 protected:
     virtual FT_STATUS deviceCount(uint32_t& count) = 0;

@@ -8,6 +8,7 @@
 
 #include "link/ReplyBuffer.h"
 #include "link/TextCodec.h"
+#include "link/UsbAccess.h"
 
 namespace ktx {
 namespace {
@@ -69,6 +70,17 @@ void queryVersion(AppContext& context, IdentificationView& view, ReplyBuffer<63>
     }
 }
 
+// A device the system won't let us open is there all the same: the
+// technician learns why and what to do, here and in place of the version.
+void sayAccessDenied(AppContext& context, IdentificationView& view, const FtFailure& failure)
+{
+    if (!failure.accessDenied)
+        return;
+    LogDebug(context.log, 1, "%s", usbAccessDeniedText().c_str());
+    LogDebug(context.log, 2, "%s", failure.detail.c_str());
+    view.showVersionText(usbAccessDeniedShort());
+}
+
 }  // namespace
 
 bool parseVersionReply(const char* reply, int& version, bool& dral)
@@ -100,8 +112,10 @@ void identifyDevices(AppContext& context, IdentificationView& view)
     for (uint32_t index = 0; index < count; ++index) {
         void* const indexArg = reinterpret_cast<void*>(static_cast<uintptr_t>(index));
         buffer.clear();
-        if (driver.FT_ListDevices(indexArg, buffer.data(), FT_LIST_BY_INDEX | FT_OPEN_BY_DESCRIPTION) != FT_OK)
+        if (driver.FT_ListDevices(indexArg, buffer.data(), FT_LIST_BY_INDEX | FT_OPEN_BY_DESCRIPTION) != FT_OK) {
+            sayAccessDenied(context, view, driver.lastFailure());
             return;
+        }
         if (!acceptedDescription(buffer.c_str()))
             continue;
         buffer.clear();
@@ -125,6 +139,7 @@ void identifyDevices(AppContext& context, IdentificationView& view)
             view.showVersionText(context.device.versionText);
             context.link.CloseLink();
         } else {
+            sayAccessDenied(context, view, context.link.openFailure());
             context.time.beep(50, 50);
         }
         if (view.readGsmAutoChecked())

@@ -84,21 +84,48 @@ bool readUsbString(libusb_device_handle* usb, uint8_t index, uint16_t language, 
            LibFtdiDriver::textOfStringDescriptor(buffer, static_cast<size_t>(length), text);
 }
 
+FtFailure usbFailure(const char* call, int rc)
+{
+    return {rc == LIBUSB_ERROR_ACCESS, std::string(call) + ": " + libusb_strerror(static_cast<libusb_error>(rc))};
+}
+
 // Description and serial of a listed device; a device that can't be opened
-// leaves both unread.
+// leaves both unread and says why.
 void readStrings(libusb_device* dev, std::string& description, bool& descriptionRead, std::string& serial,
-                 bool& serialRead)
+                 bool& serialRead, FtFailure& failure)
 {
     libusb_device_descriptor descriptor{};
     libusb_device_handle* usb = nullptr;
-    if (libusb_get_device_descriptor(dev, &descriptor) < 0 || libusb_open(dev, &usb) < 0)
+    if (const int rc = libusb_get_device_descriptor(dev, &descriptor); rc < 0) {
+        failure = usbFailure("libusb_get_device_descriptor", rc);
         return;
+    }
+    if (const int rc = libusb_open(dev, &usb); rc < 0) {
+        failure = usbFailure("libusb_open", rc);
+        return;
+    }
     unsigned char languages[kUsbStringBuffer] = {};
     const int length = libusb_get_string_descriptor(usb, 0, 0, languages, sizeof languages);
     const uint16_t language = length >= 4 ? uint16_t(languages[2] | languages[3] << 8) : kEnglishUs;
     descriptionRead = readUsbString(usb, descriptor.iProduct, language, description);
     serialRead = readUsbString(usb, descriptor.iSerialNumber, language, serial);
     libusb_close(usb);
+}
+
+// libftdi keeps libusb's reason to itself; a second libusb_open tells
+// whether the system refused access.
+FtFailure openFailure(ftdi_context* ftdi, libusb_device* dev)
+{
+    const std::string libftdiText = std::string("ftdi_usb_open_dev: ") + ftdi_get_error_string(ftdi);
+    libusb_device_handle* probe = nullptr;
+    const int rc = libusb_open(dev, &probe);
+    if (rc == 0) {
+        libusb_close(probe);
+        return {false, libftdiText};
+    }
+    FtFailure failure = usbFailure("libusb_open", rc);
+    failure.detail = libftdiText + "; " + failure.detail;
+    return failure;
 }
 
 std::vector<uint8_t> portPath(libusb_device* dev)
@@ -140,6 +167,7 @@ void LibFtdiDriver::releaseAll()
 bool LibFtdiDriver::refreshList()
 {
     devices_.clear();
+    failure_ = {};
     // A machine or container without USB fails here: no devices, no error.
     FtdiPtr ftdi(ftdi_new());
     if (!ftdi)
@@ -148,14 +176,17 @@ bool LibFtdiDriver::refreshList()
     // Vendor and product 0: every FTDI product libftdi knows by default.
     const int rc = ftdi_usb_find_all(ftdi.get(), &found, 0, 0);
     ListPtr list(found);
-    if (rc < 0)
+    if (rc < 0) {
+        failure_ = {false, std::string("ftdi_usb_find_all: ") + ftdi_get_error_string(ftdi.get())};
         return false;
+    }
     for (ftdi_device_list* item = list.get(); item; item = item->next) {
         Listed device;
         device.bus = libusb_get_bus_number(item->dev);
         device.address = libusb_get_device_address(item->dev);
         device.ports = portPath(item->dev);
-        readStrings(item->dev, device.description, device.descriptionRead, device.serial, device.serialRead);
+        readStrings(item->dev, device.description, device.descriptionRead, device.serial, device.serialRead,
+                    device.openFailure);
         devices_.push_back(std::move(device));
     }
     // libusb lists in discovery order; sort by where the device is plugged so
@@ -179,8 +210,10 @@ FT_STATUS LibFtdiDriver::deviceString(uint32_t index, uint32_t which, std::strin
         return FT_DEVICE_NOT_FOUND;
     const Listed& device = devices_[index];
     const bool serial = which == FT_OPEN_BY_SERIAL_NUMBER;
-    if (!(serial ? device.serialRead : device.descriptionRead))
+    if (!(serial ? device.serialRead : device.descriptionRead)) {
+        failure_ = device.openFailure;
         return FT_DEVICE_NOT_OPENED;
+    }
     text = serial ? device.serial : device.description;
     return FT_OK;
 }
@@ -219,8 +252,10 @@ FT_STATUS LibFtdiDriver::openListed(const Listed& device, FT_HANDLE* handle)
     ftdi_device_list* found = nullptr;
     const int listed = ftdi_usb_find_all(ftdi.get(), &found, 0, 0);
     ListPtr list(found);
-    if (listed < 0)
+    if (listed < 0) {
+        failure_ = {false, std::string("ftdi_usb_find_all: ") + ftdi_get_error_string(ftdi.get())};
         return FT_DEVICE_NOT_FOUND;
+    }
     libusb_device* match = nullptr;
     for (ftdi_device_list* item = list.get(); item && !match; item = item->next) {
         const bool samePlace = libusb_get_bus_number(item->dev) == device.bus &&
@@ -229,12 +264,20 @@ FT_STATUS LibFtdiDriver::openListed(const Listed& device, FT_HANDLE* handle)
         if (samePlace)
             match = item->dev;
     }
-    if (!match)
+    if (!match) {
+        failure_ = {};
         return FT_DEVICE_NOT_FOUND;
-    // Claims the interface, detaching the kernel's ftdi_sio from it. Any
-    // failure here is a device that is there but can't be used.
-    if (ftdi_usb_open_dev(ftdi.get(), match) < 0)
+    }
+    // Claims the interface, detaching the kernel's ftdi_sio from it; the
+    // driver is given back when the interface is released at close, so the
+    // user's /dev/ttyUSB of a device that was no tracker comes back.
+    ftdi->module_detach_mode = AUTO_DETACH_REATACH_SIO_MODULE;
+    // Any failure here is a device that is there but can't be used.
+    if (ftdi_usb_open_dev(ftdi.get(), match) < 0) {
+        failure_ = openFailure(ftdi.get(), match);
         return FT_DEVICE_NOT_OPENED;
+    }
+    failure_ = {};
     ftdi_read_data_set_chunksize(ftdi.get(), kReadChunkBytes);
     auto open = std::make_unique<Opened>();
     open->ftdi = ftdi.release();

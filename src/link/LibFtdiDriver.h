@@ -46,6 +46,7 @@ public:
     FT_STATUS FT_Read(FT_HANDLE handle, void* buffer, uint32_t count, uint32_t* received) override;
     FT_STATUS FT_ResetDevice(FT_HANDLE handle) override;
     FT_STATUS FT_Close(FT_HANDLE handle) override;
+    FtFailure lastFailure() const override { return failure_; }
 
     // The text of a USB string descriptor (length, type 3, UTF-16LE) as the
     // vendor's driver hands it over: Windows-1251, '?' for characters it
@@ -72,6 +73,7 @@ private:
         std::string serial;
         bool descriptionRead = false;
         bool serialRead = false;
+        FtFailure openFailure;  // why the strings could not be read
     };
     struct Opened {
         ftdi_context* ftdi = nullptr;
@@ -96,6 +98,7 @@ private:
     // is recognised without touching freed memory.
     std::map<uintptr_t, std::unique_ptr<Opened>> opened_;
     uintptr_t nextHandle_ = 1;
+    FtFailure failure_;
 };
 
 }  // namespace ktx

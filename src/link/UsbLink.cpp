@@ -5,9 +5,19 @@
 
 namespace ktx {
 
+bool UsbLink::openDevice()
+{
+    if (driver_.FT_Open(deviceIndex_, &handle_) == FT_OK) {
+        openFailure_ = {};
+        return true;
+    }
+    openFailure_ = driver_.lastFailure();
+    return false;
+}
+
 bool UsbLink::OpenLink(bool fast)
 {
-    if (driver_.FT_Open(deviceIndex_, &handle_) != FT_OK)
+    if (!openDevice())
         return false;
     const uint32_t timeoutMs = fast ? kFastTimeoutMs : kNormalTimeoutMs;
     const bool configured = driver_.FT_SetBaudRate(handle_, kLinkBaudRate) == FT_OK
@@ -22,7 +32,7 @@ bool UsbLink::OpenLink(bool fast)
 
 bool UsbLink::OpenUpdateLink()
 {
-    if (driver_.FT_Open(deviceIndex_, &handle_) != FT_OK)
+    if (!openDevice())
         return false;
     const bool configured = driver_.FT_SetDivisor(handle_, kUpdateLinkDivisor) == FT_OK
         && driver_.FT_SetTimeouts(handle_, kFastTimeoutMs, 0) == FT_OK

@@ -46,14 +46,19 @@ public:
     FtDriver& driver() { return driver_; }
     TimeSource& time() { return time_; }
     FT_HANDLE handle() const { return handle_; }
+    // Why the last open failed; empty after one that succeeded.
+    const FtFailure& openFailure() const { return openFailure_; }
 
 private:
+    bool openDevice();
+
     FtDriver& driver_;
     TimeSource& time_;
     FT_HANDLE handle_ = nullptr;
     uint32_t transferred_ = 0;
     std::string pendingCommand_;
     int deviceIndex_ = 0;
+    FtFailure openFailure_;
 };
 
 }  // namespace ktx

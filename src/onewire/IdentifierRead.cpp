@@ -1,6 +1,7 @@
 #include "onewire/IdentifierRead.h"
 
 #include "link/ReplyBuffer.h"
+#include "link/UsbAccess.h"
 #include "onewire/OneWireMessages.h"
 #include "onewire/OneWireReplies.h"
 
@@ -11,7 +12,7 @@ IdentifierResult readIdentifier(AppContext& context)
     IdentifierResult result;
     UsbLink& link = context.link;
     if (!link.OpenLink(false)) {
-        LogDebug(context.log, 1, "%s", openFailedText().c_str());
+        sayOpenFailure(context.log, link, openFailedText());
         return result;
     }
     link.FormatCommand("G1WIRE$");

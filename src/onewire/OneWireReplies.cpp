@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdio>
 
+#include "base/CNumbers.h"
 #include "base/LogSink.h"
 #include "io/FloatText.h"
 
@@ -38,6 +39,7 @@ IdentifierReply parseIdentifierReply(std::string_view reply)
 std::optional<float> parseTemperatureReply(const char* reply)
 {
     float value = 0;
+    const CNumbersScope cNumbers;  // "-17.5" is -17.5 in any process locale
     if (std::sscanf(reply, "TEMPFROMADDR=%f", &value) != 1 || !std::isfinite(value))
         return std::nullopt;
     return value;

@@ -1,6 +1,7 @@
 #include "onewire/TemperatureTest.h"
 
 #include "link/ReplyBuffer.h"
+#include "link/UsbAccess.h"
 #include "onewire/IdentifierRead.h"
 #include "onewire/OneWireMessages.h"
 #include "onewire/OneWireReplies.h"
@@ -19,7 +20,7 @@ TickResult TemperatureTest::poll(const std::string& address)
     UsbLink& link = context_.link;
     const std::string sent = addressForDevice(address);
     if (!link.OpenLink(false)) {
-        LogDebug(context_.log, 1, "%s", openFailedText().c_str());
+        sayOpenFailure(context_.log, link, openFailedText());
         result.outcome = TickOutcome::OpenFailed;
         return result;
     }

@@ -7,6 +7,7 @@
 #include <limits>
 
 #include "link/ReplyBuffer.h"
+#include "link/UsbAccess.h"
 #include "rs485/Rs485Messages.h"
 
 namespace ktx::rs485 {
@@ -93,7 +94,7 @@ FuelOutcome pollFuelSensors(AppContext& context, const FuelAddresses& addresses)
     FuelOutcome outcome;
     UsbLink& link = context.link;
     if (!link.OpenLink(false)) {
-        LogDebug(context.log, 1, "%s", notConnectedText().c_str());
+        sayOpenFailure(context.log, link, notConnectedText());
         return outcome;
     }
     outcome.opened = true;

@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cctype>
 
+#include "base/LogSink.h"
 #include "sim/SimRandom.h"
 
 namespace ktx::sim {
@@ -110,9 +111,7 @@ void OneWireModule::temperatureReply(std::string_view address, int64_t nowMs, st
         out += "TEMPFROMADDR=CRC ERR;";
         return;
     }
-    char text[48];
-    std::snprintf(text, sizeof text, "TEMPFROMADDR=%.4f;", temperatureAt(address, nowMs));
-    out += text;
+    out += formatText("TEMPFROMADDR=%.4f;", temperatureAt(address, nowMs));
 }
 
 }  // namespace ktx::sim

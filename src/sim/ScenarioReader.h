@@ -9,6 +9,8 @@
 #include <nlohmann/json.hpp>
 #include <string>
 
+#include "base/LogSink.h"
+
 namespace ktx::sim {
 
 using Json = nlohmann::json;
@@ -59,9 +61,7 @@ public:
     {
         if (!value.is_number() || !std::isfinite(value.get<double>()) || value.get<double>() < min
             || value.get<double>() > max) {
-            char text[96];
-            std::snprintf(text, sizeof text, "expected a number from %g to %g", min, max);
-            return fail(key, text);
+            return fail(key, formatText("expected a number from %g to %g", min, max));
         }
         out = value.get<double>();
         return true;

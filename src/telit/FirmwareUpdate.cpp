@@ -8,9 +8,10 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <new>
-#include <unistd.h>
 
+#include "base/FileWriter.h"
 #include "link/TextCodec.h"
+#include "link/WriteReport.h"
 #include "telit/RawBlock.h"
 
 namespace ktx::telit {
@@ -20,33 +21,6 @@ namespace {
 std::string cp(const char* utf8)
 {
     return cp1251FromUtf8(utf8);
-}
-
-int closeNothing(std::FILE*)
-{
-    return 0;
-}
-
-// Replaces the file in dir; a link in its place is not followed, so the
-// file cannot land outside dir.
-FileHandle createDebugFile(const std::string& dir, const char* name)
-{
-    const std::string path = dir + "/" + name;
-    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0644);
-    if (fd < 0)
-        return FileHandle(nullptr, closeNothing);
-    std::FILE* file = ::fdopen(fd, "wb");
-    if (!file) {
-        ::close(fd);
-        return FileHandle(nullptr, closeNothing);
-    }
-    return FileHandle(file, std::fclose);
-}
-
-void append(const FileHandle& file, std::string_view bytes)
-{
-    if (file && !bytes.empty())
-        std::fwrite(bytes.data(), 1, bytes.size(), file.get());
 }
 
 bool contains(const char* reply, const char* text)
@@ -60,16 +34,34 @@ uint64_t fileBytes(std::FILE* file)
     struct stat status {};
     return fstat(fileno(file), &status) == 0 && status.st_size > 0 ? uint64_t(status.st_size) : 0;
 }
+// Diagnosis only: a file that cannot be written is said once on the debug
+// console and then skipped; the update goes on.
+class DebugFile {
+public:
+    DebugFile(LogSink& log, const std::string& path) : log_(log), path_(path)
+    {
+        usable_ = reportWrite(log_, replaceFile(path_, {}));
+    }
+    void append(std::string_view bytes)
+    {
+        if (usable_ && !bytes.empty())
+            usable_ = reportWrite(log_, appendToFile(path_, bytes));
+    }
+
+private:
+    LogSink& log_;
+    std::string path_;
+    bool usable_ = false;
+};
 
 }  // namespace
 
-// Diagnosis only: a file that cannot be created is skipped.
 struct FirmwareUpdate::DebugFiles {
-    FileHandle records;
-    FileHandle blocks;
+    DebugFile records;
+    DebugFile blocks;
 
-    explicit DebugFiles(const std::string& dir)
-        : records(createDebugFile(dir, kRecordDebugFile)), blocks(createDebugFile(dir, kBlockDebugFile))
+    DebugFiles(LogSink& log, const std::string& dir)
+        : records(log, dir + "/" + kRecordDebugFile), blocks(log, dir + "/" + kBlockDebugFile)
     {
     }
 };
@@ -150,7 +142,7 @@ UpdateOutcome FirmwareUpdate::runOpened(const std::string& firmwarePath)
     const FileHandle file = openFirmwareFile(firmwarePath);
     UpdateOutcome outcome;
     {
-        DebugFiles debug(workDir_);
+        DebugFiles debug(context_.log, workDir_);
         outcome = transfer(file.get(), firmwarePath, debug);
     }
     context_.time.beep(100, 100);
@@ -232,7 +224,7 @@ UpdateOutcome FirmwareUpdate::transfer(std::FILE* file, const std::string& firmw
         if (read == RecordRead::LengthCut)
             break;
         LogTelit(context_.log, cp("Прочитано %d байт").c_str(), int(record.payload.size()));
-        append(debug.records, record.payload);
+        debug.records.append(record.payload);
         // Bytes that are not in the file must never reach the modem's flash:
         // a record cut short by the file's end is not sent at all.
         if (read == RecordRead::PayloadCut)
@@ -271,8 +263,8 @@ bool FirmwareUpdate::sendRecord(const FirmwareRecord& record, DebugFiles& debug)
         RawBlock::frame(blockNumber_++, piece, frame_);
         const bool full = RawBlock::isFull(piece);
         if (full)
-            append(debug.blocks, "\r\n");
-        append(debug.blocks, frame_);
+            debug.blocks.append("\r\n");
+        debug.blocks.append(frame_);
         link.PurgeLink();
         writeRaw(frame_);
         awaitReply(kBlockBudget);

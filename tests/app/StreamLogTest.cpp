@@ -56,16 +56,36 @@ TEST_F(StreamLogTest, FailuresDropTheLineWithoutBlocking)
     // A FIFO with no reader in the log's place would block a plain open.
     fs::create_directory(root_ / "AIN");
     ASSERT_EQ(mkfifo((root_ / "AIN" / "AINstream-10000.txt").c_str(), 0600), 0);
-    log_.append("AIN", "AINstream", "10000", "x\r\n");
+    EXPECT_FALSE(log_.append("AIN", "AINstream", "10000", "x\r\n"));
 
     // The directory's place is taken by a file.
     std::ofstream(root_ / "CAN") << "file";
-    log_.append("CAN", "CANstream", "10000", "x\r\n");
+    const WriteResult noFolder = log_.append("CAN", "CANstream", "10000", "x\r\n");
+    EXPECT_FALSE(noFolder);
+    EXPECT_EQ(noFolder.path, (root_ / "CAN").string());
     EXPECT_EQ(readBytes(root_ / "CAN"), "file");
 
     StreamLog nowhere("/proc/nonexistent", [] { return "t"s; });
-    nowhere.append("AIN", "AINstream", "10000", "x\r\n");
-    nowhere.appendText("telitdebug.txt", "x");
+    EXPECT_FALSE(nowhere.append("AIN", "AINstream", "10000", "x\r\n"));
+    EXPECT_FALSE(nowhere.appendText("telitdebug.txt", "x"));
+}
+
+// A symlink planted for a data log, for its folder or for telitdebug.txt
+// would carry the lines to wherever it points.
+TEST_F(StreamLogTest, PlantedSymlinksAreNotFollowed)
+{
+    const fs::path outside = fs::path(dir_.path().toStdString()) / "outside.txt";
+    std::ofstream(outside) << "untouched";
+    fs::create_directory(root_ / "AIN");
+    fs::create_symlink(outside, root_ / "AIN" / "AINstream-10000.txt");
+    fs::create_symlink(outside, root_ / "telitdebug.txt");
+    fs::create_symlink(dir_.path().toStdString(), root_ / "COUNT");
+
+    EXPECT_FALSE(log_.append("AIN", "AINstream", "10000", "x\r\n"));
+    EXPECT_FALSE(log_.appendText("telitdebug.txt", "AT"));
+    EXPECT_FALSE(log_.append("COUNT", "outside", "", "x\r\n"));
+    EXPECT_EQ(readBytes(outside), "untouched");
+    EXPECT_FALSE(fs::exists(fs::path(dir_.path().toStdString()) / "outside-.txt"));
 }
 
 TEST_F(StreamLogTest, HostileSerialsStayInsideTheLogDirectory)

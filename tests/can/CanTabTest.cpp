@@ -24,6 +24,7 @@
 #include "sim/CanModule.h"
 #include "sim/SimDriver.h"
 #include "support/FileBytes.h"
+#include "support/FileSizeLimit.h"
 #include "CanReplyText.h"
 #include "support/RecordingSink.h"
 #include "support/ScriptedDriver.h"
@@ -242,6 +243,32 @@ TEST_F(ScriptedCanTab, SnapshotBeforeAndAfterPolls)
     EXPECT_NE(second.find(cp1251FromUtf8("педаль") + " | (accelerator) = 37.6\r\n"), std::string::npos);
     EXPECT_EQ(second.substr(0, 11), "CAN A../7 (");
     EXPECT_EQ(b.snapshotFile("10000"), after);
+}
+
+// A disk that fills half-way through a snapshot (the file size limit stands
+// in for it): the last snapshot stays whole and the press is answered.
+TEST_F(ScriptedCanTab, SnapshotFailingHalfWayKeepsTheLastOneAndSaysSo)
+{
+    const LocaleScope c(QLocale::c());
+    b.tab.Button21Click();
+    const std::string first = b.snapshotFile("10000");
+    ASSERT_FALSE(first.empty());
+
+    b.c<QLineEdit>("CAN2")->setText(QStringLiteral("changed"));
+    {
+        const test::FileSizeLimit fullDisk(first.size() / 2);
+        ASSERT_TRUE(fullDisk.active());
+        b.tab.Button21Click();
+    }
+
+    EXPECT_EQ(b.snapshotFile("10000"), first);
+    const auto entries = std::distance(std::filesystem::directory_iterator(b.dir.path().toStdString() + "/CAN"),
+                                       std::filesystem::directory_iterator());
+    EXPECT_EQ(entries, 1);  // no temporary file left behind
+    ASSERT_EQ(b.log.debug.size(), 1u);
+    const std::string said = utf8FromCp1251(b.log.debug[0]);
+    EXPECT_EQ(said.rfind("Снимок CAN не записан: cannot write ", 0), 0u) << said;
+    EXPECT_NE(said.find("CAN-10000.txt"), std::string::npos) << said;
 }
 
 // The simulated truck of the default scenario, polled for a while.

@@ -5,8 +5,11 @@
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
+#include <filesystem>
 #include <functional>
+#include <sys/stat.h>
 
+#include "support/FifoRelease.h"
 #include "gsm/GsmBench.h"
 #include "gsm/ModemFrame.h"
 #include "gsm/ModemJudge.h"
@@ -368,6 +371,36 @@ TEST(AudioTestsTest, MicrophoneKeepsOnlyTheLastRunsBytes)
     bench.tests.microphone();
     EXPECT_FALSE(QFile::exists(outside.filePath("target")));
     EXPECT_EQ(bench.lines().back(), "ab");  // the console lines all the same
+}
+
+// A FIFO in the place of either audio file: the test neither waits on it
+// (the update link open, the modem busy) nor writes into it, and says so.
+TEST(AudioTestsTest, FifoInPlaceOfAnAudioFileDoesNotHoldTheTestUp)
+{
+    struct Case {
+        const char* file;
+        void (ModemTests::*run)();
+        const char* command;
+        std::vector<std::string> replies;
+    };
+    const Case cases[] = {
+        {"mictest.txt", &ModemTests::microphone, "GSMCOMMAND=5000,AT#SPCM=2,0\r;", {"audio"}},
+        {"stream.txt", &ModemTests::speaker, "TEST_DYN;", {"one", "TEST_DYN:TEST COMLETE;"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.file);
+        QTemporaryDir dir;
+        GsmBench bench;
+        bench.tests.setWorkDir(dir.path().toStdString());
+        bench.driver.onCommand(c.command, c.replies);
+        const std::string fifo = dir.filePath(QString::fromLatin1(c.file)).toStdString();
+        ASSERT_EQ(::mkfifo(fifo.c_str(), 0644), 0);
+        EXPECT_TRUE(ktx::test::finishesWithoutBlockingOn(fifo, [&] { (bench.tests.*c.run)(); }));
+        EXPECT_EQ(bench.driver.countCalls("FT_Close"), bench.driver.countCalls("FT_Open"));
+        EXPECT_TRUE(std::filesystem::is_fifo(fifo));
+        ASSERT_EQ(bench.log.debug.size(), 1u);
+        EXPECT_NE(bench.log.debug[0].find(fifo), std::string::npos) << bench.log.debug[0];
+    }
 }
 
 TEST(AudioTestsTest, SpeakerAppendsEveryPieceButTheCompletion)

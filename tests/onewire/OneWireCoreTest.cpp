@@ -4,6 +4,8 @@
 #include <string>
 
 #include "io/IoFixture.h"
+#include "io/FloatText.h"
+#include "support/LocaleScope.h"
 #include "link/TextCodec.h"
 #include "onewire/IdentifierRead.h"
 #include "onewire/OneWireReplies.h"
@@ -124,6 +126,24 @@ TEST(TemperatureTextTest, ReplyToLabelScaleAndLogLine)
     }
     for (const char* unreadable : {"TEMPFROMADDR=;", "TEMPFROMADDR=nan;", "TEMPFROMADDR=inf;", "1WIRE=12;", ""})
         EXPECT_FALSE(parseTemperatureReply(unreadable)) << unreadable;
+}
+
+// The technician's desktop writes a decimal comma; replies and log lines
+// keep their point whatever locale the process runs in.
+TEST(TemperatureTextTest, ProcessLocaleDoesNotReachReplyOrLogLine)
+{
+    test::ProcessLocaleScope russian(test::kRussianProcessLocale);
+    ASSERT_TRUE(russian.ok()) << "generate " << test::kRussianProcessLocale << " (scripts/install-deps.sh)";
+    const auto cold = parseTemperatureReply("TEMPFROMADDR=-17.5000;");
+    ASSERT_TRUE(cold);
+    EXPECT_EQ(*cold, -17.5f);
+    const auto warm = parseTemperatureReply("TEMPFROMADDR=23.8750;");
+    ASSERT_TRUE(warm);
+    EXPECT_EQ(temperatureLogFields("0", *warm), "TEMP(0)=23.875\r\n");
+    EXPECT_EQ(temperatureLook(*warm, ",").label, "23,875");
+    EXPECT_EQ(io::generalText(23.875L, 15, "."), "23.875");
+    EXPECT_EQ(io::fixedText(-17.5L, 3, 1, "."), "-17.5");
+    EXPECT_EQ(io::generalText(1.5e-7L, 15, "."), "1.5E-7");
 }
 
 TEST(TemperatureTextTest, AddressIsCutToTwelveBytes)

@@ -2,7 +2,9 @@
 
 #include <algorithm>
 #include <string>
+#include <sys/stat.h>
 
+#include "support/FifoRelease.h"
 #include "FirmwareBuilder.h"
 #include "TelitBench.h"
 #include "support/ScriptedDriver.h"
@@ -310,6 +312,26 @@ TEST(FirmwareUpdate, DebugFilesReplaceOldOnesAndDoNotFollowLinks)
     ASSERT_EQ(bench.run(firmware), UpdateOutcome::Done);
     EXPECT_EQ(ktx::test::readBytes(elsewhere.path / "target.txt"), "keep");
     EXPECT_EQ(bench.debugFile(kBlockDebugFile), "GSMRAW=000,3,xyz");
+}
+
+// Anyone may turn a debug file into a FIFO; the update must neither wait on
+// it with the modem in loading mode nor write into it.
+TEST(FirmwareUpdate, FifoInPlaceOfADebugFileIsSkippedAndSaidOnce)
+{
+    UpdateBench bench;
+    const std::string fifo = bench.dir.file(kRecordDebugFile);
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0644), 0);
+    FirmwareBuilder firmware;
+    firmware.record("abc").record("def");
+    UpdateOutcome outcome{};
+    ASSERT_TRUE(ktx::test::finishesWithoutBlockingOn(fifo, [&] { outcome = bench.run(firmware); }));
+    EXPECT_EQ(outcome, UpdateOutcome::Done);
+    EXPECT_TRUE(std::filesystem::is_fifo(fifo));
+    EXPECT_EQ(bench.debugFile(kBlockDebugFile), "GSMRAW=000,3,abcGSMRAW=001,3,def");
+    int said = 0;
+    for (const std::string& line : bench.log.debug)
+        said += line.find(kRecordDebugFile) != std::string::npos;
+    EXPECT_EQ(said, 1);
 }
 
 TEST(HeaderCheck, ReportsTheNamesOrWhyNot)

@@ -2,6 +2,7 @@
 
 #include "base/ui/LocaleText.h"
 #include "link/TextCodec.h"
+#include "link/WriteReport.h"
 
 namespace ktx {
 
@@ -79,14 +80,14 @@ void Consoles::rs485Line(std::string_view text)
 
 void Consoles::telitLine(std::string_view text)
 {
-    stream_.appendText("telitdebug.txt", text);
+    reportWrite(*this, stream_.appendText("telitdebug.txt", text));
     write(Telit, text);
 }
 
 void Consoles::streamLine(std::string_view directory, std::string_view stem, std::string_view fields)
 {
     const std::string serial = serialText_ ? serialText_() : std::string("10000");
-    stream_.append(directory, stem, serial, fields);
+    reportWrite(*this, stream_.append(directory, stem, serial, fields));
 }
 
 }  // namespace ktx

@@ -17,6 +17,7 @@
 #include "base/ui/LazyPage.h"
 #include "base/ui/StartupProbe.h"
 #include "base/ui/LivePlotPanel.h"
+#include "app/ui/ExitNotice.h"
 #include "can/ui/CanTab.h"
 #include "gnss/ui/GnssTab.h"
 #include "gsm/ui/GsmTab.h"
@@ -74,6 +75,7 @@ TKorvantixtest::TKorvantixtest(FtDriver& driver, TimeSource& time, const std::st
       settingsPath_(workDir + "/" + kSettingsFileName),
       link_(driver, time),
       consoles_(time, workDir),
+      storage_(workDir, consoles_),
       context_{link_, time, consoles_, device_},
       form_(new Ui::TKorvantixtest)
 {
@@ -97,6 +99,7 @@ TKorvantixtest::TKorvantixtest(FtDriver& driver, TimeSource& time, const std::st
     addPages();
     // The first tab is the one shown, and it holds the debug console.
     tab(kInputs);
+    storage_.checkWorkDir();
 
     connect(form_->PageControl1, &QTabWidget::currentChanged, this, &TKorvantixtest::PageControl1Change);
 
@@ -336,7 +339,7 @@ void TKorvantixtest::FormShow()
 
 void TKorvantixtest::readSettingsIntoTabs()
 {
-    settings_ = readSettings(settingsPath_);
+    settings_ = storage_.loadSettings();
     settingsRead_ = true;
     for (ConsoleTab* built : tabs_) {
         if (built)
@@ -361,8 +364,7 @@ void TKorvantixtest::saveSettings()
     // Plots of tabs never built keep the state that was read.
     for (const auto& [name, shown] : livePlotsWanted(this))
         values.plotsShown[name] = shown;
-    // An unwritable directory loses the settings silently.
-    writeSettings(settingsPath_, values);
+    storage_.saveSettings(values);
 }
 
 void TKorvantixtest::closeEvent(QCloseEvent* event)
@@ -370,6 +372,7 @@ void TKorvantixtest::closeEvent(QCloseEvent* event)
     if (shown_ && !settingsSaved_) {
         settingsSaved_ = true;
         FormDestroy();
+        showExitNotice(this, storage_.exitMessage());
     }
     QWidget::closeEvent(event);
 }

@@ -11,6 +11,7 @@
 
 #include "base/AppContext.h"
 #include "base/SettingsValues.h"
+#include "app/StorageNotices.h"
 #include "app/ui/Consoles.h"
 #include "link/FtDriver.h"
 #include "link/Identification.h"
@@ -112,6 +113,7 @@ private:
     UsbLink link_;
     DeviceInfo device_;
     Consoles consoles_;
+    StorageNotices storage_;
     AppContext context_;
     Ui::TKorvantixtest* form_;
 

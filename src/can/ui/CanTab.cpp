@@ -289,8 +289,11 @@ can::CanSnapshot CanTab::snapshot() const
 
 void CanTab::Button21Click()
 {
-    // An unwritable directory loses the snapshot without a word.
-    can::writeSnapshot(workDir_, snapshot());
+    // Said at every press that fails: the technician asked for this file.
+    const WriteResult written = can::writeSnapshot(workDir_, snapshot());
+    if (!written)
+        LogDebug(context_.log, 1, "%s%s", cp1251FromUtf8("Снимок CAN не записан: ").c_str(),
+                 cp1251FromUtf8(written.error).c_str());
 }
 
 }  // namespace ktx
