@@ -40,7 +40,7 @@ PollOutcome StatusPoll::poll(bool output1, bool output2)
     link.SendCommand(deviceTestCommand(output1, output2).c_str());
     reply.clear();
     link.AwaitReply(reply.data(), kReplyBytes, kReplyBudget);
-    scanDeviceTest(reply.c_str(), record_);
+    outcome.deviceTestFields = scanDeviceTest(reply.c_str(), record_);
     if (const auto tt = deviceTestStamp(reply.c_str())) {
         stamps_.t1 = *tt;
         stamps_.flag1 = 1;

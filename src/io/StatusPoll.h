@@ -15,6 +15,7 @@ std::string deviceTestCommand(bool output1, bool output2);
 
 struct PollOutcome {
     bool opened = false;  // false: "Устройство не подключено" was written, the poll must stop
+    int deviceTestFields = 0;  // of the nine DEVICE_TEST numbers
     AddTestScan addTest;
 };
 

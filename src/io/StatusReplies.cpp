@@ -4,10 +4,11 @@
 
 namespace ktx::io {
 
-void scanDeviceTest(const char* reply, StatusRecord& r)
+int scanDeviceTest(const char* reply, StatusRecord& r)
 {
-    std::sscanf(reply, "%d,%d,%d,%d,%d,%d,%d,%d,%d\n", &r.power, &r.in1, &r.in2, &r.ain1, &r.ain2, &r.count1,
+    const int fields = std::sscanf(reply, "%d,%d,%d,%d,%d,%d,%d,%d,%d\n", &r.power, &r.in1, &r.in2, &r.ain1, &r.ain2, &r.count1,
         &r.count2, &r.reserve, &r.in34);
+    return fields < 0 ? 0 : fields;
 }
 
 std::optional<int32_t> deviceTestStamp(const char* reply)

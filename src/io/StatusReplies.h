@@ -10,8 +10,9 @@
 namespace ktx::io {
 
 // Nine numbers of the DEVICE_TEST reply straight into the record
-// (power, in1, in2, ain1, ain2, count1, count2, reserve, in34).
-void scanDeviceTest(const char* reply, StatusRecord& record);
+// (power, in1, in2, ain1, ain2, count1, count2, reserve, in34); returns how
+// many converted (0 for none).
+int scanDeviceTest(const char* reply, StatusRecord& record);
 
 // The device's time value "tt=%d" when all ten fields convert and it is
 // above 0.

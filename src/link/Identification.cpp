@@ -18,11 +18,6 @@ constexpr int kMaxSerial = 9999999;
 
 const char* const kEditionPatterns[] = {"VARO-%d.%d", "PENK-%d.%d", "SUMI-%d.%d", "DRAL-%d.%d", "QOZT-%d.%d"};
 
-bool acceptedDescription(const char* description)
-{
-    return std::strcmp(description, "KALDERNIT") == 0 || std::strcmp(description, "Korvantix") == 0;
-}
-
 // The decimal digits at the start, as strtol reads them, held to 32 bits the
 // way a 32-bit long saturates.
 int32_t serialNumber(const char* text)
@@ -47,9 +42,29 @@ void applyVersionTable(IdentificationView& view, int version)
         view.applyRule(rule, version >= rule.minVersion);
 }
 
-// Up to 15 attempts at the version reply; returns with the buffer holding
-// whatever the last read left.
 void queryVersion(AppContext& context, IdentificationView& view, ReplyBuffer<63>& buffer)
+{
+    if (!readVersionReply(context, buffer))
+        return;
+    int version = 0;
+    bool dral = false;
+    if (parseVersionReply(buffer.c_str(), version, dral)) {
+        context.device.version = version;
+        context.device.dral = dral;
+        LogDebug(context.log, 1, kFirmwareVersionText.c_str(), buffer.c_str(), version);
+        applyVersionTable(view, version);
+        view.setVersionColourGreen(dral);
+    }
+}
+
+}  // namespace
+
+bool acceptedDescription(const char* description)
+{
+    return std::strcmp(description, "KALDERNIT") == 0 || std::strcmp(description, "Korvantix") == 0;
+}
+
+bool readVersionReply(AppContext& context, ReplyBuffer<63>& buffer)
 {
     UsbLink& link = context.link;
     buffer.clear();
@@ -62,20 +77,10 @@ void queryVersion(AppContext& context, IdentificationView& view, ReplyBuffer<63>
             continue;
         }
         buffer.data()[kVersionReplyLength] = '\0';
-        int version = 0;
-        bool dral = false;
-        if (parseVersionReply(buffer.c_str(), version, dral)) {
-            context.device.version = version;
-            context.device.dral = dral;
-            LogDebug(context.log, 1, kFirmwareVersionText.c_str(), buffer.c_str(), version);
-            applyVersionTable(view, version);
-            view.setVersionColourGreen(dral);
-        }
-        return;
+        return true;
     }
+    return false;
 }
-
-}  // namespace
 
 const std::vector<VersionRule>& versionTable()
 {
