@@ -40,11 +40,19 @@ Measurement& add(StepRecord& step, std::string name, nlohmann::json value, std::
     return step.measurements.back();
 }
 
+// Whole numbers stay whole in the record (57, not 57.0).
+nlohmann::json numberJson(double value)
+{
+    if (std::fabs(value) < 1e15 && value == std::floor(value))
+        return static_cast<int64_t>(value);
+    return value;
+}
+
 // A number against its limits.
 void judge(StepRecord& step, std::string name, double value, std::string units, const Range& range)
 {
     const bool within = value >= range.low && value <= range.high;
-    add(step, std::move(name), value, std::move(units), limitsOf(range), within ? Outcome::Pass : Outcome::Fail);
+    add(step, std::move(name), numberJson(value), std::move(units), limitsOf(range), within ? Outcome::Pass : Outcome::Fail);
 }
 
 // A value the tracker did not give.
