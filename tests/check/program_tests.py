@@ -70,9 +70,9 @@ def case_simulated_passes(o, work):
     render_report(stem + ".html", o)
 
 
-def render_report(html, o):
+def render_report(html, o, name="check-report.png"):
     os.makedirs(o.screenshots, exist_ok=True)
-    png = os.path.join(o.screenshots, "check-report.png")
+    png = os.path.join(o.screenshots, name)
     result = run(["wkhtmltoimage", "--quiet", "--disable-javascript", "--width", "800", html, png], timeout=60)
     expect(result.returncode == 0 and os.path.getsize(png) > 10000, "the report renders to " + png + result.stderr)
 
@@ -93,6 +93,7 @@ def case_fault_fails_its_step(o, work):
     expect(outcomes.pop("gsm") == "skipped", "the GSM step is skipped")
     expect(set(outcomes.values()) == {"pass"}, "no other step fails: %s" % outcomes)
     expect(record["profile"]["name"] == profile["name"], "the record names the profile")
+    render_report(records(folder)[0][:-len(".json")] + ".html", o, "check-report-failed.png")
 
 
 def case_usage_errors(o, work):

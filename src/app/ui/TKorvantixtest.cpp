@@ -14,6 +14,7 @@
 #include "app/Version.h"
 #include "app/ui/AboutTab.h"
 #include "app/ui/ActionGuard.h"
+#include "app/ui/ProtocolAction.h"
 #include "can/ui/CanTab.h"
 #include "gnss/ui/GnssTab.h"
 #include "gsm/ui/GsmTab.h"
@@ -95,6 +96,7 @@ TKorvantixtest::TKorvantixtest(FtDriver& driver, TimeSource& time, const std::st
 
     connect(ui->PageControl1, &QTabWidget::currentChanged, this, &TKorvantixtest::PageControl1Change);
     connect(telit_->ui->Button29, &QPushButton::clicked, this, &TKorvantixtest::FormDestroy);
+    installProtocolAction(*this);
 
     // On the real clock the window stays alive while an action waits.
     if (auto* realTime = dynamic_cast<RealTimeSource*>(&time))
