@@ -190,7 +190,7 @@ bool knownType(const std::string& type)
     return false;
 }
 
-void readOutputs(Reader& r, const json& step, StepSpec& spec)
+void readOutputs(Reader& r, StepSpec& spec)
 {
     const json* list = r.find("outputs");
     if (!list)
@@ -214,7 +214,6 @@ void readOutputs(Reader& r, const json& step, StepSpec& spec)
         }
         spec.outputs.push_back(wiring);
     }
-    (void)step;
 }
 
 void readStep(const json& step, const std::string& path, StepSpec& spec, std::string& error)
@@ -236,7 +235,7 @@ void readStep(const json& step, const std::string& path, StepSpec& spec, std::st
     r.optionalRange("battery", spec.battery, -100, 100);
     r.optionalRange("ain1", spec.ain1, -100, 100);
     r.optionalRange("ain2", spec.ain2, -100, 100);
-    readOutputs(r, step, spec);
+    readOutputs(r, spec);
     r.integers("generators", spec.generators, 1, 8);
     r.number("seconds", spec.counterSeconds, 0.1, kLongestWaitS);
     r.integer("sim", spec.simIndex, 0, 1);
@@ -306,13 +305,10 @@ bool parseProfile(std::string_view text, Profile& out, std::string& error)
     if (!root.is_object())
         return (error = "the profile: expected a JSON object with \"name\" and \"steps\""), false;
     Profile profile;
-    Reader top(root, "", error);
-    top.text("name", profile.name, true);
-    if (!error.empty()) {
-        error = "profile key \"name\": expected a text";
-        return false;
-    }
-    const json* steps = top.find("steps");
+    if (!root.contains("name") || !root["name"].is_string())
+        return (error = "profile key \"name\": expected a text"), false;
+    profile.name = root["name"].get<std::string>();
+    const json* steps = root.contains("steps") ? &root["steps"] : nullptr;
     if (!steps || !steps->is_array() || steps->empty())
         return (error = "profile key \"steps\": expected a list of at least one step"), false;
     for (size_t i = 0; i < steps->size(); ++i) {

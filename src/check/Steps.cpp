@@ -25,8 +25,6 @@
 namespace ktx::check {
 namespace {
 
-constexpr long double kAin1VoltsPerCount = 0.0081302L;
-constexpr long double kAin2VoltsPerCount = 0.023451L;
 constexpr int64_t kRetryMs = 1000;
 constexpr int64_t kCanPollMs = 500;
 constexpr double kEarthRadiusM = 6371000;
@@ -191,8 +189,8 @@ void StepRunner::supply(const StepSpec& spec, StepRecord& step)
     const Channel channels[] = {
         {"supply", spec.supply, static_cast<double>(io::supplyVoltsForVersion(r.power, context_.device.version))},
         {"battery", spec.battery, static_cast<double>(io::supplyVolts(r.reserve))},
-        {"AIN1", spec.ain1, static_cast<double>(kAin1VoltsPerCount * r.ain1)},
-        {"AIN2", spec.ain2, static_cast<double>(kAin2VoltsPerCount * r.ain2)},
+        {"AIN1", spec.ain1, static_cast<double>(io::ain1Volts(r.ain1))},
+        {"AIN2", spec.ain2, static_cast<double>(io::ain2Volts(r.ain2))},
     };
     const bool answered = outcome.opened && outcome.deviceTestFields >= 8;
     if (!answered)
