@@ -9,6 +9,7 @@ packages=(
   libftdi1-dev libudev-dev libasound2-dev libxcb1-dev nlohmann-json3-dev qt6-translations-l10n
   libgtest-dev libbenchmark-dev fonts-dejavu-core ccache umockdev libumockdev-dev
   dpkg-dev fakeroot lintian desktop-file-utils appstream librsvg2-bin locales
+  python3 python3-jsonschema wkhtmltopdf
 )
 
 # The core tests also run in the technician's locale (decimal comma).

@@ -10,10 +10,10 @@ namespace {
 constexpr uint32_t kReplyBytes = 127;
 constexpr uint32_t kSetWaitMs = 50;
 
-std::string decodedOr(const char* reply, const char* fallback)
+void decodeInto(ClockOutcome& outcome, const char* reply, const char* fallback)
 {
-    const auto registers = scanTimer(reply);
-    return registers ? clockText(*registers) : fallback;
+    outcome.registers = scanTimer(reply);
+    outcome.text = outcome.registers ? clockText(*outcome.registers) : fallback;
 }
 
 }  // namespace
@@ -29,7 +29,7 @@ ClockOutcome readClock(AppContext& context)
     reply.clear();
     context.link.ReadReply(reply.data(), kReplyBytes);
     context.link.CloseLink();
-    outcome.text = decodedOr(reply.c_str(), "");
+    decodeInto(outcome, reply.c_str(), "");
     return outcome;
 }
 
@@ -48,7 +48,7 @@ ClockOutcome setClock(AppContext& context)
     context.link.ReadReply(reply.data(), kReplyBytes);
     context.link.CloseLink();
     LogModem(context.log, "<%s", reply.c_str());
-    outcome.text = decodedOr(reply.c_str(), "ошибка при установке");
+    decodeInto(outcome, reply.c_str(), "ошибка при установке");
     return outcome;
 }
 

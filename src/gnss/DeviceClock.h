@@ -2,15 +2,18 @@
 // Reading the device's real-time clock and setting it from the PC's UTC
 // time. Both open the channel (normal timeouts) and close it again; a failed
 // open ends them silently.
+#include <optional>
 #include <string>
 
 #include "base/AppContext.h"
+#include "gnss/ClockRegisters.h"
 
 namespace ktx::gnss {
 
 struct ClockOutcome {
     bool opened = false;
     std::string text;  // READEDTIME after the exchange, UTF-8
+    std::optional<ClockRegisters> registers;  // the clock's answer, when all seven came
 };
 
 // "GTIMER$": the decoded clock, or an empty text for a reply without seven

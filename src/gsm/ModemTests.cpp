@@ -187,6 +187,25 @@ void parseDnsAnswer(LogSink& log, std::string_view sampleView)
     }
 }
 
+std::optional<SignalQuality> readSignalQuality(AppContext& context)
+{
+    constexpr int64_t kTimeoutMs = 1000;
+    if (!context.link.OpenLink(false))
+        return std::nullopt;
+    context.link.SendCommand(ModemFrame(kTimeoutMs, "AT+CSQ", FrameEnding::CrDollar).c_str());
+    context.time.sleepMs(static_cast<uint32_t>(ModemWait(kTimeoutMs)));
+    std::vector<char> buffer(128, '\0');
+    context.link.ReadReply(buffer.data(), static_cast<uint32_t>(buffer.size() - 1));
+    context.link.CloseLink();
+    LogModem(context.log, ">%s", "AT+CSQ");
+    LogModem(context.log, "<%s", buffer.data());
+    const char* found = std::strstr(buffer.data(), "+CSQ:");
+    SignalQuality quality;
+    if (!found || std::sscanf(found, "+CSQ: %d,%d", &quality.rssi, &quality.ber) != 2)
+        return std::nullopt;
+    return quality;
+}
+
 ModemTests::ModemTests(AppContext& context, ModemView& view, std::string workDir)
     : context_(context), view_(view), workDir_(std::move(workDir))
 {

@@ -4,6 +4,7 @@
 // title, opens the link, exchanges, closes the link on every path and judges.
 // Texts taken from the tab's edits are Windows-1251 bytes, sent as typed.
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -26,6 +27,16 @@ public:
 // true when the modem said "OK" (or the command was "AT#CAP=1", accepted
 // whatever comes back). A failure leaves ">command" and "<reply" lines.
 bool SendModemCommand(AppContext& context, std::string_view atCommand);
+
+// "+CSQ: <rssi>,<ber>" of AT+CSQ (rssi 0..31, 99 not known). Unset when the
+// channel did not open or the modem answered anything else (ERROR from a
+// modem that does not report it, or nothing); both lines go to the modem
+// console.
+struct SignalQuality {
+    int rssi = 99;
+    int ber = 99;
+};
+std::optional<SignalQuality> readSignalQuality(AppContext& context);
 
 // The AT console's timeout text: a whole number, or 1000 for anything else.
 // tooLong when the wait it asks for would hold the window over ten minutes.

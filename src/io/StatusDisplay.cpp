@@ -37,6 +37,9 @@ long double supplyVoltsForVersion(int32_t raw, int version)
     return version >= kLinearSupplyVersion ? kNewSupplyVoltsPerCount * raw : supplyVolts(raw);
 }
 
+long double ain1Volts(int32_t raw) { return kAin1VoltsPerCount * raw; }
+long double ain2Volts(int32_t raw) { return kAin2VoltsPerCount * raw; }
+
 std::string voltText(long double volts, std::string_view decimalPoint) { return fixedText(volts, 3, 1, decimalPoint); }
 
 std::array<double, kPlottedVolts> plottedVolts(const StatusRecord& r, int deviceTestFields, int version)
@@ -68,8 +71,8 @@ StatusView buildStatusView(const StatusRecord& r, const AddTestScan& addTest, in
     view.panelRec = {scaledText(scales[0], r.power, decimalPoint), scaledText(scales[1], r.ain1, decimalPoint),
         scaledText(scales[2], r.ain2, decimalPoint), scaledText(scales[3], r.reserve, decimalPoint)};
     view.voltagePanel = voltPanel(r.power, " (~", supplyVoltsForVersion(r.power, version), decimalPoint);
-    view.ainPanel1 = voltPanel(r.ain1, " (", kAin1VoltsPerCount * r.ain1, decimalPoint);
-    view.ainPanel2 = voltPanel(r.ain2, " (", kAin2VoltsPerCount * r.ain2, decimalPoint);
+    view.ainPanel1 = voltPanel(r.ain1, " (", ain1Volts(r.ain1), decimalPoint);
+    view.ainPanel2 = voltPanel(r.ain2, " (", ain2Volts(r.ain2), decimalPoint);
     view.akkPanel = voltPanel(r.reserve, " (~", supplyVolts(r.reserve), decimalPoint);
 
     view.counters[0] = std::to_string(r.count1);

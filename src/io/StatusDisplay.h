@@ -20,6 +20,9 @@ long double supplyVolts(long double raw);
 // Supply volts as the firmware version reports them: newer firmware scales
 // linearly, older uses the polynomial.
 long double supplyVoltsForVersion(int32_t raw, int version);
+// The analogue inputs' volts from their raw ADC values.
+long double ain1Volts(int32_t raw);
+long double ain2Volts(int32_t raw);
 // A volt value as the panels show it: one decimal, at most three
 // significant digits ("12,8").
 std::string voltText(long double volts, std::string_view decimalPoint);

@@ -19,11 +19,6 @@ constexpr int kMaxSerial = 9999999;
 
 const char* const kEditionPatterns[] = {"VARO-%d.%d", "PENK-%d.%d", "SUMI-%d.%d", "DRAL-%d.%d", "QOZT-%d.%d"};
 
-bool acceptedDescription(const char* description)
-{
-    return std::strcmp(description, "KALDERNIT") == 0 || std::strcmp(description, "Korvantix") == 0;
-}
-
 // The decimal digits at the start, as strtol reads them, held to 32 bits the
 // way a 32-bit long saturates.
 int32_t serialNumber(const char* text)
@@ -42,31 +37,18 @@ const std::string kFirmwareVersionText = cp1251FromUtf8("Версия проши
 const std::string kUnknownNumberText = cp1251FromUtf8("Неизвестный номер %d");
 const std::string kSerialNumberText = cp1251FromUtf8("Серийный номер %d");
 
-// Up to 15 attempts at the version reply; returns with the buffer holding
-// whatever the last read left.
 void queryVersion(AppContext& context, IdentificationView& view, ReplyBuffer<63>& buffer)
 {
-    UsbLink& link = context.link;
-    buffer.clear();
-    for (int attempt = 0; attempt < kVersionAttempts; ++attempt) {
-        link.SendCommand("FL_READ_VERSION$");
-        link.ReadReply(buffer.data(), kVersionReplyLength);
-        if (link.transferred() != kVersionReplyLength) {
-            context.time.sleepMs(400);
-            context.time.beep(100, 100);
-            continue;
-        }
-        buffer.data()[kVersionReplyLength] = '\0';
-        int version = 0;
-        bool dral = false;
-        if (parseVersionReply(buffer.c_str(), version, dral)) {
-            context.device.version = version;
-            context.device.dral = dral;
-            LogDebug(context.log, 1, kFirmwareVersionText.c_str(), buffer.c_str(), version);
-            view.applyFirmware(context.device);
-            view.setVersionColourGreen(dral);
-        }
+    if (!readVersionReply(context, buffer))
         return;
+    int version = 0;
+    bool dral = false;
+    if (parseVersionReply(buffer.c_str(), version, dral)) {
+        context.device.version = version;
+        context.device.dral = dral;
+        LogDebug(context.log, 1, kFirmwareVersionText.c_str(), buffer.c_str(), version);
+        view.applyFirmware(context.device);
+        view.setVersionColourGreen(dral);
     }
 }
 
@@ -82,6 +64,31 @@ void sayAccessDenied(AppContext& context, IdentificationView& view, const FtFail
 }
 
 }  // namespace
+
+bool acceptedDescription(const char* description)
+{
+    return std::strcmp(description, "KALDERNIT") == 0 || std::strcmp(description, "Korvantix") == 0;
+}
+
+// Up to 15 attempts at the version reply; false leaves the buffer holding
+// whatever the last read left.
+bool readVersionReply(AppContext& context, ReplyBuffer<63>& buffer)
+{
+    UsbLink& link = context.link;
+    buffer.clear();
+    for (int attempt = 0; attempt < kVersionAttempts; ++attempt) {
+        link.SendCommand("FL_READ_VERSION$");
+        link.ReadReply(buffer.data(), kVersionReplyLength);
+        if (link.transferred() != kVersionReplyLength) {
+            context.time.sleepMs(400);
+            context.time.beep(100, 100);
+            continue;
+        }
+        buffer.data()[kVersionReplyLength] = '\0';
+        return true;
+    }
+    return false;
+}
 
 bool parseVersionReply(const char* reply, int& version, bool& dral)
 {

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "base/AppContext.h"
+#include "link/ReplyBuffer.h"
 
 namespace ktx {
 
@@ -26,6 +27,13 @@ public:
 // Firmware version number of a reply such as "SUMI-5.7..": major*10+minor
 // below minor 10, else major*100+minor. False when no edition code matches.
 bool parseVersionReply(const char* reply, int& version, bool& dral);
+
+// The descriptions a tracker's USB chip carries.
+bool acceptedDescription(const char* description);
+
+// Up to 15 attempts at the ten-byte version reply over an open channel; false
+// when none came whole (the buffer then holds whatever the last read left).
+bool readVersionReply(AppContext& context, ReplyBuffer<63>& buffer);
 
 // The device-change handler: runs the whole search once.
 void identifyDevices(AppContext& context, IdentificationView& view);

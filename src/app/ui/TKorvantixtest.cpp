@@ -18,6 +18,7 @@
 #include "base/ui/StartupProbe.h"
 #include "base/ui/LivePlotPanel.h"
 #include "app/ui/ExitNotice.h"
+#include "app/ui/ProtocolAction.h"
 #include "can/ui/CanTab.h"
 #include "gnss/ui/GnssTab.h"
 #include "gsm/ui/GsmTab.h"
@@ -102,6 +103,7 @@ TKorvantixtest::TKorvantixtest(FtDriver& driver, TimeSource& time, const std::st
     storage_.checkWorkDir();
 
     connect(form_->PageControl1, &QTabWidget::currentChanged, this, &TKorvantixtest::PageControl1Change);
+    installProtocolAction(*this);
 
     // On the real clock the window stays alive while an action waits.
     if (auto* realTime = dynamic_cast<RealTimeSource*>(&time))

@@ -1,0 +1,90 @@
+#include "check/CheckRun.h"
+
+#include "base/AppContext.h"
+#include "check/Exchanges.h"
+#include "check/Steps.h"
+#include "link/UsbLink.h"
+
+namespace ktx::check {
+namespace {
+
+Outcome judgedStep(const StepSpec& spec, const StepRecord& step)
+{
+    Outcome outcome = step.measurements.empty() ? Outcome::Error : Outcome::Pass;
+    for (const Measurement& m : step.measurements)
+        outcome = worse(outcome, m.outcome);
+    if (spec.optional && (outcome == Outcome::Fail || outcome == Outcome::Error))
+        return Outcome::Marginal;
+    return outcome;
+}
+
+}  // namespace
+
+RunRecord runCheck(FtDriver& driver, StoppableTime& time, const Tracker& tracker, const Profile& profile,
+    CheckView& view)
+{
+    ExchangeLog log(time);
+    RecordingDriver recording(driver, log);
+    UsbLink link(recording, time);
+    link.setDeviceIndex(tracker.index);
+    ConsoleCapture consoles(log);
+    DeviceInfo info;
+    info.serialText = tracker.serial;
+    info.index = tracker.index;
+    AppContext context{link, time, consoles, info};
+
+    RunRecord record;
+    record.device.serial = readableBytes(tracker.serial);
+    record.device.description = readableBytes(tracker.description);
+    record.profileName = profile.name;
+    record.profileHash = profile.hash;
+    record.startUtcMs = time.wallClockUtcMs();
+
+    StepRunner steps(context, time, record.device);
+    for (size_t i = 0; i < profile.steps.size(); ++i) {
+        const StepSpec& spec = profile.steps[i];
+        StepRecord step;
+        step.name = spec.name;
+        step.type = spec.type;
+        step.optional = spec.optional;
+        step.startUtcMs = time.wallClockUtcMs();
+        view.stepStarted(spec, i, profile.steps.size());
+        const int64_t startUs = time.monotonicUs();
+        if (spec.skip) {
+            step.message = "skipped by the profile";
+        } else if (time.stopping()) {
+            step.message = "not run: the check was interrupted";
+        } else {
+            log.begin();
+            steps.run(spec, step);
+            step.log = log.take();
+            step.outcome = judgedStep(spec, step);
+            if (time.stopping()) {
+                step.outcome = Outcome::Error;
+                step.message = "interrupted by a signal";
+            }
+        }
+        step.durationMs = (time.monotonicUs() - startUs) / 1000;
+        view.stepFinished(step);
+        record.outcome = worse(record.outcome, step.outcome);
+        record.steps.push_back(std::move(step));
+    }
+
+    record.interrupted = time.stopping();
+    // The cleanup's own waits must run out even after a stop.
+    time.honourStop(false);
+    log.begin();
+    steps.cleanup();
+    record.cleanupLog = log.take();
+    record.endUtcMs = time.wallClockUtcMs();
+    return record;
+}
+
+int exitCodeFor(const RunRecord& record)
+{
+    if (record.interrupted)
+        return 2;
+    return record.outcome == Outcome::Fail || record.outcome == Outcome::Error ? 1 : 0;
+}
+
+}  // namespace ktx::check

@@ -1,0 +1,353 @@
+#include "check/Profile.h"
+
+#include "base/CNumbers.h"
+
+#include <cstdio>
+#include <cstring>
+
+#include <nlohmann/json.hpp>
+
+#include "base/RegularFile.h"
+
+namespace ktx::check {
+namespace {
+
+using nlohmann::json;
+
+constexpr size_t kMaxProfileBytes = 1 << 20;
+
+// Limits chosen for the simulated tracker at rest on a bench, with the modem's
+// power-on (13 s) as the longest wait.
+constexpr std::string_view kDefaultProfile = R"({
+  "name": "Korvantix line check",
+  "steps": [
+    {"type": "identification", "firmware": {"min": 57, "max": 999}},
+    {"type": "supply", "supply": {"min": 9, "max": 32}, "battery": {"min": 3, "max": 20},
+     "ain1": {"min": 0, "max": 10}, "ain2": {"min": 0, "max": 30}},
+    {"type": "outputs", "outputs": [{"output": 1, "input": null}, {"output": 2, "input": null}]},
+    {"type": "counters", "generators": [1, 2], "seconds": 1},
+    {"type": "gsm", "sim": 0, "pin": "1234", "registrationS": 20, "signal": {"min": 10, "max": 31},
+     "gprs": false, "server": false},
+    {"type": "gnss", "fixS": 60, "latitude": 55.1520575, "longitude": 61.3909445, "radiusM": 500},
+    {"type": "clock", "toleranceS": 5},
+    {"type": "onewire", "minSensors": 8, "temperature": {"min": -40, "max": 90},
+     "sensors": ["a2b3c4d5e6f7", "a2b3c4d5e6f8", "0c1d2e3f4a5b", "1b00000a3c44",
+                 "5e11f2a8c903", "77a0b1c2d3e4", "00e4f5a6b7c8", "3a9b8c7d6e5f"]},
+    {"type": "rs485", "fuelSensors": ["1", "2", "3", "4"], "level": {"min": 0, "max": 4095}, "extender": true},
+    {"type": "can", "frameS": 10, "values": ["speed", "engineSpeed"]},
+    {"type": "accel", "countsPerG": 64, "magnitude": {"min": 0.8, "max": 1.2}}
+  ]
+}
+)";
+
+const char* const kStepTypes[] = {"identification", "supply", "outputs", "counters", "gsm", "gnss", "clock",
+    "onewire", "rs485", "can", "accel"};
+const char* const kCanValues[] = {"speed", "engineSpeed"};
+
+// Reads keys of one object; the first problem is kept with its key's path.
+class Reader {
+public:
+    Reader(const json& object, std::string path, std::string& error) : object_(object), path_(std::move(path)), error_(error) {}
+
+    bool ok() const { return error_.empty(); }
+    std::string at(const char* key) const { return path_ + "." + key; }
+
+    bool fail(const std::string& where, const char* expected)
+    {
+        if (error_.empty())
+            error_ = "profile key \"" + where + "\": expected " + expected;
+        return false;
+    }
+
+    const json* find(const char* key) const
+    {
+        const auto it = object_.find(key);
+        return it == object_.end() || it->is_null() ? nullptr : &*it;
+    }
+
+    void text(const char* key, std::string& out, bool required = false)
+    {
+        const json* value = find(key);
+        if (!value) {
+            if (required)
+                fail(at(key), "a text");
+            return;
+        }
+        if (!value->is_string())
+            return void(fail(at(key), "a text"));
+        out = value->get<std::string>();
+    }
+    void flag(const char* key, bool& out)
+    {
+        if (const json* value = find(key)) {
+            if (!value->is_boolean())
+                return void(fail(at(key), "true or false"));
+            out = value->get<bool>();
+        }
+    }
+    void number(const char* key, double& out, double low, double high)
+    {
+        if (const json* value = find(key))
+            numberAt(*value, at(key), out, low, high);
+    }
+    void integer(const char* key, int& out, int low, int high)
+    {
+        if (const json* value = find(key))
+            integerAt(*value, at(key), out, low, high);
+    }
+    void range(const char* key, Range& out, double low, double high)
+    {
+        if (const json* value = find(key))
+            rangeAt(*value, at(key), out, low, high);
+    }
+    void optionalRange(const char* key, std::optional<Range>& out, double low, double high)
+    {
+        const json* value = find(key);
+        if (!value) {
+            out.reset();
+            return;
+        }
+        Range range;
+        if (rangeAt(*value, at(key), range, low, high))
+            out = range;
+    }
+    void texts(const char* key, std::vector<std::string>& out)
+    {
+        const json* value = find(key);
+        if (!value)
+            return;
+        if (!value->is_array())
+            return void(fail(at(key), "a list of texts"));
+        out.clear();
+        for (size_t i = 0; i < value->size(); ++i) {
+            if (!(*value)[i].is_string())
+                return void(fail(at(key) + "[" + std::to_string(i) + "]", "a text"));
+            out.push_back((*value)[i].get<std::string>());
+        }
+    }
+    void integers(const char* key, std::vector<int>& out, int low, int high)
+    {
+        const json* value = find(key);
+        if (!value)
+            return;
+        if (!value->is_array())
+            return void(fail(at(key), "a list of whole numbers"));
+        out.clear();
+        for (size_t i = 0; i < value->size(); ++i) {
+            int item = 0;
+            if (!integerAt((*value)[i], at(key) + "[" + std::to_string(i) + "]", item, low, high))
+                return;
+            out.push_back(item);
+        }
+    }
+
+    bool numberAt(const json& value, const std::string& where, double& out, double low, double high)
+    {
+        if (!value.is_number())
+            return fail(where, "a number");
+        const double number = value.get<double>();
+        if (number < low || number > high) {
+            const CNumbersScope pointDecimals;
+            char expected[96];
+            std::snprintf(expected, sizeof expected, "a number from %g to %g", low, high);
+            return fail(where, expected);
+        }
+        out = number;
+        return true;
+    }
+    bool integerAt(const json& value, const std::string& where, int& out, int low, int high)
+    {
+        if (!value.is_number_integer() || value.get<int64_t>() < low || value.get<int64_t>() > high) {
+            char expected[96];
+            std::snprintf(expected, sizeof expected, "a whole number from %d to %d", low, high);
+            return fail(where, expected);
+        }
+        out = static_cast<int>(value.get<int64_t>());
+        return true;
+    }
+    bool rangeAt(const json& value, const std::string& where, Range& out, double low, double high)
+    {
+        if (!value.is_object() || !value.contains("min") || !value.contains("max"))
+            return fail(where, "an object with \"min\" and \"max\"");
+        Range range;
+        if (!numberAt(value["min"], where + ".min", range.low, low, high)
+            || !numberAt(value["max"], where + ".max", range.high, low, high))
+            return false;
+        if (range.low > range.high)
+            return fail(where, "\"min\" not above \"max\"");
+        out = range;
+        return true;
+    }
+
+private:
+    const json& object_;
+    std::string path_;
+    std::string& error_;
+};
+
+bool knownType(const std::string& type)
+{
+    for (const char* known : kStepTypes)
+        if (type == known)
+            return true;
+    return false;
+}
+
+void readOutputs(Reader& r, StepSpec& spec)
+{
+    const json* list = r.find("outputs");
+    if (!list)
+        return;
+    if (!list->is_array())
+        return void(r.fail(r.at("outputs"), "a list of {\"output\": 1 or 2, \"input\": 1..8 or null}"));
+    spec.outputs.clear();
+    for (size_t i = 0; i < list->size(); ++i) {
+        const std::string where = r.at("outputs") + "[" + std::to_string(i) + "]";
+        const json& item = (*list)[i];
+        if (!item.is_object())
+            return void(r.fail(where, "an object with \"output\""));
+        OutputWiring wiring;
+        if (!item.contains("output") || !r.integerAt(item["output"], where + ".output", wiring.output, 1, 2))
+            return void(r.fail(where + ".output", "a whole number from 1 to 2"));
+        if (item.contains("input") && !item["input"].is_null()) {
+            int input = 0;
+            if (!r.integerAt(item["input"], where + ".input", input, 1, 8))
+                return;
+            wiring.input = input;
+        }
+        spec.outputs.push_back(wiring);
+    }
+}
+
+void readStep(const json& step, const std::string& path, StepSpec& spec, std::string& error)
+{
+    Reader r(step, path, error);
+    r.text("type", spec.type, true);
+    if (!r.ok())
+        return;
+    if (!knownType(spec.type))
+        return void(r.fail(r.at("type"),
+            "one of identification, supply, outputs, counters, gsm, gnss, clock, onewire, rs485, can, accel"));
+    spec.name = spec.type;
+    r.text("name", spec.name);
+    r.flag("optional", spec.optional);
+    r.flag("skip", spec.skip);
+    constexpr double kLongestWaitS = 600;
+    r.range("firmware", spec.firmware, 0, 1e6);
+    r.optionalRange("supply", spec.supply, -100, 100);
+    r.optionalRange("battery", spec.battery, -100, 100);
+    r.optionalRange("ain1", spec.ain1, -100, 100);
+    r.optionalRange("ain2", spec.ain2, -100, 100);
+    readOutputs(r, spec);
+    r.integers("generators", spec.generators, 1, 8);
+    r.number("seconds", spec.counterSeconds, 0.1, kLongestWaitS);
+    r.integer("sim", spec.simIndex, 0, 1);
+    r.text("pin", spec.pin);
+    r.number("registrationS", spec.registrationS, 0, kLongestWaitS);
+    r.optionalRange("signal", spec.signal, 0, 31);
+    r.flag("gprs", spec.gprs);
+    r.text("apn", spec.apn);
+    r.text("apnUser", spec.apnUser);
+    r.text("apnPassword", spec.apnPassword);
+    r.flag("server", spec.server);
+    r.text("serverIp", spec.serverIp);
+    r.text("serverPort", spec.serverPort);
+    r.number("fixS", spec.fixS, 0, kLongestWaitS);
+    double latitude = 0, longitude = 0;
+    if (r.find("latitude")) {
+        r.number("latitude", latitude, -90, 90);
+        spec.latitude = latitude;
+    }
+    if (r.find("longitude")) {
+        r.number("longitude", longitude, -180, 180);
+        spec.longitude = longitude;
+    }
+    if (spec.latitude.has_value() != spec.longitude.has_value())
+        r.fail(r.at(spec.latitude ? "longitude" : "latitude"), "a number beside the other coordinate");
+    r.number("radiusM", spec.radiusM, 0, 2e7);
+    r.number("toleranceS", spec.toleranceS, 0, 86400);
+    r.texts("sensors", spec.sensors);
+    r.integer("minSensors", spec.minSensors, 0, 64);
+    r.range("temperature", spec.temperature, -100, 200);
+    r.texts("fuelSensors", spec.fuelSensors);
+    if (spec.fuelSensors.size() > 8)
+        r.fail(r.at("fuelSensors"), "at most 8 addresses");
+    r.range("level", spec.level, -1e9, 1e9);
+    r.flag("extender", spec.extender);
+    r.number("frameS", spec.frameS, 0, kLongestWaitS);
+    r.texts("values", spec.values);
+    for (size_t i = 0; i < spec.values.size() && r.ok(); ++i)
+        if (spec.values[i] != kCanValues[0] && spec.values[i] != kCanValues[1])
+            r.fail(r.at("values") + "[" + std::to_string(i) + "]", "\"speed\" or \"engineSpeed\"");
+    r.number("countsPerG", spec.countsPerG, 1, 1e6);
+    r.range("magnitude", spec.magnitude, 0, 100);
+}
+
+}  // namespace
+
+std::string_view defaultProfileText() { return kDefaultProfile; }
+
+std::string profileHash(std::string_view text)
+{
+    uint64_t hash = 0xcbf29ce484222325ull;
+    for (unsigned char byte : text) {
+        hash ^= byte;
+        hash *= 0x100000001b3ull;
+    }
+    char hex[17];
+    std::snprintf(hex, sizeof hex, "%016llx", static_cast<unsigned long long>(hash));
+    return std::string("fnv1a64:") + hex;
+}
+
+bool parseProfile(std::string_view text, Profile& out, std::string& error)
+{
+    error.clear();
+    const json root = json::parse(text, nullptr, false);
+    if (root.is_discarded())
+        return (error = "the profile is not JSON"), false;
+    if (!root.is_object())
+        return (error = "the profile: expected a JSON object with \"name\" and \"steps\""), false;
+    Profile profile;
+    if (!root.contains("name") || !root["name"].is_string())
+        return (error = "profile key \"name\": expected a text"), false;
+    profile.name = root["name"].get<std::string>();
+    const json* steps = root.contains("steps") ? &root["steps"] : nullptr;
+    if (!steps || !steps->is_array() || steps->empty())
+        return (error = "profile key \"steps\": expected a list of at least one step"), false;
+    for (size_t i = 0; i < steps->size(); ++i) {
+        const std::string path = "steps[" + std::to_string(i) + "]";
+        if (!(*steps)[i].is_object())
+            return (error = "profile key \"" + path + "\": expected an object with \"type\""), false;
+        StepSpec spec;
+        readStep((*steps)[i], path, spec, error);
+        if (!error.empty())
+            return false;
+        profile.steps.push_back(std::move(spec));
+    }
+    profile.hash = profileHash(text);
+    out = std::move(profile);
+    return true;
+}
+
+bool loadProfileFile(const std::string& path, Profile& out, std::string& error)
+{
+    std::string text;
+    int errorNumber = 0;
+    switch (readRegularFile(path, kMaxProfileBytes, text, &errorNumber)) {
+    case FileReadResult::Ok:
+        break;
+    case FileReadResult::NotRegular:
+        return (error = path + ": not a regular file"), false;
+    case FileReadResult::TooLarge:
+        return (error = path + ": larger than 1 MiB"), false;
+    default:
+        return (error = path + ": " + std::strerror(errorNumber)), false;
+    }
+    if (!parseProfile(text, out, error)) {
+        error = path + ": " + error;
+        return false;
+    }
+    return true;
+}
+
+}  // namespace ktx::check

@@ -1,0 +1,33 @@
+#pragma once
+// How korvantix-check shows its steps: on a terminal a live line per step
+// (a turning indicator and the seconds so far, then the verdict and time);
+// otherwise one plain line per finished step.
+#include <cstdint>
+#include <cstdio>
+
+#include "check/CheckRun.h"
+#include "link/TimeSource.h"
+
+namespace ktx::check {
+
+class TerminalView : public CheckView {
+public:
+    TerminalView(std::FILE* out, bool live, const TimeSource& time) : out_(out), live_(live), time_(time) {}
+
+    void stepStarted(const StepSpec& step, size_t index, size_t count) override;
+    void stepFinished(const StepRecord& step) override;
+    void tick() override;
+
+private:
+    void drawLive();
+
+    std::FILE* out_;
+    bool live_;
+    const TimeSource& time_;
+    std::string label_;
+    int64_t startUs_ = 0;
+    int64_t lastDrawUs_ = 0;
+    unsigned turn_ = 0;
+};
+
+}  // namespace ktx::check

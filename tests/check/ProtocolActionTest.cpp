@@ -1,0 +1,63 @@
+// The window's "Протокол" button: the same check on the identified tracker,
+// steps in a dialog, the record beside the settings.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QDialog>
+#include <QDir>
+#include <QListWidget>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTimer>
+
+#include "app/ui/TKorvantixtest.h"
+#include "link/VirtualTimeSource.h"
+#include "sim/ModemModule.h"
+#include "sim/SimDriver.h"
+
+namespace ktx::check::test {
+namespace {
+
+TEST(ProtocolAction, RunsTheCheckOnTheIdentifiedTrackerAndKeepsTheRecord)
+{
+    qputenv("KTX_NO_BROWSER", "1");
+    QTemporaryDir dir;
+    VirtualTimeSource time;
+    sim::SimDriver simulator(time, sim::defaultScenario());
+    TKorvantixtest window(simulator, time, dir.path().toStdString());
+    window.show();
+    QApplication::processEvents();  // identification
+    auto* button = window.findChild<QPushButton*>("ProtocolButton");
+    ASSERT_NE(button, nullptr);
+
+    // Once the run has ended (its close button enabled) the dialog is read and closed.
+    QStringList rows;
+    QTimer closer;
+    QObject::connect(&closer, &QTimer::timeout, [&rows, &closer] {
+        auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+        auto* close = dialog ? dialog->findChild<QPushButton*>("ProtocolClose") : nullptr;
+        if (!close || !close->isEnabled())
+            return;
+        closer.stop();
+        auto* list = dialog->findChild<QListWidget*>();
+        for (int i = 0; i < list->count(); ++i)
+            rows << list->item(i)->text();
+        const QString outDir = qEnvironmentVariable("KTX_SCREENSHOT_DIR", QDir::current().filePath("screenshots"));
+        QDir().mkpath(outDir);
+        dialog->grab().save(QDir(outDir).filePath("protocol-dialog.png"));
+        dialog->accept();
+    });
+    closer.start(10);
+    button->click();
+
+    ASSERT_EQ(rows.size(), 11);
+    EXPECT_TRUE(rows[0].startsWith("[1/11] identification")) << rows[0].toStdString();
+    for (const QString& row : rows)
+        EXPECT_TRUE(row.contains(" pass ")) << row.toStdString();
+    const QStringList records = QDir(dir.filePath("protocols")).entryList({"1234567-*"}, QDir::Files);
+    EXPECT_EQ(records.size(), 3) << records.join(' ').toStdString();
+    EXPECT_FALSE(simulator.device().module<sim::ModemModule>()->powered());
+}
+
+}  // namespace
+}  // namespace ktx::check::test

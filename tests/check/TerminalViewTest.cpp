@@ -1,0 +1,55 @@
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+#include "check/TerminalView.h"
+#include "link/VirtualTimeSource.h"
+
+namespace ktx::check::test {
+namespace {
+
+// What the view wrote, with one step that fails one measurement.
+std::string shown(bool live)
+{
+    char* bytes = nullptr;
+    size_t length = 0;
+    std::FILE* out = open_memstream(&bytes, &length);
+    VirtualTimeSource clock;
+    TerminalView view(out, live, clock);
+    StepSpec spec;
+    spec.name = "supply";
+    view.stepStarted(spec, 1, 11);
+    for (int i = 0; i < 4; ++i) {
+        clock.advanceMs(150);
+        view.tick();
+    }
+    StepRecord step;
+    step.outcome = Outcome::Fail;
+    step.durationMs = 600;
+    step.measurements.push_back({"battery", 2.5, "V", {3.0, 20.0}, Outcome::Fail});
+    step.measurements.push_back({"supply", 12.8, "V", {9.0, 32.0}, Outcome::Pass});
+    view.stepFinished(step);
+    std::fclose(out);
+    std::string text(bytes, length);
+    std::free(bytes);
+    return text;
+}
+
+TEST(CheckTerminalView, WithoutATerminalOnePlainLinePerStep)
+{
+    EXPECT_EQ(shown(false), "[ 2/11] supply           fail       0.600 s\n        battery: 2.5\n");
+}
+
+TEST(CheckTerminalView, OnATerminalTheStepTurnsWhileItRunsThenShowsItsVerdict)
+{
+    const std::string text = shown(true);
+    EXPECT_NE(text.find("\r[ 2/11] supply           |    0.0 s "), std::string::npos) << text;
+    EXPECT_NE(text.find("\r[ 2/11] supply           /    0.1 s "), std::string::npos) << text;
+    EXPECT_NE(text.find("\r[ 2/11] supply           -    0.3 s "), std::string::npos) << text;
+    EXPECT_NE(text.find("\r[ 2/11] supply           fail       0.600 s\n        battery: 2.5\n"), std::string::npos) << text;
+}
+
+}  // namespace
+}  // namespace ktx::check::test
