@@ -1,5 +1,6 @@
 #include "app/ui/Consoles.h"
 
+#include "base/ui/DeviceActions.h"
 #include "base/ui/LocaleText.h"
 #include "link/TextCodec.h"
 
@@ -35,12 +36,15 @@ void Consoles::appendTo(QPlainTextEdit* memo, std::string_view cp1251) const
     text.replace(QLatin1String("\r\n"), QLatin1String("\n"));
     text.replace(u'\r', u'\n');
     text.remove(QChar(u'\0'));
-    // The modem, RS-485 and TELIT consoles start with one empty line, so
-    // their first message lands on the second line.
-    if (memo != debugMemo_ && memo->document()->isEmpty())
-        memo->setPlainText(QLatin1Char('\n') + text);
-    else
-        memo->appendPlainText(text);
+    const bool leadingEmptyLine = memo != debugMemo_;
+    onGuiThread(memo, [memo, leadingEmptyLine, text] {
+        // The modem, RS-485 and TELIT consoles start with one empty line, so
+        // their first message lands on the second line.
+        if (leadingEmptyLine && memo->document()->isEmpty())
+            memo->setPlainText(QLatin1Char('\n') + text);
+        else
+            memo->appendPlainText(text);
+    });
 }
 
 void Consoles::debugLine(std::string_view text)
@@ -60,13 +64,17 @@ void Consoles::rs485Line(std::string_view text)
 
 void Consoles::telitLine(std::string_view text)
 {
-    stream_.appendText("telitdebug.txt", text);
+    {
+        const std::lock_guard lock(streamMutex_);
+        stream_.appendText("telitdebug.txt", text);
+    }
     appendTo(telitMemo_, text);
 }
 
 void Consoles::streamLine(std::string_view directory, std::string_view stem, std::string_view fields)
 {
     const std::string serial = serialText_ ? serialText_() : std::string("10000");
+    const std::lock_guard lock(streamMutex_);
     stream_.append(directory, stem, serial, fields);
 }
 

@@ -1,9 +1,17 @@
 #pragma once
 // The four on-screen consoles behind the log writers, and the data logs
 // named after the connected device.
+//
+// Threads: the device worker writes through every method; the GUI thread
+// writes the frequency line. Console lines are appended by the GUI thread,
+// in the order they were written (posted when written elsewhere); data log
+// and telitdebug.txt lines are appended by the writing thread, one at a
+// time, in the order of the calls.
 #include <QPlainTextEdit>
 #include <QPointer>
+#include <atomic>
 #include <functional>
+#include <mutex>
 #include <string>
 
 #include "base/LogSink.h"
@@ -31,12 +39,13 @@ public:
     void telitLine(std::string_view text) override;
     void streamLine(std::string_view directory, std::string_view stem, std::string_view fields) override;
 
-    int DebugLevel = 2;
+    std::atomic<int> DebugLevel = 2;
 
 private:
     void appendTo(QPlainTextEdit* memo, std::string_view cp1251) const;
 
     TimeSource& time_;
+    std::mutex streamMutex_;  // one file append at a time
     StreamLog stream_;
     std::function<std::string()> serialText_;
     QPointer<QPlainTextEdit> debugMemo_, gsmMemo_, memo485_, telitMemo_;

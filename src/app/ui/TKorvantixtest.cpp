@@ -1,6 +1,9 @@
 #include "app/ui/TKorvantixtest.h"
 
+#include <QAbstractButton>
 #include <QCloseEvent>
+#include <QLineEdit>
+#include <QTabBar>
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QScreen>
@@ -13,7 +16,8 @@
 #include "app/Settings.h"
 #include "app/Version.h"
 #include "app/ui/AboutTab.h"
-#include "app/ui/ActionGuard.h"
+#include "base/FileWriter.h"
+#include "base/ui/DeviceActions.h"
 #include "can/ui/CanTab.h"
 #include "gnss/ui/GnssTab.h"
 #include "gsm/ui/GsmTab.h"
@@ -55,6 +59,58 @@ void setTextColour(QWidget* widget, const QColor& colour)
     widget->setPalette(palette);
 }
 
+// Identification on the device worker: what it shows goes to the window on
+// the GUI thread; what it reads from the form was read when it was queued.
+class QueuedIdentificationView : public IdentificationView {
+public:
+    QueuedIdentificationView(IdentificationView& window, QObject* windowObject)
+        : window_(window), windowObject_(windowObject),
+          readGsmAuto_(window.readGsmAutoChecked()), autoCheck_(window.autoCheckChecked())
+    {
+    }
+
+    void showSerialText(const std::string& serialText) override
+    {
+        toWindow([serialText](IdentificationView& w) { w.showSerialText(serialText); });
+    }
+    void showVersionText(const std::string& versionText) override
+    {
+        toWindow([versionText](IdentificationView& w) { w.showVersionText(versionText); });
+    }
+    void setVersionColourGreen(bool green) override
+    {
+        toWindow([green](IdentificationView& w) { w.setVersionColourGreen(green); });
+    }
+    void applyRule(const VersionRule& rule, bool on) override
+    {
+        toWindow([rule, on](IdentificationView& w) { w.applyRule(rule, on); });
+    }
+    bool readGsmAutoChecked() const override { return readGsmAuto_; }
+    bool autoCheckChecked() const override { return autoCheck_; }
+    // Both queue their own actions, behind this one.
+    void readGsmParams() override
+    {
+        toWindow([](IdentificationView& w) { w.readGsmParams(); });
+    }
+    void programClick() override
+    {
+        toWindow([](IdentificationView& w) { w.programClick(); });
+    }
+
+private:
+    template <class Call>
+    void toWindow(Call call)
+    {
+        IdentificationView* window = &window_;
+        onGuiThread(windowObject_, [window, call] { call(*window); });
+    }
+
+    IdentificationView& window_;
+    QObject* windowObject_;
+    const bool readGsmAuto_;
+    const bool autoCheck_;
+};
+
 }  // namespace
 
 QEvent::Type TKorvantixtest::deviceChangeEventType()
@@ -78,6 +134,15 @@ TKorvantixtest::TKorvantixtest(FtDriver& driver, TimeSource& time, const std::st
     setFixedSize(kClientWidth, kClientHeight);
     setFocusPolicy(Qt::StrongFocus);
 
+    // On the real clock the device waits happen on a worker thread of their
+    // own; on a virtual clock (tests) every action runs where it is asked for.
+    const bool realClock = dynamic_cast<RealTimeSource*>(&time) != nullptr;
+    actions_ = std::make_unique<DeviceActions>(realClock ? DeviceActions::Mode::Worker : DeviceActions::Mode::Inline);
+    context_.actions = actions_.get();
+    deviceChangeKey_ = new QObject(this);
+    deviceChangeKey_->setObjectName(QStringLiteral("DeviceChange"));
+    connect(actions_.get(), &DeviceActions::idle, this, &TKorvantixtest::closeAfterRunningAction);
+
     Timer1 = makeTimer("Timer1", 200);
     Timer2 = makeTimer("Timer2", 125);
     Timer3 = makeTimer("Timer3", 250);
@@ -96,10 +161,6 @@ TKorvantixtest::TKorvantixtest(FtDriver& driver, TimeSource& time, const std::st
     connect(ui->PageControl1, &QTabWidget::currentChanged, this, &TKorvantixtest::PageControl1Change);
     connect(telit_->ui->Button29, &QPushButton::clicked, this, &TKorvantixtest::FormDestroy);
 
-    // On the real clock the window stays alive while an action waits.
-    if (auto* realTime = dynamic_cast<RealTimeSource*>(&time))
-        actionGuard_ = std::make_unique<ActionGuard>(*this, *realTime, deviceChangeEventType());
-
     // Identification runs once as soon as the event loop starts, as if a
     // tracker had just been plugged in.
     postDeviceChange();
@@ -107,6 +168,9 @@ TKorvantixtest::TKorvantixtest(FtDriver& driver, TimeSource& time, const std::st
 
 TKorvantixtest::~TKorvantixtest()
 {
+    // The running action ends before anything it uses goes.
+    actions_.reset();
+    context_.actions = nullptr;
     // Settings that were never read are not written: the controls would hold
     // design texts and overwrite the user's file.
     if (shown_ && !settingsSaved_) {
@@ -162,9 +226,16 @@ void TKorvantixtest::watchPlugChanges(std::function<bool()> poll)
     auto* timer = new QTimer(this);
     timer->setObjectName(QStringLiteral("PlugPollTimer"));
     timer->setInterval(kPlugPollMs);
-    connect(timer, &QTimer::timeout, this, [this, poll = std::move(poll)] {
-        if (poll())
-            postDeviceChange();
+    // The simulated tracker is the worker's: asked between two actions.
+    connect(timer, &QTimer::timeout, this, [this, timer, poll = std::move(poll)] {
+        DeviceActions::Action check;
+        check.key = timer;
+        check.owner = this;
+        check.work = [this, poll] {
+            if (poll())
+                onGuiThread(this, [this] { postDeviceChange(); });
+        };
+        actions_->enqueue(std::move(check));
     });
     timer->start();
 }
@@ -172,10 +243,50 @@ void TKorvantixtest::watchPlugChanges(std::function<bool()> poll)
 bool TKorvantixtest::event(QEvent* event)
 {
     if (event->type() == deviceChangeEventType()) {
-        identifyDevices(context_, *this);
+        identifyQueued();
         return true;
     }
     return QWidget::event(event);
+}
+
+void TKorvantixtest::identifyQueued()
+{
+    DeviceActions::Action identify;
+    identify.key = deviceChangeKey_;
+    identify.owner = this;
+    identify.work = [this, view = std::make_shared<QueuedIdentificationView>(*this, this)] {
+        identifyDevices(context_, *view);
+    };
+    // A plug or unplug comes before whatever was waiting.
+    actions_->enqueueFirst(std::move(identify));
+}
+
+void TKorvantixtest::writeDebugGeometry()
+{
+    // A plain file name only: written in the working directory.
+    const QByteArray name = qgetenv("KTX_DEBUG_GEOMETRY");
+    if (name.isEmpty() || name.contains('/') || name == "." || name == "..")
+        return;
+    QByteArray text;
+    auto add = [&text](const QString& what, const QRect& global) {
+        text += what.toUtf8() + ' ' + QByteArray::number(global.x()) + ' ' + QByteArray::number(global.y()) + ' '
+            + QByteArray::number(global.width()) + ' ' + QByteArray::number(global.height()) + '\n';
+    };
+    QTabBar* tabs = ui->PageControl1->tabBar();
+    for (int i = 0; i < tabs->count(); ++i)
+        add(QStringLiteral("tab%1").arg(i), QRect(tabs->mapToGlobal(tabs->tabRect(i).topLeft()), tabs->tabRect(i).size()));
+    for (QWidget* widget : findChildren<QWidget*>()) {
+        if (widget->objectName().isEmpty() || !(qobject_cast<QAbstractButton*>(widget) || qobject_cast<QLineEdit*>(widget)))
+            continue;
+        add(widget->objectName(), QRect(widget->mapToGlobal(QPoint(0, 0)), widget->size()));
+    }
+    replaceFile("./" + name.toStdString(), std::string_view(text.constData(), static_cast<size_t>(text.size())));
+}
+
+void TKorvantixtest::moveEvent(QMoveEvent* event)
+{
+    QWidget::moveEvent(event);
+    writeDebugGeometry();
 }
 
 void TKorvantixtest::showEvent(QShowEvent* event)
@@ -255,11 +366,31 @@ void TKorvantixtest::FormDestroy()
 
 void TKorvantixtest::closeEvent(QCloseEvent* event)
 {
+    if (actions_->busy()) {
+        // Nothing new starts; the running action (a modem flash above all)
+        // ends first, showing its progress, and the window closes after it.
+        for (QTimer* timer : findChildren<QTimer*>())
+            timer->stop();
+        actions_->shutDown();
+        if (actions_->running()) {
+            closeAfterAction_ = true;
+            event->ignore();
+            return;
+        }
+    }
     if (shown_ && !settingsSaved_) {
         settingsSaved_ = true;
         FormDestroy();
     }
     QWidget::closeEvent(event);
+}
+
+void TKorvantixtest::closeAfterRunningAction()
+{
+    if (!closeAfterAction_)
+        return;
+    closeAfterAction_ = false;
+    close();
 }
 
 void TKorvantixtest::PageControl1Change(int index)
@@ -273,6 +404,9 @@ void TKorvantixtest::PageControl1Change(int index)
     }
     if (page != accel_)
         accel_->stopTest();
+    // Only the page shown has its place in the window, once laid out.
+    if (qEnvironmentVariableIsSet("KTX_DEBUG_GEOMETRY"))
+        QTimer::singleShot(50, this, &TKorvantixtest::writeDebugGeometry);
 }
 
 void TKorvantixtest::keyPressEvent(QKeyEvent* event)

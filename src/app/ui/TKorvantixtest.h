@@ -25,7 +25,7 @@ namespace ktx {
 
 class AboutTab;
 class AccelTab;
-class ActionGuard;
+class DeviceActions;
 class CanTab;
 class GnssTab;
 class GsmTab;
@@ -67,8 +67,9 @@ public:
     AccelTab* accelTab() const { return accel_; }
     TelitTab* telitTab() const { return telit_; }
     AboutTab* aboutTab() const { return about_; }
-    // Null on a virtual clock: nothing waits there, so nothing is pumped.
-    ActionGuard* actionGuard() const { return actionGuard_.get(); }
+    // Every device action goes through it: on the device worker thread on
+    // the real clock, inline on a virtual one (tests).
+    DeviceActions& deviceActions() const { return *actions_; }
 
     // IdentificationView
     void showSerialText(const std::string& serialText) override;
@@ -83,11 +84,17 @@ public:
 protected:
     bool event(QEvent* event) override;
     void showEvent(QShowEvent* event) override;
+    void moveEvent(QMoveEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
 
 private:
     QTimer* makeTimer(const char* name, int intervalMs);
+    void identifyQueued();
+    // KTX_DEBUG_GEOMETRY=<file name>: every button's, edit's and tab's name
+    // and screen rectangle, for tests that drive the window with real input.
+    void writeDebugGeometry();
+    void closeAfterRunningAction();
     void buildTabs();
     void readSettingsIntoControls();
     void centreOnScreen();
@@ -119,7 +126,9 @@ private:
 
     bool shown_ = false;
     bool settingsSaved_ = false;
-    std::unique_ptr<ActionGuard> actionGuard_;
+    bool closeAfterAction_ = false;  // a close came while an action ran
+    std::unique_ptr<DeviceActions> actions_;
+    QObject* deviceChangeKey_ = nullptr;  // identification's place in the queue
 };
 
 }  // namespace ktx

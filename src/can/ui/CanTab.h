@@ -50,6 +50,8 @@ public:
     const can::DecodedRecord& lastDecoded;
 
 private:
+    // The snapshot but its serial number: what the form shows.
+    can::CanSnapshot formSnapshot() const;
     void applyView(const can::CanView& view);
     void applyRows(QTableWidget* grid, const std::vector<can::RowWrite>& rows);
     void keyCellChanged(QTableWidget* grid, can::KeyedRows& keys, int row, int column);

@@ -5,6 +5,8 @@
 #include <functional>
 
 #include "base/AppContext.h"
+#include "gnss/DeviceClock.h"
+#include "gnss/ReceiverTest.h"
 
 namespace Ui {
 class GnssTab;
@@ -34,6 +36,8 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    void showPosition(const gnss::PositionReply& reply);
+    void showClock(const gnss::ClockOutcome& outcome);
     AppContext& context_;
     std::function<void(const QUrl&)> opener_;
 };

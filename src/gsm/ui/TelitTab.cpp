@@ -3,6 +3,7 @@
 #include <QFile>
 #include <QFileDialog>
 
+#include "base/ui/DeviceActions.h"
 #include "gsm/ui/GsmTab.h"
 #include "ui_TelitTab.h"
 
@@ -16,7 +17,10 @@ TelitTab::TelitTab(AppContext& context, std::array<QTimer*, 5> pollTimers, GsmTa
     connect(ui->TelitInit, &QPushButton::clicked, this, &TelitTab::TelitInitClick);
     connect(ui->Button26, &QPushButton::clicked, this, &TelitTab::Button26Click);
     connect(ui->Button27, &QPushButton::clicked, this, &TelitTab::Button27Click);
-    connect(ui->Button28, &QPushButton::clicked, this, [this] { powerOff(); });
+    connect(ui->Button28, &QPushButton::clicked, this, [this] {
+        if (gsm_)
+            gsm_->Button13Click();
+    });
 }
 
 TelitTab::~TelitTab()
@@ -69,26 +73,34 @@ void TelitTab::Button27Click()
 
 void TelitTab::TelitInitClick()
 {
-    telit::FirmwareUpdate update(context_, *this, workDir_);
-    update.run(firmwarePath());
+    // Greyed until the update has ended: a second click cannot start another.
+    runDeviceAction(context_, ui->TelitInit, this, ui->TelitInit,
+        [this, path = firmwarePath(), workDir = workDir_] {
+            telit::FirmwareUpdate update(context_, *this, workDir);
+            update.run(path);
+        },
+        [] {});
 }
 
 void TelitTab::stopPollTimers()
 {
-    for (QTimer* timer : pollTimers_)
-        if (timer)
-            timer->stop();
+    onGuiThread(this, [this] {
+        for (QTimer* timer : pollTimers_)
+            if (timer)
+                timer->stop();
+    });
 }
 
 void TelitTab::setProgress(int value)
 {
-    ui->ProgressBar1->setValue(value);
+    onGuiThread(this, [this, value] { ui->ProgressBar1->setValue(value); });
 }
 
 void TelitTab::powerOff()
 {
+    // Part of the update running now, not a step queued behind it.
     if (gsm_)
-        gsm_->Button13Click();
+        gsm_->powerOffInRunningAction();
 }
 
 }  // namespace ktx

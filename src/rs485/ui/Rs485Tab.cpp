@@ -6,6 +6,7 @@
 #include <QMessageBox>
 #include <QProgressBar>
 
+#include "base/ui/DeviceActions.h"
 #include "base/ui/PanelColors.h"
 #include "base/ui/StyledShape.h"
 #include "base/ui/SvgPixmap.h"
@@ -250,7 +251,13 @@ void Rs485Tab::Button12Click()
     rs485::FuelAddresses addresses;
     for (size_t i = 0; i < slots_.size(); ++i)
         addresses[i] = toCp1251(slots_[i].address->text());
-    const rs485::FuelOutcome outcome = rs485::pollFuelSensors(context_, addresses);
+    runDeviceAction(context_, timer2_ ? static_cast<const QObject*>(timer2_) : ui->Button12, this, nullptr,
+        [this, addresses] { return rs485::pollFuelSensors(context_, addresses); },
+        [this](const rs485::FuelOutcome& outcome) { showFuel(outcome); });
+}
+
+void Rs485Tab::showFuel(const rs485::FuelOutcome& outcome)
+{
     if (!outcome.opened) {
         ui->CheckBox1->setChecked(false);
         if (timer2_)
@@ -285,8 +292,13 @@ void Rs485Tab::Button24Click()
 void Rs485Tab::RashirClick()
 {
     shapeRash_->setBrushColor(shapeRash_->brushColor() == colors::kRed ? colors::kWhite : colors::kRed);
+    runDeviceAction(context_, timer5_ ? static_cast<const QObject*>(timer5_) : ui->Rashir, this, nullptr,
+        [this] { return rs485::pollExtender(context_); },
+        [this](const rs485::ExtenderOutcome& outcome) { showExtender(outcome); });
+}
 
-    const rs485::ExtenderOutcome outcome = rs485::pollExtender(context_);
+void Rs485Tab::showExtender(const rs485::ExtenderOutcome& outcome)
+{
     if (!outcome.opened) {
         ui->RashirEnable->setChecked(false);
         if (timer5_)

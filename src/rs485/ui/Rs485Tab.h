@@ -47,6 +47,8 @@ public:
     Ui::Rs485Tab* ui;
 
 private:
+    void showFuel(const rs485::FuelOutcome& outcome);
+    void showExtender(const rs485::ExtenderOutcome& outcome);
     struct FuelSlot {
         QLineEdit* address = nullptr;  // LLSAddrN
         QProgressBar* bar = nullptr;   // LLSBarN
