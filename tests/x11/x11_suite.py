@@ -5,16 +5,18 @@ Starts its own Xvfb on a free display and openbox, runs korvantix-control
 --simulate=<scenario> with real mouse and keys through xdotool (XTest), and
 watches what happened through the program's action trace
 (KTX_DEBUG_ACTIONS), its widget geometry (KTX_DEBUG_GEOMETRY), its settings
-file and screenshots (xwd). Usage: x11_suite.py PROGRAM [SCREENSHOT_DIR] [CHECK...]
+file and screenshots (xwd, saved as PNG). Usage: x11_suite.py PROGRAM [SCREENSHOT_DIR] [CHECK...]
 """
 import json
 import os
 import shutil
 import signal
+import struct
 import subprocess
 import sys
 import tempfile
 import time
+import zlib
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 DEFAULT_SCENARIO = os.path.join(HERE, "..", "..", "sim", "scenarios", "default.json")
@@ -69,10 +71,37 @@ class XServer:
     def xdotool(self, *args):
         subprocess.run(["xdotool", *map(str, args)], env=self.env, check=True)
 
-    def screenshot(self, path):
-        subprocess.run(["xwd", "-root", "-silent", "-out", path], env=self.env, check=True)
-        with open(path, "rb") as shot:
-            return shot.read()
+    def screenshot(self, png_path):
+        """The whole screen as a PNG file; returns its pixels."""
+        dump = subprocess.run(["xwd", "-root", "-silent"], env=self.env, check=True, capture_output=True).stdout
+        width, height, pixels = xwd_rgb(dump)
+        write_png(png_path, width, height, pixels)
+        return pixels
+
+
+def xwd_rgb(dump):
+    """Width, height and RGB bytes of a 24- or 32-bit xwd dump with 8-bit channels (what Xvfb gives)."""
+    fields = struct.unpack(">25I", dump[:100])
+    header_size, width, height, byte_order = fields[0], fields[4], fields[5], fields[7]
+    bits_per_pixel, bytes_per_line, colours = fields[11], fields[12], fields[19]
+    if bits_per_pixel not in (24, 32) or fields[14:17] != (0xFF0000, 0xFF00, 0xFF):
+        raise RuntimeError("unexpected screen format: %s" % (fields,))
+    step = bits_per_pixel // 8
+    start = header_size + 12 * colours
+    rows = b"".join(dump[start + y * bytes_per_line:start + (y * bytes_per_line) + step * width] for y in range(height))
+    red, green, blue = (2, 1, 0) if byte_order == 0 else (step - 3, step - 2, step - 1)
+    rgb = bytearray(3 * width * height)
+    rgb[0::3], rgb[1::3], rgb[2::3] = rows[red::step], rows[green::step], rows[blue::step]
+    return width, height, bytes(rgb)
+
+
+def write_png(path, width, height, rgb):
+    def chunk(kind, data):
+        return struct.pack(">I", len(data)) + kind + data + struct.pack(">I", zlib.crc32(kind + data))
+    raw = b"".join(b"\0" + rgb[y * 3 * width:(y + 1) * 3 * width] for y in range(height))
+    with open(path, "wb") as out:
+        out.write(b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", struct.pack(">IIBBBBB", width, height, 8, 2, 0, 0, 0))
+                  + chunk(b"IDAT", zlib.compress(raw, 6)) + chunk(b"IEND", b""))
 
 
 class Console:
@@ -264,9 +293,9 @@ def check_fair_polls(x, program, shots):
             toggle(console, name)
         console.tab(TAB_RS485)
         time.sleep(0.5)
-        first = x.screenshot(os.path.join(shots, "x11-polls-1.xwd"))
+        first = x.screenshot(os.path.join(shots, "x11-polls-1.png"))
         time.sleep(1)
-        second = x.screenshot(os.path.join(shots, "x11-polls-2.xwd"))
+        second = x.screenshot(os.path.join(shots, "x11-polls-2.png"))
         assert first != second, "the window did not repaint in a second of polling"
         together = rates(console, list(POLLS), 20)
         starved = [n for n in POLLS if together[n] < solo[n] / 3]
@@ -291,7 +320,7 @@ def check_close_during_update(x, program, shots):
         time.sleep(1)
         x.xdotool("key", "alt+F4")
         time.sleep(1)
-        first = x.screenshot(os.path.join(shots, "x11-closing-1.xwd"))
+        first = x.screenshot(os.path.join(shots, "x11-closing-1.png"))
         assert console.process.poll() is None, "the program ended during the update"
         assert not console.ended("TelitInit"), "the update was cut short"
         assert console.process.wait(60) == 0, "the program did not exit 0"
