@@ -14,13 +14,8 @@ DeviceActions::DeviceActions(Mode mode, QObject* parent) : QObject(parent), mode
         traceFile_ = "./" + traceName.toStdString();
         traceClock_.start();
     }
-    if (mode_ != Mode::Worker)
-        return;
-    worker_.setObjectName(QStringLiteral("device worker"));
-    workerContext_ = new QObject;
-    workerContext_->moveToThread(&worker_);
-    connect(&worker_, &QThread::finished, workerContext_, &QObject::deleteLater);
-    worker_.start();
+    if (mode_ == Mode::Worker)
+        worker_ = std::thread([this] { workerLoop(); });
 }
 
 DeviceActions::~DeviceActions()
@@ -29,8 +24,35 @@ DeviceActions::~DeviceActions()
     if (mode_ != Mode::Worker)
         return;
     // The running action ends first: a flash is never cut off.
-    worker_.quit();
-    worker_.wait();
+    {
+        const std::lock_guard lock(workMutex_);
+        workerStop_ = true;
+    }
+    workReady_.notify_one();
+    worker_.join();
+}
+
+void DeviceActions::workerLoop()
+{
+    for (;;) {
+        std::function<void()> work;
+        {
+            std::unique_lock lock(workMutex_);
+            workReady_.wait(lock, [this] { return work_ || workerStop_; });
+            if (!work_)
+                return;
+            work = std::move(work_);
+            work_ = nullptr;
+        }
+        std::exception_ptr error;
+        try {
+            work();
+        } catch (...) {
+            error = std::current_exception();
+        }
+        // Behind every view call the work has posted.
+        QMetaObject::invokeMethod(this, [this, error] { finish(error); }, Qt::QueuedConnection);
+    }
 }
 
 bool DeviceActions::enqueue(Action action)
@@ -145,30 +167,16 @@ void DeviceActions::runInline()
 
 void DeviceActions::startNext()
 {
-    if (running_)
+    if (running_ || queue_.empty())
         return;
-    if (queue_.empty()) {
-        emit idle();
-        return;
-    }
     running_ = std::move(queue_.front());
     queue_.pop_front();
     trace("start", running_->key);
-    std::function<void()> work = running_->work;
-    QMetaObject::invokeMethod(
-        workerContext_,
-        [this, work = std::move(work)] {
-            std::exception_ptr error;
-            try {
-                if (work)
-                    work();
-            } catch (...) {
-                error = std::current_exception();
-            }
-            // Behind every view call the work has posted.
-            QMetaObject::invokeMethod(this, [this, error] { finish(error); }, Qt::QueuedConnection);
-        },
-        Qt::QueuedConnection);
+    {
+        const std::lock_guard lock(workMutex_);
+        work_ = running_->work ? std::move(running_->work) : [] {};
+    }
+    workReady_.notify_one();
 }
 
 void DeviceActions::finish(std::exception_ptr error)
@@ -177,8 +185,17 @@ void DeviceActions::finish(std::exception_ptr error)
     running_.reset();
     trace("end", ended.key);
     release(ended);
-    // The next action starts whatever this one's ending does.
-    QMetaObject::invokeMethod(this, [this] { startNext(); }, Qt::QueuedConnection);
+    // The next action starts whatever this one's ending does; idle comes
+    // once this one's results are shown.
+    startNext();
+    struct IdleAfter {
+        DeviceActions& queue;
+        ~IdleAfter()
+        {
+            if (!queue.busy())
+                emit queue.idle();
+        }
+    } idleAfter{*this};
     if (error)
         std::rethrow_exception(error);  // reported by the application like any handler's
     if (ended.owner && ended.done)

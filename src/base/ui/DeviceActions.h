@@ -24,12 +24,15 @@
 #include <QPointer>
 #include <QThread>
 #include <QWidget>
+#include <condition_variable>
 #include <deque>
 #include <exception>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
+#include <thread>
 #include <type_traits>
 #include <utility>
 
@@ -98,14 +101,20 @@ private:
     void release(Action& action);
     void disable(Action& action);
     void trace(const char* step, const QObject* key) const;
+    void workerLoop();
 
     const Mode mode_;
     std::deque<Action> queue_;
     std::optional<Action> running_;
     bool shutDown_ = false;
     bool draining_ = false;  // Inline: a drain loop is on the stack
-    QThread worker_;
-    QObject* workerContext_ = nullptr;  // lives on the worker thread
+    // The worker waits for one piece of work at a time; a plain thread, so
+    // that handing work over costs one wake-up and no event loop.
+    std::mutex workMutex_;
+    std::condition_variable workReady_;
+    std::function<void()> work_;  // handed over, not yet taken
+    bool workerStop_ = false;
+    std::thread worker_;
     std::string traceFile_;             // empty: no trace
     QElapsedTimer traceClock_;
 };
