@@ -2,11 +2,13 @@
 // The four on-screen consoles behind the log writers, and the data logs
 // named after the connected device.
 //
-// Threads: the device worker writes through every method; the GUI thread
-// writes the frequency line. Console lines are appended by the GUI thread,
-// in the order they were written (posted when written elsewhere); data log
-// and telitdebug.txt lines are appended by the writing thread, one at a
-// time, in the order of the calls.
+// Threads: the device worker writes through every method (the GUI thread
+// too, for the firmware header check, and in tests on a virtual clock).
+// Console lines are appended by the GUI thread, in the order they were
+// written (posted when written elsewhere); data log and telitdebug.txt lines
+// are appended by the writing thread, one at a time, in the order of the
+// calls. The serial number in the data log names is read where
+// identification writes it: on the worker.
 #include <QPlainTextEdit>
 #include <QPointer>
 #include <atomic>
