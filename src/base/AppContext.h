@@ -13,10 +13,11 @@ class DeviceActions;
 
 // Filled by device identification; read by the areas.
 struct DeviceInfo {
-    std::string serialText = "10000";  // SerPanel's caption, as the USB string gave it
+    std::string serialText = "10000";  // the serial number as the USB string gave it; "10000" until one does
     int version = 0;                   // firmware version number, 0 until understood
     bool dral = false;
     int index = -1;                    // FTDI index of the identified tracker, -1 none
+    std::string versionText = "PENK-0.0g";  // the version reply as it came; the placeholder until one does
 };
 
 struct AppContext {

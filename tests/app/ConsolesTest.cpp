@@ -102,6 +102,71 @@ TEST_F(ConsolesTest, MissingOrDeletedConsolesAreSkipped)
     EXPECT_EQ(readBytes(root_ / "telitdebug.txt"), "x\r\n");
 }
 
+// A tab is built when first shown: what its console was told before that
+// waits, and arrives in order, with the same first-line rule and conversion.
+TEST(ConsolesBeforeTheirTabs, LinesWaitForTheMemoAndArriveInOrder)
+{
+    QTemporaryDir dir;
+    VirtualTimeSource time;
+    Consoles consoles(time, dir.path().toStdString());
+    QPlainTextEdit debug;
+    consoles.attach(Consoles::Debug, &debug);
+    LogModem(consoles, "AT\r\nOK");
+    Log485(consoles, "\xC4\xE0\xF2\xF7\xE8\xEA %d", 5);  // "Датчик 5" in Windows-1251
+    LogModem(consoles, "AT+CSQ");
+    LogDebug(consoles, 1, "debug");
+    EXPECT_EQ(debug.toPlainText(), "debug");
+
+    QPlainTextEdit gsm, rs485;
+    consoles.attach(Consoles::Modem, &gsm);
+    EXPECT_EQ(gsm.toPlainText(), "\nAT\nOK\nAT+CSQ");
+    LogModem(consoles, "later");
+    EXPECT_EQ(gsm.toPlainText(), "\nAT\nOK\nAT+CSQ\nlater");
+    consoles.attach(Consoles::Rs485, &rs485);
+    EXPECT_EQ(rs485.toPlainText(), QString::fromUtf8("\nДатчик 5"));
+
+    // Attached once, nothing waits any more: a memo gone drops its lines.
+    {
+        QPlainTextEdit telit;
+        consoles.attach(Consoles::Telit, &telit);
+    }
+    LogTelit(consoles, "dropped");
+    QPlainTextEdit telitAgain;
+    consoles.attach(Consoles::Telit, &telitAgain);
+    EXPECT_TRUE(telitAgain.toPlainText().isEmpty());
+}
+
+// The worker writes to a console whose tab the user has not opened yet (the
+// modem console during identification): its lines wait on the GUI thread and
+// arrive, in order, ahead of the ones written after the tab was built.
+TEST(ConsolesBeforeTheirTabs, LinesFromTheWorkerWaitForTheTabBuiltLater)
+{
+    QTemporaryDir dir;
+    VirtualTimeSource time;
+    Consoles consoles(time, dir.path().toStdString());
+    constexpr int kLines = 200;
+    std::thread worker([&consoles] {
+        for (int i = 0; i < kLines; ++i)
+            LogModem(consoles, "before %d", i);
+    });
+    worker.join();
+    QCoreApplication::processEvents();
+
+    QPlainTextEdit gsm;
+    consoles.attach(Consoles::Modem, &gsm);
+    std::thread later([&consoles] { LogModem(consoles, "after"); });
+    later.join();
+    EXPECT_FALSE(gsm.toPlainText().endsWith(QStringLiteral("after"))) << "a widget was written from the worker";
+    QCoreApplication::processEvents();
+
+    const QStringList shown = gsm.toPlainText().split(u'\n');
+    ASSERT_EQ(shown.size(), kLines + 2);  // the leading empty line, the waiting lines, the later one
+    EXPECT_TRUE(shown.front().isEmpty());
+    for (int i = 0; i < kLines; ++i)
+        ASSERT_EQ(shown[i + 1], QStringLiteral("before %1").arg(i));
+    EXPECT_EQ(shown.back(), QStringLiteral("after"));
+}
+
 TEST_F(ConsolesTest, StreamLinesCarryStampAndSerial)
 {
     const std::string stamp = dateTimeTextCp1251(time_.wallClockUtcMs());

@@ -12,6 +12,7 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QTabWidget>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -19,11 +20,17 @@
 #include <functional>
 #include <gtest/gtest.h>
 #include <memory>
+#include <thread>
 
 #include "app/RealTimeSource.h"
+#include "base/LogSink.h"
 #include "base/ui/DeviceActions.h"
 #include "app/ui/ShutdownSignals.h"
 #include "app/ui/TKorvantixtest.h"
+#include "can/ui/CanTab.h"
+#include "gnss/ui/GnssTab.h"
+#include "gsm/ui/GsmTab.h"
+#include "onewire/ui/OneWireTab.h"
 #include "sim/SimDriver.h"
 #include "support/ScriptedDriver.h"
 
@@ -157,9 +164,11 @@ protected:
         window = std::make_unique<TKorvantixtest>(driver, time, dir.path().toStdString());
         ASSERT_EQ(window->deviceActions().mode(), DeviceActions::Mode::Worker);
     }
+    // Tabs are built when first shown; the tests reach into all of them.
     template <class T>
     T* child(const char* name)
     {
+        window->buildAllTabs();
         T* found = window->findChild<T*>(QString::fromLatin1(name));
         EXPECT_NE(found, nullptr) << name;
         return found;
@@ -286,6 +295,39 @@ TEST_F(WaitingWindowTest, TermDuringTheWaitClosesAfterTheActionWithTheSettingsWr
     EXPECT_EQ(child<QLabel>("VerLabel")->text(), "SUMI-5.7ab");  // the action was not cut off
     EXPECT_EQ(nthWrite(driver.writes(), "AT", 1), -1) << "a queued modem step ran after the close";
     EXPECT_TRUE(child<QPushButton>("Button2")->isEnabled());
+}
+
+// Identification on the worker hands the firmware to every tab through the
+// GUI thread: to a tab built while it ran (before the version was known) and
+// to one first opened afterwards; the modem console, its tab never opened,
+// keeps what the worker wrote to it.
+TEST_F(WaitingWindowTest, TabsBuiltDuringAndAfterAQueuedIdentificationFollowTheFirmware)
+{
+    // 5.5: the 1WIRE group and the CAN tab are there, the antenna panel is not.
+    SlowVersionDriver driver(time, 800);
+    driver.onCommand("FL_READ_VERSION$", {"QOZT-5.5.."});
+    makeWindow(driver);
+    DeviceActions& actions = window->deviceActions();
+    EXPECT_LT(showAndIdentify(), 500);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return actions.running(); }, 1000));
+    ASSERT_FALSE(window->isTabBuilt(TKorvantixtest::kGnss));
+
+    GnssTab* gnss = window->gnssTab();  // built while the tracker has not answered yet
+    ASSERT_TRUE(actions.running());
+    EXPECT_FALSE(gnss->findChild<QWidget*>("Panel20")->isHidden());
+    // A modem line from another thread, before the GSM tab exists.
+    std::thread([this] { LogModem(window->consoles(), "from the worker"); }).join();
+    ASSERT_TRUE(waitForIdle(5000));
+    EXPECT_TRUE(gnss->findChild<QWidget*>("Panel20")->isHidden());
+
+    for (int tab : {TKorvantixtest::kOneWire, TKorvantixtest::kCan, TKorvantixtest::kGsm})
+        ASSERT_FALSE(window->isTabBuilt(tab)) << tab;
+    EXPECT_TRUE(window->oneWireTab()->findChild<QWidget*>("GroupBox15")->isEnabled());
+    CanTab* can = window->canTab();
+    EXPECT_FALSE(can->findChild<QWidget*>("CANGrid")->isHidden());
+    EXPECT_EQ(can->snapshot().version, "QOZT-5.5..");
+    EXPECT_TRUE(window->findChild<QTabWidget*>("PageControl1")->isTabEnabled(TKorvantixtest::kCan));
+    EXPECT_TRUE(window->gsmTab()->findChild<QPlainTextEdit*>("GSMMemo")->toPlainText().contains("from the worker"));
 }
 
 // The simulated tracker that never answers its version query: 15 attempts,

@@ -65,6 +65,7 @@ struct GsmWindowTest : ::testing::Test {
     std::unique_ptr<TKorvantixtest> window;
 };
 
+// The window starts on the first tab: the GSM tab is built for the read.
 TEST_F(GsmWindowTest, IdentificationReadsTheTrackersSettingsAndExitSavesThem)
 {
     EXPECT_EQ(c<QLineEdit>("PIN")->text(), "1234");

@@ -63,7 +63,7 @@ QString cellText(const QTableWidget* grid, int row, int column)
 }  // namespace
 
 CanTab::CanTab(AppContext& context, QTimer* timer3, QWidget* parent)
-    : QWidget(parent), monitor_(context), ui(new Ui::CanTab), lastDecoded(monitor_.lastDecoded()), context_(context),
+    : QWidget(parent), monitor_(context), lastDecoded(monitor_.lastDecoded()), ui(new Ui::CanTab), context_(context),
       timer3_(timer3)
 {
     ui->setupUi(this);
@@ -233,18 +233,46 @@ void CanTab::writeGridHeaders()
     }
 }
 
+namespace {
+
+const VersionRule kVersionRules[] = {
+    {53, "GroupBox14", false},
+    {53, "CANGrid", false},
+    {53, "Panel23", false},
+    {53, "Panel27", false},
+    {53, "CheckBox2", false},
+    {53, "Button15", false},
+    {53, "Button21", false},
+};
+
+}  // namespace
+
+std::span<const VersionRule> CanTab::versionRules()
+{
+    return kVersionRules;
+}
+
+void CanTab::stopPolls()
+{
+    ui->CheckBox2->setChecked(false);
+}
+
+void CanTab::applyFirmware(const DeviceInfo& device)
+{
+    applyVersionRules(*this, kVersionRules, device.version);
+}
+
 can::CanSnapshot CanTab::snapshot() const
 {
     can::CanSnapshot s = formSnapshot();
     s.serial = context_.device.serialText;
+    s.version = context_.device.versionText;
     return s;
 }
 
 can::CanSnapshot CanTab::formSnapshot() const
 {
     can::CanSnapshot s;
-    if (const QLabel* version = window()->findChild<QLabel*>(QStringLiteral("VerLabel")))
-        s.version = cp1251(version->text());
     s.stamp = dateTimeTextCp1251(context_.time.wallClockUtcMs());
     const auto labels = panels();
     const auto boxes = idBoxes();
@@ -266,11 +294,12 @@ can::CanSnapshot CanTab::formSnapshot() const
 
 void CanTab::Button21Click()
 {
-    // The serial number is identification's, on the device worker; the file
-    // is written there too, in order with the data logs.
+    // The serial number and version text are identification's, on the device
+    // worker; the file is written there too, in order with the data logs.
     runDeviceAction(context_, ui->Button21, this, ui->Button21,
         [this, taken = formSnapshot(), workDir = workDir_]() mutable {
             taken.serial = context_.device.serialText;
+            taken.version = context_.device.versionText;
             // An unwritable directory loses the snapshot without a word.
             can::writeSnapshot(workDir, taken);
         },

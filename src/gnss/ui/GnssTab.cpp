@@ -61,6 +61,25 @@ GnssTab::~GnssTab()
     delete ui;
 }
 
+namespace {
+
+const VersionRule kVersionRules[] = {
+    {56, "Panel20", true},  // the antenna test
+    {57, "Panel22", true},  // the position query
+};
+
+}  // namespace
+
+std::span<const VersionRule> GnssTab::versionRules()
+{
+    return kVersionRules;
+}
+
+void GnssTab::applyFirmware(const DeviceInfo& device)
+{
+    applyVersionRules(*this, kVersionRules, device.version);
+}
+
 bool GnssTab::eventFilter(QObject* watched, QEvent* event)
 {
     if (watched == ui->maplabel && event->type() == QEvent::MouseButtonRelease

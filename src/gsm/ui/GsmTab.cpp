@@ -2,6 +2,7 @@
 
 #include <QLineEdit>
 
+#include "base/SettingsValues.h"
 #include "base/ui/DeviceActions.h"
 #include "base/ui/PanelColors.h"
 #include "base/ui/ShapeWidget.h"
@@ -14,6 +15,25 @@ namespace ktx {
 namespace {
 
 const QColor kGreen{0, 128, 0};
+
+const VersionRule kVersionRules[] = {
+    {52, "Panel17", false},
+    {52, "GroupBox4", false},
+    {52, "GroupBox3", false},
+    {52, "GSMMemo", false},
+};
+
+// The edits the settings file keeps, with their keys' fields.
+template <class Values, class Form>
+auto settingsEdits(Values& values, Form* form)
+{
+    return std::array{
+        std::pair{form->PIN, &values.pin},       std::pair{form->apnapn, &values.apnapn},
+        std::pair{form->apnusr, &values.apnusr}, std::pair{form->apnpwd, &values.apnpwd},
+        std::pair{form->ip, &values.ip},         std::pair{form->Port, &values.port},
+        std::pair{form->telnum, &values.telnum}, std::pair{form->sms, &values.sms},
+    };
+}
 
 }  // namespace
 
@@ -43,6 +63,40 @@ GsmTab::GsmTab(AppContext& context, QTimer* timer1, QWidget* parent)
 GsmTab::~GsmTab()
 {
     delete ui;
+}
+
+std::span<const VersionRule> GsmTab::versionRules()
+{
+    return kVersionRules;
+}
+
+void GsmTab::loadSettings(const SettingsValues& values)
+{
+    for (const auto& [edit, value] : settingsEdits(values, ui))
+        edit->setText(QString::fromStdString(*value));
+    ui->ReadGSMAuto->setChecked(values.readGsmAuto);
+}
+
+void GsmTab::saveSettings(SettingsValues& values) const
+{
+    for (const auto& [edit, value] : settingsEdits(values, ui))
+        *value = edit->text().toStdString();
+    values.readGsmAuto = ui->ReadGSMAuto->isChecked();
+}
+
+void GsmTab::applyFirmware(const DeviceInfo& device)
+{
+    applyVersionRules(*this, kVersionRules, device.version);
+}
+
+bool GsmTab::readsDeviceSettingsOnIdentification() const
+{
+    return ui->ReadGSMAuto->isChecked();
+}
+
+QPlainTextEdit* GsmTab::console() const
+{
+    return ui->GSMMemo;
 }
 
 void GsmTab::setWorkDir(const std::string& workDir)

@@ -17,10 +17,13 @@ TelitTab::TelitTab(AppContext& context, std::array<QTimer*, 5> pollTimers, GsmTa
     connect(ui->TelitInit, &QPushButton::clicked, this, &TelitTab::TelitInitClick);
     connect(ui->Button26, &QPushButton::clicked, this, &TelitTab::Button26Click);
     connect(ui->Button27, &QPushButton::clicked, this, &TelitTab::Button27Click);
+    // The button queues a power-off of its own; the update's powerOff runs
+    // inside the update's action.
     connect(ui->Button28, &QPushButton::clicked, this, [this] {
         if (gsm_)
             gsm_->Button13Click();
     });
+    connect(ui->Button29, &QPushButton::clicked, this, &TelitTab::saveSettingsRequested);
 }
 
 TelitTab::~TelitTab()
@@ -101,6 +104,11 @@ void TelitTab::powerOff()
     // Part of the update running now, not a step queued behind it.
     if (gsm_)
         gsm_->powerOffInRunningAction();
+}
+
+QPlainTextEdit* TelitTab::console() const
+{
+    return ui->TelitMemo;
 }
 
 }  // namespace ktx

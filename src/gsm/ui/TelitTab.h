@@ -8,7 +8,10 @@
 #include <string>
 
 #include "base/AppContext.h"
+#include "base/ui/ConsoleTab.h"
 #include "telit/FirmwareUpdate.h"
+
+class QPlainTextEdit;
 
 namespace Ui {
 class TelitTab;
@@ -18,7 +21,7 @@ namespace ktx {
 
 class GsmTab;
 
-class TelitTab : public QWidget, private telit::UpdateView {
+class TelitTab : public QWidget, public ConsoleTab, private telit::UpdateView {
     Q_OBJECT
 public:
     // pollTimers: Timer1 to Timer5, stopped for an update; gsm powers the
@@ -35,9 +38,16 @@ public:
     // Shows the file dialog and gives the file chosen, empty when none.
     std::function<QString()> chooseFile;
 
-    Ui::TelitTab* ui;
+    // The update console.
+    QPlainTextEdit* console() const;
+
+signals:
+    // The hidden Button29: save the settings now.
+    void saveSettingsRequested();
 
 private:
+    Ui::TelitTab* ui;
+
     void stopPollTimers() override;
     void setProgress(int value) override;
     void powerOff() override;

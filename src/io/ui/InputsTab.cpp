@@ -2,6 +2,7 @@
 
 #include <QLocale>
 
+#include "base/SettingsValues.h"
 #include "base/ui/DeviceActions.h"
 #include "base/ui/SvgPixmap.h"
 #include "base/ui/PanelColors.h"
@@ -278,6 +279,51 @@ void InputsTab::showFrequencies(const io::FrequencyTick& tick)
     runDeviceAction(context_, nullptr, this, nullptr,
         [this, line = io::frequencyLine(shown)] { context_.log.streamLine("FREQUENCY", "FREQUENCYstream", line); },
         [] {});
+}
+
+void InputsTab::loadSettings(const SettingsValues& values)
+{
+    ui->AutoCheckBox->setChecked(values.autoStart);
+}
+
+void InputsTab::saveSettings(SettingsValues& values) const
+{
+    values.autoStart = ui->AutoCheckBox->isChecked();
+}
+
+void InputsTab::stopPolls()
+{
+    ui->WorkBox->setChecked(false);
+}
+
+bool InputsTab::startsStatusTestOnIdentification() const
+{
+    return ui->AutoCheckBox->isChecked();
+}
+
+void InputsTab::pressProgram()
+{
+    ui->Program->click();
+}
+
+void InputsTab::showSerialText(const QString& text)
+{
+    ui->SerPanel->setText(text);
+}
+
+void InputsTab::showVersionText(const QString& text)
+{
+    ui->VerLabel->setText(text);
+}
+
+void InputsTab::setVersionColour(const QColor& colour)
+{
+    colors::setCaptionAndTextColor(ui->VerLabel, colour);
+}
+
+QPlainTextEdit* InputsTab::console() const
+{
+    return ui->DebugMemo;
 }
 
 }  // namespace ktx

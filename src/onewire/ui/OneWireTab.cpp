@@ -83,6 +83,8 @@ OneWireTab::OneWireTab(AppContext& context, QTimer* timer4, QWidget* parent)
     }
     ui->Button16->hide();
     colors::setBackground(ui->OneWire, colors::kBtnFace);
+    // The first sensor's group is drawn green, its edits too.
+    colors::setCaptionAndTextColor(ui->GroupBox16, QColor(0, 128, 0));
 
     connect(ui->iButton1read, &QPushButton::clicked, this, &OneWireTab::iButton1readClick);
     connect(ui->Button17, &QPushButton::clicked, this, &OneWireTab::Button17Click);
@@ -96,6 +98,27 @@ OneWireTab::OneWireTab(AppContext& context, QTimer* timer4, QWidget* parent)
 OneWireTab::~OneWireTab()
 {
     delete ui;
+}
+
+namespace {
+
+const VersionRule kVersionRules[] = {
+    {55, "GroupBox15", true},
+    {55, "OneWire", false},
+    {55, "Button17", false},
+    {55, "Label137", false},
+};
+
+}  // namespace
+
+std::span<const VersionRule> OneWireTab::versionRules()
+{
+    return kVersionRules;
+}
+
+void OneWireTab::applyFirmware(const DeviceInfo& device)
+{
+    applyVersionRules(*this, kVersionRules, device.version);
 }
 
 OneWireTab::Sensor OneWireTab::buildSensor(int number, QGroupBox* group)

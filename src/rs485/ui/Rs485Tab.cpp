@@ -6,6 +6,7 @@
 #include <QMessageBox>
 #include <QProgressBar>
 
+#include "base/SettingsValues.h"
 #include "base/ui/DeviceActions.h"
 #include "base/ui/PanelColors.h"
 #include "base/ui/StyledShape.h"
@@ -335,6 +336,48 @@ void Rs485Tab::RashirEnableClick()
 void Rs485Tab::Button23Click()
 {
     ui->RashirEnable->setChecked(!ui->RashirEnable->isChecked());
+}
+
+namespace {
+
+const VersionRule kVersionRules[] = {
+    {53, "GroupBox5", false},
+    {53, "CheckBox1", false},
+    {53, "Button14", false},
+};
+
+}  // namespace
+
+std::span<const VersionRule> Rs485Tab::versionRules()
+{
+    return kVersionRules;
+}
+
+void Rs485Tab::loadSettings(const SettingsValues& values)
+{
+    for (size_t i = 0; i < slots_.size(); ++i)
+        slots_[i].address->setText(QString::fromStdString(values.llsAddr[i]));
+}
+
+void Rs485Tab::saveSettings(SettingsValues& values) const
+{
+    for (size_t i = 0; i < slots_.size(); ++i)
+        values.llsAddr[i] = slots_[i].address->text().toStdString();
+}
+
+void Rs485Tab::stopPolls()
+{
+    ui->CheckBox1->setChecked(false);
+}
+
+void Rs485Tab::applyFirmware(const DeviceInfo& device)
+{
+    applyVersionRules(*this, kVersionRules, device.version);
+}
+
+QPlainTextEdit* Rs485Tab::console() const
+{
+    return ui->memo485;
 }
 
 std::array<QLineEdit*, 8> Rs485Tab::addressEdits() const
