@@ -10,6 +10,7 @@ packages=(
   libgtest-dev libbenchmark-dev fonts-dejavu-core ccache umockdev libumockdev-dev
   dpkg-dev fakeroot lintian desktop-file-utils appstream librsvg2-bin locales
   python3 python3-jsonschema wkhtmltopdf
+  xvfb openbox xdotool x11-utils x11-apps
 )
 
 # The core tests also run in the technician's locale (decimal comma).

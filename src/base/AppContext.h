@@ -9,6 +9,8 @@
 
 namespace ktx {
 
+class DeviceActions;
+
 // Filled by device identification; read by the areas.
 struct DeviceInfo {
     std::string serialText = "10000";  // the serial number as the USB string gave it; "10000" until one does
@@ -23,6 +25,8 @@ struct AppContext {
     TimeSource& time;
     LogSink& log;
     DeviceInfo& device;
+    // The window's queue of device actions; null: handlers run at once.
+    DeviceActions* actions = nullptr;
 };
 
 }  // namespace ktx

@@ -8,6 +8,7 @@
 #include <QListWidget>
 #include <QPushButton>
 #include <QTemporaryDir>
+#include <QTest>
 #include <QTimer>
 
 #include "app/ui/TKorvantixtest.h"
@@ -49,6 +50,8 @@ TEST(ProtocolAction, RunsTheCheckOnTheIdentifiedTrackerAndKeepsTheRecord)
     });
     closer.start(10);
     button->click();
+    // The run is one queued action; its dialog stays open until read.
+    ASSERT_TRUE(QTest::qWaitFor([&closer] { return !closer.isActive(); }, 60000));
 
     ASSERT_EQ(rows.size(), 11);
     EXPECT_TRUE(rows[0].startsWith("[1/11] identification")) << rows[0].toStdString();

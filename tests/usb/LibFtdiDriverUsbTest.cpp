@@ -10,6 +10,7 @@
 #include <QPlainTextEdit>
 #include <QTemporaryDir>
 #include <QTimer>
+#include <QTest>
 #include <cstring>
 #include <filesystem>
 #include <memory>
@@ -19,6 +20,7 @@
 #include "app/RealTimeSource.h"
 #include "app/ui/TKorvantixtest.h"
 #include "gsm/ui/TelitTab.h"
+#include "base/ui/DeviceActions.h"
 #include "link/LibFtdiDriver.h"
 #include "sim/Scenario.h"
 #include "telit/FirmwareBuilder.h"
@@ -332,7 +334,10 @@ TEST_F(EmulatedChipTest, TheConsoleShowsTheSerialAndVersionItIdentified)
     QTemporaryDir dir;
     TKorvantixtest window(*driver_, time_, dir.path().toStdString());
     window.show();
+    // Identification runs on the device worker; its results come back
+    // through the event loop.
     QApplication::processEvents();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !window.deviceActions().busy(); }, 10000));
     EXPECT_EQ(window.findChild<QLabel*>("SerPanel")->text(), "1234567");
     EXPECT_EQ(window.findChild<QLabel*>("VerLabel")->text(), "SUMI-5.8cd");
     const QString outDir = qEnvironmentVariable("KTX_SCREENSHOT_DIR", QDir::current().filePath("screenshots"));
@@ -528,6 +533,8 @@ protected:
             window.show();
             window.findChild<QCheckBox*>("AutoCheckBox")->setChecked(true);
             QApplication::processEvents();
+            // Identification is a queued action on the device worker.
+            EXPECT_TRUE(QTest::qWaitFor([&] { return !window.deviceActions().busy(); }, 20000));
             EXPECT_EQ(window.findChild<QLabel*>("SerPanel")->text(), "1234567");
             QTimer* poll = window.findChild<QTimer*>("Timer1");
             EXPECT_TRUE(poll->isActive());
@@ -535,6 +542,8 @@ protected:
             TelitTab* telit = window.telitTab();
             telit->findChild<QLineEdit*>("FirmwarePath")->setText(firmwarePath_);
             telit->TelitInitClick();
+            EXPECT_TRUE(QTest::qWaitFor([&] { return !window.deviceActions().busy(); }, 60000));
+            QApplication::processEvents();  // the update's last lines and the polls it restarts
             const QString memo = telit->findChild<QPlainTextEdit*>("TelitMemo")->toPlainText();
             EXPECT_TRUE(memo.contains(QStringLiteral("Достигнут конец файла, конец перепрошивки:"))) << memo.toStdString();
             EXPECT_TRUE(poll->isActive()) << "polling goes on after the update";

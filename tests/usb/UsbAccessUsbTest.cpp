@@ -14,6 +14,7 @@
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QTemporaryDir>
+#include <QTest>
 #include <cstdlib>
 #include <filesystem>
 #include <memory>
@@ -21,6 +22,7 @@
 
 #include "app/RealTimeSource.h"
 #include "app/ui/TKorvantixtest.h"
+#include "base/ui/DeviceActions.h"
 #include "io/StatusPoll.h"
 #include "link/LibFtdiDriver.h"
 #include "link/TextCodec.h"
@@ -119,6 +121,9 @@ TEST_F(UsbAccessTest, TheWindowShowsTheAccessProblemInPlaceOfTheVersion)
     QTemporaryDir dir;
     TKorvantixtest window(*driver_, time_, dir.path().toStdString());
     window.show();
+    QApplication::processEvents();
+    // Identification is a queued action on the device worker.
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !window.deviceActions().busy(); }, 20000));
     QApplication::processEvents();
     EXPECT_EQ(window.findChild<QLabel*>("VerLabel")->text(), QString::fromUtf8("Нет доступа"));
     const QString console = window.findChild<QPlainTextEdit*>("DebugMemo")->toPlainText();

@@ -2,6 +2,7 @@
 
 #include "accel/AccelPoll.h"
 #include "base/ui/LivePlotPanel.h"
+#include "base/ui/DeviceActions.h"
 #include "base/ui/PanelColors.h"
 #include "base/ui/SvgPixmap.h"
 #include "link/SampleClock.h"
@@ -69,16 +70,18 @@ void AccelTab::stopTest()
 
 void AccelTab::TimerAccelTimer()
 {
-    const accel::AccelPollOutcome outcome = accel::pollAccelerometer(context_);
-    plot_->append(accel::plottedAxes(outcome.reading));
-    if (!outcome.opened) {
-        stopTest();
-        return;
-    }
-    if (!outcome.reading)
-        return;
-    blinkHeartbeat();
-    applyView(accel::accelView(*outcome.reading));
+    runDeviceAction(context_, timerAccel_, this, nullptr, [this] { return accel::pollAccelerometer(context_); },
+        [this](const accel::AccelPollOutcome& outcome) {
+            plot_->append(accel::plottedAxes(outcome.reading));
+            if (!outcome.opened) {
+                stopTest();
+                return;
+            }
+            if (!outcome.reading)
+                return;
+            blinkHeartbeat();
+            applyView(accel::accelView(*outcome.reading));
+        });
 }
 
 void AccelTab::blinkHeartbeat()

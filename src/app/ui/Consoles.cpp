@@ -1,5 +1,6 @@
 #include "app/ui/Consoles.h"
 
+#include "base/ui/DeviceActions.h"
 #include "base/ui/LocaleText.h"
 #include "link/TextCodec.h"
 #include "link/WriteReport.h"
@@ -37,6 +38,11 @@ void Consoles::setSerialSource(std::function<std::string()> serialText)
 }
 
 void Consoles::write(Console console, std::string_view cp1251)
+{
+    onGuiThread(&guiThread_, [this, console, line = std::string(cp1251)] { writeHere(console, line); });
+}
+
+void Consoles::writeHere(Console console, std::string_view cp1251)
 {
     if (attached_[console])
         appendTo(console, cp1251);
@@ -80,13 +86,17 @@ void Consoles::rs485Line(std::string_view text)
 
 void Consoles::telitLine(std::string_view text)
 {
-    reportWrite(*this, stream_.appendText("telitdebug.txt", text));
+    {
+        const std::lock_guard lock(streamMutex_);
+        reportWrite(*this, stream_.appendText("telitdebug.txt", text));
+    }
     write(Telit, text);
 }
 
 void Consoles::streamLine(std::string_view directory, std::string_view stem, std::string_view fields)
 {
     const std::string serial = serialText_ ? serialText_() : std::string("10000");
+    const std::lock_guard lock(streamMutex_);
     reportWrite(*this, stream_.append(directory, stem, serial, fields));
 }
 

@@ -4,7 +4,7 @@
 #include <QDesktopServices>
 #include <QDialog>
 #include <QDir>
-#include <QEventLoop>
+#include <QPointer>
 #include <QFileInfo>
 #include <QLabel>
 #include <QListWidget>
@@ -19,6 +19,7 @@
 
 #include "app/Version.h"
 #include "app/ui/TKorvantixtest.h"
+#include "base/ui/DeviceActions.h"
 #include "check/CheckRun.h"
 #include "check/Exchanges.h"
 #include "check/Profile.h"
@@ -27,29 +28,49 @@
 namespace ktx {
 namespace {
 
-// The steps as list rows: a running one, then its verdict and time.
+// The steps as list rows: a running one, then its verdict and time. The
+// check runs on the device worker; every row change is made on the GUI
+// thread, in order.
 class DialogView : public check::CheckView {
 public:
-    explicit DialogView(QListWidget& list) : list_(list) {}
+    explicit DialogView(QListWidget* list) : list_(list) {}
 
     void stepStarted(const check::StepSpec& step, size_t index, size_t count) override
     {
-        list_.addItem(QStringLiteral("[%1/%2] %3 …").arg(index + 1).arg(count).arg(QString::fromStdString(step.name)));
-        list_.scrollToBottom();
+        const QString row = QStringLiteral("[%1/%2] %3 …").arg(index + 1).arg(count).arg(QString::fromStdString(step.name));
+        QPointer<QListWidget> list = list_;
+        onGuiThread(list_, [list, row] {
+            if (!list)
+                return;
+            list->addItem(row);
+            list->scrollToBottom();
+        });
     }
     void stepFinished(const check::StepRecord& step) override
     {
-        QListWidgetItem* item = list_.item(list_.count() - 1);
-        const QString text = item->text().chopped(1) + QStringLiteral("%1  %2 с")
+        const QString verdict = QStringLiteral("%1  %2 с")
             .arg(QString::fromLatin1(check::outcomeName(step.outcome)))
             .arg(step.durationMs / 1000.0, 0, 'f', 1);
-        item->setText(text);
         const bool bad = step.outcome == check::Outcome::Fail || step.outcome == check::Outcome::Error;
-        item->setForeground(bad ? QColor(Qt::red) : step.outcome == check::Outcome::Marginal ? QColor(0xB0, 0x70, 0) : QColor(Qt::darkGreen));
+        const QColor colour = bad ? QColor(Qt::red) : step.outcome == check::Outcome::Marginal ? QColor(0xB0, 0x70, 0) : QColor(Qt::darkGreen);
+        QPointer<QListWidget> list = list_;
+        onGuiThread(list_, [list, verdict, colour] {
+            if (!list || list->count() == 0)
+                return;
+            QListWidgetItem* item = list->item(list->count() - 1);
+            item->setText(item->text().chopped(1) + verdict);
+            item->setForeground(colour);
+        });
     }
 
 private:
-    QListWidget& list_;
+    QPointer<QListWidget> list_;
+};
+
+// What the run on the worker hands back to the dialog.
+struct ProtocolOutcome {
+    bool passed = false;
+    check::WrittenRecord written;
 };
 
 // A profile beside the settings file is used when there is one.
@@ -77,49 +98,63 @@ void runProtocol(TKorvantixtest& window)
     }
     // The check needs the channel to itself: every poll stops.
     for (QTimer* timer : window.findChildren<QTimer*>())
-        timer->stop();
+        if (timer->objectName().startsWith(QLatin1String("Timer")))
+            timer->stop();
 
-    QDialog dialog(&window);
-    dialog.setWindowTitle(QStringLiteral("Протокол проверки"));
-    auto* layout = new QVBoxLayout(&dialog);
-    auto* list = new QListWidget(&dialog);
-    auto* verdict = new QLabel(&dialog);
-    auto* close = new QPushButton(QStringLiteral("Закрыть"), &dialog);
+    auto* dialog = new QDialog(&window);
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    dialog->setWindowTitle(QStringLiteral("Протокол проверки"));
+    auto* layout = new QVBoxLayout(dialog);
+    auto* list = new QListWidget(dialog);
+    auto* verdict = new QLabel(dialog);
+    auto* close = new QPushButton(QStringLiteral("Закрыть"), dialog);
     layout->addWidget(list);
     layout->addWidget(verdict);
     layout->addWidget(close);
-    QObject::connect(close, &QPushButton::clicked, &dialog, &QDialog::accept);
+    QObject::connect(close, &QPushButton::clicked, dialog, &QDialog::accept);
     close->setEnabled(false);
     close->setObjectName(QStringLiteral("ProtocolClose"));
-    dialog.resize(460, 360);
-    dialog.setModal(true);
-    dialog.show();
+    dialog->resize(460, 360);
+    dialog->setModal(true);
+    dialog->show();
 
-    std::atomic<bool> stop{false};
-    check::StoppableTime time(context.time, stop);
-    DialogView view(*list);
+    // One queued action on the device worker, like every other exchange:
+    // the window stays alive and the button stays greyed until it ends.
     check::Tracker tracker{context.device.index, context.device.serialText, "Korvantix"};
-    check::RunRecord record = check::runCheck(context.link.driver(), time, tracker, profile, view);
-    record.station = QSysInfo::machineHostName().toStdString();
-    record.operatorName = qEnvironmentVariable("USER").toStdString();
-    record.programVersion = KTX_VERSION;
-
+    const std::string station = QSysInfo::machineHostName().toStdString();
+    const std::string operatorName = qEnvironmentVariable("USER").toStdString();
     const std::string folder = QDir(workDir).filePath(QStringLiteral("protocols")).toStdString();
-    const check::WrittenRecord written = check::writeRecordFiles(record, folder);
-    const bool passed = check::exitCodeFor(record) == 0;
-    verdict->setText(QStringLiteral("<b style='font-size:16pt;color:%1'>%2</b>")
-        .arg(passed ? QStringLiteral("green") : QStringLiteral("red"))
-        .arg(passed ? QStringLiteral("ГОДЕН") : QStringLiteral("НЕ ГОДЕН")));
-    close->setEnabled(true);
-    if (!written.ok)
-        QMessageBox::warning(&dialog, QStringLiteral("Протокол"),
-            QStringLiteral("Протокол не записан: %1").arg(QString::fromStdString(written.error)));
-    else if (qEnvironmentVariableIsEmpty("KTX_NO_BROWSER"))
-        QDesktopServices::openUrl(QUrl::fromLocalFile(QString::fromStdString(written.htmlPath)));
-    // The dialog is already showing (exec would not make it modal again).
-    QEventLoop untilClosed;
-    QObject::connect(&dialog, &QDialog::finished, &untilClosed, &QEventLoop::quit);
-    untilClosed.exec();
+    QPointer<QLabel> verdictLabel = verdict;
+    QPointer<QPushButton> closeButton = close;
+    QPointer<QDialog> shown = dialog;
+    auto* protocolButton = window.findChild<QPushButton*>(QStringLiteral("ProtocolButton"));
+    runDeviceAction(context, protocolButton, &window, protocolButton,
+        [&context, tracker, profile, station, operatorName, folder, list = QPointer<QListWidget>(list)] {
+            std::atomic<bool> stop{false};
+            check::StoppableTime time(context.time, stop);
+            DialogView view(list);
+            check::RunRecord record = check::runCheck(context.link.driver(), time, tracker, profile, view);
+            record.station = station;
+            record.operatorName = operatorName;
+            record.programVersion = KTX_VERSION;
+            ProtocolOutcome outcome;
+            outcome.written = check::writeRecordFiles(record, folder);
+            outcome.passed = check::exitCodeFor(record) == 0;
+            return outcome;
+        },
+        [verdictLabel, closeButton, shown](const ProtocolOutcome& outcome) {
+            if (verdictLabel)
+                verdictLabel->setText(QStringLiteral("<b style='font-size:16pt;color:%1'>%2</b>")
+                    .arg(outcome.passed ? QStringLiteral("green") : QStringLiteral("red"))
+                    .arg(outcome.passed ? QStringLiteral("ГОДЕН") : QStringLiteral("НЕ ГОДЕН")));
+            if (closeButton)
+                closeButton->setEnabled(true);
+            if (!outcome.written.ok)
+                QMessageBox::warning(shown, QStringLiteral("Протокол"),
+                    QStringLiteral("Протокол не записан: %1").arg(QString::fromStdString(outcome.written.error)));
+            else if (qEnvironmentVariableIsEmpty("KTX_NO_BROWSER"))
+                QDesktopServices::openUrl(QUrl::fromLocalFile(QString::fromStdString(outcome.written.htmlPath)));
+        });
 }
 
 }  // namespace

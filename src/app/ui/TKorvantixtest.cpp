@@ -1,6 +1,9 @@
 #include "app/ui/TKorvantixtest.h"
 
+#include <QAbstractButton>
 #include <QCloseEvent>
+#include <QLineEdit>
+#include <QTabBar>
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QScreen>
@@ -13,7 +16,8 @@
 #include "app/Settings.h"
 #include "app/Version.h"
 #include "app/ui/AboutTab.h"
-#include "app/ui/ActionGuard.h"
+#include "base/FileWriter.h"
+#include "base/ui/DeviceActions.h"
 #include "base/ui/LazyPage.h"
 #include "base/ui/StartupProbe.h"
 #include "base/ui/LivePlotPanel.h"
@@ -63,6 +67,59 @@ QString fromCp1251(const std::string& bytes)
     return QString::fromStdString(utf8FromCp1251(bytes));
 }
 
+// Identification on the device worker: what it shows goes to the window on
+// the GUI thread; what it reads from the form was read when it was queued.
+class QueuedIdentificationView : public IdentificationView {
+public:
+    QueuedIdentificationView(IdentificationView& window, QObject* windowObject)
+        : window_(window), windowObject_(windowObject),
+          readGsmAuto_(window.readGsmAutoChecked()), autoCheck_(window.autoCheckChecked())
+    {
+    }
+
+    void showSerialText(const std::string& serialText) override
+    {
+        toWindow([serialText](IdentificationView& w) { w.showSerialText(serialText); });
+    }
+    void showVersionText(const std::string& versionText) override
+    {
+        toWindow([versionText](IdentificationView& w) { w.showVersionText(versionText); });
+    }
+    void setVersionColourGreen(bool green) override
+    {
+        toWindow([green](IdentificationView& w) { w.setVersionColourGreen(green); });
+    }
+    // A copy: the worker's device goes on changing with the next identification.
+    void applyFirmware(const DeviceInfo& device) override
+    {
+        toWindow([device](IdentificationView& w) { w.applyFirmware(device); });
+    }
+    bool readGsmAutoChecked() const override { return readGsmAuto_; }
+    bool autoCheckChecked() const override { return autoCheck_; }
+    // Both queue their own actions, behind this one.
+    void readGsmParams() override
+    {
+        toWindow([](IdentificationView& w) { w.readGsmParams(); });
+    }
+    void programClick() override
+    {
+        toWindow([](IdentificationView& w) { w.programClick(); });
+    }
+
+private:
+    template <class Call>
+    void toWindow(Call call)
+    {
+        IdentificationView* window = &window_;
+        onGuiThread(windowObject_, [window, call] { call(*window); });
+    }
+
+    IdentificationView& window_;
+    QObject* windowObject_;
+    const bool readGsmAuto_;
+    const bool autoCheck_;
+};
+
 }  // namespace
 
 QEvent::Type TKorvantixtest::deviceChangeEventType()
@@ -87,6 +144,15 @@ TKorvantixtest::TKorvantixtest(FtDriver& driver, TimeSource& time, const std::st
     setFixedSize(kClientWidth, kClientHeight);
     setFocusPolicy(Qt::StrongFocus);
 
+    // On the real clock the device waits happen on a worker thread of their
+    // own; on a virtual clock (tests) every action runs where it is asked for.
+    const bool realClock = dynamic_cast<RealTimeSource*>(&time) != nullptr;
+    actions_ = std::make_unique<DeviceActions>(realClock ? DeviceActions::Mode::Worker : DeviceActions::Mode::Inline);
+    context_.actions = actions_.get();
+    deviceChangeKey_ = new QObject(this);
+    deviceChangeKey_->setObjectName(QStringLiteral("DeviceChange"));
+    connect(actions_.get(), &DeviceActions::idle, this, &TKorvantixtest::closeAfterRunningAction);
+
     Timer1 = makeTimer("Timer1", 200);
     Timer2 = makeTimer("Timer2", 125);
     Timer3 = makeTimer("Timer3", 250);
@@ -105,10 +171,6 @@ TKorvantixtest::TKorvantixtest(FtDriver& driver, TimeSource& time, const std::st
     connect(form_->PageControl1, &QTabWidget::currentChanged, this, &TKorvantixtest::PageControl1Change);
     installProtocolAction(*this);
 
-    // On the real clock the window stays alive while an action waits.
-    if (auto* realTime = dynamic_cast<RealTimeSource*>(&time))
-        actionGuard_ = std::make_unique<ActionGuard>(*this, *realTime, deviceChangeEventType());
-
     quitAfterFirstPaintWhenProbed(this);
 
     // Identification runs once as soon as the event loop starts, as if a
@@ -118,6 +180,9 @@ TKorvantixtest::TKorvantixtest(FtDriver& driver, TimeSource& time, const std::st
 
 TKorvantixtest::~TKorvantixtest()
 {
+    // The running action ends before anything it uses goes.
+    actions_.reset();
+    context_.actions = nullptr;
     // Settings that were never read are not written: the controls would hold
     // design texts and overwrite the user's file.
     if (shown_ && !settingsSaved_) {
@@ -178,7 +243,7 @@ QWidget* TKorvantixtest::buildTab(int index, QWidget* page)
         restoreLivePlots(widget, settings_.plotsShown);
     }
     if (firmwareKnown_)
-        made->applyFirmware(device_);
+        made->applyFirmware(firmware_);
     return widget;
 }
 
@@ -290,9 +355,16 @@ void TKorvantixtest::watchPlugChanges(std::function<bool()> poll)
     auto* timer = new QTimer(this);
     timer->setObjectName(QStringLiteral("PlugPollTimer"));
     timer->setInterval(kPlugPollMs);
-    connect(timer, &QTimer::timeout, this, [this, poll = std::move(poll)] {
-        if (poll())
-            postDeviceChange();
+    // The simulated tracker is the worker's: asked between two actions.
+    connect(timer, &QTimer::timeout, this, [this, timer, poll = std::move(poll)] {
+        DeviceActions::Action check;
+        check.key = timer;
+        check.owner = this;
+        check.work = [this, poll] {
+            if (poll())
+                onGuiThread(this, [this] { postDeviceChange(); });
+        };
+        actions_->enqueue(std::move(check));
     });
     timer->start();
 }
@@ -300,10 +372,50 @@ void TKorvantixtest::watchPlugChanges(std::function<bool()> poll)
 bool TKorvantixtest::event(QEvent* event)
 {
     if (event->type() == deviceChangeEventType()) {
-        identifyDevices(context_, *this);
+        identifyQueued();
         return true;
     }
     return QWidget::event(event);
+}
+
+void TKorvantixtest::identifyQueued()
+{
+    DeviceActions::Action identify;
+    identify.key = deviceChangeKey_;
+    identify.owner = this;
+    identify.work = [this, view = std::make_shared<QueuedIdentificationView>(*this, this)] {
+        identifyDevices(context_, *view);
+    };
+    // A plug or unplug comes before whatever was waiting.
+    actions_->enqueueFirst(std::move(identify));
+}
+
+void TKorvantixtest::writeDebugGeometry()
+{
+    // A plain file name only: written in the working directory.
+    const QByteArray name = qgetenv("KTX_DEBUG_GEOMETRY");
+    if (name.isEmpty() || name.contains('/') || name == "." || name == "..")
+        return;
+    QByteArray text;
+    auto add = [&text](const QString& what, const QRect& global) {
+        text += what.toUtf8() + ' ' + QByteArray::number(global.x()) + ' ' + QByteArray::number(global.y()) + ' '
+            + QByteArray::number(global.width()) + ' ' + QByteArray::number(global.height()) + '\n';
+    };
+    QTabBar* tabs = form_->PageControl1->tabBar();
+    for (int i = 0; i < tabs->count(); ++i)
+        add(QStringLiteral("tab%1").arg(i), QRect(tabs->mapToGlobal(tabs->tabRect(i).topLeft()), tabs->tabRect(i).size()));
+    for (QWidget* widget : findChildren<QWidget*>()) {
+        if (widget->objectName().isEmpty() || !(qobject_cast<QAbstractButton*>(widget) || qobject_cast<QLineEdit*>(widget)))
+            continue;
+        add(widget->objectName(), QRect(widget->mapToGlobal(QPoint(0, 0)), widget->size()));
+    }
+    replaceFile("./" + name.toStdString(), std::string_view(text.constData(), static_cast<size_t>(text.size())));
+}
+
+void TKorvantixtest::moveEvent(QMoveEvent* event)
+{
+    QWidget::moveEvent(event);
+    writeDebugGeometry();
 }
 
 void TKorvantixtest::showEvent(QShowEvent* event)
@@ -371,12 +483,32 @@ void TKorvantixtest::saveSettings()
 
 void TKorvantixtest::closeEvent(QCloseEvent* event)
 {
+    if (actions_->busy()) {
+        // Nothing new starts; the running action (a modem flash above all)
+        // ends first, showing its progress, and the window closes after it.
+        for (QTimer* timer : findChildren<QTimer*>())
+            timer->stop();
+        actions_->shutDown();
+        if (actions_->running()) {
+            closeAfterAction_ = true;
+            event->ignore();
+            return;
+        }
+    }
     if (shown_ && !settingsSaved_) {
         settingsSaved_ = true;
         FormDestroy();
         showExitNotice(this, storage_.exitMessage());
     }
     QWidget::closeEvent(event);
+}
+
+void TKorvantixtest::closeAfterRunningAction()
+{
+    if (!closeAfterAction_)
+        return;
+    closeAfterAction_ = false;
+    close();
 }
 
 void TKorvantixtest::PageControl1Change(int index)
@@ -391,6 +523,9 @@ void TKorvantixtest::PageControl1Change(int index)
         if (shown->needsChannelAlone() || hidden->pollsOnlyWhileShown())
             hidden->stopPolls();
     }
+    // Only the page shown has its place in the window, once laid out.
+    if (qEnvironmentVariableIsSet("KTX_DEBUG_GEOMETRY"))
+        QTimer::singleShot(50, this, &TKorvantixtest::writeDebugGeometry);
 }
 
 void TKorvantixtest::keyPressEvent(QKeyEvent* event)
@@ -428,6 +563,7 @@ void TKorvantixtest::setVersionColourGreen(bool green)
 void TKorvantixtest::applyFirmware(const DeviceInfo& device)
 {
     firmwareKnown_ = true;
+    firmware_ = device;
     QTabWidget* pages = form_->PageControl1;
     {
         // Disabling the current tab makes Qt move to another one; the user's

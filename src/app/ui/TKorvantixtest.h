@@ -28,7 +28,7 @@ namespace ktx {
 
 class AboutTab;
 class AccelTab;
-class ActionGuard;
+class DeviceActions;
 class CanTab;
 class ConsoleTab;
 class GnssTab;
@@ -79,8 +79,9 @@ public:
     bool isTabBuilt(int index) const;
     // Every tab made now (tests and screenshots reach into all of them).
     void buildAllTabs();
-    // Null on a virtual clock: nothing waits there, so nothing is pumped.
-    ActionGuard* actionGuard() const { return actionGuard_.get(); }
+    // Every device action goes through it: on the device worker thread on
+    // the real clock, inline on a virtual one (tests).
+    DeviceActions& deviceActions() const { return *actions_; }
 
     // IdentificationView
     void showSerialText(const std::string& serialText) override;
@@ -95,11 +96,17 @@ public:
 protected:
     bool event(QEvent* event) override;
     void showEvent(QShowEvent* event) override;
+    void moveEvent(QMoveEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
 
 private:
     QTimer* makeTimer(const char* name, int intervalMs);
+    void identifyQueued();
+    // KTX_DEBUG_GEOMETRY=<file name>: every button's, edit's and tab's name
+    // and screen rectangle, for tests that drive the window with real input.
+    void writeDebugGeometry();
+    void closeAfterRunningAction();
     void addPages();
     QWidget* buildTab(int index, QWidget* page);
     QWidget* makeTab(int index, QWidget* page);
@@ -130,6 +137,9 @@ private:
     SettingsValues settings_;  // as read at show; kept for the tabs not built
     bool settingsRead_ = false;
     bool firmwareKnown_ = false;
+    // The device as identification last handed it to the tabs: the GUI
+    // thread's copy, for tabs built later (device_ is the worker's).
+    DeviceInfo firmware_;
 
     InputsTab* inputs_ = nullptr;
     GsmTab* gsm_ = nullptr;
@@ -143,7 +153,9 @@ private:
 
     bool shown_ = false;
     bool settingsSaved_ = false;
-    std::unique_ptr<ActionGuard> actionGuard_;
+    bool closeAfterAction_ = false;  // a close came while an action ran
+    std::unique_ptr<DeviceActions> actions_;
+    QObject* deviceChangeKey_ = nullptr;  // identification's place in the queue
 };
 
 }  // namespace ktx

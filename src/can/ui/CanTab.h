@@ -52,7 +52,8 @@ public:
 
     // Where ./CAN lies: the window's working directory.
     void setWorkDir(std::string workDir) { workDir_ = std::move(workDir); }
-    // What the snapshot would hold now (Windows-1251 texts).
+    // What the snapshot would hold now (Windows-1251 texts). It reads the
+    // device identification fills: only while no device action runs.
     can::CanSnapshot snapshot() const;
 
     LivePlotPanel* plot() const { return plot_; }
@@ -63,6 +64,8 @@ public:
 private:
     Ui::CanTab* ui;
 
+    // The snapshot but its serial number and version: what the form shows.
+    can::CanSnapshot formSnapshot() const;
     void applyView(const can::CanView& view);
     void applyRows(QTableWidget* grid, const std::vector<can::RowWrite>& rows);
     void keyCellChanged(QTableWidget* grid, can::KeyedRows& keys, int row, int column);

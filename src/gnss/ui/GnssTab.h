@@ -8,6 +8,8 @@
 #include "base/ui/ConsoleTab.h"
 #include "base/ui/VersionRules.h"
 #include "base/ui/LinkOpener.h"
+#include "gnss/DeviceClock.h"
+#include "gnss/ReceiverTest.h"
 
 namespace Ui {
 class GnssTab;
@@ -40,6 +42,9 @@ protected:
 
 private:
     Ui::GnssTab* ui;
+
+    void showPosition(const gnss::PositionReply& reply);
+    void showClock(const gnss::ClockOutcome& outcome);
     AppContext& context_;
     UrlOpener opener_;
 };

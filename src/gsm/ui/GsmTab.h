@@ -12,6 +12,7 @@
 #include "gsm/ModemTests.h"
 
 class QLineEdit;
+class QPushButton;
 class QPlainTextEdit;
 
 namespace Ui {
@@ -49,6 +50,9 @@ public:
     // Switches the modem off; also the TELIT tab's Button28 and the end of
     // every modem firmware update.
     void Button13Click();
+    // The modem off inside the device action already running (the end of
+    // a firmware update).
+    void powerOffInRunningAction();
     void Button1Click();
     void Button2Click();
     void Button3Click();
@@ -68,10 +72,10 @@ public:
 private:
     void stopStatusPoll() override;
     void paintShape(int mode, bool passed) override;
-    // Runs one action unless another is still running (the window keeps
-    // handling clicks while a long modem wait is pumped).
+    void paintShapeNow(int mode, bool passed);
+    // Queues one modem step; what it needs from the form is read now.
     template <class Action>
-    void run(Action action);
+    void run(QPushButton* button, Action action);
     std::string bytes(const QLineEdit* edit) const;
     void showValue(QLineEdit* edit, const std::string& bytes);
 
@@ -79,7 +83,6 @@ private:
     AppContext& context_;
     QTimer* timer1_;
     gsm::ModemTests tests_;
-    bool busy_ = false;
 };
 
 }  // namespace ktx

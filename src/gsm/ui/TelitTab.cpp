@@ -3,6 +3,7 @@
 #include <QFile>
 #include <QFileDialog>
 
+#include "base/ui/DeviceActions.h"
 #include "gsm/ui/GsmTab.h"
 #include "ui_TelitTab.h"
 
@@ -16,7 +17,12 @@ TelitTab::TelitTab(AppContext& context, std::array<QTimer*, 5> pollTimers, GsmTa
     connect(ui->TelitInit, &QPushButton::clicked, this, &TelitTab::TelitInitClick);
     connect(ui->Button26, &QPushButton::clicked, this, &TelitTab::Button26Click);
     connect(ui->Button27, &QPushButton::clicked, this, &TelitTab::Button27Click);
-    connect(ui->Button28, &QPushButton::clicked, this, [this] { powerOff(); });
+    // The button queues a power-off of its own; the update's powerOff runs
+    // inside the update's action.
+    connect(ui->Button28, &QPushButton::clicked, this, [this] {
+        if (gsm_)
+            gsm_->Button13Click();
+    });
     connect(ui->Button29, &QPushButton::clicked, this, &TelitTab::saveSettingsRequested);
 }
 
@@ -70,40 +76,49 @@ void TelitTab::Button27Click()
 
 void TelitTab::TelitInitClick()
 {
-    telit::FirmwareUpdate update(context_, *this, workDir_);
-    update.run(firmwarePath());
-    // The polls the technician had running go on after the update: their
-    // check boxes still say they run.
-    for (QTimer* timer : stoppedTimers_)
-        timer->start();
-    stoppedTimers_.clear();
+    // Greyed until the update has ended: a second click cannot start another.
+    runDeviceAction(context_, ui->TelitInit, this, ui->TelitInit,
+        [this, path = firmwarePath(), workDir = workDir_] {
+            telit::FirmwareUpdate update(context_, *this, workDir);
+            update.run(path);
+        },
+        [this] {
+            // The polls the technician had running go on after the update:
+            // their check boxes still say they run.
+            for (QTimer* timer : stoppedTimers_)
+                timer->start();
+            stoppedTimers_.clear();
+        });
 }
 
 void TelitTab::stopPollTimers()
 {
-    stoppedTimers_.clear();
-    for (QTimer* timer : pollTimers_) {
-        if (timer && timer->isActive()) {
-            stoppedTimers_.push_back(timer);
-            timer->stop();
+    onGuiThread(this, [this] {
+        stoppedTimers_.clear();
+        for (QTimer* timer : pollTimers_) {
+            if (timer && timer->isActive()) {
+                stoppedTimers_.push_back(timer);
+                timer->stop();
+            }
         }
-    }
+    });
 }
 
 void TelitTab::setProgressMaximum(int maximum)
 {
-    ui->ProgressBar1->setRange(0, maximum);
+    onGuiThread(this, [this, maximum] { ui->ProgressBar1->setRange(0, maximum); });
 }
 
 void TelitTab::setProgress(int value)
 {
-    ui->ProgressBar1->setValue(value);
+    onGuiThread(this, [this, value] { ui->ProgressBar1->setValue(value); });
 }
 
 void TelitTab::powerOff()
 {
+    // Part of the update running now, not a step queued behind it.
     if (gsm_)
-        gsm_->Button13Click();
+        gsm_->powerOffInRunningAction();
 }
 
 QPlainTextEdit* TelitTab::console() const

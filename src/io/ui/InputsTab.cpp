@@ -4,6 +4,7 @@
 
 #include "base/SettingsValues.h"
 #include "base/ui/LivePlotPanel.h"
+#include "base/ui/DeviceActions.h"
 #include "base/ui/SvgPixmap.h"
 #include "base/ui/PanelColors.h"
 #include "link/SampleClock.h"
@@ -67,6 +68,9 @@ InputsTab::InputsTab(AppContext& context, QTimer* timer1, QTimer* timer6, QWidge
     ui->Shape7->setKind(ShapeWidget::Kind::Bar);
     ui->Shape6->setBrushColor(colors::kGrey);
     ui->Shape7->setBrushColor(colors::kOrange);
+    const auto counters = counterPanels();
+    for (size_t i = 0; i < counters.size(); ++i)
+        shownCounts_[i] = counters[i]->text().toStdString();
 
     connect(ui->Program, &QPushButton::clicked, this, &InputsTab::ProgramClick);
     // toggled, not clicked: the poll and other tabs change the check too.
@@ -104,8 +108,11 @@ void InputsTab::ProgramClick()
 
 void InputsTab::WorkBoxClick()
 {
-    poll_.resetStamps();
-    frequencies_.reset();
+    // The poll's own memory belongs to the device worker.
+    runDeviceAction(context_, nullptr, this, nullptr, [this] {
+        poll_.resetStamps();
+        frequencies_.reset();
+    }, [] {});
     if (ui->WorkBox->isChecked()) {
         if (timer1_)
             timer1_->start();
@@ -114,11 +121,16 @@ void InputsTab::WorkBoxClick()
         for (QLabel* panel : frequencyPanels())
             panel->setText(QStringLiteral("ждите"));
     } else {
-        if (timer1_)
-            timer1_->stop();
-        if (timer6_)
-            timer6_->stop();
+        stopTimers();
     }
+}
+
+void InputsTab::stopTimers()
+{
+    if (timer1_)
+        timer1_->stop();
+    if (timer6_)
+        timer6_->stop();
 }
 
 void InputsTab::OutButtonClick()
@@ -143,28 +155,42 @@ void InputsTab::OutBox2Click()
 
 void InputsTab::ButtonWorkClick()
 {
-    ui->ButtonWork->setEnabled(false);
-    const io::PollOutcome outcome = poll_.poll(ui->OutBox->isChecked(), ui->OutBox2->isChecked());
-    if (!outcome.opened) {
-        if (ui->WorkBox->isChecked()) {
-            ui->WorkBox->setChecked(false);  // stops both timers
-        } else {
-            // Started by hand or by another tab: still make sure nothing polls on.
-            if (timer1_)
-                timer1_->stop();
-            if (timer6_)
-                timer6_->stop();
-        }
-    } else {
-        blinkHeartbeat();
-        const std::array<double, 4> scales = {
-            scaleFactor(ui->Edit1), scaleFactor(ui->Edit2), scaleFactor(ui->Edit3), scaleFactor(ui->Edit4)};
-        applyView(io::buildStatusView(poll_.record(), outcome.addTest, context_.device.version, scales,
-            decimalPoint().toStdString()));
-    }
-    // A poll that did not get through leaves a gap, not a zero.
-    plot_->append(io::plottedVolts(poll_.record(), outcome.deviceTestFields, context_.device.version));
-    ui->ButtonWork->setEnabled(true);
+    struct Polled {
+        io::PollOutcome outcome;
+        std::optional<io::StatusView> view;
+        std::array<double, io::kPlottedVolts> volts;
+    };
+    const bool out1 = ui->OutBox->isChecked();
+    const bool out2 = ui->OutBox2->isChecked();
+    const std::array<double, 4> scales = {
+        scaleFactor(ui->Edit1), scaleFactor(ui->Edit2), scaleFactor(ui->Edit3), scaleFactor(ui->Edit4)};
+    const std::string point = decimalPoint().toStdString();
+    runDeviceAction(context_, timer1_ ? static_cast<const QObject*>(timer1_) : ui->ButtonWork, this, ui->ButtonWork,
+        [this, out1, out2, scales, point] {
+            Polled polled{poll_.poll(out1, out2), std::nullopt, {}};
+            // A poll that did not get through leaves a gap, not a zero.
+            polled.volts = io::plottedVolts(poll_.record(), polled.outcome.deviceTestFields, context_.device.version);
+            if (polled.outcome.opened) {
+                polled.view = io::buildStatusView(
+                    poll_.record(), polled.outcome.addTest, context_.device.version, scales, point);
+                for (size_t i = 0; i < shownCounts_.size(); ++i)
+                    if (polled.view->counters[i])
+                        shownCounts_[i] = *polled.view->counters[i];
+            }
+            return polled;
+        },
+        [this](const Polled& polled) {
+            plot_->append(polled.volts);
+            if (!polled.view) {
+                if (ui->WorkBox->isChecked())
+                    ui->WorkBox->setChecked(false);  // stops both timers
+                else
+                    stopTimers();  // started by hand or by another tab: still make sure nothing polls on
+                return;
+            }
+            blinkHeartbeat();
+            applyView(*polled.view);
+        });
 }
 
 void InputsTab::blinkHeartbeat()
@@ -239,12 +265,14 @@ void InputsTab::Timer6Timer()
             timer6_->stop();
         return;
     }
-    std::array<std::string, 8> counts;
-    const auto counters = counterPanels();
-    for (size_t i = 0; i < counts.size(); ++i)
-        counts[i] = counters[i]->text().toStdString();
+    // The counts and stamps are the worker's, from the same polls.
+    runDeviceAction(context_, timer6_, this, nullptr,
+        [this] { return frequencies_.tick(shownCounts_, poll_.stamps()); },
+        [this](const io::FrequencyTick& tick) { showFrequencies(tick); });
+}
 
-    const io::FrequencyTick tick = frequencies_.tick(counts, poll_.stamps());
+void InputsTab::showFrequencies(const io::FrequencyTick& tick)
+{
     const auto panels = frequencyPanels();
     for (size_t i = 0; i < panels.size(); ++i) {
         if (!tick.captions[i])
@@ -254,12 +282,15 @@ void InputsTab::Timer6Timer()
         colors::setBackground(panels[i],
             colors::background(panels[i]) == colors::kBtnFace ? colors::kBtnShadow : colors::kBtnFace);
     }
-    if (tick.writeLine) {
-        std::array<std::string, 8> shown;
-        for (size_t i = 0; i < shown.size(); ++i)
-            shown[i] = cp1251FromUtf8(panels[i]->text().toStdString());
-        context_.log.streamLine("FREQUENCY", "FREQUENCYstream", io::frequencyLine(shown));
-    }
+    if (!tick.writeLine)
+        return;
+    std::array<std::string, 8> shown;
+    for (size_t i = 0; i < shown.size(); ++i)
+        shown[i] = cp1251FromUtf8(panels[i]->text().toStdString());
+    // Named after the device identification found: written where that is.
+    runDeviceAction(context_, nullptr, this, nullptr,
+        [this, line = io::frequencyLine(shown)] { context_.log.streamLine("FREQUENCY", "FREQUENCYstream", line); },
+        [] {});
 }
 
 void InputsTab::loadSettings(const SettingsValues& values)

@@ -60,6 +60,8 @@ private:
     void OutBoxClick();
     void OutBox2Click();
 
+    void stopTimers();
+    void showFrequencies(const io::FrequencyTick& tick);
     void blinkHeartbeat();
     void applyView(const io::StatusView& view);
     double scaleFactor(const QLineEdit* edit) const;
@@ -72,6 +74,9 @@ private:
     io::StatusPoll poll_;
     io::FrequencyCalc frequencies_;
     LivePlotPanel* plot_ = nullptr;
+    // What the counter panels show, kept by the device worker beside the
+    // stamps of the same polls.
+    std::array<std::string, 8> shownCounts_;
 };
 
 }  // namespace ktx

@@ -2,6 +2,7 @@
 // The "1WIRE" tab: identifiers on the bus and the temperature sensors.
 #include <QTimer>
 #include <QWidget>
+#include <functional>
 #include <array>
 
 #include "base/AppContext.h"
@@ -58,7 +59,9 @@ private:
 
     void OneWireClick();
     Sensor buildSensor(int number, QGroupBox* group);
-    bool readIdentifierInto(QLineEdit* target);
+    // Queues the identifier read; then(reached) follows on the GUI thread.
+    void readIdentifierInto(QPushButton* button, QLineEdit* target, std::function<void(bool reached)> then);
+    void lightLamp(size_t sensor, bool addressed);
     void resetLamps();
     void showReading(Sensor& sensor, float value);
     void blinkHeartbeat();

@@ -8,6 +8,7 @@
 
 #include "base/SettingsValues.h"
 #include "base/ui/LivePlotPanel.h"
+#include "base/ui/DeviceActions.h"
 #include "base/ui/PanelColors.h"
 #include "base/ui/StyledShape.h"
 #include "base/ui/SvgPixmap.h"
@@ -265,7 +266,13 @@ void Rs485Tab::Button12Click()
     rs485::FuelAddresses addresses;
     for (size_t i = 0; i < slots_.size(); ++i)
         addresses[i] = toCp1251(slots_[i].address->text());
-    const rs485::FuelOutcome outcome = rs485::pollFuelSensors(context_, addresses);
+    runDeviceAction(context_, timer2_ ? static_cast<const QObject*>(timer2_) : ui->Button12, this, nullptr,
+        [this, addresses] { return rs485::pollFuelSensors(context_, addresses); },
+        [this](const rs485::FuelOutcome& outcome) { showFuel(outcome); });
+}
+
+void Rs485Tab::showFuel(const rs485::FuelOutcome& outcome)
+{
     plot_->append(rs485::plottedLevels(outcome.readings));
     if (!outcome.opened) {
         ui->CheckBox1->setChecked(false);
@@ -301,8 +308,13 @@ void Rs485Tab::Button24Click()
 void Rs485Tab::RashirClick()
 {
     shapeRash_->setBrushColor(shapeRash_->brushColor() == colors::kRed ? colors::kWhite : colors::kRed);
+    runDeviceAction(context_, timer5_ ? static_cast<const QObject*>(timer5_) : ui->Rashir, this, nullptr,
+        [this] { return rs485::pollExtender(context_); },
+        [this](const rs485::ExtenderOutcome& outcome) { showExtender(outcome); });
+}
 
-    const rs485::ExtenderOutcome outcome = rs485::pollExtender(context_);
+void Rs485Tab::showExtender(const rs485::ExtenderOutcome& outcome)
+{
     if (!outcome.opened) {
         ui->RashirEnable->setChecked(false);
         if (timer5_)

@@ -62,6 +62,8 @@ public:
     LivePlotPanel* plot() const { return plot_; }
 
 private:
+    void showFuel(const rs485::FuelOutcome& outcome);
+    void showExtender(const rs485::ExtenderOutcome& outcome);
     struct FuelSlot {
         QLineEdit* address = nullptr;  // LLSAddrN
         QProgressBar* bar = nullptr;   // LLSBarN
