@@ -8,12 +8,12 @@
 namespace ktx::check {
 namespace {
 
-Outcome judgedStep(const StepSpec& spec, const StepRecord& step)
+Outcome judgedStep(const StepSpec& stepSpec, const StepRecord& step)
 {
     Outcome outcome = step.measurements.empty() ? Outcome::Error : Outcome::Pass;
     for (const Measurement& m : step.measurements)
         outcome = worse(outcome, m.outcome);
-    if (spec.optional && (outcome == Outcome::Fail || outcome == Outcome::Error))
+    if (stepSpec.optional && (outcome == Outcome::Fail || outcome == Outcome::Error))
         return Outcome::Marginal;
     return outcome;
 }
@@ -42,23 +42,23 @@ RunRecord runCheck(FtDriver& driver, StoppableTime& time, const Tracker& tracker
 
     StepRunner steps(context, time, record.device);
     for (size_t i = 0; i < profile.steps.size(); ++i) {
-        const StepSpec& spec = profile.steps[i];
+        const StepSpec& stepSpec = profile.steps[i];
         StepRecord step;
-        step.name = spec.name;
-        step.type = spec.type;
-        step.optional = spec.optional;
+        step.name = stepSpec.name;
+        step.type = stepSpec.type;
+        step.optional = stepSpec.optional;
         step.startUtcMs = time.wallClockUtcMs();
-        view.stepStarted(spec, i, profile.steps.size());
+        view.stepStarted(stepSpec, i, profile.steps.size());
         const int64_t startUs = time.monotonicUs();
-        if (spec.skip) {
+        if (stepSpec.skip) {
             step.message = "skipped by the profile";
         } else if (time.stopping()) {
             step.message = "not run: the check was interrupted";
         } else {
             log.begin();
-            steps.run(spec, step);
+            steps.run(stepSpec, step);
             step.log = log.take();
-            step.outcome = judgedStep(spec, step);
+            step.outcome = judgedStep(stepSpec, step);
             if (time.stopping()) {
                 step.outcome = Outcome::Error;
                 step.message = "interrupted by a signal";

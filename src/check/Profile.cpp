@@ -193,14 +193,14 @@ bool knownType(const std::string& type)
     return false;
 }
 
-void readOutputs(Reader& r, StepSpec& spec)
+void readOutputs(Reader& r, StepSpec& stepSpec)
 {
     const json* list = r.find("outputs");
     if (!list)
         return;
     if (!list->is_array())
         return void(r.fail(r.at("outputs"), "a list of {\"output\": 1 or 2, \"input\": 1..8 or null}"));
-    spec.outputs.clear();
+    stepSpec.outputs.clear();
     for (size_t i = 0; i < list->size(); ++i) {
         const std::string where = r.at("outputs") + "[" + std::to_string(i) + "]";
         const json& item = (*list)[i];
@@ -215,72 +215,72 @@ void readOutputs(Reader& r, StepSpec& spec)
                 return;
             wiring.input = input;
         }
-        spec.outputs.push_back(wiring);
+        stepSpec.outputs.push_back(wiring);
     }
 }
 
-void readStep(const json& step, const std::string& path, StepSpec& spec, std::string& error)
+void readStep(const json& step, const std::string& path, StepSpec& stepSpec, std::string& error)
 {
     Reader r(step, path, error);
-    r.text("type", spec.type, true);
+    r.text("type", stepSpec.type, true);
     if (!r.ok())
         return;
-    if (!knownType(spec.type))
+    if (!knownType(stepSpec.type))
         return void(r.fail(r.at("type"),
             "one of identification, supply, outputs, counters, gsm, gnss, clock, onewire, rs485, can, accel"));
-    spec.name = spec.type;
-    r.text("name", spec.name);
-    r.flag("optional", spec.optional);
-    r.flag("skip", spec.skip);
+    stepSpec.name = stepSpec.type;
+    r.text("name", stepSpec.name);
+    r.flag("optional", stepSpec.optional);
+    r.flag("skip", stepSpec.skip);
     constexpr double kLongestWaitS = 600;
-    r.range("firmware", spec.firmware, 0, 1e6);
-    r.optionalRange("supply", spec.supply, -100, 100);
-    r.optionalRange("battery", spec.battery, -100, 100);
-    r.optionalRange("ain1", spec.ain1, -100, 100);
-    r.optionalRange("ain2", spec.ain2, -100, 100);
-    readOutputs(r, spec);
-    r.integers("generators", spec.generators, 1, 8);
-    r.number("seconds", spec.counterSeconds, 0.1, kLongestWaitS);
-    r.integer("sim", spec.simIndex, 0, 1);
-    r.text("pin", spec.pin);
-    r.number("registrationS", spec.registrationS, 0, kLongestWaitS);
-    r.optionalRange("signal", spec.signal, 0, 31);
-    r.flag("gprs", spec.gprs);
-    r.text("apn", spec.apn);
-    r.text("apnUser", spec.apnUser);
-    r.text("apnPassword", spec.apnPassword);
-    r.flag("server", spec.server);
-    r.text("serverIp", spec.serverIp);
-    r.text("serverPort", spec.serverPort);
-    r.number("fixS", spec.fixS, 0, kLongestWaitS);
+    r.range("firmware", stepSpec.firmware, 0, 1e6);
+    r.optionalRange("supply", stepSpec.supply, -100, 100);
+    r.optionalRange("battery", stepSpec.battery, -100, 100);
+    r.optionalRange("ain1", stepSpec.ain1, -100, 100);
+    r.optionalRange("ain2", stepSpec.ain2, -100, 100);
+    readOutputs(r, stepSpec);
+    r.integers("generators", stepSpec.generators, 1, 8);
+    r.number("seconds", stepSpec.counterSeconds, 0.1, kLongestWaitS);
+    r.integer("sim", stepSpec.simIndex, 0, 1);
+    r.text("pin", stepSpec.pin);
+    r.number("registrationS", stepSpec.registrationS, 0, kLongestWaitS);
+    r.optionalRange("signal", stepSpec.signal, 0, 31);
+    r.flag("gprs", stepSpec.gprs);
+    r.text("apn", stepSpec.apn);
+    r.text("apnUser", stepSpec.apnUser);
+    r.text("apnPassword", stepSpec.apnPassword);
+    r.flag("server", stepSpec.server);
+    r.text("serverIp", stepSpec.serverIp);
+    r.text("serverPort", stepSpec.serverPort);
+    r.number("fixS", stepSpec.fixS, 0, kLongestWaitS);
     double latitude = 0, longitude = 0;
     if (r.find("latitude")) {
         r.number("latitude", latitude, -90, 90);
-        spec.latitude = latitude;
+        stepSpec.latitude = latitude;
     }
     if (r.find("longitude")) {
         r.number("longitude", longitude, -180, 180);
-        spec.longitude = longitude;
+        stepSpec.longitude = longitude;
     }
-    if (spec.latitude.has_value() != spec.longitude.has_value())
-        r.fail(r.at(spec.latitude ? "longitude" : "latitude"), "a number beside the other coordinate");
-    r.number("radiusM", spec.radiusM, 0, 2e7);
-    r.number("toleranceS", spec.toleranceS, 0, 86400);
-    r.texts("sensors", spec.sensors);
-    r.integer("minSensors", spec.minSensors, 0, 64);
-    r.range("temperature", spec.temperature, -100, 200);
-    r.texts("fuelSensors", spec.fuelSensors);
-    if (spec.fuelSensors.size() > 8)
+    if (stepSpec.latitude.has_value() != stepSpec.longitude.has_value())
+        r.fail(r.at(stepSpec.latitude ? "longitude" : "latitude"), "a number beside the other coordinate");
+    r.number("radiusM", stepSpec.radiusM, 0, 2e7);
+    r.number("toleranceS", stepSpec.toleranceS, 0, 86400);
+    r.texts("sensors", stepSpec.sensors);
+    r.integer("minSensors", stepSpec.minSensors, 0, 64);
+    r.range("temperature", stepSpec.temperature, -100, 200);
+    r.texts("fuelSensors", stepSpec.fuelSensors);
+    if (stepSpec.fuelSensors.size() > 8)
         r.fail(r.at("fuelSensors"), "at most 8 addresses");
-    r.range("level", spec.level, -1e9, 1e9);
-    r.flag("extender", spec.extender);
-    r.number("frameS", spec.frameS, 0, kLongestWaitS);
-    r.texts("values", spec.values);
-    for (size_t i = 0; i < spec.values.size() && r.ok(); ++i)
-        if (spec.values[i] != kCanValues[0] && spec.values[i] != kCanValues[1])
+    r.range("level", stepSpec.level, -1e9, 1e9);
+    r.flag("extender", stepSpec.extender);
+    r.number("frameS", stepSpec.frameS, 0, kLongestWaitS);
+    r.texts("values", stepSpec.values);
+    for (size_t i = 0; i < stepSpec.values.size() && r.ok(); ++i)
+        if (stepSpec.values[i] != kCanValues[0] && stepSpec.values[i] != kCanValues[1])
             r.fail(r.at("values") + "[" + std::to_string(i) + "]", "\"speed\" or \"engineSpeed\"");
-    r.number("countsPerG", spec.countsPerG, 1, 1e6);
-    r.range("magnitude", spec.magnitude, 0, 100);
+    r.number("countsPerG", stepSpec.countsPerG, 1, 1e6);
+    r.range("magnitude", stepSpec.magnitude, 0, 100);
 }
 
 }  // namespace
@@ -318,11 +318,11 @@ bool parseProfile(std::string_view text, Profile& out, std::string& error)
         const std::string path = "steps[" + std::to_string(i) + "]";
         if (!(*steps)[i].is_object())
             return (error = "profile key \"" + path + "\": expected an object with \"type\""), false;
-        StepSpec spec;
-        readStep((*steps)[i], path, spec, error);
+        StepSpec stepSpec;
+        readStep((*steps)[i], path, stepSpec, error);
         if (!error.empty())
             return false;
-        profile.steps.push_back(std::move(spec));
+        profile.steps.push_back(std::move(stepSpec));
     }
     profile.hash = profileHash(text);
     out = std::move(profile);

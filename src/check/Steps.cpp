@@ -140,7 +140,7 @@ bool StepRunner::pause(int64_t ms)
     return !stopping();
 }
 
-void StepRunner::run(const StepSpec& spec, StepRecord& step)
+void StepRunner::run(const StepSpec& stepSpec, StepRecord& step)
 {
     using Member = void (StepRunner::*)(const StepSpec&, StepRecord&);
     static const std::pair<const char*, Member> kSteps[] = {
@@ -150,17 +150,17 @@ void StepRunner::run(const StepSpec& spec, StepRecord& step)
         {"rs485", &StepRunner::rs485}, {"can", &StepRunner::can}, {"accel", &StepRunner::accel},
     };
     for (const auto& [type, member] : kSteps)
-        if (spec.type == type)
-            return (this->*member)(spec, step);
+        if (stepSpec.type == type)
+            return (this->*member)(stepSpec, step);
 }
 
-void StepRunner::identification(const StepSpec& spec, StepRecord& step)
+void StepRunner::identification(const StepSpec& stepSpec, StepRecord& step)
 {
     add(step, "serial", device_.serial, "", {}, device_.serial.empty() ? Outcome::Fail : Outcome::Pass);
     UsbLink& link = context_.link;
     if (!link.OpenLink(false)) {
         note(step, "the channel did not open");
-        return unanswered(step, "firmware version", "", limitsOf(spec.firmware));
+        return unanswered(step, "firmware version", "", limitsOf(stepSpec.firmware));
     }
     ReplyBuffer<63> reply;
     const bool whole = readVersionReply(context_, reply);
@@ -170,16 +170,16 @@ void StepRunner::identification(const StepSpec& spec, StepRecord& step)
     if (!whole || !parseVersionReply(reply.c_str(), version, dral)) {
         device_.firmware = readableBytes(reply.c_str());
         note(step, whole ? "the version reply was not understood" : "no version reply");
-        return unanswered(step, "firmware version", "", limitsOf(spec.firmware));
+        return unanswered(step, "firmware version", "", limitsOf(stepSpec.firmware));
     }
     device_.firmware = readableBytes(reply.c_str());
     device_.version = version;
     context_.device.version = version;
     context_.device.dral = dral;
-    judge(step, "firmware version", version, "", spec.firmware);
+    judge(step, "firmware version", version, "", stepSpec.firmware);
 }
 
-void StepRunner::supply(const StepSpec& spec, StepRecord& step)
+void StepRunner::supply(const StepSpec& stepSpec, StepRecord& step)
 {
     io::StatusPoll poll(context_);
     const io::PollOutcome outcome = poll.poll(false, false);
@@ -190,10 +190,10 @@ void StepRunner::supply(const StepSpec& spec, StepRecord& step)
         double volts;
     };
     const Channel channels[] = {
-        {"supply", spec.supply, static_cast<double>(io::supplyVoltsForVersion(r.power, context_.device.version))},
-        {"battery", spec.battery, static_cast<double>(io::supplyVolts(r.reserve))},
-        {"AIN1", spec.ain1, static_cast<double>(io::ain1Volts(r.ain1))},
-        {"AIN2", spec.ain2, static_cast<double>(io::ain2Volts(r.ain2))},
+        {"supply", stepSpec.supply, static_cast<double>(io::supplyVoltsForVersion(r.power, context_.device.version))},
+        {"battery", stepSpec.battery, static_cast<double>(io::supplyVolts(r.reserve))},
+        {"AIN1", stepSpec.ain1, static_cast<double>(io::ain1Volts(r.ain1))},
+        {"AIN2", stepSpec.ain2, static_cast<double>(io::ain2Volts(r.ain2))},
     };
     const bool answered = outcome.opened && outcome.deviceTestFields >= 8;
     if (!answered)
@@ -208,7 +208,7 @@ void StepRunner::supply(const StepSpec& spec, StepRecord& step)
     }
 }
 
-void StepRunner::outputs(const StepSpec& spec, StepRecord& step)
+void StepRunner::outputs(const StepSpec& stepSpec, StepRecord& step)
 {
     io::StatusPoll poll(context_);
     auto inputValue = [](const io::StatusRecord& r, int input) -> int32_t {
@@ -223,7 +223,7 @@ void StepRunner::outputs(const StepSpec& spec, StepRecord& step)
         default: return r.in8;
         }
     };
-    for (const OutputWiring& wiring : spec.outputs) {
+    for (const OutputWiring& wiring : stepSpec.outputs) {
         for (const bool on : {true, false}) {
             outputsTouched_ = true;
             const io::PollOutcome outcome = poll.poll(on && wiring.output == 1, on && wiring.output == 2);
@@ -244,12 +244,12 @@ void StepRunner::outputs(const StepSpec& spec, StepRecord& step)
     }
 }
 
-void StepRunner::counters(const StepSpec& spec, StepRecord& step)
+void StepRunner::counters(const StepSpec& stepSpec, StepRecord& step)
 {
     io::StatusPoll poll(context_);
     const io::PollOutcome first = poll.poll(false, false);
     const io::StatusRecord before = poll.record();
-    if (!pause(static_cast<int64_t>(spec.counterSeconds * 1000)))
+    if (!pause(static_cast<int64_t>(stepSpec.counterSeconds * 1000)))
         return;
     const io::PollOutcome second = poll.poll(false, false);
     const io::StatusRecord& after = poll.record();
@@ -262,7 +262,7 @@ void StepRunner::counters(const StepSpec& spec, StepRecord& step)
     const bool answered = first.deviceTestFields >= 8 && second.deviceTestFields >= 8;
     // Counters 3 to 8 come in the ADD_TEST reply.
     const bool addAnswered = first.addTest.fields >= 8 && second.addTest.fields >= 8;
-    for (int k : spec.generators) {
+    for (int k : stepSpec.generators) {
         const std::string name = "counter " + std::to_string(k) + " increase";
         const bool replied = k <= 2 ? answered : addAnswered && (k <= 4 || (first.addTest.longForm && second.addTest.longForm));
         if (!replied) {
@@ -274,25 +274,25 @@ void StepRunner::counters(const StepSpec& spec, StepRecord& step)
     }
 }
 
-void StepRunner::gsm(const StepSpec& spec, StepRecord& step)
+void StepRunner::gsm(const StepSpec& stepSpec, StepRecord& step)
 {
     ShapeRecorder shapes;
     gsm::ModemTests modem(context_, shapes);
     modemPowered_ = true;
-    modem.powerOn(spec.simIndex);
+    modem.powerOn(stepSpec.simIndex);
     check(step, "power-on", shapes.green(kPowerShape));
     if (!shapes.green(kPowerShape) || stopping())
         return note(step, "the modem did not answer after power-on");
 
     modem.pinStatus();
-    if (!shapes.green(kPinShape) && !spec.pin.empty() && !stopping())
-        modem.pinEntry(spec.pin);
+    if (!shapes.green(kPinShape) && !stepSpec.pin.empty() && !stopping())
+        modem.pinEntry(stepSpec.pin);
     check(step, "SIM ready", shapes.green(kPinShape));
     if (!shapes.green(kPinShape) || stopping())
         return note(step, "the SIM card is not ready");
 
     const int64_t startMs = time_.monotonicMs();
-    const auto limitMs = static_cast<int64_t>(spec.registrationS * 1000);
+    const auto limitMs = static_cast<int64_t>(stepSpec.registrationS * 1000);
     for (;;) {
         modem.registration();
         if (shapes.green(kRegistrationShape) || time_.monotonicMs() - startMs >= limitMs || !pause(kRetryMs))
@@ -300,30 +300,30 @@ void StepRunner::gsm(const StepSpec& spec, StepRecord& step)
     }
     const double tookS = roundTo((time_.monotonicMs() - startMs) / 1000.0, 0.001);
     if (shapes.green(kRegistrationShape))
-        judge(step, "registration time", tookS, "s", {0, spec.registrationS});
+        judge(step, "registration time", tookS, "s", {0, stepSpec.registrationS});
     else
-        add(step, "registration time", nullptr, "s", {0.0, spec.registrationS}, Outcome::Fail);
+        add(step, "registration time", nullptr, "s", {0.0, stepSpec.registrationS}, Outcome::Fail);
     if (stopping())
         return;
 
-    if (spec.signal) {
+    if (stepSpec.signal) {
         if (const auto quality = gsm::readSignalQuality(context_); quality && quality->rssi != 99)
-            judge(step, "signal quality", quality->rssi, "rssi", *spec.signal);
+            judge(step, "signal quality", quality->rssi, "rssi", *stepSpec.signal);
         else
-            add(step, "signal quality", nullptr, "rssi", limitsOf(*spec.signal), Outcome::Skipped);
+            add(step, "signal quality", nullptr, "rssi", limitsOf(*stepSpec.signal), Outcome::Skipped);
     }
-    if (spec.gprs && !stopping()) {
-        modem.gprsConnect(spec.apn, spec.apnUser, spec.apnPassword);
+    if (stepSpec.gprs && !stopping()) {
+        modem.gprsConnect(stepSpec.apn, stepSpec.apnUser, stepSpec.apnPassword);
         check(step, "GPRS", shapes.green(kGprsShape));
-        if (spec.server && shapes.green(kGprsShape) && !stopping()) {
-            modem.serverConnect(spec.serverIp, spec.serverPort);
+        if (stepSpec.server && shapes.green(kGprsShape) && !stopping()) {
+            modem.serverConnect(stepSpec.serverIp, stepSpec.serverPort);
             check(step, "server connection", shapes.green(kServerShape));
             modem.disconnect();
         }
     }
 }
 
-void StepRunner::gnss(const StepSpec& spec, StepRecord& step)
+void StepRunner::gnss(const StepSpec& stepSpec, StepRecord& step)
 {
     const std::optional<int32_t> reading = gnss::requestAntennaReading(context_);
     if (!reading) {
@@ -343,7 +343,7 @@ void StepRunner::gnss(const StepSpec& spec, StepRecord& step)
         return note(step, "the antenna is not normal");
 
     const int64_t startMs = time_.monotonicMs();
-    const auto limitMs = static_cast<int64_t>(spec.fixS * 1000);
+    const auto limitMs = static_cast<int64_t>(stepSpec.fixS * 1000);
     std::optional<gnss::PointFix> fix;
     bool answered = false;
     for (;;) {
@@ -362,85 +362,85 @@ void StepRunner::gnss(const StepSpec& spec, StepRecord& step)
     const double tookS = roundTo((time_.monotonicMs() - startMs) / 1000.0, 0.001);
     if (!fix) {
         note(step, answered ? "no valid fix in time" : "no position reply");
-        add(step, "fix time", nullptr, "s", {0.0, spec.fixS}, answered ? Outcome::Fail : Outcome::Error);
+        add(step, "fix time", nullptr, "s", {0.0, stepSpec.fixS}, answered ? Outcome::Fail : Outcome::Error);
         return;
     }
-    judge(step, "fix time", tookS, "s", {0, spec.fixS});
+    judge(step, "fix time", tookS, "s", {0, stepSpec.fixS});
     const double latitude = degreesOf(fix->latitude, 'S');
     const double longitude = degreesOf(fix->longitude, 'W');
     add(step, "latitude", roundTo(latitude, 1e-7), "deg", {}, Outcome::Pass);
     add(step, "longitude", roundTo(longitude, 1e-7), "deg", {}, Outcome::Pass);
-    if (spec.latitude && spec.longitude)
-        judge(step, "distance from the point", roundTo(distanceMetres(latitude, longitude, *spec.latitude,
-            *spec.longitude), 0.1), "m", {0, spec.radiusM});
+    if (stepSpec.latitude && stepSpec.longitude)
+        judge(step, "distance from the point", roundTo(distanceMetres(latitude, longitude, *stepSpec.latitude,
+            *stepSpec.longitude), 0.1), "m", {0, stepSpec.radiusM});
 }
 
-void StepRunner::clock(const StepSpec& spec, StepRecord& step)
+void StepRunner::clock(const StepSpec& stepSpec, StepRecord& step)
 {
     const gnss::ClockOutcome set = gnss::setClock(context_);
     if (!set.registers) {
         note(step, set.opened ? "the clock did not take the time" : "the channel did not open");
-        return unanswered(step, "clock difference", "s", {-spec.toleranceS, spec.toleranceS});
+        return unanswered(step, "clock difference", "s", {-stepSpec.toleranceS, stepSpec.toleranceS});
     }
     const gnss::ClockOutcome read = gnss::readClock(context_);
     const int64_t pcMs = time_.wallClockUtcMs();
     if (!read.registers) {
         note(step, "no clock reply");
-        return unanswered(step, "clock difference", "s", {-spec.toleranceS, spec.toleranceS});
+        return unanswered(step, "clock difference", "s", {-stepSpec.toleranceS, stepSpec.toleranceS});
     }
     const double differenceS = (utcMsOf(gnss::decodeClock(*read.registers)) - pcMs) / 1000.0;
     add(step, "clock", read.text, "", {}, Outcome::Pass);
-    judge(step, "clock difference", roundTo(differenceS, 0.001), "s", {-spec.toleranceS, spec.toleranceS});
+    judge(step, "clock difference", roundTo(differenceS, 0.001), "s", {-stepSpec.toleranceS, stepSpec.toleranceS});
 }
 
-void StepRunner::onewire(const StepSpec& spec, StepRecord& step)
+void StepRunner::onewire(const StepSpec& stepSpec, StepRecord& step)
 {
     onewire::TemperatureTest test(context_);
     int found = 0;
-    for (const std::string& address : spec.sensors) {
+    for (const std::string& address : stepSpec.sensors) {
         const onewire::TickResult result = test.poll(address);
         const std::string name = "temperature " + address;
         if (result.outcome == onewire::TickOutcome::OpenFailed || result.outcome == onewire::TickOutcome::Unreadable) {
-            unanswered(step, name, "degC", limitsOf(spec.temperature));
+            unanswered(step, name, "degC", limitsOf(stepSpec.temperature));
             if (result.outcome == onewire::TickOutcome::OpenFailed)
                 break;
             continue;
         }
         if (result.outcome != onewire::TickOutcome::Reading) {
-            add(step, name, nullptr, "degC", limitsOf(spec.temperature), Outcome::Fail);
+            add(step, name, nullptr, "degC", limitsOf(stepSpec.temperature), Outcome::Fail);
             continue;
         }
         ++found;
-        judge(step, name, roundTo(result.value, 0.0001), "degC", spec.temperature);
+        judge(step, name, roundTo(result.value, 0.0001), "degC", stepSpec.temperature);
         if (stopping())
             return;
     }
-    add(step, "sensors found", found, "", {double(spec.minSensors), std::nullopt},
-        found >= spec.minSensors ? Outcome::Pass : Outcome::Fail);
+    add(step, "sensors found", found, "", {double(stepSpec.minSensors), std::nullopt},
+        found >= stepSpec.minSensors ? Outcome::Pass : Outcome::Fail);
 }
 
-void StepRunner::rs485(const StepSpec& spec, StepRecord& step)
+void StepRunner::rs485(const StepSpec& stepSpec, StepRecord& step)
 {
-    if (!spec.fuelSensors.empty()) {
+    if (!stepSpec.fuelSensors.empty()) {
         rs485::FuelAddresses addresses;
-        for (size_t i = 0; i < spec.fuelSensors.size() && i < addresses.size(); ++i)
-            addresses[i] = spec.fuelSensors[i];
+        for (size_t i = 0; i < stepSpec.fuelSensors.size() && i < addresses.size(); ++i)
+            addresses[i] = stepSpec.fuelSensors[i];
         const rs485::FuelOutcome outcome = rs485::pollFuelSensors(context_, addresses);
-        for (size_t i = 0; i < spec.fuelSensors.size(); ++i) {
-            const std::string name = "fuel level " + spec.fuelSensors[i];
+        for (size_t i = 0; i < stepSpec.fuelSensors.size(); ++i) {
+            const std::string name = "fuel level " + stepSpec.fuelSensors[i];
             if (!outcome.readings) {
-                unanswered(step, name, "counts", limitsOf(spec.level));
+                unanswered(step, name, "counts", limitsOf(stepSpec.level));
                 continue;
             }
             const int32_t level = (*outcome.readings)[i].level;
             // The tracker reports a sensor that did not answer as -1.
             if (level < 0)
-                add(step, name, nullptr, "counts", limitsOf(spec.level), Outcome::Fail);
+                add(step, name, nullptr, "counts", limitsOf(stepSpec.level), Outcome::Fail);
             else
-                judge(step, name, level, "counts", spec.level);
+                judge(step, name, level, "counts", stepSpec.level);
         }
     }
-    if (spec.extender && !stopping()) {
+    if (stepSpec.extender && !stopping()) {
         const rs485::ExtenderOutcome outcome = rs485::pollExtender(context_);
         if (!outcome.opened || outcome.reply.empty())
             unanswered(step, "extender", "");
@@ -450,15 +450,15 @@ void StepRunner::rs485(const StepSpec& spec, StepRecord& step)
     }
 }
 
-void StepRunner::can(const StepSpec& spec, StepRecord& step)
+void StepRunner::can(const StepSpec& stepSpec, StepRecord& step)
 {
     can::CanMonitor monitor(context_);
     const int64_t startMs = time_.monotonicMs();
-    const auto limitMs = static_cast<int64_t>(spec.frameS * 1000);
+    const auto limitMs = static_cast<int64_t>(stepSpec.frameS * 1000);
     std::optional<double> framesAfterS;
     std::optional<std::string> speed, engineSpeed;
     auto wanted = [&](const char* value) {
-        for (const std::string& v : spec.values)
+        for (const std::string& v : stepSpec.values)
             if (v == value)
                 return true;
         return false;
@@ -481,9 +481,9 @@ void StepRunner::can(const StepSpec& spec, StepRecord& step)
             break;
     }
     if (framesAfterS)
-        judge(step, "first frames", roundTo(*framesAfterS, 0.001), "s", {0, spec.frameS});
+        judge(step, "first frames", roundTo(*framesAfterS, 0.001), "s", {0, stepSpec.frameS});
     else
-        add(step, "first frames", nullptr, "s", {0.0, spec.frameS}, Outcome::Fail);
+        add(step, "first frames", nullptr, "s", {0.0, stepSpec.frameS}, Outcome::Fail);
     const std::pair<const char*, const std::optional<std::string>&> values[] = {
         {"speed", speed}, {"engineSpeed", engineSpeed}};
     for (const auto& [name, value] : values) {
@@ -494,15 +494,15 @@ void StepRunner::can(const StepSpec& spec, StepRecord& step)
     }
 }
 
-void StepRunner::accel(const StepSpec& spec, StepRecord& step)
+void StepRunner::accel(const StepSpec& stepSpec, StepRecord& step)
 {
     const accel::AccelPollOutcome outcome = accel::pollAccelerometer(context_);
     if (!outcome.reading) {
         note(step, outcome.opened ? "no accelerometer reply" : "the channel did not open");
-        return unanswered(step, "magnitude", "g", limitsOf(spec.magnitude));
+        return unanswered(step, "magnitude", "g", limitsOf(stepSpec.magnitude));
     }
-    const double magnitude = accel::magnitudeOf(outcome.reading->squaredLength) / spec.countsPerG;
-    judge(step, "magnitude", roundTo(magnitude, 0.001), "g", spec.magnitude);
+    const double magnitude = accel::magnitudeOf(outcome.reading->squaredLength) / stepSpec.countsPerG;
+    judge(step, "magnitude", roundTo(magnitude, 0.001), "g", stepSpec.magnitude);
 }
 
 void StepRunner::cleanup()

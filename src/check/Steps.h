@@ -18,7 +18,7 @@ public:
     }
 
     // Fills the step's measurements (and message when something failed).
-    void run(const StepSpec& spec, StepRecord& step);
+    void run(const StepSpec& stepSpec, StepRecord& step);
     // Outputs off and the modem off when a step switched them on; the
     // firmware has no command that stops the receiver, so GNSS is started
     // only when it was found off.
@@ -28,17 +28,17 @@ public:
     bool modemPowered() const { return modemPowered_; }
 
 private:
-    void identification(const StepSpec& spec, StepRecord& step);
-    void supply(const StepSpec& spec, StepRecord& step);
-    void outputs(const StepSpec& spec, StepRecord& step);
-    void counters(const StepSpec& spec, StepRecord& step);
-    void gsm(const StepSpec& spec, StepRecord& step);
-    void gnss(const StepSpec& spec, StepRecord& step);
-    void clock(const StepSpec& spec, StepRecord& step);
-    void onewire(const StepSpec& spec, StepRecord& step);
-    void rs485(const StepSpec& spec, StepRecord& step);
-    void can(const StepSpec& spec, StepRecord& step);
-    void accel(const StepSpec& spec, StepRecord& step);
+    void identification(const StepSpec& stepSpec, StepRecord& step);
+    void supply(const StepSpec& stepSpec, StepRecord& step);
+    void outputs(const StepSpec& stepSpec, StepRecord& step);
+    void counters(const StepSpec& stepSpec, StepRecord& step);
+    void gsm(const StepSpec& stepSpec, StepRecord& step);
+    void gnss(const StepSpec& stepSpec, StepRecord& step);
+    void clock(const StepSpec& stepSpec, StepRecord& step);
+    void onewire(const StepSpec& stepSpec, StepRecord& step);
+    void rs485(const StepSpec& stepSpec, StepRecord& step);
+    void can(const StepSpec& stepSpec, StepRecord& step);
+    void accel(const StepSpec& stepSpec, StepRecord& step);
 
     // Waits ms unless a stop was asked for; false once stopping.
     bool pause(int64_t ms);

@@ -48,9 +48,9 @@ struct CheckBench {
 
     StepSpec& step(const std::string& type)
     {
-        for (StepSpec& spec : profile.steps)
-            if (spec.type == type)
-                return spec;
+        for (StepSpec& stepSpec : profile.steps)
+            if (stepSpec.type == type)
+                return stepSpec;
         throw std::logic_error("no step " + type);
     }
 

@@ -18,9 +18,9 @@ std::string shown(bool live)
     std::FILE* out = open_memstream(&bytes, &length);
     VirtualTimeSource clock;
     TerminalView view(out, live, clock);
-    StepSpec spec;
-    spec.name = "supply";
-    view.stepStarted(spec, 1, 11);
+    StepSpec stepSpec;
+    stepSpec.name = "supply";
+    view.stepStarted(stepSpec, 1, 11);
     for (int i = 0; i < 4; ++i) {
         clock.advanceMs(150);
         view.tick();
