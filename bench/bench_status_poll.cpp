@@ -28,47 +28,47 @@ namespace {
 
 using ktx::bench::instantScenario;
 
-void BM_StatusPollTab(benchmark::State& state)
-{
+// The inputs tab on the instant tracker; with actions, its polls are queued
+// as the window queues them.
+struct PollTab {
+    explicit PollTab(ktx::DeviceActions* actions = nullptr) : context{link, time, consoles, device, actions}
+    {
+        device.version = 57;
+    }
+
     QTemporaryDir dir;
     ktx::RealTimeSource time;
-    ktx::sim::SimDriver driver(time, instantScenario());
-    ktx::UsbLink link(driver, time);
-    ktx::Consoles consoles(time, dir.path().toStdString());
+    ktx::sim::SimDriver driver{time, instantScenario()};
+    ktx::UsbLink link{driver, time};
+    ktx::Consoles consoles{time, dir.path().toStdString()};
     ktx::DeviceInfo device;
-    device.version = 57;
-    ktx::AppContext context{link, time, consoles, device};
+    ktx::AppContext context;
     QTimer timer1;
     QTimer timer6;
-    ktx::InputsTab tab(context, &timer1, &timer6);
+    ktx::InputsTab tab{context, &timer1, &timer6};
+};
+
+void BM_StatusPollTab(benchmark::State& state)
+{
+    PollTab bench;
     for (auto _ : state)
-        tab.ButtonWorkClick();
-    if (tab.statusPoll().record().power == 0)
+        bench.tab.ButtonWorkClick();
+    if (bench.tab.statusPoll().record().power == 0)
         state.SkipWithError("no reply");
 }
 BENCHMARK(BM_StatusPollTab)->MeasureProcessCPUTime();
 
 void BM_StatusPollTabQueued(benchmark::State& state)
 {
-    QTemporaryDir dir;
-    ktx::RealTimeSource time;
-    ktx::sim::SimDriver driver(time, instantScenario());
-    ktx::UsbLink link(driver, time);
-    ktx::Consoles consoles(time, dir.path().toStdString());
-    ktx::DeviceInfo device;
-    device.version = 57;
     ktx::DeviceActions actions(ktx::DeviceActions::Mode::Worker);
-    ktx::AppContext context{link, time, consoles, device, &actions};
-    QTimer timer1;
-    QTimer timer6;
-    ktx::InputsTab tab(context, &timer1, &timer6);
+    PollTab bench(&actions);
     for (auto _ : state) {
         // One Timer1 tick, as the window delivers it, to the last view call.
-        tab.ButtonWorkClick();
+        bench.tab.ButtonWorkClick();
         while (actions.busy())
             QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
     }
-    if (tab.statusPoll().record().power == 0)
+    if (bench.tab.statusPoll().record().power == 0)
         state.SkipWithError("no reply");
 }
 BENCHMARK(BM_StatusPollTabQueued)->MeasureProcessCPUTime();
