@@ -7,8 +7,8 @@
 #include <QTemporaryDir>
 #include <QTimer>
 
-#include "base/AppContext.h"
-#include "app/RealTimeSource.h"
+#include "link/AppContext.h"
+#include "link/RealTimeSource.h"
 #include "app/ui/Consoles.h"
 #include "io/StatusPoll.h"
 #include "io/ui/InputsTab.h"

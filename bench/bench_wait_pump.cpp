@@ -8,10 +8,10 @@
 #include <QWidget>
 
 #include "BenchScenario.h"
-#include "app/RealTimeSource.h"
+#include "link/RealTimeSource.h"
 #include "app/ui/ActionGuard.h"
 #include "app/ui/Consoles.h"
-#include "base/AppContext.h"
+#include "link/AppContext.h"
 #include "io/StatusPoll.h"
 #include "io/ui/InputsTab.h"
 #include "link/UsbLink.h"

@@ -1,7 +1,7 @@
 #include "can/CanMonitor.h"
 
 #include "link/ReplyBuffer.h"
-#include "link/TextCodec.h"
+#include "base/TextCodec.h"
 
 namespace ktx::can {
 namespace {

@@ -4,7 +4,7 @@
 // open ends them silently.
 #include <string>
 
-#include "base/AppContext.h"
+#include "link/AppContext.h"
 
 namespace ktx::gnss {
 

@@ -2,7 +2,7 @@
 
 #include "gsm/ModemJudge.h"
 #include "link/ReplyBuffer.h"
-#include "link/TextCodec.h"
+#include "base/TextCodec.h"
 
 namespace ktx::gsm {
 namespace {

@@ -10,7 +10,7 @@
 
 #include "gsm/ModemFrame.h"
 #include "gsm/ModemJudge.h"
-#include "link/TextCodec.h"
+#include "base/TextCodec.h"
 
 namespace ktx::gsm {
 namespace {

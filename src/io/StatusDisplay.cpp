@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "io/FloatText.h"
+#include "base/FloatText.h"
 
 namespace ktx::io {
 namespace {

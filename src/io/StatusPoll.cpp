@@ -3,7 +3,7 @@
 #include <cstdio>
 
 #include "link/ReplyBuffer.h"
-#include "link/TextCodec.h"
+#include "base/TextCodec.h"
 
 namespace ktx::io {
 namespace {

@@ -15,6 +15,7 @@ struct DeviceInfo {
     int version = 0;                   // firmware version number, 0 until understood
     bool dral = false;
     int index = -1;                    // FTDI index of the identified tracker, -1 none
+    std::string versionText{};         // the firmware's version reply, as VerLabel shows it
 };
 
 struct AppContext {

@@ -7,7 +7,7 @@
 #include <cstring>
 
 #include "link/ReplyBuffer.h"
-#include "link/TextCodec.h"
+#include "base/TextCodec.h"
 
 namespace ktx {
 namespace {
@@ -157,7 +157,8 @@ void identifyDevices(AppContext& context, IdentificationView& view)
         context.link.setDeviceIndex(static_cast<int>(index));
         if (context.link.OpenLink(false)) {
             queryVersion(context, view, buffer);
-            view.showVersionText(buffer.c_str());
+            context.device.versionText = buffer.c_str();
+            view.showVersionText(context.device.versionText);
             context.link.CloseLink();
         } else {
             context.time.beep(50, 50);

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "base/AppContext.h"
+#include "link/AppContext.h"
 
 namespace ktx {
 

@@ -5,7 +5,7 @@
 #include <cstdio>
 
 #include "base/LogSink.h"
-#include "io/FloatText.h"
+#include "base/FloatText.h"
 
 namespace ktx::onewire {
 namespace {

@@ -1,7 +1,7 @@
 #include "rs485/ExtenderPoll.h"
 
 #include "link/ReplyBuffer.h"
-#include "link/TextCodec.h"
+#include "base/TextCodec.h"
 #include "rs485/Rs485Messages.h"
 
 namespace ktx::rs485 {

@@ -8,7 +8,7 @@
 #include <new>
 #include <unistd.h>
 
-#include "link/TextCodec.h"
+#include "base/TextCodec.h"
 #include "telit/RawBlock.h"
 
 namespace ktx::telit {

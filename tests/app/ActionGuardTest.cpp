@@ -11,7 +11,7 @@
 #include <gtest/gtest.h>
 #include <optional>
 
-#include "app/RealTimeSource.h"
+#include "link/RealTimeSource.h"
 #include "app/ui/ActionGuard.h"
 
 namespace ktx {

@@ -19,7 +19,7 @@
 #include <gtest/gtest.h>
 #include <memory>
 
-#include "app/RealTimeSource.h"
+#include "link/RealTimeSource.h"
 #include "app/ui/ActionGuard.h"
 #include "app/ui/ShutdownSignals.h"
 #include "app/ui/TKorvantixtest.h"

@@ -3,7 +3,7 @@
 #include <map>
 
 #include "link/Identification.h"
-#include "link/TextCodec.h"
+#include "base/TextCodec.h"
 #include "support/ScriptedDriver.h"
 
 namespace ktx {

@@ -4,7 +4,7 @@
 #include <string>
 
 #include "io/IoFixture.h"
-#include "link/TextCodec.h"
+#include "base/TextCodec.h"
 #include "onewire/IdentifierRead.h"
 #include "onewire/OneWireReplies.h"
 #include "onewire/TemperatureTest.h"

@@ -15,7 +15,7 @@
 #include "TelitBench.h"
 #include "app/ui/Consoles.h"
 #include "gsm/ui/GsmTab.h"
-#include "gsm/ui/TelitTab.h"
+#include "telit/ui/TelitTab.h"
 
 namespace ktx::telit::test {
 namespace {
@@ -32,8 +32,8 @@ struct TelitTabTest : ::testing::Test {
         if (!tab_) {
             context_ = std::make_unique<AppContext>(AppContext{bench.context().link, bench.time, consoles, bench.device});
             gsm_ = std::make_unique<GsmTab>(*context_, &timers[0]);
-            tab_ = std::make_unique<TelitTab>(*context_, std::array<QTimer*, 5>{&timers[0], &timers[1], &timers[2], &timers[3], &timers[4]},
-                                              gsm_.get());
+            tab_ = std::make_unique<TelitTab>(*context_, std::array<QTimer*, 5>{&timers[0], &timers[1], &timers[2], &timers[3], &timers[4]});
+            tab_->powerOffModem = [this] { gsm_->Button13Click(); };
             consoles.attach(nullptr, nullptr, nullptr, tab_->findChild<QPlainTextEdit*>("TelitMemo"));
             tab_->setWorkDir(bench.dir.path.string());
             tab_->resize(777, 421);

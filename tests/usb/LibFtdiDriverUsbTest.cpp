@@ -11,7 +11,7 @@
 #include <string>
 #include <thread>
 
-#include "app/RealTimeSource.h"
+#include "link/RealTimeSource.h"
 #include "app/ui/TKorvantixtest.h"
 #include "link/LibFtdiDriver.h"
 #include "sim/Scenario.h"

@@ -5,7 +5,7 @@
 #include <array>
 
 #include "accel/AccelReading.h"
-#include "base/AppContext.h"
+#include "link/AppContext.h"
 
 class QLabel;
 

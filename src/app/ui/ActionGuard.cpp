@@ -7,7 +7,7 @@
 #include <QWidget>
 #include <algorithm>
 
-#include "app/RealTimeSource.h"
+#include "link/RealTimeSource.h"
 
 namespace ktx {
 namespace {

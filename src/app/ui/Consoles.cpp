@@ -1,7 +1,7 @@
 #include "app/ui/Consoles.h"
 
 #include "base/ui/LocaleText.h"
-#include "link/TextCodec.h"
+#include "base/TextCodec.h"
 
 namespace ktx {
 

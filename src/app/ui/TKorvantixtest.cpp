@@ -9,7 +9,7 @@
 #include <QTimer>
 
 #include "accel/ui/AccelTab.h"
-#include "app/RealTimeSource.h"
+#include "link/RealTimeSource.h"
 #include "app/Settings.h"
 #include "app/Version.h"
 #include "app/ui/AboutTab.h"
@@ -17,9 +17,9 @@
 #include "can/ui/CanTab.h"
 #include "gnss/ui/GnssTab.h"
 #include "gsm/ui/GsmTab.h"
-#include "gsm/ui/TelitTab.h"
+#include "telit/ui/TelitTab.h"
 #include "io/ui/InputsTab.h"
-#include "link/TextCodec.h"
+#include "base/TextCodec.h"
 #include "onewire/ui/OneWireTab.h"
 #include "rs485/ui/Rs485Tab.h"
 #include "ui_AboutTab.h"
@@ -137,7 +137,8 @@ void TKorvantixtest::buildTabs()
     rs485_ = new Rs485Tab(context_, Timer2, Timer5, pages);
     can_ = new CanTab(context_, Timer3, pages);
     accel_ = new AccelTab(context_, TimerAccel, pages);
-    telit_ = new TelitTab(context_, {Timer1, Timer2, Timer3, Timer4, Timer5}, gsm_, pages);
+    telit_ = new TelitTab(context_, {Timer1, Timer2, Timer3, Timer4, Timer5}, pages);
+    telit_->powerOffModem = [this] { gsm_->Button13Click(); };
     about_ = new AboutTab(pages);
 
     pages->addTab(inputs_, QStringLiteral("Входы и выходы"));

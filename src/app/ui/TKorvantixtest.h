@@ -8,7 +8,7 @@
 #include <memory>
 #include <string>
 
-#include "base/AppContext.h"
+#include "link/AppContext.h"
 #include "app/ui/Consoles.h"
 #include "link/FtDriver.h"
 #include "link/Identification.h"

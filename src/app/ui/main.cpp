@@ -9,7 +9,7 @@
 #include <string>
 #include <string_view>
 
-#include "app/RealTimeSource.h"
+#include "link/RealTimeSource.h"
 #include "app/Version.h"
 #include "app/ui/ConsoleApplication.h"
 #include "app/ui/DeviceChangeMonitor.h"

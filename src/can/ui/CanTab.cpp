@@ -8,7 +8,7 @@
 #include "base/ui/LocaleText.h"
 #include "base/ui/PanelColors.h"
 #include "base/ui/ShapeWidget.h"
-#include "link/TextCodec.h"
+#include "base/TextCodec.h"
 #include "ui_CanTab.h"
 
 namespace ktx {
@@ -230,8 +230,7 @@ can::CanSnapshot CanTab::snapshot() const
 {
     can::CanSnapshot s;
     s.serial = context_.device.serialText;
-    if (const QLabel* version = window()->findChild<QLabel*>(QStringLiteral("VerLabel")))
-        s.version = cp1251(version->text());
+    s.version = context_.device.versionText;
     s.stamp = dateTimeTextCp1251(context_.time.wallClockUtcMs());
     const auto labels = panels();
     const auto boxes = idBoxes();

@@ -5,7 +5,7 @@
 #include <array>
 #include <string>
 
-#include "base/AppContext.h"
+#include "link/AppContext.h"
 #include "can/CanMonitor.h"
 #include "can/CanSnapshot.h"
 

@@ -4,7 +4,7 @@
 #include <QWidget>
 #include <functional>
 
-#include "base/AppContext.h"
+#include "link/AppContext.h"
 
 namespace Ui {
 class GnssTab;

@@ -4,7 +4,7 @@
 
 #include "base/ui/SvgPixmap.h"
 #include "base/ui/PanelColors.h"
-#include "link/TextCodec.h"
+#include "base/TextCodec.h"
 #include "ui_InputsTab.h"
 
 static void initInputsTabResources() { Q_INIT_RESOURCE(inputs_tab); }

@@ -4,7 +4,7 @@
 #include <QTimer>
 #include <QWidget>
 
-#include "base/AppContext.h"
+#include "link/AppContext.h"
 #include "io/FrequencyCalc.h"
 #include "io/StatusDisplay.h"
 #include "io/StatusPoll.h"

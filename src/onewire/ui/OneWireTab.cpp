@@ -4,7 +4,7 @@
 #include <QSlider>
 
 #include "base/ui/PanelColors.h"
-#include "link/TextCodec.h"
+#include "base/TextCodec.h"
 #include "onewire/IdentifierRead.h"
 #include "base/ui/StyledShape.h"
 #include "ui_OneWireTab.h"

@@ -4,7 +4,7 @@
 #include <QWidget>
 #include <array>
 
-#include "base/AppContext.h"
+#include "link/AppContext.h"
 #include "onewire/OneWireReplies.h"
 #include "onewire/TemperatureTest.h"
 

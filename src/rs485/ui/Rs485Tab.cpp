@@ -9,7 +9,7 @@
 #include "base/ui/PanelColors.h"
 #include "base/ui/StyledShape.h"
 #include "base/ui/SvgPixmap.h"
-#include "link/TextCodec.h"
+#include "base/TextCodec.h"
 #include "ui_Rs485Tab.h"
 
 static void initRs485TabResources() { Q_INIT_RESOURCE(rs485_tab); }

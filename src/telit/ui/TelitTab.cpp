@@ -1,15 +1,14 @@
-#include "gsm/ui/TelitTab.h"
+#include "telit/ui/TelitTab.h"
 
 #include <QFile>
 #include <QFileDialog>
 
-#include "gsm/ui/GsmTab.h"
 #include "ui_TelitTab.h"
 
 namespace ktx {
 
-TelitTab::TelitTab(AppContext& context, std::array<QTimer*, 5> pollTimers, GsmTab* gsm, QWidget* parent)
-    : QWidget(parent), ui(new Ui::TelitTab), context_(context), pollTimers_(pollTimers), gsm_(gsm)
+TelitTab::TelitTab(AppContext& context, std::array<QTimer*, 5> pollTimers, QWidget* parent)
+    : QWidget(parent), ui(new Ui::TelitTab), context_(context), pollTimers_(pollTimers)
 {
     ui->setupUi(this);
     chooseFile = [this] { return showFileDialog(); };
@@ -87,8 +86,8 @@ void TelitTab::setProgress(int value)
 
 void TelitTab::powerOff()
 {
-    if (gsm_)
-        gsm_->Button13Click();
+    if (powerOffModem)
+        powerOffModem();
 }
 
 }  // namespace ktx

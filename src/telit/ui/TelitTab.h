@@ -7,7 +7,7 @@
 #include <functional>
 #include <string>
 
-#include "base/AppContext.h"
+#include "link/AppContext.h"
 #include "telit/FirmwareUpdate.h"
 
 namespace Ui {
@@ -16,14 +16,11 @@ class TelitTab;
 
 namespace ktx {
 
-class GsmTab;
-
 class TelitTab : public QWidget, private telit::UpdateView {
     Q_OBJECT
 public:
-    // pollTimers: Timer1 to Timer5, stopped for an update; gsm powers the
-    // modem off at its end.
-    TelitTab(AppContext& context, std::array<QTimer*, 5> pollTimers, GsmTab* gsm, QWidget* parent = nullptr);
+    // pollTimers: Timer1 to Timer5, stopped for an update.
+    TelitTab(AppContext& context, std::array<QTimer*, 5> pollTimers, QWidget* parent = nullptr);
     ~TelitTab() override;
 
     void TelitInitClick();  // the update
@@ -34,6 +31,9 @@ public:
     void setWorkDir(std::string dir) { workDir_ = std::move(dir); }
     // Shows the file dialog and gives the file chosen, empty when none.
     std::function<QString()> chooseFile;
+    // Powers the modem off at the update's end and on Button28; the GSM tab
+    // owns that command, so the window sets it.
+    std::function<void()> powerOffModem;
 
     Ui::TelitTab* ui;
 
@@ -46,7 +46,6 @@ private:
 
     AppContext& context_;
     std::array<QTimer*, 5> pollTimers_;
-    GsmTab* gsm_;
     std::string workDir_ = ".";
     QString lastChosenFile_;  // what the dialog still holds after a cancel
 };
