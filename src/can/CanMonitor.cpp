@@ -1,5 +1,6 @@
 #include "can/CanMonitor.h"
 
+#include "link/LinkSession.h"
 #include "link/ReplyBuffer.h"
 #include "base/TextCodec.h"
 
@@ -30,17 +31,15 @@ std::string streamFields(const CanSlot& slot)
 CanPollOutcome CanMonitor::poll(std::string_view decimalPoint)
 {
     CanPollOutcome outcome;
-    UsbLink& link = context_.link;
-    if (!link.OpenLink(false)) {
+    LinkSession session(context_, LinkMode::Normal);
+    if (!session) {
         LogDebug(context_.log, 1, "%s", notConnectedText().c_str());
         return outcome;
     }
     outcome.opened = true;
     ReplyBuffer<kReplyBytes> reply;
-    link.SendCommand(kCanCommand);
-    reply.clear();
-    link.ReadReply(reply.data(), kReplyBytes);
-    link.CloseLink();
+    session.exchange(kCanCommand, reply);
+    session.close();
 
     const auto frames = parseCanReply(reply.c_str());
     if (!frames) {

@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "link/LinkSession.h"
 #include "link/ReplyBuffer.h"
 #include "base/TextCodec.h"
 
@@ -155,11 +156,10 @@ void identifyDevices(AppContext& context, IdentificationView& view)
         // The version query goes to this tracker, and so does every later action.
         context.device.index = static_cast<int>(index);
         context.link.setDeviceIndex(static_cast<int>(index));
-        if (context.link.OpenLink(false)) {
+        if (LinkSession session(context, LinkMode::Normal); session) {
             queryVersion(context, view, buffer);
             context.device.versionText = buffer.c_str();
             view.showVersionText(context.device.versionText);
-            context.link.CloseLink();
         } else {
             context.time.beep(50, 50);
         }

@@ -1,5 +1,6 @@
 #include "onewire/IdentifierRead.h"
 
+#include "link/LinkSession.h"
 #include "link/ReplyBuffer.h"
 #include "onewire/OneWireMessages.h"
 #include "onewire/OneWireReplies.h"
@@ -9,11 +10,12 @@ namespace ktx::onewire {
 IdentifierResult readIdentifier(AppContext& context)
 {
     IdentifierResult result;
-    UsbLink& link = context.link;
-    if (!link.OpenLink(false)) {
+    LinkSession session(context, LinkMode::Normal);
+    if (!session) {
         LogDebug(context.log, 1, "%s", openFailedText().c_str());
         return result;
     }
+    UsbLink& link = session.link();
     link.FormatCommand("G1WIRE$");
     ReplyBuffer<22> reply;
     for (int attempt = 1; attempt <= kAttempts; ++attempt) {
@@ -23,7 +25,7 @@ IdentifierResult readIdentifier(AppContext& context)
         link.ReadReply(reply.data(), kIdentifierReplyBytes);
         if (link.transferred() == kIdentifierReplyBytes) {
             const IdentifierReply parsed = parseIdentifierReply(reply.view(kIdentifierReplyBytes));
-            link.CloseLink();
+            session.close();
             if (parsed.kind == IdentifierKind::WrongPrefix) {
                 LogDebug(context.log, 1, "%s", wrongPrefixText().c_str());
                 result.outcome = IdentifierOutcome::WrongPrefix;
@@ -36,7 +38,7 @@ IdentifierResult readIdentifier(AppContext& context)
         context.time.sleepMs(kRetryPauseMs);
     }
     LogDebug(context.log, 1, "%s", sendFailedText().c_str());
-    link.CloseLink();
+    session.close();
     result.outcome = IdentifierOutcome::SendFailed;
     return result;
 }

@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <limits>
 
+#include "link/LinkSession.h"
 #include "link/ReplyBuffer.h"
 #include "rs485/Rs485Messages.h"
 
@@ -83,17 +84,15 @@ int levelBarPosition(int32_t level)
 FuelOutcome pollFuelSensors(AppContext& context, const FuelAddresses& addresses)
 {
     FuelOutcome outcome;
-    UsbLink& link = context.link;
-    if (!link.OpenLink(false)) {
+    LinkSession session(context, LinkMode::Normal);
+    if (!session) {
         LogDebug(context.log, 1, "%s", notConnectedText().c_str());
         return outcome;
     }
     outcome.opened = true;
-    link.SendCommand(fuelCommand(addresses).c_str());
-    ReplyBuffer<500> reply;
-    reply.clear();
-    link.ReadReply(reply.data(), kReplyBytes);
-    link.CloseLink();
+    ReplyBuffer<kReplyBytes> reply;
+    session.exchange(fuelCommand(addresses), reply);
+    session.close();
 
     outcome.readings = parseFuelReply(reply.c_str());
     if (outcome.readings)
