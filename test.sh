@@ -16,6 +16,11 @@ cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build build -j "$jobs"
 ctest --test-dir build --output-on-failure -j "$jobs" --timeout 300
 
+echo "== the whole console under a real X server (Xvfb, openbox, xdotool)"
+# Alone, after the other tests: its checks measure real time.
+timeout 600 /usr/bin/python3 tests/x11/x11_suite.py build/korvantix-control build/screenshots \
+  || { echo "X server tests failed"; exit 1; }
+
 echo "== benchmarks (short run, figures only)"
 ./build/korvantix_bench --benchmark_min_time=0.05 || { echo "benchmarks failed"; exit 1; }
 

@@ -9,6 +9,7 @@ packages=(
   libftdi1-dev libudev-dev libasound2-dev nlohmann-json3-dev
   libgtest-dev libbenchmark-dev fonts-dejavu-core ccache umockdev libumockdev-dev
   dpkg-dev fakeroot lintian desktop-file-utils appstream librsvg2-bin
+  xvfb openbox xdotool x11-utils x11-apps python3
 )
 
 missing=()

@@ -1,19 +1,13 @@
 #pragma once
 // The settings file: what the technician typed or chose on the main window,
 // kept between runs in "Korvantix_control.ini" in the working directory.
-#include <array>
 #include <string>
+
+#include "base/SettingsValues.h"
 
 namespace ktx {
 
 constexpr const char* kSettingsFileName = "Korvantix_control.ini";
-
-struct SettingsValues {
-    bool autoStart = false;
-    std::string pin, apnapn, apnusr, apnpwd, ip, port, telnum, sms;  // UTF-8
-    bool readGsmAuto = true;
-    std::array<std::string, 8> llsAddr{"1", "2", "3", "4", "5", "6", "7", "8"};
-};
 
 // A missing file or key takes its default; a key present with an empty
 // value reads as empty.

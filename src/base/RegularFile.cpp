@@ -1,5 +1,6 @@
 #include "base/RegularFile.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -25,9 +26,14 @@ FileReadResult readRegularFile(const std::string& path, size_t maxBytes, std::st
         result = FileReadResult::TooLarge;
     if (result == FileReadResult::Ok) {
         // Read one byte past the limit so a file that grew meanwhile is caught.
-        std::string read(maxBytes + 1, '\0');
+        // The buffer starts at the file's size: filling a whole megabyte
+        // for a small settings file costs start-up time.
+        const size_t limit = maxBytes + 1;
+        std::string read(std::min(limit, static_cast<size_t>(info.st_size) + 1), '\0');
         size_t got = 0;
-        while (got < read.size()) {
+        while (got < limit) {
+            if (got == read.size())
+                read.resize(std::min(limit, read.size() * 2));
             const ssize_t n = ::read(fd, read.data() + got, read.size() - got);
             if (n < 0 && errno == EINTR)
                 continue;

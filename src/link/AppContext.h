@@ -9,13 +9,15 @@
 
 namespace ktx {
 
+class DeviceActions;
+
 // Filled by device identification; read by the areas.
 struct DeviceInfo {
-    std::string serialText = "10000";  // SerPanel's caption, as the USB string gave it
+    std::string serialText = "10000";  // the serial number as the USB string gave it; "10000" until one does
     int version = 0;                   // firmware version number, 0 until understood
     bool dral = false;
     int index = -1;                    // FTDI index of the identified tracker, -1 none
-    std::string versionText{};         // the firmware's version reply, as VerLabel shows it
+    std::string versionText = "PENK-0.0g";  // the version reply as it came; the placeholder until one does
 };
 
 struct AppContext {
@@ -23,6 +25,8 @@ struct AppContext {
     TimeSource& time;
     LogSink& log;
     DeviceInfo& device;
+    // The window's queue of device actions; null: handlers run at once.
+    DeviceActions* actions = nullptr;
 };
 
 }  // namespace ktx

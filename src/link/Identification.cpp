@@ -42,12 +42,6 @@ const std::string kFirmwareVersionText = cp1251FromUtf8("Версия проши
 const std::string kUnknownNumberText = cp1251FromUtf8("Неизвестный номер %d");
 const std::string kSerialNumberText = cp1251FromUtf8("Серийный номер %d");
 
-void applyVersionTable(IdentificationView& view, int version)
-{
-    for (const VersionRule& rule : versionTable())
-        view.applyRule(rule, version >= rule.minVersion);
-}
-
 // Up to 15 attempts at the version reply; returns with the buffer holding
 // whatever the last read left.
 void queryVersion(AppContext& context, IdentificationView& view, ReplyBuffer<63>& buffer)
@@ -69,7 +63,7 @@ void queryVersion(AppContext& context, IdentificationView& view, ReplyBuffer<63>
             context.device.version = version;
             context.device.dral = dral;
             LogDebug(context.log, 1, kFirmwareVersionText.c_str(), buffer.c_str(), version);
-            applyVersionTable(view, version);
+            view.applyFirmware(context.device);
             view.setVersionColourGreen(dral);
         }
         return;
@@ -77,36 +71,6 @@ void queryVersion(AppContext& context, IdentificationView& view, ReplyBuffer<63>
 }
 
 }  // namespace
-
-const std::vector<VersionRule>& versionTable()
-{
-    static const std::vector<VersionRule> table = {
-        {52, "TabSheet2", true, true, false},
-        {52, "Panel17", false, false, true},
-        {52, "GroupBox4", false, false, true},
-        {52, "GroupBox3", false, false, true},
-        {52, "GSMMemo", false, false, true},
-        {53, "TabSheet4", true, true, false},
-        {53, "TabSheet5", true, true, false},
-        {53, "GroupBox14", false, false, true},
-        {53, "CANGrid", false, false, true},
-        {53, "Panel23", false, false, true},
-        {53, "Panel27", false, false, true},
-        {53, "CheckBox2", false, false, true},
-        {53, "Button15", false, false, true},
-        {53, "GroupBox5", false, false, true},
-        {53, "CheckBox1", false, false, true},
-        {53, "Button14", false, false, true},
-        {53, "Button21", false, false, true},
-        {55, "GroupBox15", false, true, true},
-        {55, "OneWire", false, false, true},
-        {55, "Button17", false, false, true},
-        {55, "Label137", false, false, true},
-        {56, "Panel20", false, true, true},
-        {57, "Panel22", false, true, true},
-    };
-    return table;
-}
 
 bool parseVersionReply(const char* reply, int& version, bool& dral)
 {

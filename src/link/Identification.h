@@ -1,37 +1,26 @@
 #pragma once
 // Finds the tracker among the FTDI devices, asks its firmware for the
-// version, and tells the window which tabs and groups that version supports.
+// version, and hands what it found to the window, which passes it on to
+// every tab (each tab knows what its controls need).
 #include <string>
-#include <vector>
 
 #include "link/AppContext.h"
 
 namespace ktx {
 
-// One control the version decides: shown when version >= minVersion.
-// A tab is enabled or disabled; other controls are made visible or hidden,
-// and enabled or disabled too where enable is set.
-struct VersionRule {
-    int minVersion;
-    const char* name;  // objectName of the control (or of the tab page)
-    bool isTab;
-    bool enable;
-    bool show;
-};
-
-const std::vector<VersionRule>& versionTable();
-
 class IdentificationView {
 public:
     virtual ~IdentificationView() = default;
-    virtual void showSerialText(const std::string& serialText) = 0;   // SerPanel caption
-    virtual void showVersionText(const std::string& versionText) = 0; // VerLabel caption
-    virtual void setVersionColourGreen(bool green) = 0;               // VerLabel font: green or black
-    virtual void applyRule(const VersionRule& rule, bool on) = 0;
+    // The texts are Windows-1251, as the device gave them.
+    virtual void showSerialText(const std::string& serialText) = 0;
+    virtual void showVersionText(const std::string& versionText) = 0;
+    virtual void setVersionColourGreen(bool green) = 0;  // the version shown green (DRAL) or black
+    // A version reply was understood; device holds it.
+    virtual void applyFirmware(const DeviceInfo& device) = 0;
     virtual bool readGsmAutoChecked() const = 0;
     virtual bool autoCheckChecked() const = 0;
-    virtual void readGsmParams() = 0;  // ReadGSMParamsClick
-    virtual void programClick() = 0;   // ProgramClick
+    virtual void readGsmParams() = 0;  // reads the device's own network settings
+    virtual void programClick() = 0;   // starts or stops the status test
 };
 
 // Firmware version number of a reply such as "SUMI-5.7..": major*10+minor

@@ -1,6 +1,5 @@
 #include "link/RealTimeSource.h"
 
-#include <algorithm>
 #include <thread>
 
 namespace ktx {
@@ -9,38 +8,14 @@ using std::chrono::steady_clock;
 
 RealTimeSource::RealTimeSource() : start_(steady_clock::now()) {}
 
-void RealTimeSource::setWaitPump(WaitPump pump)
-{
-    pump_ = std::move(pump);
-}
-
 void RealTimeSource::sleepMs(uint32_t ms)
 {
-    waitFor(std::chrono::milliseconds(ms));
+    std::this_thread::sleep_for(std::chrono::milliseconds(ms));
 }
 
 void RealTimeSource::sleepUs(uint64_t us)
 {
-    waitFor(std::chrono::microseconds(us));
-}
-
-void RealTimeSource::waitFor(steady_clock::duration length)
-{
-    if (!pump_) {
-        std::this_thread::sleep_for(length);
-        return;
-    }
-    waitUntil(steady_clock::now() + length);
-}
-
-void RealTimeSource::waitUntil(steady_clock::time_point end)
-{
-    const auto slice = std::chrono::milliseconds(kWaitSliceMs);
-    for (auto now = steady_clock::now(); now < end; now = steady_clock::now()) {
-        std::this_thread::sleep_until(std::min(end, now + slice));
-        if (pump_)
-            pump_();
-    }
+    std::this_thread::sleep_for(std::chrono::microseconds(us));
 }
 
 int64_t RealTimeSource::monotonicUs() const
@@ -68,9 +43,7 @@ void RealTimeSource::beep(uint32_t frequencyHz, uint32_t durationMs)
     beeper_.play(frequencyHz, durationMs);
     // No sound device, or the tone ended early: the pause still belongs to
     // the caller's timing.
-    if (pump_)
-        waitUntil(end);
-    else if (steady_clock::now() < end)
+    if (steady_clock::now() < end)
         std::this_thread::sleep_until(end);
 }
 

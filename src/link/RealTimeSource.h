@@ -1,9 +1,9 @@
 #pragma once
 // The console's real clock: steady-clock sleeps and readings, the system wall
-// clock, and beeps on the sound device.
+// clock, and beeps on the sound device. Its waits block the calling thread:
+// the device worker's, never the window's.
 #include <chrono>
 #include <cstdint>
-#include <functional>
 
 #include "link/Beeper.h"
 #include "link/TimeSource.h"
@@ -12,11 +12,6 @@ namespace ktx {
 
 class RealTimeSource : public TimeSource {
 public:
-    // Offered a turn at least every kWaitSliceMs of every wait, and after each
-    // wait however short; it decides itself whether to do anything.
-    using WaitPump = std::function<void()>;
-    static constexpr uint32_t kWaitSliceMs = 5;
-
     // The program's start, for processClockMs, is taken as this moment.
     RealTimeSource();
 
@@ -28,16 +23,9 @@ public:
     // Takes durationMs whether or not a sound could be played.
     void beep(uint32_t frequencyHz, uint32_t durationMs) override;
 
-    // The window's event pump; empty: waits are plain sleeps.
-    void setWaitPump(WaitPump pump);
-
 private:
-    void waitFor(std::chrono::steady_clock::duration length);
-    void waitUntil(std::chrono::steady_clock::time_point end);
-
     std::chrono::steady_clock::time_point start_;
     Beeper beeper_;
-    WaitPump pump_;
 };
 
 }  // namespace ktx

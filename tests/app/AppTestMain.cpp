@@ -1,6 +1,6 @@
 // The shell's tests run under the program's own application object, so every
 // event reaches the window the way it does in the program (through the
-// action guard and the exception reporter).
+// exception reporter).
 #include <clocale>
 #include <gtest/gtest.h>
 

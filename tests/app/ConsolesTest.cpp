@@ -1,3 +1,4 @@
+#include <QCoreApplication>
 #include <QDateTime>
 #include <QPlainTextEdit>
 #include <QRegularExpression>
@@ -7,6 +8,10 @@
 #include <filesystem>
 #include <fstream>
 #include <memory>
+#include <map>
+#include <sstream>
+#include <string>
+#include <thread>
 
 #include "support/FileBytes.h"
 #include "app/ui/Consoles.h"
@@ -97,6 +102,71 @@ TEST_F(ConsolesTest, MissingOrDeletedConsolesAreSkipped)
     EXPECT_EQ(readBytes(root_ / "telitdebug.txt"), "x\r\n");
 }
 
+// A tab is built when first shown: what its console was told before that
+// waits, and arrives in order, with the same first-line rule and conversion.
+TEST(ConsolesBeforeTheirTabs, LinesWaitForTheMemoAndArriveInOrder)
+{
+    QTemporaryDir dir;
+    VirtualTimeSource time;
+    Consoles consoles(time, dir.path().toStdString());
+    QPlainTextEdit debug;
+    consoles.attach(Consoles::Debug, &debug);
+    LogModem(consoles, "AT\r\nOK");
+    Log485(consoles, "\xC4\xE0\xF2\xF7\xE8\xEA %d", 5);  // "Датчик 5" in Windows-1251
+    LogModem(consoles, "AT+CSQ");
+    LogDebug(consoles, 1, "debug");
+    EXPECT_EQ(debug.toPlainText(), "debug");
+
+    QPlainTextEdit gsm, rs485;
+    consoles.attach(Consoles::Modem, &gsm);
+    EXPECT_EQ(gsm.toPlainText(), "\nAT\nOK\nAT+CSQ");
+    LogModem(consoles, "later");
+    EXPECT_EQ(gsm.toPlainText(), "\nAT\nOK\nAT+CSQ\nlater");
+    consoles.attach(Consoles::Rs485, &rs485);
+    EXPECT_EQ(rs485.toPlainText(), QString::fromUtf8("\nДатчик 5"));
+
+    // Attached once, nothing waits any more: a memo gone drops its lines.
+    {
+        QPlainTextEdit telit;
+        consoles.attach(Consoles::Telit, &telit);
+    }
+    LogTelit(consoles, "dropped");
+    QPlainTextEdit telitAgain;
+    consoles.attach(Consoles::Telit, &telitAgain);
+    EXPECT_TRUE(telitAgain.toPlainText().isEmpty());
+}
+
+// The worker writes to a console whose tab the user has not opened yet (the
+// modem console during identification): its lines wait on the GUI thread and
+// arrive, in order, ahead of the ones written after the tab was built.
+TEST(ConsolesBeforeTheirTabs, LinesFromTheWorkerWaitForTheTabBuiltLater)
+{
+    QTemporaryDir dir;
+    VirtualTimeSource time;
+    Consoles consoles(time, dir.path().toStdString());
+    constexpr int kLines = 200;
+    std::thread worker([&consoles] {
+        for (int i = 0; i < kLines; ++i)
+            LogModem(consoles, "before %d", i);
+    });
+    worker.join();
+    QCoreApplication::processEvents();
+
+    QPlainTextEdit gsm;
+    consoles.attach(Consoles::Modem, &gsm);
+    std::thread later([&consoles] { LogModem(consoles, "after"); });
+    later.join();
+    EXPECT_FALSE(gsm.toPlainText().endsWith(QStringLiteral("after"))) << "a widget was written from the worker";
+    QCoreApplication::processEvents();
+
+    const QStringList shown = gsm.toPlainText().split(u'\n');
+    ASSERT_EQ(shown.size(), kLines + 2);  // the leading empty line, the waiting lines, the later one
+    EXPECT_TRUE(shown.front().isEmpty());
+    for (int i = 0; i < kLines; ++i)
+        ASSERT_EQ(shown[i + 1], QStringLiteral("before %1").arg(i));
+    EXPECT_EQ(shown.back(), QStringLiteral("after"));
+}
+
 TEST_F(ConsolesTest, StreamLinesCarryStampAndSerial)
 {
     const std::string stamp = dateTimeTextCp1251(time_.wallClockUtcMs());
@@ -106,6 +176,45 @@ TEST_F(ConsolesTest, StreamLinesCarryStampAndSerial)
     consoles_.setSerialSource([] { return std::string("../FT1ABCDE"); });
     consoles_.streamLine("AIN", "AINstream", "x\r\n");
     EXPECT_TRUE(fs::exists(root_ / "AIN" / "AINstream-___FT1ABCDE.txt"));
+}
+
+// The device worker writes while the GUI thread does too: data log lines stay
+// whole and in each writer's order; console lines reach the console only
+// through the GUI thread's loop, in the order written.
+TEST_F(ConsolesTest, LinesFromTheWorkerAndTheGuiThreadStayWholeAndInOrder)
+{
+    constexpr int kLines = 300;
+    std::thread worker([this] {
+        for (int i = 0; i < kLines; ++i) {
+            consoles_.modemLine(formatText("worker %d", i));
+            consoles_.streamLine("AIN", "AINstream", formatText("worker,%d\r\n", i));
+        }
+    });
+    for (int i = 0; i < kLines; ++i)
+        consoles_.streamLine("AIN", "AINstream", formatText("gui,%d\r\n", i));
+    worker.join();
+    EXPECT_TRUE(gsm_.document()->isEmpty()) << "a widget was written from the worker";
+
+    QCoreApplication::processEvents();
+    const QStringList shown = gsm_.toPlainText().split(u'\n');
+    ASSERT_EQ(shown.size(), kLines + 1);  // after the console's leading empty line
+    for (int i = 0; i < kLines; ++i)
+        ASSERT_EQ(shown[i + 1], QStringLiteral("worker %1").arg(i));
+
+    std::istringstream file(readBytes(root_ / "AIN" / "AINstream-10000.txt"));
+    std::map<std::string, int> next = {{"gui", 0}, {"worker", 0}};
+    std::string line;
+    int lines = 0;
+    while (std::getline(file, line)) {
+        ++lines;
+        const size_t bar = line.find(" | ");
+        const size_t comma = line.find(',', bar);
+        ASSERT_TRUE(bar != std::string::npos && comma != std::string::npos && line.back() == '\r') << line;
+        const std::string writer = line.substr(bar + 3, comma - bar - 3);
+        ASSERT_EQ(next.count(writer), 1u) << line;
+        EXPECT_EQ(std::stoi(line.substr(comma + 1)), next[writer]++) << line;
+    }
+    EXPECT_EQ(lines, 2 * kLines);
 }
 
 }  // namespace

@@ -53,47 +53,6 @@ TEST(RealTimeSource, BeepTakesItsDurationWithOrWithoutSound)
     }
 }
 
-// The window's pump gets a turn every few milliseconds of any wait, so a
-// long sleep, read wait or beep never freezes the window.
-TEST(RealTimeSource, EveryWaitOffersThePumpATurnEachSlice)
-{
-    RealTimeSource time;
-    std::vector<int64_t> turnsMs;
-    time.setWaitPump([&turnsMs] { turnsMs.push_back(steadyMs()); });
-    struct Case {
-        const char* what;
-        std::function<void()> wait;
-        size_t minTurns;
-    };
-    const Case cases[] = {
-        {"sleepMs(100)", [&] { time.sleepMs(100); }, 5},
-        {"sleepUs(100000)", [&] { time.sleepUs(100000); }, 5},
-        {"a 100 ms beep without sound", [&] { time.beep(0, 100); }, 5},
-        {"a read pause of 250 us", [&] { time.sleepUs(250); }, 1},
-    };
-    for (const Case& c : cases) {
-        turnsMs.clear();
-        const int64_t start = steadyMs();
-        c.wait();
-        EXPECT_GE(turnsMs.size(), c.minTurns) << c.what;
-        int64_t longestGapMs = 0;
-        int64_t previous = start;
-        for (int64_t turn : turnsMs) {
-            longestGapMs = std::max(longestGapMs, turn - previous);
-            previous = turn;
-        }
-        // Slices are 5 ms; the margin is for a busy test machine.
-        EXPECT_LE(longestGapMs, 50) << c.what;
-    }
-
-    time.setWaitPump(nullptr);
-    turnsMs.clear();
-    const int64_t start = steadyMs();
-    time.sleepMs(20);
-    EXPECT_GE(steadyMs() - start, 20);
-    EXPECT_TRUE(turnsMs.empty());
-}
-
 TEST(Beeper, MissingDeviceFailsAtOnce)
 {
     Beeper beeper("ktx_no_such_pcm");

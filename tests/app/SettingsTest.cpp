@@ -8,6 +8,7 @@
 #include "support/FileBytes.h"
 #include "app/ProfileFile.h"
 #include "app/Settings.h"
+#include "base/RegularFile.h"
 
 namespace ktx {
 namespace {
@@ -170,6 +171,44 @@ TEST_F(SettingsTest, UnwritablePlaceReturnsFalseAndLeavesNoTemporaryFile)
     EXPECT_FALSE(writeSettings(path_, SettingsValues{}));
     for (const auto& entry : fs::directory_iterator(root))
         EXPECT_EQ(entry.path().filename().string().find(".tmp-"), std::string::npos) << entry.path();
+}
+
+// The reader sizes its buffer from the file, and a file longer than its
+// size said (as /proc's files are: size 0) is still read whole or refused
+// at the limit, never cut short.
+TEST(RegularFileTest, ReadsWholeFilesWhateverTheirStatedSize)
+{
+    QTemporaryDir dir;
+    const std::string path = dir.filePath("exact.ini").toStdString();
+    const std::string content(4096, 'x');
+    std::ofstream(path, std::ios::binary) << content;
+    struct Case {
+        std::string path;
+        size_t maxBytes;
+        FileReadResult result;
+    };
+    const Case cases[] = {
+        {path, content.size(), FileReadResult::Ok},
+        {path, content.size() - 1, FileReadResult::TooLarge},
+        {"/proc/self/mountinfo", 1 << 20, FileReadResult::Ok},
+        {"/proc/self/mountinfo", 16, FileReadResult::TooLarge},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.path + " " + std::to_string(c.maxBytes));
+        std::string bytes = "before";
+        EXPECT_EQ(readRegularFile(c.path, c.maxBytes, bytes), c.result);
+        if (c.result != FileReadResult::Ok) {
+            EXPECT_EQ(bytes, "before");
+            continue;
+        }
+        if (c.path == path) {
+            EXPECT_EQ(bytes, content);
+        } else {
+            // Every line of it, up to its last line break.
+            EXPECT_GT(bytes.size(), 16u);
+            EXPECT_EQ(bytes.back(), '\n');
+        }
+    }
 }
 
 TEST(ProfileFileTest, ParsesLfCrlfNulAndLongLines)

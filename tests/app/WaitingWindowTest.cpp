@@ -1,6 +1,7 @@
-// The window on the real clock while a device action waits: it keeps
-// painting, and nothing else reaches the device until the action has ended.
-// These run in real time (a 2 s reply, and a silent tracker's 9 s search).
+// The window on the real clock while a device action waits on the device
+// worker: it keeps painting and answering at once, and nothing else reaches
+// the device until the action has ended. These run in real time (a 2 s
+// reply, and a silent tracker's 9 s search).
 #include <QCheckBox>
 #include <QCursor>
 #include <QDir>
@@ -11,6 +12,7 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QTabWidget>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -18,11 +20,17 @@
 #include <functional>
 #include <gtest/gtest.h>
 #include <memory>
+#include <thread>
 
 #include "link/RealTimeSource.h"
-#include "app/ui/ActionGuard.h"
+#include "base/LogSink.h"
+#include "base/ui/DeviceActions.h"
 #include "app/ui/ShutdownSignals.h"
 #include "app/ui/TKorvantixtest.h"
+#include "can/ui/CanTab.h"
+#include "gnss/ui/GnssTab.h"
+#include "gsm/ui/GsmTab.h"
+#include "onewire/ui/OneWireTab.h"
 #include "sim/SimDriver.h"
 #include "support/ScriptedDriver.h"
 
@@ -130,6 +138,15 @@ bool waitCursorShown()
     return QGuiApplication::overrideCursor() && QGuiApplication::overrideCursor()->shape() == Qt::WaitCursor;
 }
 
+// Index of the nth (from 1) write equal to, or starting with, text; -1: none.
+int nthWrite(const std::vector<std::string>& writes, const std::string& text, int nth)
+{
+    for (size_t i = 0; i < writes.size(); ++i)
+        if (writes[i].rfind(text, 0) == 0 && --nth == 0)
+            return static_cast<int>(i);
+    return -1;
+}
+
 class WaitingWindowTest : public ::testing::Test {
 protected:
     void SetUp() override
@@ -145,11 +162,13 @@ protected:
     void makeWindow(FtDriver& driver)
     {
         window = std::make_unique<TKorvantixtest>(driver, time, dir.path().toStdString());
-        ASSERT_NE(window->actionGuard(), nullptr);
+        ASSERT_EQ(window->deviceActions().mode(), DeviceActions::Mode::Worker);
     }
+    // Tabs are built when first shown; the tests reach into all of them.
     template <class T>
     T* child(const char* name)
     {
+        window->buildAllTabs();
         T* found = window->findChild<T*>(QString::fromLatin1(name));
         EXPECT_NE(found, nullptr) << name;
         return found;
@@ -159,8 +178,8 @@ protected:
         QFile file(dir.filePath("Korvantix_control.ini"));
         return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
     }
-    // Shows the window and lets the loop deliver the identification posted
-    // at construction; returns how long that took.
+    // Shows the window and lets the loop queue the identification posted at
+    // construction; returns how long that took.
     qint64 showAndIdentify()
     {
         QElapsedTimer took;
@@ -169,32 +188,38 @@ protected:
         QApplication::processEvents();
         return took.elapsed();
     }
+    // Runs the event loop until no device action is left; false on timeout.
+    bool waitForIdle(int timeoutMs)
+    {
+        return QTest::qWaitFor([this] { return !window->deviceActions().busy(); }, timeoutMs);
+    }
 
     QTemporaryDir dir;
     RealTimeSource time;
     std::unique_ptr<TKorvantixtest> window;
 };
 
-TEST_F(WaitingWindowTest, AWaitKeepsPaintingAndHoldsTicksDeviceChangesAndInputForLater)
+TEST_F(WaitingWindowTest, AWaitKeepsTheWindowAnsweringAndQueuesDeviceWorkBehindIt)
 {
     SlowVersionDriver driver(time, 2000);
     makeWindow(driver);
     auto* memo = child<QPlainTextEdit>("DebugMemo");
     auto* pin = child<QLineEdit>("PIN");
+    auto* timer1 = child<QTimer>("Timer1");
+    DeviceActions& actions = window->deviceActions();
     EventProbe paints(memo->viewport(), QEvent::Paint,
-                      [&] { return driver.linkOpen() && memo->toPlainText().contains(kSerialLine); });
-    child<QTimer>("Timer1")->start();
+                      [&] { return actions.running() && memo->toPlainText().contains(kSerialLine); });
+    timer1->start();
 
     struct {
         bool ran = false;
-        bool linkOpen = false;
+        bool running = false;
         bool waitCursor = false;
-        bool workBox = true;
+        bool workBox = false;
         QString pin;
-        int searches = 0;
+        bool pollQueued = false;
     } seen;
     QTimer::singleShot(500, [&] {
-        seen.waitCursor = waitCursorShown();
         // Given while the tracker has not answered yet.
         QTest::mouseClick(child<QPushButton>("Program"), Qt::LeftButton);
         QTest::keyClicks(pin, "12");
@@ -203,35 +228,39 @@ TEST_F(WaitingWindowTest, AWaitKeepsPaintingAndHoldsTicksDeviceChangesAndInputFo
     });
     QTimer::singleShot(1200, [&] {
         seen.ran = true;
-        seen.linkOpen = driver.linkOpen();
+        seen.running = actions.running();
+        seen.waitCursor = waitCursorShown();
         seen.workBox = child<QCheckBox>("WorkBox")->isChecked();
         seen.pin = pin->text();
-        seen.searches = driver.searches();
+        seen.pollQueued = actions.isQueued(timer1);
     });
 
-    EXPECT_GE(showAndIdentify(), 2000);
-    ASSERT_TRUE(seen.ran) << "the event loop did not run during the wait";
-    EXPECT_TRUE(seen.linkOpen);
-    EXPECT_GT(paints.hits, 0) << "the console line was not painted during the wait";
-    EXPECT_TRUE(seen.waitCursor);
-    EXPECT_FALSE(waitCursorShown());
-    // Nothing of what came during the wait ran inside it.
-    EXPECT_FALSE(seen.workBox);
-    EXPECT_EQ(seen.pin, "");
-    EXPECT_EQ(seen.searches, 1);
-    EXPECT_GT(window->actionGuard()->skippedTicks(), 0);
-    EXPECT_EQ(driver.statusPolls(), 0);
+    EXPECT_LT(showAndIdentify(), 1000) << "the window waited for the device";
+    ASSERT_TRUE(QTest::qWaitFor([&] { return seen.ran; }, 3000));
+    EXPECT_TRUE(seen.running);
+    EXPECT_FALSE(seen.waitCursor);
+    // The click and the keys took effect at once; the ticks merged into one
+    // poll waiting its turn.
+    EXPECT_TRUE(seen.workBox);
+    EXPECT_EQ(seen.pin, "12");
+    EXPECT_TRUE(seen.pollQueued);
 
-    // Afterwards: at most the one tick now due, no backlog; the click and
-    // the keys in order; the two device changes as one search.
-    QApplication::processEvents();
-    EXPECT_LE(driver.statusPolls(), 1);
-    QTest::qWait(50);
-    EXPECT_TRUE(child<QCheckBox>("WorkBox")->isChecked());
-    EXPECT_EQ(pin->text(), "12");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !actions.isQueuedOrRunning(timer1) && !actions.running(); }, 5000));
+    timer1->stop();
+    child<QCheckBox>("WorkBox")->setChecked(false);
+    ASSERT_TRUE(waitForIdle(2000));
+    EXPECT_GT(paints.hits, 0) << "the console line was not painted during the wait";
+    EXPECT_EQ(child<QLabel>("VerLabel")->text(), "SUMI-5.7ab");
+    // The two device changes as one search, after the running one and
+    // before the poll that had waited; never two actions on the link.
     EXPECT_EQ(driver.searches(), 2);
     EXPECT_EQ(driver.nestedOpens(), 0);
-    child<QCheckBox>("WorkBox")->setChecked(false);
+    const auto writes = driver.writes();
+    const int secondVersionQuery = nthWrite(writes, "FL_READ_VERSION$", 2);
+    const int firstPoll = nthWrite(writes, "DEVICE_TEST", 1);
+    ASSERT_GE(secondVersionQuery, 0);
+    ASSERT_GE(firstPoll, 0);
+    EXPECT_LT(secondVersionQuery, firstPoll);
 }
 
 TEST_F(WaitingWindowTest, TermDuringTheWaitClosesAfterTheActionWithTheSettingsWritten)
@@ -247,6 +276,7 @@ TEST_F(WaitingWindowTest, TermDuringTheWaitClosesAfterTheActionWithTheSettingsWr
     QString settingsInWait;
     QTimer::singleShot(300, [this] {
         child<QLineEdit>("sms")->setText("STATUS");  // after the settings were read at show
+        child<QPushButton>("Button2")->click();      // queued behind the identification: dropped
         ::raise(SIGTERM);
     });
     QTimer::singleShot(1000, [&] {
@@ -256,20 +286,53 @@ TEST_F(WaitingWindowTest, TermDuringTheWaitClosesAfterTheActionWithTheSettingsWr
     });
 
     showAndIdentify();
-    ASSERT_TRUE(ran);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return ran; }, 3000));
     EXPECT_TRUE(visibleInWait);
     EXPECT_FALSE(settingsInWait.contains("sms=STATUS"));
-    EXPECT_TRUE(window->isVisible());  // the action has only just ended
 
-    QTest::qWait(50);
-    EXPECT_FALSE(window->isVisible());
+    ASSERT_TRUE(QTest::qWaitFor([this] { return !window->isVisible(); }, 4000));
     EXPECT_TRUE(settingsText().contains("sms=STATUS"));
     EXPECT_EQ(child<QLabel>("VerLabel")->text(), "SUMI-5.7ab");  // the action was not cut off
+    EXPECT_EQ(nthWrite(driver.writes(), "AT", 1), -1) << "a queued modem step ran after the close";
+    EXPECT_TRUE(child<QPushButton>("Button2")->isEnabled());
+}
+
+// Identification on the worker hands the firmware to every tab through the
+// GUI thread: to a tab built while it ran (before the version was known) and
+// to one first opened afterwards; the modem console, its tab never opened,
+// keeps what the worker wrote to it.
+TEST_F(WaitingWindowTest, TabsBuiltDuringAndAfterAQueuedIdentificationFollowTheFirmware)
+{
+    // 5.5: the 1WIRE group and the CAN tab are there, the antenna panel is not.
+    SlowVersionDriver driver(time, 800);
+    driver.onCommand("FL_READ_VERSION$", {"QOZT-5.5.."});
+    makeWindow(driver);
+    DeviceActions& actions = window->deviceActions();
+    EXPECT_LT(showAndIdentify(), 500);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return actions.running(); }, 1000));
+    ASSERT_FALSE(window->isTabBuilt(TKorvantixtest::kGnss));
+
+    GnssTab* gnss = window->gnssTab();  // built while the tracker has not answered yet
+    ASSERT_TRUE(actions.running());
+    EXPECT_FALSE(gnss->findChild<QWidget*>("Panel20")->isHidden());
+    // A modem line from another thread, before the GSM tab exists.
+    std::thread([this] { LogModem(window->consoles(), "from the worker"); }).join();
+    ASSERT_TRUE(waitForIdle(5000));
+    EXPECT_TRUE(gnss->findChild<QWidget*>("Panel20")->isHidden());
+
+    for (int tab : {TKorvantixtest::kOneWire, TKorvantixtest::kCan, TKorvantixtest::kGsm})
+        ASSERT_FALSE(window->isTabBuilt(tab)) << tab;
+    EXPECT_TRUE(window->oneWireTab()->findChild<QWidget*>("GroupBox15")->isEnabled());
+    CanTab* can = window->canTab();
+    EXPECT_FALSE(can->findChild<QWidget*>("CANGrid")->isHidden());
+    EXPECT_EQ(can->snapshot().version, "QOZT-5.5..");
+    EXPECT_TRUE(window->findChild<QTabWidget*>("PageControl1")->isTabEnabled(TKorvantixtest::kCan));
+    EXPECT_TRUE(window->gsmTab()->findChild<QPlainTextEdit*>("GSMMemo")->toPlainText().contains("from the worker"));
 }
 
 // The simulated tracker that never answers its version query: 15 attempts,
 // each a 100 ms read, 400 ms and a 100 ms beep.
-TEST_F(WaitingWindowTest, SilentTrackerSearchPaintsTheConsoleAndStartsNoPoll)
+TEST_F(WaitingWindowTest, SilentTrackerSearchPaintsTheConsoleAndMergesTheTicks)
 {
     sim::Scenario scenario = sim::defaultScenario();
     scenario.faults.silent = 1;
@@ -277,29 +340,38 @@ TEST_F(WaitingWindowTest, SilentTrackerSearchPaintsTheConsoleAndStartsNoPoll)
     makeWindow(simulator);
     auto* memo = child<QPlainTextEdit>("DebugMemo");
     auto* timer1 = child<QTimer>("Timer1");
+    DeviceActions& actions = window->deviceActions();
     EventProbe paints(memo->viewport(), QEvent::Paint,
-                      [&] { return simulator.isOpen() && memo->toPlainText().contains(kSerialLine); });
-    EventProbe ticks(timer1, QEvent::Timer, [&] { return simulator.isOpen(); });
+                      [&] { return actions.running() && memo->toPlainText().contains(kSerialLine); });
+    int ticksInSearch = 0;
+    QObject::connect(timer1, &QTimer::timeout, [&] {
+        ticksInSearch += actions.running() ? 1 : 0;
+    });
     timer1->start();
 
     bool shotInWait = false;
+    bool onePollQueued = false;
+    qint64 shotLateMs = -1;
+    QElapsedTimer clock;
+    clock.start();
     const QString shot = QDir(screenshotDir()).filePath("wait-identification.png");
     QTimer::singleShot(1500, [&] {
-        shotInWait = simulator.isOpen() && window->grab().save(shot);
+        shotLateMs = clock.elapsed() - 1500;
+        shotInWait = actions.running() && window->grab().save(shot);
+        onePollQueued = actions.isQueued(timer1);
     });
 
-    EXPECT_GE(showAndIdentify(), 7000);
-    EXPECT_GT(paints.hits, 0) << "the debug console was not painted while the search waited";
+    EXPECT_LT(showAndIdentify(), 1000);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return actions.running(); }, 2000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return clock.elapsed() > 7000 || !actions.running(); }, 12000));
+    EXPECT_GE(clock.elapsed(), 7000) << "the search ended early";
     EXPECT_TRUE(shotInWait) << shot.toStdString();
-    EXPECT_EQ(ticks.hits, 0) << "a Timer1 tick ran inside the search";
-    EXPECT_GT(window->actionGuard()->skippedTicks(), 30);
-    EXPECT_FALSE(simulator.isOpen());
-
-    // The timer itself went on: its next tick comes after the search.
-    QTest::qWait(300);
-    EXPECT_GT(ticks.total, 0);
-    EXPECT_EQ(ticks.hits, 0);
+    EXPECT_LT(shotLateMs, 200) << "a timer of the window was held up by the search";
+    EXPECT_GT(paints.hits, 0) << "the debug console was not painted while the search waited";
+    EXPECT_GT(ticksInSearch, 20) << "Timer1 did not tick during the search";
+    EXPECT_TRUE(onePollQueued);  // the twenty ticks as one poll (a key is queued once)
     timer1->stop();
+    ASSERT_TRUE(waitForIdle(10000));
 }
 
 }  // namespace

@@ -25,6 +25,11 @@
 #include "base/ui/LinkLabelHover.h"
 #include "app/ui/TKorvantixtest.h"
 #include "can/ui/CanTab.h"
+#include "gnss/ui/GnssTab.h"
+#include "gsm/ui/GsmTab.h"
+#include "onewire/ui/OneWireTab.h"
+#include "rs485/ui/Rs485Tab.h"
+#include "base/TextCodec.h"
 #include "link/VirtualTimeSource.h"
 #include "sim/SimDriver.h"
 #include "support/ScriptedDriver.h"
@@ -50,9 +55,11 @@ protected:
         QApplication::processEvents();
     }
 
+    // Tabs are built when first shown; the tests reach into all of them.
     template <class T>
     T* child(const char* name)
     {
+        window->buildAllTabs();
         T* found = window->findChild<T*>(QString::fromLatin1(name));
         EXPECT_NE(found, nullptr) << name;
         return found;
@@ -247,6 +254,113 @@ TEST_F(WindowTest, AWindowNeverShownLeavesTheSettingsFileAlone)
     EXPECT_FALSE(QFile::exists(dir.filePath("Korvantix_control.ini")));
 }
 
+// The GSM and 485 tabs are built only when opened: what the file holds for
+// them goes back into it unchanged, foreign sections too.
+TEST_F(WindowTest, SettingsOfTabsNeverOpenedAreWrittenBackUnchanged)
+{
+    const std::string gsmAndLls = "[GSM]\r\nPIN=1234\r\napnapn=internet.тест\r\napnusr=user\r\napnpwd=secret\r\n"
+                                 "ip=192.0.2.1\r\nPort=5050\r\ntelnum=+70001234567\r\nsms=STATUS\r\nReadGSMAuto=0\r\n"
+                                 "[485]\r\nLLSAddr1=9\r\nLLSAddr2=\r\nLLSAddr3=3\r\nLLSAddr4=4\r\n"
+                                 "LLSAddr5=5\r\nLLSAddr6=6\r\nLLSAddr7=7\r\nLLSAddr8=200\r\n";
+    {
+        QFile file(dir.filePath("Korvantix_control.ini"));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(QByteArray::fromStdString(cp1251FromUtf8("[CONFIG]\r\nAutoStart=0\r\n" + gsmAndLls
+                                                            + "[Foreign]\r\nKey=kept\r\n")));
+    }
+    // Identified, with ReadGSMAuto off in the file: nothing opens the GSM tab.
+    driver.setDevices({{"Korvantix", "1234567"}});
+    driver.onCommand("FL_READ_VERSION$", {"SUMI-5.7ab"});
+    show();
+    QApplication::processEvents();
+    EXPECT_EQ(window->findChild<QLabel*>("SerPanel")->text(), "1234567");
+    for (int tab : {TKorvantixtest::kGsm, TKorvantixtest::kRs485, TKorvantixtest::kCan, TKorvantixtest::kAbout})
+        EXPECT_FALSE(window->isTabBuilt(tab)) << tab;
+    window->close();
+
+    // The file is Windows-1251, as it always was.
+    QFile file(QString::fromStdString(window->settingsPath()));
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const std::string written = utf8FromCp1251(file.readAll().toStdString());
+    for (const QString& line : QString::fromStdString(gsmAndLls).split(QStringLiteral("\r\n"), Qt::SkipEmptyParts))
+        EXPECT_NE(written.find(line.toStdString() + "\r\n"), std::string::npos) << line.toStdString() << "\n" << written;
+    EXPECT_NE(written.find("[Foreign]\r\nKey=kept"), std::string::npos) << written;
+
+    // Opened in a later run, the tab shows them.
+    window = std::make_unique<TKorvantixtest>(driver, time, dir.path().toStdString());
+    show();
+    selectTab("TabSheet2");
+    EXPECT_EQ(child<QLineEdit>("apnapn")->text(), QStringLiteral("internet.тест"));
+    EXPECT_FALSE(checked("ReadGSMAuto"));
+    EXPECT_EQ(child<QLineEdit>("LLSAddr8")->text(), "200");
+}
+
+// Start-up builds only the first tab; another is built, visible and working,
+// the moment it is first chosen.
+TEST_F(WindowTest, ATabIsBuiltWhenFirstShown)
+{
+    show();
+    auto* tabs = window->findChild<QTabWidget*>("PageControl1");
+    ASSERT_NE(tabs, nullptr);
+    EXPECT_TRUE(window->isTabBuilt(TKorvantixtest::kInputs));
+    for (int tab = TKorvantixtest::kGsm; tab < TKorvantixtest::kTabCount; ++tab)
+        EXPECT_FALSE(window->isTabBuilt(tab)) << tab;
+    EXPECT_EQ(window->findChild<QPushButton*>("ButtonStartAxel"), nullptr);
+
+    tabs->setCurrentIndex(TKorvantixtest::kAccel);
+    EXPECT_TRUE(window->isTabBuilt(TKorvantixtest::kAccel));
+    auto* start = window->findChild<QPushButton*>("ButtonStartAxel");
+    ASSERT_NE(start, nullptr);
+    EXPECT_TRUE(start->isVisible());
+    QTest::mouseClick(start, Qt::LeftButton);
+    EXPECT_TRUE(window->findChild<QTimer*>("TimerAccel")->isActive());
+    tabs->setCurrentIndex(TKorvantixtest::kInputs);
+    EXPECT_FALSE(window->findChild<QTimer*>("TimerAccel")->isActive());
+}
+
+// A tab first opened after identification gets the rules of the firmware
+// found, and the CAN snapshot names the version the tracker gave.
+TEST_F(WindowTest, TabsBuiltAfterIdentificationFollowTheFirmware)
+{
+    driver.setDevices({{"Korvantix", "1234567"}});
+    driver.onCommand("FL_READ_VERSION$", {"PENK-5.1xy"});
+    window = std::make_unique<TKorvantixtest>(driver, time, dir.path().toStdString());
+    show();
+    ASSERT_FALSE(window->isTabBuilt(TKorvantixtest::kCan));
+    ASSERT_FALSE(window->isTabBuilt(TKorvantixtest::kGnss));
+
+    CanTab* can = window->canTab();
+    EXPECT_TRUE(can->findChild<QWidget*>("CANGrid")->isHidden());
+    EXPECT_EQ(can->snapshot().version, "PENK-5.1xy");
+    EXPECT_TRUE(window->gnssTab()->findChild<QWidget*>("Panel20")->isHidden());
+    EXPECT_FALSE(window->oneWireTab()->findChild<QWidget*>("GroupBox15")->isEnabled());
+    EXPECT_FALSE(pages()->isTabEnabled(TKorvantixtest::kCan));
+
+    // A newer tracker plugged in later shows them again, built or not.
+    driver.onCommand("FL_READ_VERSION$", {"SUMI-5.7ab"});
+    window->postDeviceChange();
+    QApplication::processEvents();
+    EXPECT_FALSE(can->findChild<QWidget*>("CANGrid")->isHidden());
+    EXPECT_FALSE(window->rs485Tab()->findChild<QWidget*>("GroupBox5")->isHidden());
+    EXPECT_TRUE(pages()->isTabEnabled(TKorvantixtest::kCan));
+}
+
+// Each tab's table names its own controls: a misspelt or moved control would
+// silently stay visible on old firmware.
+TEST_F(WindowTest, EveryVersionRuleNamesAControlOfItsTab)
+{
+    const std::pair<QWidget*, std::span<const VersionRule>> tables[] = {
+        {window->gsmTab(), GsmTab::versionRules()},         {window->gnssTab(), GnssTab::versionRules()},
+        {window->oneWireTab(), OneWireTab::versionRules()}, {window->rs485Tab(), Rs485Tab::versionRules()},
+        {window->canTab(), CanTab::versionRules()},
+    };
+    for (const auto& [tab, rules] : tables) {
+        EXPECT_FALSE(rules.empty()) << tab->objectName().toStdString();
+        for (const VersionRule& rule : rules)
+            EXPECT_NE(tab->findChild<QWidget*>(QString::fromLatin1(rule.control)), nullptr) << rule.control;
+    }
+}
+
 TEST_F(WindowTest, ShowWritesGridHeadersResetsCanRecordAndSetsTitles)
 {
     show();
@@ -310,6 +424,7 @@ TEST_F(WindowTest, PostedDeviceChangeIdentifiesTheTracker)
         {"SUMI-5.7ab", true, true, true, true, true, Qt::black},
         {"PENK-5.1xy", false, false, false, false, false, Qt::black},
         {"DRAL-5.12z", true, true, true, true, true, QColor(0, 128, 0)},
+        {"QOZT-5.5..", true, true, true, false, false, Qt::black},
     };
     for (const VersionCase& c : cases) {
         SCOPED_TRACE(c.reply);
@@ -328,7 +443,9 @@ TEST_F(WindowTest, PostedDeviceChangeIdentifiesTheTracker)
         EXPECT_EQ(pages()->isTabEnabled(4), c.bus);
         EXPECT_EQ(pages()->isTabEnabled(5), c.bus);
         EXPECT_EQ(child<QWidget>("GroupBox4")->isHidden(), !c.gsm);
+        EXPECT_EQ(child<QWidget>("GSMMemo")->isHidden(), !c.gsm);
         EXPECT_EQ(child<QWidget>("CANGrid")->isHidden(), !c.bus);
+        EXPECT_EQ(child<QWidget>("Button21")->isHidden(), !c.bus);
         EXPECT_EQ(child<QWidget>("GroupBox15")->isEnabled(), c.oneWire);
         EXPECT_EQ(child<QWidget>("Panel20")->isHidden(), !c.antenna);
         EXPECT_EQ(child<QWidget>("Panel22")->isHidden(), !c.position);
@@ -460,10 +577,12 @@ TEST_F(WindowTest, ScreenshotOfEveryTab)
     const QString outDir = qEnvironmentVariable("KTX_SCREENSHOT_DIR", QDir::current().filePath("screenshots"));
     ASSERT_TRUE(QDir().mkpath(outDir));
     show();
-    for (int i = 0; i < pages()->count(); ++i) {
-        pages()->setCurrentIndex(i);
+    // Each tab as a user first sees it: built the moment it is chosen.
+    auto* tabs = window->findChild<QTabWidget*>("PageControl1");
+    for (int i = 0; i < tabs->count(); ++i) {
+        tabs->setCurrentIndex(i);
         QApplication::processEvents();
-        const QString name = QStringLiteral("%1-%2.png").arg(i + 1, 2, 10, QLatin1Char('0')).arg(pages()->widget(i)->objectName());
+        const QString name = QStringLiteral("%1-%2.png").arg(i + 1, 2, 10, QLatin1Char('0')).arg(tabs->widget(i)->objectName());
         EXPECT_TRUE(window->grab().save(QDir(outDir).filePath(name))) << name.toStdString();
     }
 }

@@ -219,7 +219,7 @@ TEST_F(ScriptedCanTab, SnapshotBeforeAndAfterPolls)
     const std::string empty = " | (speed) = -\r\n | (accelerator) = -\r\n | (consumption) = -\r\n | (RPM) = -\r\n"
                               " | (motohours) = -\r\n | (mileage) = -\r\n | (TO mileage) = -\r\n"
                               " | (temperature) = - - -\r\n";
-    EXPECT_EQ(b.snapshotFile("10000"), "CAN 10000 () - " + b.stamp() + "\r\n" + empty);
+    EXPECT_EQ(b.snapshotFile("10000"), "CAN 10000 (PENK-0.0g) - " + b.stamp() + "\r\n" + empty);
 
     answer(replyOf({"18FEEE00.2A80467D.FFFFFFFF", "18FEFC17.FFFFBEFF.0", "18FEFC21.FFFFFFFF.0", "0CF00300.5E00.0",
         "18FEF200.1.2", "18FEC1EE.FFFFFFFE.0"}));
@@ -227,7 +227,7 @@ TEST_F(ScriptedCanTab, SnapshotBeforeAndAfterPolls)
     b.time.advanceMs(60000);
     b.tab.Button21Click();
     const std::string after = b.snapshotFile("10000");
-    EXPECT_EQ(after, "CAN 10000 () - " + b.stamp() + "\r\n"
+    EXPECT_EQ(after, "CAN 10000 (PENK-0.0g) - " + b.stamp() + "\r\n"
             " | (speed) = -\r\n0CF00300 | (accelerator) = 37.6\r\n | (consumption) = -\r\n | (RPM) = -\r\n"
             " | (motohours) = -\r\n18FEC1EE | (mileage) = 21474836470\r\n | (TO mileage) = -\r\n"
             "18FEEE00 | (temperature) = 85 67 30\r\n"
@@ -254,6 +254,7 @@ TEST(SimulatedCanTab, DefaultScenarioOnScreenAndInTheSnapshot)
     sim::SimDriver simulator(clock, sim::defaultScenario());
     CanBench b(clock, simulator);
     b.device.serialText = "1234567";
+    b.device.versionText = "SUMI-5.7ab";  // as identification leaves it
     b.c<QCheckBox>("CheckBox2")->setChecked(true);
     clock.advanceMs(30000);  // cruising
     for (int poll = 0; poll < 40; ++poll) {
@@ -291,7 +292,7 @@ TEST(SimulatedCanTab, DefaultScenarioOnScreenAndInTheSnapshot)
     ASSERT_EQ(lines.takeLast(), QString());
     const auto id = [&](const char* box) { return b.c<QLineEdit>(box)->text(); };
     QStringList expected = {
-        QStringLiteral("CAN 1234567 () - ") + dateTimeText(clock.wallClockUtcMs()),
+        QStringLiteral("CAN 1234567 (SUMI-5.7ab) - ") + dateTimeText(clock.wallClockUtcMs()),
         id("CAN1") + " | (speed) = " + b.text("CanLabel1"),
         id("CAN2") + " | (accelerator) = " + b.text("CanLabel2"),
         id("CAN3") + " | (consumption) = " + b.text("CanLabel3"),

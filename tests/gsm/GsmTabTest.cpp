@@ -22,6 +22,7 @@
 
 #include "app/ui/TKorvantixtest.h"
 #include "base/ui/ShapeWidget.h"
+#include "base/ui/DeviceActions.h"
 #include "gsm/ui/GsmTab.h"
 #include "link/VirtualTimeSource.h"
 #include "sim/SimDriver.h"
@@ -64,6 +65,7 @@ struct GsmWindowTest : ::testing::Test {
     std::unique_ptr<TKorvantixtest> window;
 };
 
+// The window starts on the first tab: the GSM tab is built for the read.
 TEST_F(GsmWindowTest, IdentificationReadsTheTrackersSettingsAndExitSavesThem)
 {
     EXPECT_EQ(c<QLineEdit>("PIN")->text(), "1234");
@@ -173,7 +175,7 @@ struct PumpingTime : VirtualTimeSource {
     }
 };
 
-TEST(GsmTabAloneTest, AClickDuringAWaitStartsNothing)
+TEST(GsmTabAloneTest, ClicksDuringAStepWaitTheirTurnAndTheRunningStepsButtonIsGreyed)
 {
     PumpingTime time;
     test::ScriptedDriver driver{&time};
@@ -181,20 +183,32 @@ TEST(GsmTabAloneTest, AClickDuringAWaitStartsNothing)
     test::RecordingSink log;
     DeviceInfo device;
     AppContext context{link, time, log, device};
+    DeviceActions actions(DeviceActions::Mode::Inline);
+    context.actions = &actions;
     QTimer timer1;
     GsmTab tab(context, &timer1);
-    auto* panel = tab.findChild<QWidget*>(QStringLiteral("Panel17"));
-    bool disabledMeanwhile = false;
+    auto* pinStatus = tab.findChild<QPushButton*>(QStringLiteral("Button2"));
+    auto* registration = tab.findChild<QPushButton*>(QStringLiteral("Button5"));
+    bool greyedMeanwhile = false;
+    int opensMeanwhile = 0;
     time.meanwhile = [&] {
-        disabledMeanwhile = !panel->isEnabled();
+        greyedMeanwhile = !pinStatus->isEnabled();
+        tab.Button2Click();  // the second click of a double click
         tab.Button5Click();
-        tab.Button13Click();
+        tab.Button2Click();  // refused again: its first run has not ended
+        tab.Button5Click();  // already waiting
+        EXPECT_FALSE(registration->isEnabled());
+        opensMeanwhile = driver.countCalls("FT_Open");
     };
     tab.Button2Click();  // waits 1100 ms for the PIN status
-    EXPECT_TRUE(disabledMeanwhile);
-    EXPECT_TRUE(panel->isEnabled());
-    EXPECT_EQ(driver.countCalls("FT_Open"), 1);
-    EXPECT_EQ(driver.writes().size(), 3u);  // the PIN status frames only
+    EXPECT_TRUE(greyedMeanwhile);
+    EXPECT_TRUE(pinStatus->isEnabled());
+    EXPECT_TRUE(registration->isEnabled());
+    // Nothing started inside the PIN status; afterwards one registration,
+    // and no second PIN status.
+    EXPECT_EQ(opensMeanwhile, 1);
+    EXPECT_EQ(driver.countCalls("FT_Open"), 2);
+    EXPECT_EQ(driver.countCalls("FT_Close"), 2);
 }
 
 }  // namespace

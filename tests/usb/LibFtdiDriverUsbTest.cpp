@@ -6,6 +6,7 @@
 #include <QDir>
 #include <QLabel>
 #include <QTemporaryDir>
+#include <QTest>
 #include <cstring>
 #include <memory>
 #include <string>
@@ -13,6 +14,7 @@
 
 #include "link/RealTimeSource.h"
 #include "app/ui/TKorvantixtest.h"
+#include "base/ui/DeviceActions.h"
 #include "link/LibFtdiDriver.h"
 #include "sim/Scenario.h"
 #include "usb/EmulatedFt232r.h"
@@ -325,7 +327,10 @@ TEST_F(EmulatedChipTest, TheConsoleShowsTheSerialAndVersionItIdentified)
     QTemporaryDir dir;
     TKorvantixtest window(*driver_, time_, dir.path().toStdString());
     window.show();
+    // Identification runs on the device worker; its results come back
+    // through the event loop.
     QApplication::processEvents();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !window.deviceActions().busy(); }, 10000));
     EXPECT_EQ(window.findChild<QLabel*>("SerPanel")->text(), "1234567");
     EXPECT_EQ(window.findChild<QLabel*>("VerLabel")->text(), "SUMI-5.8cd");
     const QString outDir = qEnvironmentVariable("KTX_SCREENSHOT_DIR", QDir::current().filePath("screenshots"));

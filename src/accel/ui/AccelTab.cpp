@@ -1,6 +1,7 @@
 #include "accel/ui/AccelTab.h"
 
 #include "accel/AccelPoll.h"
+#include "base/ui/DeviceActions.h"
 #include "base/ui/PanelColors.h"
 #include "base/ui/SvgPixmap.h"
 #include "ui_AccelTab.h"
@@ -62,15 +63,17 @@ void AccelTab::stopTest()
 
 void AccelTab::TimerAccelTimer()
 {
-    const accel::AccelPollOutcome outcome = accel::pollAccelerometer(context_);
-    if (!outcome.opened) {
-        stopTest();
-        return;
-    }
-    if (!outcome.reading)
-        return;
-    blinkHeartbeat();
-    applyView(accel::accelView(*outcome.reading));
+    runDeviceAction(context_, timerAccel_, this, nullptr, [this] { return accel::pollAccelerometer(context_); },
+        [this](const accel::AccelPollOutcome& outcome) {
+            if (!outcome.opened) {
+                stopTest();
+                return;
+            }
+            if (!outcome.reading)
+                return;
+            blinkHeartbeat();
+            applyView(accel::accelView(*outcome.reading));
+        });
 }
 
 void AccelTab::blinkHeartbeat()

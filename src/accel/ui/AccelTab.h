@@ -6,6 +6,7 @@
 
 #include "accel/AccelReading.h"
 #include "link/AppContext.h"
+#include "base/ui/ConsoleTab.h"
 
 class QLabel;
 
@@ -15,7 +16,7 @@ class AccelTab;
 
 namespace ktx {
 
-class AccelTab : public QWidget {
+class AccelTab : public QWidget, public ConsoleTab {
     Q_OBJECT
 public:
     AccelTab(AppContext& context, QTimer* timerAccel, QWidget* parent = nullptr);
@@ -25,9 +26,12 @@ public:
     void stopTest();              // stops the poll and shows the start caption
     void TimerAccelTimer();       // one poll
 
-    Ui::AccelTab* ui;
+    void stopPolls() override { stopTest(); }
+    bool pollsOnlyWhileShown() const override { return true; }
 
 private:
+    Ui::AccelTab* ui;
+
     void blinkHeartbeat();
     void applyView(const accel::AccelView& view);
     std::array<QLabel*, accel::kArrowCount> greenArrows() const;

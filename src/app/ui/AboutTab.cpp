@@ -29,23 +29,28 @@ const QUrl& AboutTab::mailUrl()
 }
 
 AboutTab::AboutTab(QWidget* parent)
-    : QWidget(parent), ui(new Ui::AboutTab), opener_([](const QUrl& url) { QDesktopServices::openUrl(url); })
+    : QWidget(parent), form_(new Ui::AboutTab), opener_([](const QUrl& url) { QDesktopServices::openUrl(url); })
 {
     initAboutResources();
-    ui->setupUi(this);
-    ui->Image5->setPixmap(svgPixmap(QStringLiteral(":/about/banner.svg"), ui->Image5->size()));
-    ui->Image6->setPixmap(svgPixmap(QStringLiteral(":/about/tracker.svg"), ui->Image6->size()));
-    for (QWidget* clickable : {ui->Image5, ui->Image6, ui->Label90, ui->Label91}) {
+    form_->setupUi(this);
+    form_->Image5->setPixmap(svgPixmap(QStringLiteral(":/about/banner.svg"), form_->Image5->size()));
+    form_->Image6->setPixmap(svgPixmap(QStringLiteral(":/about/tracker.svg"), form_->Image6->size()));
+    for (QWidget* clickable : {form_->Image5, form_->Image6, form_->Label90, form_->Label91}) {
         clickable->setCursor(Qt::PointingHandCursor);
         clickable->installEventFilter(this);
     }
-    LinkLabelHover::install(ui->Label90);
-    LinkLabelHover::install(ui->Label91);
+    LinkLabelHover::install(form_->Label90);
+    LinkLabelHover::install(form_->Label91);
 }
 
 AboutTab::~AboutTab()
 {
-    delete ui;
+    delete form_;
+}
+
+void AboutTab::setTitle(const QString& title)
+{
+    form_->Label79->setText(title);
 }
 
 void AboutTab::Image5Click()
@@ -68,11 +73,11 @@ bool AboutTab::eventFilter(QObject* watched, QEvent* event)
     if (event->type() != QEvent::MouseButtonRelease
         || static_cast<QMouseEvent*>(event)->button() != Qt::LeftButton)
         return QWidget::eventFilter(watched, event);
-    if (watched == ui->Image5 || watched == ui->Image6)
+    if (watched == form_->Image5 || watched == form_->Image6)
         Image5Click();
-    else if (watched == ui->Label90)
+    else if (watched == form_->Label90)
         Label90Click();
-    else if (watched == ui->Label91)
+    else if (watched == form_->Label91)
         MailLabelClick();
     return QWidget::eventFilter(watched, event);
 }

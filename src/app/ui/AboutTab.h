@@ -4,13 +4,15 @@
 #include <QWidget>
 #include <functional>
 
+#include "base/ui/ConsoleTab.h"
+
 namespace Ui {
 class AboutTab;
 }
 
 namespace ktx {
 
-class AboutTab : public QWidget {
+class AboutTab : public QWidget, public ConsoleTab {
     Q_OBJECT
 public:
     using UrlOpener = std::function<void(const QUrl&)>;
@@ -28,12 +30,14 @@ public:
     void Label90Click();
     void MailLabelClick();
 
-    Ui::AboutTab* ui;
+    // The program's name and version, as the window's caption shows them.
+    void setTitle(const QString& title);
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    Ui::AboutTab* form_;
     UrlOpener opener_;
 };
 

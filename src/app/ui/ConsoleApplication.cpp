@@ -4,8 +4,6 @@
 #include <cstdio>
 #include <exception>
 
-#include "app/ui/ActionGuard.h"
-
 namespace ktx {
 namespace {
 
@@ -31,14 +29,9 @@ ConsoleApplication::ConsoleApplication(int& argc, char** argv) : QApplication(ar
 
 bool ConsoleApplication::notify(QObject* receiver, QEvent* event)
 {
-    // A tick, device change, close or input that falls into a running
-    // device action waits for its end (or, for a tick, is skipped).
-    if (ActionGuard::holdsBack(receiver, event))
-        return true;
-    return guarded([&] {
-        const ActionGuard::Delivery delivery;
-        return QApplication::notify(receiver, event);
-    });
+    // Also what a device action threw on the worker, rethrown here when
+    // its end is delivered.
+    return guarded([&] { return QApplication::notify(receiver, event); });
 }
 
 void ConsoleApplication::setExceptionReporter(ExceptionReporter newReporter)

@@ -1,7 +1,6 @@
 #pragma once
 // The application object: an exception that escapes an event handler is
-// reported and the event loop goes on, as the console's users expect. Every
-// delivery passes the window's ActionGuard.
+// reported and the event loop goes on, as the console's users expect.
 #include <QApplication>
 #include <QString>
 #include <functional>

@@ -1,5 +1,6 @@
 #include "app/ui/Consoles.h"
 
+#include "base/ui/DeviceActions.h"
 #include "base/ui/LocaleText.h"
 #include "base/TextCodec.h"
 
@@ -11,13 +12,23 @@ Consoles::Consoles(TimeSource& time, std::string workDir)
 {
 }
 
+void Consoles::attach(Console console, QPlainTextEdit* memo)
+{
+    memos_[console] = memo;
+    attached_[console] = true;
+    std::vector<std::string> waiting = std::move(waiting_[console]);
+    waiting_[console].clear();
+    for (const std::string& line : waiting)
+        appendTo(console, line);
+}
+
 void Consoles::attach(QPlainTextEdit* debugMemo, QPlainTextEdit* gsmMemo, QPlainTextEdit* memo485,
                       QPlainTextEdit* telitMemo)
 {
-    debugMemo_ = debugMemo;
-    gsmMemo_ = gsmMemo;
-    memo485_ = memo485;
-    telitMemo_ = telitMemo;
+    attach(Debug, debugMemo);
+    attach(Modem, gsmMemo);
+    attach(Rs485, memo485);
+    attach(Telit, telitMemo);
 }
 
 void Consoles::setSerialSource(std::function<std::string()> serialText)
@@ -25,8 +36,22 @@ void Consoles::setSerialSource(std::function<std::string()> serialText)
     serialText_ = std::move(serialText);
 }
 
-void Consoles::appendTo(QPlainTextEdit* memo, std::string_view cp1251) const
+void Consoles::write(Console console, std::string_view cp1251)
 {
+    onGuiThread(&guiThread_, [this, console, line = std::string(cp1251)] { writeHere(console, line); });
+}
+
+void Consoles::writeHere(Console console, std::string_view cp1251)
+{
+    if (attached_[console])
+        appendTo(console, cp1251);
+    else
+        waiting_[console].emplace_back(cp1251);
+}
+
+void Consoles::appendTo(Console console, std::string_view cp1251) const
+{
+    QPlainTextEdit* memo = memos_[console];
     if (!memo)
         return;
     // CR LF, a lone CR and a lone LF each end a line, as the device's
@@ -37,7 +62,7 @@ void Consoles::appendTo(QPlainTextEdit* memo, std::string_view cp1251) const
     text.remove(QChar(u'\0'));
     // The modem, RS-485 and TELIT consoles start with one empty line, so
     // their first message lands on the second line.
-    if (memo != debugMemo_ && memo->document()->isEmpty())
+    if (console != Debug && memo->document()->isEmpty())
         memo->setPlainText(QLatin1Char('\n') + text);
     else
         memo->appendPlainText(text);
@@ -45,28 +70,32 @@ void Consoles::appendTo(QPlainTextEdit* memo, std::string_view cp1251) const
 
 void Consoles::debugLine(std::string_view text)
 {
-    appendTo(debugMemo_, text);
+    write(Debug, text);
 }
 
 void Consoles::modemLine(std::string_view text)
 {
-    appendTo(gsmMemo_, text);
+    write(Modem, text);
 }
 
 void Consoles::rs485Line(std::string_view text)
 {
-    appendTo(memo485_, text);
+    write(Rs485, text);
 }
 
 void Consoles::telitLine(std::string_view text)
 {
-    stream_.appendText("telitdebug.txt", text);
-    appendTo(telitMemo_, text);
+    {
+        const std::lock_guard lock(streamMutex_);
+        stream_.appendText("telitdebug.txt", text);
+    }
+    write(Telit, text);
 }
 
 void Consoles::streamLine(std::string_view directory, std::string_view stem, std::string_view fields)
 {
     const std::string serial = serialText_ ? serialText_() : std::string("10000");
+    const std::lock_guard lock(streamMutex_);
     stream_.append(directory, stem, serial, fields);
 }
 

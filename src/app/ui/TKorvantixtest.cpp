@@ -1,6 +1,9 @@
 #include "app/ui/TKorvantixtest.h"
 
+#include <QAbstractButton>
 #include <QCloseEvent>
+#include <QLineEdit>
+#include <QTabBar>
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QScreen>
@@ -13,7 +16,10 @@
 #include "app/Settings.h"
 #include "app/Version.h"
 #include "app/ui/AboutTab.h"
-#include "app/ui/ActionGuard.h"
+#include "base/FileWriter.h"
+#include "base/ui/DeviceActions.h"
+#include "base/ui/LazyPage.h"
+#include "base/ui/StartupProbe.h"
 #include "can/ui/CanTab.h"
 #include "gnss/ui/GnssTab.h"
 #include "gsm/ui/GsmTab.h"
@@ -22,15 +28,7 @@
 #include "base/TextCodec.h"
 #include "onewire/ui/OneWireTab.h"
 #include "rs485/ui/Rs485Tab.h"
-#include "ui_AboutTab.h"
-#include "ui_AccelTab.h"
-#include "ui_CanTab.h"
-#include "ui_GsmTab.h"
-#include "ui_InputsTab.h"
-#include "ui_OneWireTab.h"
-#include "ui_Rs485Tab.h"
 #include "ui_TKorvantixtest.h"
-#include "ui_TelitTab.h"
 
 namespace ktx {
 namespace {
@@ -42,18 +40,82 @@ const QColor kGreen(0, 128, 0);
 // The Z key under a Russian layout reports "Я" (Qt gives Unicode for letters).
 constexpr int kCyrillicYaKey = 0x042F;
 
+struct PageInfo {
+    const char* objectName;
+    const char* title;
+    int minimumFirmware;  // the tab is disabled below this version
+};
+
+// In the order of TabIndex.
+constexpr PageInfo kPages[] = {
+    {"TabSheet1", "Входы и выходы", 0},
+    {"TabSheet2", "GSM/GPRS", GsmTab::kMinimumFirmware},
+    {"TabSheet7", "GPS/ГЛОНАСС", 0},
+    {"TabSheet6", "1WIRE", 0},
+    {"TabSheet4", "485/LLS", Rs485Tab::kMinimumFirmware},
+    {"TabSheet5", "CAN", CanTab::kMinimumFirmware},
+    {"TabSheet9", "Акселерометр", 0},
+    {"TabSheet8", "TELIT", 0},
+    {"TabSheet3", "О программе", 0},
+};
+
 QString fromCp1251(const std::string& bytes)
 {
     return QString::fromStdString(utf8FromCp1251(bytes));
 }
 
-void setTextColour(QWidget* widget, const QColor& colour)
-{
-    QPalette palette = widget->palette();
-    palette.setColor(QPalette::WindowText, colour);
-    palette.setColor(QPalette::Text, colour);
-    widget->setPalette(palette);
-}
+// Identification on the device worker: what it shows goes to the window on
+// the GUI thread; what it reads from the form was read when it was queued.
+class QueuedIdentificationView : public IdentificationView {
+public:
+    QueuedIdentificationView(IdentificationView& window, QObject* windowObject)
+        : window_(window), windowObject_(windowObject),
+          readGsmAuto_(window.readGsmAutoChecked()), autoCheck_(window.autoCheckChecked())
+    {
+    }
+
+    void showSerialText(const std::string& serialText) override
+    {
+        toWindow([serialText](IdentificationView& w) { w.showSerialText(serialText); });
+    }
+    void showVersionText(const std::string& versionText) override
+    {
+        toWindow([versionText](IdentificationView& w) { w.showVersionText(versionText); });
+    }
+    void setVersionColourGreen(bool green) override
+    {
+        toWindow([green](IdentificationView& w) { w.setVersionColourGreen(green); });
+    }
+    // A copy: the worker's device goes on changing with the next identification.
+    void applyFirmware(const DeviceInfo& device) override
+    {
+        toWindow([device](IdentificationView& w) { w.applyFirmware(device); });
+    }
+    bool readGsmAutoChecked() const override { return readGsmAuto_; }
+    bool autoCheckChecked() const override { return autoCheck_; }
+    // Both queue their own actions, behind this one.
+    void readGsmParams() override
+    {
+        toWindow([](IdentificationView& w) { w.readGsmParams(); });
+    }
+    void programClick() override
+    {
+        toWindow([](IdentificationView& w) { w.programClick(); });
+    }
+
+private:
+    template <class Call>
+    void toWindow(Call call)
+    {
+        IdentificationView* window = &window_;
+        onGuiThread(windowObject_, [window, call] { call(*window); });
+    }
+
+    IdentificationView& window_;
+    QObject* windowObject_;
+    const bool readGsmAuto_;
+    const bool autoCheck_;
+};
 
 }  // namespace
 
@@ -69,14 +131,23 @@ TKorvantixtest::TKorvantixtest(FtDriver& driver, TimeSource& time, const std::st
       link_(driver, time),
       consoles_(time, workDir),
       context_{link_, time, consoles_, device_},
-      ui(new Ui::TKorvantixtest)
+      form_(new Ui::TKorvantixtest)
 {
-    ui->setupUi(this);
+    form_->setupUi(this);
     setWindowTitle(windowTitle() + QStringLiteral(" " KTX_VERSION));
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
                    | Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
     setFixedSize(kClientWidth, kClientHeight);
     setFocusPolicy(Qt::StrongFocus);
+
+    // On the real clock the device waits happen on a worker thread of their
+    // own; on a virtual clock (tests) every action runs where it is asked for.
+    const bool realClock = dynamic_cast<RealTimeSource*>(&time) != nullptr;
+    actions_ = std::make_unique<DeviceActions>(realClock ? DeviceActions::Mode::Worker : DeviceActions::Mode::Inline);
+    context_.actions = actions_.get();
+    deviceChangeKey_ = new QObject(this);
+    deviceChangeKey_->setObjectName(QStringLiteral("DeviceChange"));
+    connect(actions_.get(), &DeviceActions::idle, this, &TKorvantixtest::closeAfterRunningAction);
 
     Timer1 = makeTimer("Timer1", 200);
     Timer2 = makeTimer("Timer2", 125);
@@ -86,19 +157,15 @@ TKorvantixtest::TKorvantixtest(FtDriver& driver, TimeSource& time, const std::st
     Timer6 = makeTimer("Timer6", 10000);
     TimerAccel = makeTimer("TimerAccel", 100);
 
-    buildTabs();
-    telit_->setWorkDir(workDir);
-    gsm_->setWorkDir(workDir);
-    can_->setWorkDir(workDir);
-    consoles_.attach(inputs_->ui->DebugMemo, gsm_->ui->GSMMemo, rs485_->ui->memo485, telit_->ui->TelitMemo);
+    workDir_ = workDir;
     consoles_.setSerialSource([this] { return device_.serialText; });
+    addPages();
+    // The first tab is the one shown, and it holds the debug console.
+    tab(kInputs);
 
-    connect(ui->PageControl1, &QTabWidget::currentChanged, this, &TKorvantixtest::PageControl1Change);
-    connect(telit_->ui->Button29, &QPushButton::clicked, this, &TKorvantixtest::FormDestroy);
+    connect(form_->PageControl1, &QTabWidget::currentChanged, this, &TKorvantixtest::PageControl1Change);
 
-    // On the real clock the window stays alive while an action waits.
-    if (auto* realTime = dynamic_cast<RealTimeSource*>(&time))
-        actionGuard_ = std::make_unique<ActionGuard>(*this, *realTime, deviceChangeEventType());
+    quitAfterFirstPaintWhenProbed(this);
 
     // Identification runs once as soon as the event loop starts, as if a
     // tracker had just been plugged in.
@@ -107,6 +174,9 @@ TKorvantixtest::TKorvantixtest(FtDriver& driver, TimeSource& time, const std::st
 
 TKorvantixtest::~TKorvantixtest()
 {
+    // The running action ends before anything it uses goes.
+    actions_.reset();
+    context_.actions = nullptr;
     // Settings that were never read are not written: the controls would hold
     // design texts and overwrite the user's file.
     if (shown_ && !settingsSaved_) {
@@ -114,8 +184,8 @@ TKorvantixtest::~TKorvantixtest()
         FormDestroy();
     }
     // The tabs hold references to the context: they go before it does.
-    delete ui->PageControl1;
-    delete ui;
+    delete form_->PageControl1;
+    delete form_;
 }
 
 QTimer* TKorvantixtest::makeTimer(const char* name, int intervalMs)
@@ -126,31 +196,150 @@ QTimer* TKorvantixtest::makeTimer(const char* name, int intervalMs)
     return timer;
 }
 
-void TKorvantixtest::buildTabs()
+void TKorvantixtest::addPages()
 {
-    QTabWidget* pages = ui->PageControl1;
-    inputs_ = new InputsTab(context_, Timer1, Timer6, pages);
-    inputs_->setObjectName(QStringLiteral("TabSheet1"));
-    gsm_ = new GsmTab(context_, Timer1, pages);
-    gnss_ = new GnssTab(context_, pages);
-    oneWire_ = new OneWireTab(context_, Timer4, pages);
-    rs485_ = new Rs485Tab(context_, Timer2, Timer5, pages);
-    can_ = new CanTab(context_, Timer3, pages);
-    accel_ = new AccelTab(context_, TimerAccel, pages);
-    telit_ = new TelitTab(context_, {Timer1, Timer2, Timer3, Timer4, Timer5}, pages);
-    telit_->powerOffModem = [this] { gsm_->Button13Click(); };
-    about_ = new AboutTab(pages);
-
-    pages->addTab(inputs_, QStringLiteral("Входы и выходы"));
-    pages->addTab(gsm_, QStringLiteral("GSM/GPRS"));
-    pages->addTab(gnss_, QStringLiteral("GPS/ГЛОНАСС"));
-    pages->addTab(oneWire_, QStringLiteral("1WIRE"));
-    pages->addTab(rs485_, QStringLiteral("485/LLS"));
-    pages->addTab(can_, QStringLiteral("CAN"));
-    pages->addTab(accel_, QStringLiteral("Акселерометр"));
-    pages->addTab(telit_, QStringLiteral("TELIT"));
-    pages->addTab(about_, QStringLiteral("О программе"));
+    QTabWidget* pages = form_->PageControl1;
+    for (int index = 0; index < kTabCount; ++index) {
+        const PageInfo& info = kPages[index];
+        pages_[index] = new LazyPage(QString::fromLatin1(info.objectName),
+                                     [this, index](QWidget* page) { return buildTab(index, page); }, pages);
+        pages->addTab(pages_[index], QString::fromUtf8(info.title));
+    }
     pages->setCurrentIndex(0);
+}
+
+ConsoleTab* TKorvantixtest::tab(int index)
+{
+    pages_[index]->content();
+    return tabs_[index];
+}
+
+bool TKorvantixtest::isTabBuilt(int index) const
+{
+    return index >= 0 && index < kTabCount && pages_[index]->isBuilt();
+}
+
+void TKorvantixtest::buildAllTabs()
+{
+    for (int index = 0; index < kTabCount; ++index)
+        tab(index);
+}
+
+// A tab made late gets what the ones made at start-up got: the settings
+// read, the firmware's rules, its console.
+QWidget* TKorvantixtest::buildTab(int index, QWidget* page)
+{
+    QWidget* widget = makeTab(index, page);
+    ConsoleTab* made = dynamic_cast<ConsoleTab*>(widget);
+    tabs_[index] = made;
+    if (settingsRead_)
+        made->loadSettings(settings_);
+    if (firmwareKnown_)
+        made->applyFirmware(firmware_);
+    return widget;
+}
+
+QWidget* TKorvantixtest::makeTab(int index, QWidget* page)
+{
+    switch (index) {
+    case kInputs:
+        inputs_ = new InputsTab(context_, Timer1, Timer6, page);
+        inputs_->setObjectName(QStringLiteral("InputsTab"));
+        consoles_.attach(Consoles::Debug, inputs_->console());
+        return inputs_;
+    case kGsm:
+        gsm_ = new GsmTab(context_, Timer1, page);
+        gsm_->setWorkDir(workDir_);
+        consoles_.attach(Consoles::Modem, gsm_->console());
+        return gsm_;
+    case kGnss:
+        return gnss_ = new GnssTab(context_, page);
+    case kOneWire:
+        return oneWire_ = new OneWireTab(context_, Timer4, page);
+    case kRs485:
+        rs485_ = new Rs485Tab(context_, Timer2, Timer5, page);
+        consoles_.attach(Consoles::Rs485, rs485_->console());
+        return rs485_;
+    case kCan:
+        can_ = new CanTab(context_, Timer3, page);
+        can_->setWorkDir(workDir_);
+        // The grids' header rows and the empty record, as on a fresh show.
+        can_->writeGridHeaders();
+        can_->resetLastDecoded();
+        return can_;
+    case kAccel:
+        return accel_ = new AccelTab(context_, TimerAccel, page);
+    case kTelit: {
+        // The update ends by switching the modem off on the GSM tab; that tab
+        // is built here, on the GUI thread, not from inside the update.
+        GsmTab* gsm = gsmTab();
+        telit_ = new TelitTab(context_, {Timer1, Timer2, Timer3, Timer4, Timer5}, page);
+        telit_->powerOffModem = [gsm] { gsm->Button13Click(); };
+        telit_->powerOffModemInAction = [gsm] { gsm->powerOffInRunningAction(); };
+        telit_->setWorkDir(workDir_);
+        consoles_.attach(Consoles::Telit, telit_->console());
+        connect(telit_, &TelitTab::saveSettingsRequested, this, &TKorvantixtest::FormDestroy);
+        return telit_;
+    }
+    default:
+        about_ = new AboutTab(page);
+        about_->setTitle(windowTitle());
+        return about_;
+    }
+}
+
+InputsTab* TKorvantixtest::inputsTab()
+{
+    tab(kInputs);
+    return inputs_;
+}
+
+GsmTab* TKorvantixtest::gsmTab()
+{
+    tab(kGsm);
+    return gsm_;
+}
+
+GnssTab* TKorvantixtest::gnssTab()
+{
+    tab(kGnss);
+    return gnss_;
+}
+
+OneWireTab* TKorvantixtest::oneWireTab()
+{
+    tab(kOneWire);
+    return oneWire_;
+}
+
+Rs485Tab* TKorvantixtest::rs485Tab()
+{
+    tab(kRs485);
+    return rs485_;
+}
+
+CanTab* TKorvantixtest::canTab()
+{
+    tab(kCan);
+    return can_;
+}
+
+AccelTab* TKorvantixtest::accelTab()
+{
+    tab(kAccel);
+    return accel_;
+}
+
+TelitTab* TKorvantixtest::telitTab()
+{
+    tab(kTelit);
+    return telit_;
+}
+
+AboutTab* TKorvantixtest::aboutTab()
+{
+    tab(kAbout);
+    return about_;
 }
 
 void TKorvantixtest::postDeviceChange()
@@ -163,9 +352,16 @@ void TKorvantixtest::watchPlugChanges(std::function<bool()> poll)
     auto* timer = new QTimer(this);
     timer->setObjectName(QStringLiteral("PlugPollTimer"));
     timer->setInterval(kPlugPollMs);
-    connect(timer, &QTimer::timeout, this, [this, poll = std::move(poll)] {
-        if (poll())
-            postDeviceChange();
+    // The simulated tracker is the worker's: asked between two actions.
+    connect(timer, &QTimer::timeout, this, [this, timer, poll = std::move(poll)] {
+        DeviceActions::Action check;
+        check.key = timer;
+        check.owner = this;
+        check.work = [this, poll] {
+            if (poll())
+                onGuiThread(this, [this] { postDeviceChange(); });
+        };
+        actions_->enqueue(std::move(check));
     });
     timer->start();
 }
@@ -173,10 +369,50 @@ void TKorvantixtest::watchPlugChanges(std::function<bool()> poll)
 bool TKorvantixtest::event(QEvent* event)
 {
     if (event->type() == deviceChangeEventType()) {
-        identifyDevices(context_, *this);
+        identifyQueued();
         return true;
     }
     return QWidget::event(event);
+}
+
+void TKorvantixtest::identifyQueued()
+{
+    DeviceActions::Action identify;
+    identify.key = deviceChangeKey_;
+    identify.owner = this;
+    identify.work = [this, view = std::make_shared<QueuedIdentificationView>(*this, this)] {
+        identifyDevices(context_, *view);
+    };
+    // A plug or unplug comes before whatever was waiting.
+    actions_->enqueueFirst(std::move(identify));
+}
+
+void TKorvantixtest::writeDebugGeometry()
+{
+    // A plain file name only: written in the working directory.
+    const QByteArray name = qgetenv("KTX_DEBUG_GEOMETRY");
+    if (name.isEmpty() || name.contains('/') || name == "." || name == "..")
+        return;
+    QByteArray text;
+    auto add = [&text](const QString& what, const QRect& global) {
+        text += what.toUtf8() + ' ' + QByteArray::number(global.x()) + ' ' + QByteArray::number(global.y()) + ' '
+            + QByteArray::number(global.width()) + ' ' + QByteArray::number(global.height()) + '\n';
+    };
+    QTabBar* tabs = form_->PageControl1->tabBar();
+    for (int i = 0; i < tabs->count(); ++i)
+        add(QStringLiteral("tab%1").arg(i), QRect(tabs->mapToGlobal(tabs->tabRect(i).topLeft()), tabs->tabRect(i).size()));
+    for (QWidget* widget : findChildren<QWidget*>()) {
+        if (widget->objectName().isEmpty() || !(qobject_cast<QAbstractButton*>(widget) || qobject_cast<QLineEdit*>(widget)))
+            continue;
+        add(widget->objectName(), QRect(widget->mapToGlobal(QPoint(0, 0)), widget->size()));
+    }
+    replaceFile("./" + name.toStdString(), std::string_view(text.constData(), static_cast<size_t>(text.size())));
+}
+
+void TKorvantixtest::moveEvent(QMoveEvent* event)
+{
+    QWidget::moveEvent(event);
+    writeDebugGeometry();
 }
 
 void TKorvantixtest::showEvent(QShowEvent* event)
@@ -202,60 +438,57 @@ void TKorvantixtest::centreOnScreen()
 void TKorvantixtest::FormShow()
 {
     consoles_.DebugLevel = 2;
-    readSettingsIntoControls();
-    can_->writeGridHeaders();
-    can_->resetLastDecoded();
-    setTextColour(oneWire_->ui->GroupBox16, kGreen);
+    readSettingsIntoTabs();
     activateWindow();
     setFocus();
     QGuiApplication::setApplicationDisplayName(windowTitle());
     if (windowHandle())
         windowHandle()->setTitle(windowTitle());
-    about_->ui->Label79->setText(windowTitle());
+    if (about_)
+        about_->setTitle(windowTitle());
 }
 
-void TKorvantixtest::readSettingsIntoControls()
+void TKorvantixtest::readSettingsIntoTabs()
 {
-    const SettingsValues values = readSettings(settingsPath_);
-    inputs_->ui->AutoCheckBox->setChecked(values.autoStart);
-    Ui::GsmTab* g = gsm_->ui;
-    g->PIN->setText(QString::fromStdString(values.pin));
-    g->apnapn->setText(QString::fromStdString(values.apnapn));
-    g->apnusr->setText(QString::fromStdString(values.apnusr));
-    g->apnpwd->setText(QString::fromStdString(values.apnpwd));
-    g->ip->setText(QString::fromStdString(values.ip));
-    g->Port->setText(QString::fromStdString(values.port));
-    g->telnum->setText(QString::fromStdString(values.telnum));
-    g->sms->setText(QString::fromStdString(values.sms));
-    g->ReadGSMAuto->setChecked(values.readGsmAuto);
-    const auto edits = rs485_->addressEdits();
-    for (size_t i = 0; i < edits.size(); ++i)
-        edits[i]->setText(QString::fromStdString(values.llsAddr[i]));
+    settings_ = readSettings(settingsPath_);
+    settingsRead_ = true;
+    for (ConsoleTab* built : tabs_) {
+        if (built)
+            built->loadSettings(settings_);
+    }
 }
 
 void TKorvantixtest::FormDestroy()
 {
-    SettingsValues values;
-    values.autoStart = inputs_->ui->AutoCheckBox->isChecked();
-    Ui::GsmTab* g = gsm_->ui;
-    values.pin = g->PIN->text().toStdString();
-    values.apnapn = g->apnapn->text().toStdString();
-    values.apnusr = g->apnusr->text().toStdString();
-    values.apnpwd = g->apnpwd->text().toStdString();
-    values.ip = g->ip->text().toStdString();
-    values.port = g->Port->text().toStdString();
-    values.telnum = g->telnum->text().toStdString();
-    values.sms = g->sms->text().toStdString();
-    values.readGsmAuto = g->ReadGSMAuto->isChecked();
-    const auto edits = rs485_->addressEdits();
-    for (size_t i = 0; i < edits.size(); ++i)
-        values.llsAddr[i] = edits[i]->text().toStdString();
+    saveSettings();
+}
+
+// A tab never built still holds what was read: those values go back as they came.
+void TKorvantixtest::saveSettings()
+{
+    SettingsValues values = settings_;
+    for (const ConsoleTab* built : tabs_) {
+        if (built)
+            built->saveSettings(values);
+    }
     // An unwritable directory loses the settings silently.
     writeSettings(settingsPath_, values);
 }
 
 void TKorvantixtest::closeEvent(QCloseEvent* event)
 {
+    if (actions_->busy()) {
+        // Nothing new starts; the running action (a modem flash above all)
+        // ends first, showing its progress, and the window closes after it.
+        for (QTimer* timer : findChildren<QTimer*>())
+            timer->stop();
+        actions_->shutDown();
+        if (actions_->running()) {
+            closeAfterAction_ = true;
+            event->ignore();
+            return;
+        }
+    }
     if (shown_ && !settingsSaved_) {
         settingsSaved_ = true;
         FormDestroy();
@@ -263,17 +496,29 @@ void TKorvantixtest::closeEvent(QCloseEvent* event)
     QWidget::closeEvent(event);
 }
 
+void TKorvantixtest::closeAfterRunningAction()
+{
+    if (!closeAfterAction_)
+        return;
+    closeAfterAction_ = false;
+    close();
+}
+
 void TKorvantixtest::PageControl1Change(int index)
 {
-    QWidget* page = ui->PageControl1->widget(index);
-    if (page == gsm_) {
-        // The modem tests need the channel to themselves.
-        inputs_->ui->WorkBox->setChecked(false);
-        rs485_->ui->CheckBox1->setChecked(false);
-        can_->ui->CheckBox2->setChecked(false);
+    if (index < 0 || index >= kTabCount)
+        return;
+    const ConsoleTab* shown = tab(index);
+    for (int other = 0; other < kTabCount; ++other) {
+        ConsoleTab* hidden = tabs_[other];
+        if (other == index || !hidden)
+            continue;
+        if (shown->needsChannelAlone() || hidden->pollsOnlyWhileShown())
+            hidden->stopPolls();
     }
-    if (page != accel_)
-        accel_->stopTest();
+    // Only the page shown has its place in the window, once laid out.
+    if (qEnvironmentVariableIsSet("KTX_DEBUG_GEOMETRY"))
+        QTimer::singleShot(50, this, &TKorvantixtest::writeDebugGeometry);
 }
 
 void TKorvantixtest::keyPressEvent(QKeyEvent* event)
@@ -286,7 +531,7 @@ void TKorvantixtest::keyPressEvent(QKeyEvent* event)
         return;
     case Qt::Key_Escape:
         // Program is the window's cancel button.
-        inputs_->ui->Program->click();
+        inputs_->pressProgram();
         return;
     default:
         QWidget::keyPressEvent(event);
@@ -295,57 +540,54 @@ void TKorvantixtest::keyPressEvent(QKeyEvent* event)
 
 void TKorvantixtest::showSerialText(const std::string& serialText)
 {
-    inputs_->ui->SerPanel->setText(fromCp1251(serialText));
+    inputs_->showSerialText(fromCp1251(serialText));
 }
 
 void TKorvantixtest::showVersionText(const std::string& versionText)
 {
-    inputs_->ui->VerLabel->setText(fromCp1251(versionText));
+    inputs_->showVersionText(fromCp1251(versionText));
 }
 
 void TKorvantixtest::setVersionColourGreen(bool green)
 {
-    setTextColour(inputs_->ui->VerLabel, green ? kGreen : QColor(Qt::black));
+    inputs_->setVersionColour(green ? kGreen : QColor(Qt::black));
 }
 
-void TKorvantixtest::applyRule(const VersionRule& rule, bool on)
+void TKorvantixtest::applyFirmware(const DeviceInfo& device)
 {
-    const QString name = QString::fromLatin1(rule.name);
-    QTabWidget* pages = ui->PageControl1;
-    if (rule.isTab) {
+    firmwareKnown_ = true;
+    firmware_ = device;
+    QTabWidget* pages = form_->PageControl1;
+    {
         // Disabling the current tab makes Qt move to another one; the user's
         // page stays, and no tab-change handler runs for a change nobody made.
         const QSignalBlocker blocker(pages);
         const int current = pages->currentIndex();
-        for (int i = 0; i < pages->count(); ++i) {
-            if (pages->widget(i)->objectName() == name)
-                pages->setTabEnabled(i, on);
-        }
+        for (int index = 0; index < kTabCount; ++index)
+            pages->setTabEnabled(index, device.version >= kPages[index].minimumFirmware);
         pages->setCurrentIndex(current);
-        return;
     }
-    QWidget* control = findChild<QWidget*>(name);
-    if (!control)
-        return;
-    if (rule.show)
-        control->setVisible(on);
-    if (rule.enable)
-        control->setEnabled(on);
+    // Tabs built later get the rules when they are made.
+    for (ConsoleTab* built : tabs_) {
+        if (built)
+            built->applyFirmware(device);
+    }
 }
 
 bool TKorvantixtest::readGsmAutoChecked() const
 {
-    return gsm_->ui->ReadGSMAuto->isChecked();
+    // Until the GSM tab is opened, its box holds what the settings file said.
+    return gsm_ ? gsm_->readsDeviceSettingsOnIdentification() : settings_.readGsmAuto;
 }
 
 bool TKorvantixtest::autoCheckChecked() const
 {
-    return inputs_->ui->AutoCheckBox->isChecked();
+    return inputs_->startsStatusTestOnIdentification();
 }
 
 void TKorvantixtest::readGsmParams()
 {
-    gsm_->ReadGSMParamsClick();
+    gsmTab()->ReadGSMParamsClick();
 }
 
 void TKorvantixtest::programClick()

@@ -4,11 +4,13 @@
 // at close.
 #include <QEvent>
 #include <QWidget>
+#include <array>
 #include <functional>
 #include <memory>
 #include <string>
 
 #include "link/AppContext.h"
+#include "base/SettingsValues.h"
 #include "app/ui/Consoles.h"
 #include "link/FtDriver.h"
 #include "link/Identification.h"
@@ -25,11 +27,13 @@ namespace ktx {
 
 class AboutTab;
 class AccelTab;
-class ActionGuard;
+class DeviceActions;
 class CanTab;
+class ConsoleTab;
 class GnssTab;
 class GsmTab;
 class InputsTab;
+class LazyPage;
 class OneWireTab;
 class Rs485Tab;
 class TelitTab;
@@ -37,6 +41,9 @@ class TelitTab;
 class TKorvantixtest : public QWidget, public IdentificationView {
     Q_OBJECT
 public:
+    // The tabs in their order on the window.
+    enum TabIndex { kInputs, kGsm, kGnss, kOneWire, kRs485, kCan, kAccel, kTelit, kAbout, kTabCount };
+
     // Posted to the window when a device may have come or gone.
     static QEvent::Type deviceChangeEventType();
 
@@ -58,23 +65,28 @@ public:
     Consoles& consoles() { return consoles_; }
     DeviceInfo& device() { return device_; }
 
-    InputsTab* inputsTab() const { return inputs_; }
-    GsmTab* gsmTab() const { return gsm_; }
-    GnssTab* gnssTab() const { return gnss_; }
-    OneWireTab* oneWireTab() const { return oneWire_; }
-    Rs485Tab* rs485Tab() const { return rs485_; }
-    CanTab* canTab() const { return can_; }
-    AccelTab* accelTab() const { return accel_; }
-    TelitTab* telitTab() const { return telit_; }
-    AboutTab* aboutTab() const { return about_; }
-    // Null on a virtual clock: nothing waits there, so nothing is pumped.
-    ActionGuard* actionGuard() const { return actionGuard_.get(); }
+    // A tab's widgets are made when it is first shown; these make them now.
+    InputsTab* inputsTab();
+    GsmTab* gsmTab();
+    GnssTab* gnssTab();
+    OneWireTab* oneWireTab();
+    Rs485Tab* rs485Tab();
+    CanTab* canTab();
+    AccelTab* accelTab();
+    TelitTab* telitTab();
+    AboutTab* aboutTab();
+    bool isTabBuilt(int index) const;
+    // Every tab made now (tests and screenshots reach into all of them).
+    void buildAllTabs();
+    // Every device action goes through it: on the device worker thread on
+    // the real clock, inline on a virtual one (tests).
+    DeviceActions& deviceActions() const { return *actions_; }
 
     // IdentificationView
     void showSerialText(const std::string& serialText) override;
     void showVersionText(const std::string& versionText) override;
     void setVersionColourGreen(bool green) override;
-    void applyRule(const VersionRule& rule, bool on) override;
+    void applyFirmware(const DeviceInfo& device) override;
     bool readGsmAutoChecked() const override;
     bool autoCheckChecked() const override;
     void readGsmParams() override;
@@ -83,21 +95,32 @@ public:
 protected:
     bool event(QEvent* event) override;
     void showEvent(QShowEvent* event) override;
+    void moveEvent(QMoveEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
 
 private:
     QTimer* makeTimer(const char* name, int intervalMs);
-    void buildTabs();
-    void readSettingsIntoControls();
+    void identifyQueued();
+    // KTX_DEBUG_GEOMETRY=<file name>: every button's, edit's and tab's name
+    // and screen rectangle, for tests that drive the window with real input.
+    void writeDebugGeometry();
+    void closeAfterRunningAction();
+    void addPages();
+    QWidget* buildTab(int index, QWidget* page);
+    QWidget* makeTab(int index, QWidget* page);
+    ConsoleTab* tab(int index);
+    void readSettingsIntoTabs();
+    void saveSettings();
     void centreOnScreen();
 
     std::string settingsPath_;
+    std::string workDir_;
     UsbLink link_;
     DeviceInfo device_;
     Consoles consoles_;
     AppContext context_;
-    Ui::TKorvantixtest* ui;
+    Ui::TKorvantixtest* form_;
 
     QTimer* Timer1;
     QTimer* Timer2;
@@ -106,6 +129,15 @@ private:
     QTimer* Timer5;
     QTimer* Timer6;
     QTimer* TimerAccel;
+
+    std::array<LazyPage*, kTabCount> pages_{};
+    std::array<ConsoleTab*, kTabCount> tabs_{};
+    SettingsValues settings_;  // as read at show; kept for the tabs not built
+    bool settingsRead_ = false;
+    bool firmwareKnown_ = false;
+    // The device as identification last handed it to the tabs: the GUI
+    // thread's copy, for tabs built later (device_ is the worker's).
+    DeviceInfo firmware_;
 
     InputsTab* inputs_ = nullptr;
     GsmTab* gsm_ = nullptr;
@@ -119,7 +151,9 @@ private:
 
     bool shown_ = false;
     bool settingsSaved_ = false;
-    std::unique_ptr<ActionGuard> actionGuard_;
+    bool closeAfterAction_ = false;  // a close came while an action ran
+    std::unique_ptr<DeviceActions> actions_;
+    QObject* deviceChangeKey_ = nullptr;  // identification's place in the queue
 };
 
 }  // namespace ktx

@@ -34,6 +34,16 @@ inline void setTextColor(QWidget* widget, const QColor& color)
     widget->setPalette(palette);
 }
 
+// The caption and the texts of the edits inside (a group's palette reaches
+// its children).
+inline void setCaptionAndTextColor(QWidget* widget, const QColor& color)
+{
+    QPalette palette = widget->palette();
+    palette.setColor(QPalette::WindowText, color);
+    palette.setColor(QPalette::Text, color);
+    widget->setPalette(palette);
+}
+
 inline QColor textColor(const QWidget* widget) { return widget->palette().color(QPalette::WindowText); }
 
 }  // namespace ktx::colors

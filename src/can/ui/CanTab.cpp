@@ -5,6 +5,7 @@
 #include <QSignalBlocker>
 #include <QTableWidget>
 
+#include "base/ui/DeviceActions.h"
 #include "base/ui/LocaleText.h"
 #include "base/ui/PanelColors.h"
 #include "base/ui/ShapeWidget.h"
@@ -62,7 +63,7 @@ QString cellText(const QTableWidget* grid, int row, int column)
 }  // namespace
 
 CanTab::CanTab(AppContext& context, QTimer* timer3, QWidget* parent)
-    : QWidget(parent), monitor_(context), ui(new Ui::CanTab), lastDecoded(monitor_.lastDecoded()), context_(context),
+    : QWidget(parent), monitor_(context), lastDecoded(monitor_.lastDecoded()), ui(new Ui::CanTab), context_(context),
       timer3_(timer3)
 {
     ui->setupUi(this);
@@ -134,17 +135,20 @@ void CanTab::Button15Click()
 
 void CanTab::CANPushClick()
 {
-    const can::CanPollOutcome outcome = monitor_.poll(decimalPoint());
-    if (!outcome.opened) {
-        if (ui->CheckBox2->isChecked())
-            ui->CheckBox2->setChecked(false);  // stops Timer3
-        else if (timer3_)
-            timer3_->stop();
-        return;
-    }
-    blinkHeartbeat();
-    if (outcome.view)
-        applyView(*outcome.view);
+    runDeviceAction(context_, timer3_ ? static_cast<const QObject*>(timer3_) : ui->CANPush, this, nullptr,
+        [this, point = decimalPoint()] { return monitor_.poll(point); },
+        [this](const can::CanPollOutcome& outcome) {
+            if (!outcome.opened) {
+                if (ui->CheckBox2->isChecked())
+                    ui->CheckBox2->setChecked(false);  // stops Timer3
+                else if (timer3_)
+                    timer3_->stop();
+                return;
+            }
+            blinkHeartbeat();
+            if (outcome.view)
+                applyView(*outcome.view);
+        });
 }
 
 void CanTab::blinkHeartbeat()
@@ -206,8 +210,11 @@ void CanTab::applyRows(QTableWidget* grid, const std::vector<can::RowWrite>& row
 
 void CanTab::keyCellChanged(QTableWidget* grid, can::KeyedRows& keys, int row, int column)
 {
-    if (column == 0)
-        keys.setKey(row, cellText(grid, row, 0).toStdString());
+    if (column != 0)
+        return;
+    // The monitor's index belongs to the device worker, between two polls.
+    runDeviceAction(context_, nullptr, this, nullptr,
+        [&keys, row, key = cellText(grid, row, 0).toStdString()] { keys.setKey(row, key); }, [] {});
 }
 
 void CanTab::writeGridHeaders()
@@ -226,11 +233,46 @@ void CanTab::writeGridHeaders()
     }
 }
 
+namespace {
+
+const VersionRule kVersionRules[] = {
+    {53, "GroupBox14", false},
+    {53, "CANGrid", false},
+    {53, "Panel23", false},
+    {53, "Panel27", false},
+    {53, "CheckBox2", false},
+    {53, "Button15", false},
+    {53, "Button21", false},
+};
+
+}  // namespace
+
+std::span<const VersionRule> CanTab::versionRules()
+{
+    return kVersionRules;
+}
+
+void CanTab::stopPolls()
+{
+    ui->CheckBox2->setChecked(false);
+}
+
+void CanTab::applyFirmware(const DeviceInfo& device)
+{
+    applyVersionRules(*this, kVersionRules, device.version);
+}
+
 can::CanSnapshot CanTab::snapshot() const
 {
-    can::CanSnapshot s;
+    can::CanSnapshot s = formSnapshot();
     s.serial = context_.device.serialText;
     s.version = context_.device.versionText;
+    return s;
+}
+
+can::CanSnapshot CanTab::formSnapshot() const
+{
+    can::CanSnapshot s;
     s.stamp = dateTimeTextCp1251(context_.time.wallClockUtcMs());
     const auto labels = panels();
     const auto boxes = idBoxes();
@@ -252,8 +294,16 @@ can::CanSnapshot CanTab::snapshot() const
 
 void CanTab::Button21Click()
 {
-    // An unwritable directory loses the snapshot without a word.
-    can::writeSnapshot(workDir_, snapshot());
+    // The serial number and version text are identification's, on the device
+    // worker; the file is written there too, in order with the data logs.
+    runDeviceAction(context_, ui->Button21, this, ui->Button21,
+        [this, taken = formSnapshot(), workDir = workDir_]() mutable {
+            taken.serial = context_.device.serialText;
+            taken.version = context_.device.versionText;
+            // An unwritable directory loses the snapshot without a word.
+            can::writeSnapshot(workDir, taken);
+        },
+        [] {});
 }
 
 }  // namespace ktx

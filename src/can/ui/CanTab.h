@@ -6,6 +6,8 @@
 #include <string>
 
 #include "link/AppContext.h"
+#include "base/ui/ConsoleTab.h"
+#include "base/ui/VersionRules.h"
 #include "can/CanMonitor.h"
 #include "can/CanSnapshot.h"
 
@@ -21,7 +23,7 @@ namespace ktx {
 
 class ShapeWidget;
 
-class CanTab : public QWidget {
+class CanTab : public QWidget, public ConsoleTab {
     Q_OBJECT
     // First, so that lastDecoded below can refer into it.
     can::CanMonitor monitor_;
@@ -29,6 +31,13 @@ class CanTab : public QWidget {
 public:
     CanTab(AppContext& context, QTimer* timer3, QWidget* parent = nullptr);
     ~CanTab() override;
+
+    // Older firmware has no CAN: the tab itself is disabled below this.
+    static constexpr int kMinimumFirmware = 53;
+    static std::span<const VersionRule> versionRules();
+
+    void stopPolls() override;
+    void applyFirmware(const DeviceInfo& device) override;
 
     void CANPushClick();    // one poll (Timer3's tick, the hidden CANPush)
     void CheckBox2Click();  // CheckBox2's state drives Timer3
@@ -42,14 +51,18 @@ public:
 
     // Where ./CAN lies: the window's working directory.
     void setWorkDir(std::string workDir) { workDir_ = std::move(workDir); }
-    // What the snapshot would hold now (Windows-1251 texts).
+    // What the snapshot would hold now (Windows-1251 texts). It reads the
+    // device identification fills: only while no device action runs.
     can::CanSnapshot snapshot() const;
 
-    Ui::CanTab* ui;
     // The monitor's record of the frames last decoded, per group.
     const can::DecodedRecord& lastDecoded;
 
 private:
+    Ui::CanTab* ui;
+
+    // The snapshot but its serial number and version: what the form shows.
+    can::CanSnapshot formSnapshot() const;
     void applyView(const can::CanView& view);
     void applyRows(QTableWidget* grid, const std::vector<can::RowWrite>& rows);
     void keyCellChanged(QTableWidget* grid, can::KeyedRows& keys, int row, int column);

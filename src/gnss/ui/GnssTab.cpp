@@ -4,6 +4,7 @@
 #include <QDesktopServices>
 #include <QMouseEvent>
 
+#include "base/ui/DeviceActions.h"
 #include "base/ui/LinkLabelHover.h"
 #include "base/ui/PanelColors.h"
 #include "base/ui/SvgPixmap.h"
@@ -23,12 +24,6 @@ const QColor kCream{255, 251, 240};
 const QColor kGreen{0, 128, 0};
 
 QString fromUtf8(const std::string& text) { return QString::fromStdString(text); }
-
-// The window does not answer while the device takes its time.
-struct BusyCursor {
-    BusyCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
-    ~BusyCursor() { QApplication::restoreOverrideCursor(); }
-};
 
 }  // namespace
 
@@ -66,6 +61,25 @@ GnssTab::~GnssTab()
     delete ui;
 }
 
+namespace {
+
+const VersionRule kVersionRules[] = {
+    {56, "Panel20", true},  // the antenna test
+    {57, "Panel22", true},  // the position query
+};
+
+}  // namespace
+
+std::span<const VersionRule> GnssTab::versionRules()
+{
+    return kVersionRules;
+}
+
+void GnssTab::applyFirmware(const DeviceInfo& device)
+{
+    applyVersionRules(*this, kVersionRules, device.version);
+}
+
 bool GnssTab::eventFilter(QObject* watched, QEvent* event)
 {
     if (watched == ui->maplabel && event->type() == QEvent::MouseButtonRelease
@@ -76,25 +90,31 @@ bool GnssTab::eventFilter(QObject* watched, QEvent* event)
 
 void GnssTab::Button18Click()
 {
-    const std::optional<int32_t> reading = gnss::requestAntennaReading(context_);
-    if (!reading)
-        return;
-    ui->Panel24->setText(QString::number(*reading));
-    const gnss::AntennaLook look = gnss::antennaLook(gnss::antennaState(*reading));
-    ui->Image8->setVisible(look.breakPicture);
-    ui->Image9->setVisible(look.shortPicture);
-    ui->Label139->setText(QString::fromUtf8(look.verdict));
+    runDeviceAction(context_, ui->Button18, this, ui->Button18, [this] { return gnss::requestAntennaReading(context_); },
+        [this](const std::optional<int32_t>& reading) {
+            if (!reading)
+                return;
+            ui->Panel24->setText(QString::number(*reading));
+            const gnss::AntennaLook look = gnss::antennaLook(gnss::antennaState(*reading));
+            ui->Image8->setVisible(look.breakPicture);
+            ui->Image9->setVisible(look.shortPicture);
+            ui->Label139->setText(QString::fromUtf8(look.verdict));
+        });
 }
 
 void GnssTab::Button20Click()
 {
-    BusyCursor busy;
-    gnss::startReceiver(context_);
+    runDeviceAction(context_, ui->Button20, this, ui->Button20, [this] { gnss::startReceiver(context_); }, [] {});
 }
 
 void GnssTab::Button19Click()
 {
-    const gnss::PositionReply reply = gnss::requestPosition(context_);
+    runDeviceAction(context_, ui->Button19, this, ui->Button19, [this] { return gnss::requestPosition(context_); },
+        [this](const gnss::PositionReply& reply) { showPosition(reply); });
+}
+
+void GnssTab::showPosition(const gnss::PositionReply& reply)
+{
     if (!reply.opened)
         return;
     ui->READEDTIME->setText(QString::fromStdString(utf8FromCp1251(reply.raw)));
@@ -131,14 +151,18 @@ void GnssTab::maplabelClick()
 
 void GnssTab::GETTIMERClick()
 {
-    const gnss::ClockOutcome outcome = gnss::readClock(context_);
-    if (outcome.opened)
-        ui->READEDTIME->setText(fromUtf8(outcome.text));
+    runDeviceAction(context_, ui->GETTIMER, this, ui->GETTIMER, [this] { return gnss::readClock(context_); },
+        [this](const gnss::ClockOutcome& outcome) { showClock(outcome); });
 }
 
 void GnssTab::SETTIMERClick()
 {
-    const gnss::ClockOutcome outcome = gnss::setClock(context_);
+    runDeviceAction(context_, ui->SETTIMER, this, ui->SETTIMER, [this] { return gnss::setClock(context_); },
+        [this](const gnss::ClockOutcome& outcome) { showClock(outcome); });
+}
+
+void GnssTab::showClock(const gnss::ClockOutcome& outcome)
+{
     if (outcome.opened)
         ui->READEDTIME->setText(fromUtf8(outcome.text));
 }

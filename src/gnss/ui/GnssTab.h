@@ -5,6 +5,10 @@
 #include <functional>
 
 #include "link/AppContext.h"
+#include "base/ui/ConsoleTab.h"
+#include "base/ui/VersionRules.h"
+#include "gnss/DeviceClock.h"
+#include "gnss/ReceiverTest.h"
 
 namespace Ui {
 class GnssTab;
@@ -12,11 +16,14 @@ class GnssTab;
 
 namespace ktx {
 
-class GnssTab : public QWidget {
+class GnssTab : public QWidget, public ConsoleTab {
     Q_OBJECT
 public:
     explicit GnssTab(AppContext& context, QWidget* parent = nullptr);
     ~GnssTab() override;
+
+    static std::span<const VersionRule> versionRules();
+    void applyFirmware(const DeviceInfo& device) override;
 
     void Button18Click();   // antenna test
     void Button20Click();   // switches the receiver on
@@ -28,12 +35,14 @@ public:
     // How maplabel hands a link to the desktop (tests catch it here).
     void setUrlOpener(std::function<void(const QUrl&)> opener) { opener_ = std::move(opener); }
 
-    Ui::GnssTab* ui;
-
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    Ui::GnssTab* ui;
+
+    void showPosition(const gnss::PositionReply& reply);
+    void showClock(const gnss::ClockOutcome& outcome);
     AppContext& context_;
     std::function<void(const QUrl&)> opener_;
 };

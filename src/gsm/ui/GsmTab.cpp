@@ -2,6 +2,8 @@
 
 #include <QLineEdit>
 
+#include "base/SettingsValues.h"
+#include "base/ui/DeviceActions.h"
 #include "base/ui/PanelColors.h"
 #include "base/ui/ShapeWidget.h"
 #include "gsm/DeviceSettings.h"
@@ -13,6 +15,25 @@ namespace ktx {
 namespace {
 
 const QColor kGreen{0, 128, 0};
+
+const VersionRule kVersionRules[] = {
+    {52, "Panel17", false},
+    {52, "GroupBox4", false},
+    {52, "GroupBox3", false},
+    {52, "GSMMemo", false},
+};
+
+// The edits the settings file keeps, with their keys' fields.
+template <class Values, class Form>
+auto settingsEdits(Values& values, Form* form)
+{
+    return std::array{
+        std::pair{form->PIN, &values.pin},       std::pair{form->apnapn, &values.apnapn},
+        std::pair{form->apnusr, &values.apnusr}, std::pair{form->apnpwd, &values.apnpwd},
+        std::pair{form->ip, &values.ip},         std::pair{form->Port, &values.port},
+        std::pair{form->telnum, &values.telnum}, std::pair{form->sms, &values.sms},
+    };
+}
 
 }  // namespace
 
@@ -44,6 +65,40 @@ GsmTab::~GsmTab()
     delete ui;
 }
 
+std::span<const VersionRule> GsmTab::versionRules()
+{
+    return kVersionRules;
+}
+
+void GsmTab::loadSettings(const SettingsValues& values)
+{
+    for (const auto& [edit, value] : settingsEdits(values, ui))
+        edit->setText(QString::fromStdString(*value));
+    ui->ReadGSMAuto->setChecked(values.readGsmAuto);
+}
+
+void GsmTab::saveSettings(SettingsValues& values) const
+{
+    for (const auto& [edit, value] : settingsEdits(values, ui))
+        *value = edit->text().toStdString();
+    values.readGsmAuto = ui->ReadGSMAuto->isChecked();
+}
+
+void GsmTab::applyFirmware(const DeviceInfo& device)
+{
+    applyVersionRules(*this, kVersionRules, device.version);
+}
+
+bool GsmTab::readsDeviceSettingsOnIdentification() const
+{
+    return ui->ReadGSMAuto->isChecked();
+}
+
+QPlainTextEdit* GsmTab::console() const
+{
+    return ui->GSMMemo;
+}
+
 void GsmTab::setWorkDir(const std::string& workDir)
 {
     tests_.setWorkDir(workDir);
@@ -51,11 +106,18 @@ void GsmTab::setWorkDir(const std::string& workDir)
 
 void GsmTab::stopStatusPoll()
 {
-    if (timer1_)
-        timer1_->stop();
+    onGuiThread(this, [this] {
+        if (timer1_)
+            timer1_->stop();
+    });
 }
 
 void GsmTab::paintShape(int mode, bool passed)
+{
+    onGuiThread(this, [this, mode, passed] { paintShapeNow(mode, passed); });
+}
+
+void GsmTab::paintShapeNow(int mode, bool passed)
 {
     auto* shape = findChild<ShapeWidget*>(QStringLiteral("Mode%1").arg(mode));
     if (!shape)
@@ -65,15 +127,11 @@ void GsmTab::paintShape(int mode, bool passed)
 }
 
 template <class Action>
-void GsmTab::run(Action action)
+void GsmTab::run(QPushButton* button, Action action)
 {
-    if (busy_)
-        return;
-    busy_ = true;
-    ui->Panel17->setEnabled(false);
-    action();
-    ui->Panel17->setEnabled(true);
-    busy_ = false;
+    // Every modem step is greyed while it waits its turn or runs, so a
+    // double click starts it once.
+    runDeviceAction(context_, button, this, button, std::move(action), [] {});
 }
 
 std::string GsmTab::bytes(const QLineEdit* edit) const
@@ -89,100 +147,117 @@ void GsmTab::showValue(QLineEdit* edit, const std::string& value)
 
 void GsmTab::ReadGSMParamsClick()
 {
-    run([this] {
-        const gsm::DeviceSettings found = gsm::ReadDeviceSettings(context_);
-        if (found.pin)
-            showValue(ui->PIN, *found.pin);
-        if (found.accessPoint) {
-            showValue(ui->apnapn, found.accessPoint->name);
-            showValue(ui->apnusr, found.accessPoint->user);
-            showValue(ui->apnpwd, found.accessPoint->password);
-        }
-        if (found.ip)
-            showValue(ui->ip, *found.ip);
-        if (found.port)
-            showValue(ui->Port, *found.port);
-    });
+    runDeviceAction(context_, ui->ReadGSMParams, this, ui->ReadGSMParams,
+        [this] { return gsm::ReadDeviceSettings(context_); },
+        [this](const gsm::DeviceSettings& found) {
+            if (found.pin)
+                showValue(ui->PIN, *found.pin);
+            if (found.accessPoint) {
+                showValue(ui->apnapn, found.accessPoint->name);
+                showValue(ui->apnusr, found.accessPoint->user);
+                showValue(ui->apnpwd, found.accessPoint->password);
+            }
+            if (found.ip)
+                showValue(ui->ip, *found.ip);
+            if (found.port)
+                showValue(ui->Port, *found.port);
+        });
+}
+
+void GsmTab::powerOffInRunningAction()
+{
+    tests_.powerOff();
 }
 
 void GsmTab::Button13Click()
 {
-    run([this] { tests_.powerOff(); });
+    run(ui->Button13, [this] { tests_.powerOff(); });
 }
 
 void GsmTab::Button1Click()
 {
-    run([this] { tests_.powerOn(ui->SIMComboBox->currentIndex()); });
+    const int sim = ui->SIMComboBox->currentIndex();
+    run(ui->Button1, [this, sim] { tests_.powerOn(sim); });
 }
 
 void GsmTab::Button2Click()
 {
-    run([this] { tests_.pinStatus(); });
+    run(ui->Button2, [this] { tests_.pinStatus(); });
 }
 
 void GsmTab::Button3Click()
 {
-    run([this] { tests_.pinEntry(bytes(ui->PIN)); });
+    const std::string pin = bytes(ui->PIN);
+    run(ui->Button3, [this, pin] { tests_.pinEntry(pin); });
 }
 
 void GsmTab::Button4Click()
 {
-    run([this] { tests_.settings(); });
+    run(ui->Button4, [this] { tests_.settings(); });
 }
 
 void GsmTab::Button5Click()
 {
-    run([this] { tests_.registration(); });
+    run(ui->Button5, [this] { tests_.registration(); });
 }
 
 void GsmTab::Button6Click()
 {
-    run([this] { tests_.gprsAvailability(); });
+    run(ui->Button6, [this] { tests_.gprsAvailability(); });
 }
 
 void GsmTab::Button7Click()
 {
-    run([this] { tests_.gprsConnect(bytes(ui->apnapn), bytes(ui->apnusr), bytes(ui->apnpwd)); });
+    const std::string apnapn = bytes(ui->apnapn);
+    const std::string apnusr = bytes(ui->apnusr);
+    const std::string apnpwd = bytes(ui->apnpwd);
+    run(ui->Button7, [this, apnapn, apnusr, apnpwd] { tests_.gprsConnect(apnapn, apnusr, apnpwd); });
 }
 
 void GsmTab::Button8Click()
 {
-    run([this] { tests_.serverConnect(bytes(ui->ip), bytes(ui->Port)); });
+    const std::string ip = bytes(ui->ip);
+    const std::string port = bytes(ui->Port);
+    run(ui->Button8, [this, ip, port] { tests_.serverConnect(ip, port); });
 }
 
 void GsmTab::Button9Click()
 {
-    run([this] { tests_.disconnect(); });
+    run(ui->Button9, [this] { tests_.disconnect(); });
 }
 
 void GsmTab::Button10Click()
 {
-    run([this] { tests_.call(bytes(ui->telnum)); });
+    const std::string telnum = bytes(ui->telnum);
+    run(ui->Button10, [this, telnum] { tests_.call(telnum); });
 }
 
 void GsmTab::Button11Click()
 {
-    run([this] { tests_.sms(bytes(ui->sms)); });
+    const std::string sms = bytes(ui->sms);
+    run(ui->Button11, [this, sms] { tests_.sms(sms); });
 }
 
 void GsmTab::ATButtonClick()
 {
-    run([this] { tests_.atConsole(bytes(ui->ATCommand), bytes(ui->ATTimeOut)); });
+    const std::string command = bytes(ui->ATCommand);
+    const std::string timeoutText = bytes(ui->ATTimeOut);
+    run(ui->ATButton, [this, command, timeoutText] { tests_.atConsole(command, timeoutText); });
 }
 
 void GsmTab::Button25Click()
 {
-    run([this] { tests_.dnsParse(); });
+    run(ui->Button25, [this] { tests_.dnsParse(); });
 }
 
 void GsmTab::ButtonSoundClick()
 {
-    run([this] { tests_.microphone(); });
+    run(ui->ButtonSound, [this] { tests_.microphone(); });
 }
 
 void GsmTab::Button22Click()
 {
-    run([this] { tests_.speaker(); });
+    run(ui->Button22, [this] { tests_.speaker(); });
 }
 
 }  // namespace ktx

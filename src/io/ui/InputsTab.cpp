@@ -2,6 +2,8 @@
 
 #include <QLocale>
 
+#include "base/SettingsValues.h"
+#include "base/ui/DeviceActions.h"
 #include "base/ui/SvgPixmap.h"
 #include "base/ui/PanelColors.h"
 #include "base/TextCodec.h"
@@ -59,6 +61,9 @@ InputsTab::InputsTab(AppContext& context, QTimer* timer1, QTimer* timer6, QWidge
     ui->Shape7->setKind(ShapeWidget::Kind::Bar);
     ui->Shape6->setBrushColor(colors::kGrey);
     ui->Shape7->setBrushColor(colors::kOrange);
+    const auto counters = counterPanels();
+    for (size_t i = 0; i < counters.size(); ++i)
+        shownCounts_[i] = counters[i]->text().toStdString();
 
     connect(ui->Program, &QPushButton::clicked, this, &InputsTab::ProgramClick);
     // toggled, not clicked: the poll and other tabs change the check too.
@@ -95,8 +100,11 @@ void InputsTab::ProgramClick()
 
 void InputsTab::WorkBoxClick()
 {
-    poll_.resetStamps();
-    frequencies_.reset();
+    // The poll's own memory belongs to the device worker.
+    runDeviceAction(context_, nullptr, this, nullptr, [this] {
+        poll_.resetStamps();
+        frequencies_.reset();
+    }, [] {});
     if (ui->WorkBox->isChecked()) {
         if (timer1_)
             timer1_->start();
@@ -105,11 +113,16 @@ void InputsTab::WorkBoxClick()
         for (QLabel* panel : frequencyPanels())
             panel->setText(QStringLiteral("ждите"));
     } else {
-        if (timer1_)
-            timer1_->stop();
-        if (timer6_)
-            timer6_->stop();
+        stopTimers();
     }
+}
+
+void InputsTab::stopTimers()
+{
+    if (timer1_)
+        timer1_->stop();
+    if (timer6_)
+        timer6_->stop();
 }
 
 void InputsTab::OutButtonClick()
@@ -134,26 +147,38 @@ void InputsTab::OutBox2Click()
 
 void InputsTab::ButtonWorkClick()
 {
-    ui->ButtonWork->setEnabled(false);
-    const io::PollOutcome outcome = poll_.poll(ui->OutBox->isChecked(), ui->OutBox2->isChecked());
-    if (!outcome.opened) {
-        if (ui->WorkBox->isChecked()) {
-            ui->WorkBox->setChecked(false);  // stops both timers
-        } else {
-            // Started by hand or by another tab: still make sure nothing polls on.
-            if (timer1_)
-                timer1_->stop();
-            if (timer6_)
-                timer6_->stop();
-        }
-    } else {
-        blinkHeartbeat();
-        const std::array<double, 4> scales = {
-            scaleFactor(ui->Edit1), scaleFactor(ui->Edit2), scaleFactor(ui->Edit3), scaleFactor(ui->Edit4)};
-        applyView(io::buildStatusView(poll_.record(), outcome.addTest, context_.device.version, scales,
-            decimalPoint().toStdString()));
-    }
-    ui->ButtonWork->setEnabled(true);
+    struct Polled {
+        io::PollOutcome outcome;
+        std::optional<io::StatusView> view;
+    };
+    const bool out1 = ui->OutBox->isChecked();
+    const bool out2 = ui->OutBox2->isChecked();
+    const std::array<double, 4> scales = {
+        scaleFactor(ui->Edit1), scaleFactor(ui->Edit2), scaleFactor(ui->Edit3), scaleFactor(ui->Edit4)};
+    const std::string point = decimalPoint().toStdString();
+    runDeviceAction(context_, timer1_ ? static_cast<const QObject*>(timer1_) : ui->ButtonWork, this, ui->ButtonWork,
+        [this, out1, out2, scales, point] {
+            Polled polled{poll_.poll(out1, out2), std::nullopt};
+            if (polled.outcome.opened) {
+                polled.view = io::buildStatusView(
+                    poll_.record(), polled.outcome.addTest, context_.device.version, scales, point);
+                for (size_t i = 0; i < shownCounts_.size(); ++i)
+                    if (polled.view->counters[i])
+                        shownCounts_[i] = *polled.view->counters[i];
+            }
+            return polled;
+        },
+        [this](const Polled& polled) {
+            if (!polled.view) {
+                if (ui->WorkBox->isChecked())
+                    ui->WorkBox->setChecked(false);  // stops both timers
+                else
+                    stopTimers();  // started by hand or by another tab: still make sure nothing polls on
+                return;
+            }
+            blinkHeartbeat();
+            applyView(*polled.view);
+        });
 }
 
 void InputsTab::blinkHeartbeat()
@@ -228,12 +253,14 @@ void InputsTab::Timer6Timer()
             timer6_->stop();
         return;
     }
-    std::array<std::string, 8> counts;
-    const auto counters = counterPanels();
-    for (size_t i = 0; i < counts.size(); ++i)
-        counts[i] = counters[i]->text().toStdString();
+    // The counts and stamps are the worker's, from the same polls.
+    runDeviceAction(context_, timer6_, this, nullptr,
+        [this] { return frequencies_.tick(shownCounts_, poll_.stamps()); },
+        [this](const io::FrequencyTick& tick) { showFrequencies(tick); });
+}
 
-    const io::FrequencyTick tick = frequencies_.tick(counts, poll_.stamps());
+void InputsTab::showFrequencies(const io::FrequencyTick& tick)
+{
     const auto panels = frequencyPanels();
     for (size_t i = 0; i < panels.size(); ++i) {
         if (!tick.captions[i])
@@ -243,12 +270,60 @@ void InputsTab::Timer6Timer()
         colors::setBackground(panels[i],
             colors::background(panels[i]) == colors::kBtnFace ? colors::kBtnShadow : colors::kBtnFace);
     }
-    if (tick.writeLine) {
-        std::array<std::string, 8> shown;
-        for (size_t i = 0; i < shown.size(); ++i)
-            shown[i] = cp1251FromUtf8(panels[i]->text().toStdString());
-        context_.log.streamLine("FREQUENCY", "FREQUENCYstream", io::frequencyLine(shown));
-    }
+    if (!tick.writeLine)
+        return;
+    std::array<std::string, 8> shown;
+    for (size_t i = 0; i < shown.size(); ++i)
+        shown[i] = cp1251FromUtf8(panels[i]->text().toStdString());
+    // Named after the device identification found: written where that is.
+    runDeviceAction(context_, nullptr, this, nullptr,
+        [this, line = io::frequencyLine(shown)] { context_.log.streamLine("FREQUENCY", "FREQUENCYstream", line); },
+        [] {});
+}
+
+void InputsTab::loadSettings(const SettingsValues& values)
+{
+    ui->AutoCheckBox->setChecked(values.autoStart);
+}
+
+void InputsTab::saveSettings(SettingsValues& values) const
+{
+    values.autoStart = ui->AutoCheckBox->isChecked();
+}
+
+void InputsTab::stopPolls()
+{
+    ui->WorkBox->setChecked(false);
+}
+
+bool InputsTab::startsStatusTestOnIdentification() const
+{
+    return ui->AutoCheckBox->isChecked();
+}
+
+void InputsTab::pressProgram()
+{
+    ui->Program->click();
+}
+
+void InputsTab::showSerialText(const QString& text)
+{
+    ui->SerPanel->setText(text);
+}
+
+void InputsTab::showVersionText(const QString& text)
+{
+    ui->VerLabel->setText(text);
+}
+
+void InputsTab::setVersionColour(const QColor& colour)
+{
+    colors::setCaptionAndTextColor(ui->VerLabel, colour);
+}
+
+QPlainTextEdit* InputsTab::console() const
+{
+    return ui->DebugMemo;
 }
 
 }  // namespace ktx

@@ -5,12 +5,14 @@
 #include <QWidget>
 
 #include "link/AppContext.h"
+#include "base/ui/ConsoleTab.h"
 #include "io/FrequencyCalc.h"
 #include "io/StatusDisplay.h"
 #include "io/StatusPoll.h"
 
 class QLabel;
 class QLineEdit;
+class QPlainTextEdit;
 
 namespace Ui {
 class InputsTab;
@@ -18,7 +20,7 @@ class InputsTab;
 
 namespace ktx {
 
-class InputsTab : public QWidget {
+class InputsTab : public QWidget, public ConsoleTab {
     Q_OBJECT
 public:
     InputsTab(AppContext& context, QTimer* timer1, QTimer* timer6, QWidget* parent = nullptr);
@@ -30,16 +32,33 @@ public:
     void ButtonWorkClick();   // one status poll
     void Timer6Timer();       // frequency calculation
 
+    void loadSettings(const SettingsValues& values) override;
+    void saveSettings(SettingsValues& values) const override;
+    void stopPolls() override;  // the continuous status poll (WorkBox)
+
+    // AutoCheckBox: identification starts the status test too.
+    bool startsStatusTestOnIdentification() const;
+    // The Program button as the window's cancel key presses it.
+    void pressProgram();
+    // What identification found, in the captions (plain text).
+    void showSerialText(const QString& text);
+    void showVersionText(const QString& text);
+    void setVersionColour(const QColor& colour);
+    // The debug console.
+    QPlainTextEdit* console() const;
+
     // What the polls have gathered, for the frequency tick and for tests.
     const io::StatusPoll& statusPoll() const { return poll_; }
 
+private:
     Ui::InputsTab* ui;
 
-private:
     void WorkBoxClick();
     void OutBoxClick();
     void OutBox2Click();
 
+    void stopTimers();
+    void showFrequencies(const io::FrequencyTick& tick);
     void blinkHeartbeat();
     void applyView(const io::StatusView& view);
     double scaleFactor(const QLineEdit* edit) const;
@@ -51,6 +70,9 @@ private:
     QTimer* timer6_;
     io::StatusPoll poll_;
     io::FrequencyCalc frequencies_;
+    // What the counter panels show, kept by the device worker beside the
+    // stamps of the same polls.
+    std::array<std::string, 8> shownCounts_;
 };
 
 }  // namespace ktx

@@ -3,6 +3,7 @@
 #include <QLocale>
 #include <QSlider>
 
+#include "base/ui/DeviceActions.h"
 #include "base/ui/PanelColors.h"
 #include "base/TextCodec.h"
 #include "onewire/IdentifierRead.h"
@@ -82,6 +83,8 @@ OneWireTab::OneWireTab(AppContext& context, QTimer* timer4, QWidget* parent)
     }
     ui->Button16->hide();
     colors::setBackground(ui->OneWire, colors::kBtnFace);
+    // The first sensor's group is drawn green, its edits too.
+    colors::setCaptionAndTextColor(ui->GroupBox16, QColor(0, 128, 0));
 
     connect(ui->iButton1read, &QPushButton::clicked, this, &OneWireTab::iButton1readClick);
     connect(ui->Button17, &QPushButton::clicked, this, &OneWireTab::Button17Click);
@@ -95,6 +98,27 @@ OneWireTab::OneWireTab(AppContext& context, QTimer* timer4, QWidget* parent)
 OneWireTab::~OneWireTab()
 {
     delete ui;
+}
+
+namespace {
+
+const VersionRule kVersionRules[] = {
+    {55, "GroupBox15", true},
+    {55, "OneWire", false},
+    {55, "Button17", false},
+    {55, "Label137", false},
+};
+
+}  // namespace
+
+std::span<const VersionRule> OneWireTab::versionRules()
+{
+    return kVersionRules;
+}
+
+void OneWireTab::applyFirmware(const DeviceInfo& device)
+{
+    applyVersionRules(*this, kVersionRules, device.version);
 }
 
 OneWireTab::Sensor OneWireTab::buildSensor(int number, QGroupBox* group)
@@ -166,23 +190,28 @@ void OneWireTab::temperReadClick(int sensor)
 {
     if (sensor < 1 || sensor > onewire::kSensorCount)
         return;
-    readIdentifierInto(sensors_[static_cast<size_t>(sensor - 1)].address);
+    const Sensor& s = sensors_[static_cast<size_t>(sensor - 1)];
+    readIdentifierInto(s.read, s.address, [](bool) {});
 }
 
 void OneWireTab::iButton1readClick()
 {
     // The key read stops the temperature test when it cannot reach the device.
-    if (!readIdentifierInto(ui->IBUTTID1))
-        ui->OneWire->setChecked(false);
+    readIdentifierInto(ui->iButton1read, ui->IBUTTID1, [this](bool reached) {
+        if (!reached)
+            ui->OneWire->setChecked(false);
+    });
 }
 
-bool OneWireTab::readIdentifierInto(QLineEdit* target)
+void OneWireTab::readIdentifierInto(QPushButton* button, QLineEdit* target, std::function<void(bool reached)> then)
 {
-    const onewire::IdentifierResult result = onewire::readIdentifier(context_);
-    if (result.outcome == onewire::IdentifierOutcome::Read)
-        target->setText(QString::fromLatin1(result.text));
-    return result.outcome != onewire::IdentifierOutcome::OpenFailed
-        && result.outcome != onewire::IdentifierOutcome::SendFailed;
+    runDeviceAction(context_, button, this, button, [this] { return onewire::readIdentifier(context_); },
+        [target = QPointer<QLineEdit>(target), then = std::move(then)](const onewire::IdentifierResult& result) {
+            if (target && result.outcome == onewire::IdentifierOutcome::Read)
+                target->setText(QString::fromLatin1(result.text));
+            then(result.outcome != onewire::IdentifierOutcome::OpenFailed
+                && result.outcome != onewire::IdentifierOutcome::SendFailed);
+        });
 }
 
 void OneWireTab::Button17Click()
@@ -223,23 +252,48 @@ void OneWireTab::blinkHeartbeat()
 
 void OneWireTab::Button16Click()
 {
-    Sensor& s = sensors_[static_cast<size_t>(test_.advance())];
+    struct Tick {
+        size_t sensor = 0;
+        std::optional<onewire::TickResult> result;  // unset: no address, no poll
+    };
+    std::array<std::string, onewire::kSensorCount> addresses;
+    for (size_t i = 0; i < addresses.size(); ++i)
+        addresses[i] = cp1251FromUtf8(sensors_[i].address->text().toStdString());
+    // The sensor's turn is the worker's; its lamp lights while it is read.
+    runDeviceAction(context_, timer4_ ? static_cast<const QObject*>(timer4_) : ui->Button16, this, nullptr,
+        [this, addresses] {
+            Tick tick;
+            tick.sensor = static_cast<size_t>(test_.advance());
+            const bool addressed = !addresses[tick.sensor].empty();
+            onGuiThread(this, [this, sensor = tick.sensor, addressed] { lightLamp(sensor, addressed); });
+            if (addressed)
+                tick.result = test_.poll(addresses[tick.sensor]);
+            return tick;
+        },
+        [this](const Tick& tick) {
+            if (!tick.result)
+                return;
+            const onewire::TickOutcome outcome = tick.result->outcome;
+            if (outcome != onewire::TickOutcome::OpenFailed)
+                blinkHeartbeat();
+            if (outcome == onewire::TickOutcome::Reading)
+                showReading(sensors_[tick.sensor], tick.result->value);
+            if (outcome == onewire::TickOutcome::OpenFailed || outcome == onewire::TickOutcome::Unreadable) {
+                ui->OneWire->setChecked(false);
+                if (timer4_)
+                    timer4_->stop();  // also when the tick came from the hidden button
+            }
+        });
+}
+
+void OneWireTab::lightLamp(size_t sensor, bool addressed)
+{
     resetLamps();
-    if (s.address->text().isEmpty())
+    if (!addressed)
         return;
+    Sensor& s = sensors_[sensor];
     s.lamp->setBrushColor(colors::kRed);
     s.frame->setBrushColor(colors::kWhite);
-
-    const onewire::TickResult tick = test_.poll(cp1251FromUtf8(s.address->text().toStdString()));
-    if (tick.outcome != onewire::TickOutcome::OpenFailed)
-        blinkHeartbeat();
-    if (tick.outcome == onewire::TickOutcome::Reading)
-        showReading(s, tick.value);
-    if (tick.outcome == onewire::TickOutcome::OpenFailed || tick.outcome == onewire::TickOutcome::Unreadable) {
-        ui->OneWire->setChecked(false);
-        if (timer4_)
-            timer4_->stop();  // also when the tick came from the hidden button
-    }
 }
 
 void OneWireTab::showReading(Sensor& s, float value)

@@ -2,9 +2,12 @@
 // The "1WIRE" tab: identifiers on the bus and the temperature sensors.
 #include <QTimer>
 #include <QWidget>
+#include <functional>
 #include <array>
 
 #include "link/AppContext.h"
+#include "base/ui/ConsoleTab.h"
+#include "base/ui/VersionRules.h"
 #include "onewire/OneWireReplies.h"
 #include "onewire/TemperatureTest.h"
 
@@ -22,11 +25,14 @@ namespace ktx {
 
 class StyledShape;
 
-class OneWireTab : public QWidget {
+class OneWireTab : public QWidget, public ConsoleTab {
     Q_OBJECT
 public:
     OneWireTab(AppContext& context, QTimer* timer4, QWidget* parent = nullptr);
     ~OneWireTab() override;
+
+    static std::span<const VersionRule> versionRules();
+    void applyFirmware(const DeviceInfo& device) override;
 
     // temper1readClick .. temper8readClick: sensor is 1 to 8.
     void temperReadClick(int sensor);
@@ -48,12 +54,14 @@ public:
     const Sensor& sensor(int index) const { return sensors_[static_cast<size_t>(index)]; }
     const onewire::TemperatureTest& temperatureTest() const { return test_; }
 
+private:
     Ui::OneWireTab* ui;
 
-private:
     void OneWireClick();
     Sensor buildSensor(int number, QGroupBox* group);
-    bool readIdentifierInto(QLineEdit* target);
+    // Queues the identifier read; then(reached) follows on the GUI thread.
+    void readIdentifierInto(QPushButton* button, QLineEdit* target, std::function<void(bool reached)> then);
+    void lightLamp(size_t sensor, bool addressed);
     void resetLamps();
     void showReading(Sensor& sensor, float value);
     void blinkHeartbeat();

@@ -6,6 +6,8 @@
 #include <QMessageBox>
 #include <QProgressBar>
 
+#include "base/SettingsValues.h"
+#include "base/ui/DeviceActions.h"
 #include "base/ui/PanelColors.h"
 #include "base/ui/StyledShape.h"
 #include "base/ui/SvgPixmap.h"
@@ -250,7 +252,13 @@ void Rs485Tab::Button12Click()
     rs485::FuelAddresses addresses;
     for (size_t i = 0; i < slots_.size(); ++i)
         addresses[i] = toCp1251(slots_[i].address->text());
-    const rs485::FuelOutcome outcome = rs485::pollFuelSensors(context_, addresses);
+    runDeviceAction(context_, timer2_ ? static_cast<const QObject*>(timer2_) : ui->Button12, this, nullptr,
+        [this, addresses] { return rs485::pollFuelSensors(context_, addresses); },
+        [this](const rs485::FuelOutcome& outcome) { showFuel(outcome); });
+}
+
+void Rs485Tab::showFuel(const rs485::FuelOutcome& outcome)
+{
     if (!outcome.opened) {
         ui->CheckBox1->setChecked(false);
         if (timer2_)
@@ -285,8 +293,13 @@ void Rs485Tab::Button24Click()
 void Rs485Tab::RashirClick()
 {
     shapeRash_->setBrushColor(shapeRash_->brushColor() == colors::kRed ? colors::kWhite : colors::kRed);
+    runDeviceAction(context_, timer5_ ? static_cast<const QObject*>(timer5_) : ui->Rashir, this, nullptr,
+        [this] { return rs485::pollExtender(context_); },
+        [this](const rs485::ExtenderOutcome& outcome) { showExtender(outcome); });
+}
 
-    const rs485::ExtenderOutcome outcome = rs485::pollExtender(context_);
+void Rs485Tab::showExtender(const rs485::ExtenderOutcome& outcome)
+{
     if (!outcome.opened) {
         ui->RashirEnable->setChecked(false);
         if (timer5_)
@@ -323,6 +336,48 @@ void Rs485Tab::RashirEnableClick()
 void Rs485Tab::Button23Click()
 {
     ui->RashirEnable->setChecked(!ui->RashirEnable->isChecked());
+}
+
+namespace {
+
+const VersionRule kVersionRules[] = {
+    {53, "GroupBox5", false},
+    {53, "CheckBox1", false},
+    {53, "Button14", false},
+};
+
+}  // namespace
+
+std::span<const VersionRule> Rs485Tab::versionRules()
+{
+    return kVersionRules;
+}
+
+void Rs485Tab::loadSettings(const SettingsValues& values)
+{
+    for (size_t i = 0; i < slots_.size(); ++i)
+        slots_[i].address->setText(QString::fromStdString(values.llsAddr[i]));
+}
+
+void Rs485Tab::saveSettings(SettingsValues& values) const
+{
+    for (size_t i = 0; i < slots_.size(); ++i)
+        values.llsAddr[i] = slots_[i].address->text().toStdString();
+}
+
+void Rs485Tab::stopPolls()
+{
+    ui->CheckBox1->setChecked(false);
+}
+
+void Rs485Tab::applyFirmware(const DeviceInfo& device)
+{
+    applyVersionRules(*this, kVersionRules, device.version);
+}
+
+QPlainTextEdit* Rs485Tab::console() const
+{
+    return ui->memo485;
 }
 
 std::array<QLineEdit*, 8> Rs485Tab::addressEdits() const

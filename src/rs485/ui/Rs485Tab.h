@@ -7,12 +7,15 @@
 #include <functional>
 
 #include "link/AppContext.h"
+#include "base/ui/ConsoleTab.h"
+#include "base/ui/VersionRules.h"
 #include "rs485/ExtenderPoll.h"
 #include "rs485/FuelSensors.h"
 
 class QFrame;
 class QGroupBox;
 class QLabel;
+class QPlainTextEdit;
 class QProgressBar;
 
 namespace Ui {
@@ -23,11 +26,22 @@ namespace ktx {
 
 class StyledShape;
 
-class Rs485Tab : public QWidget {
+class Rs485Tab : public QWidget, public ConsoleTab {
     Q_OBJECT
 public:
     Rs485Tab(AppContext& context, QTimer* timer2, QTimer* timer5, QWidget* parent = nullptr);
     ~Rs485Tab() override;
+
+    // Older firmware has no RS-485: the tab itself is disabled below this.
+    static constexpr int kMinimumFirmware = 53;
+    static std::span<const VersionRule> versionRules();
+
+    void loadSettings(const SettingsValues& values) override;
+    void saveSettings(SettingsValues& values) const override;
+    void stopPolls() override;  // the fuel sensor poll; the extender poll runs on
+    void applyFirmware(const DeviceInfo& device) override;
+    // The RS-485 console.
+    QPlainTextEdit* console() const;
 
     void CheckBox1Click();  // CheckBox1's state drives Timer2
     void Button14Click();   // flips CheckBox1
@@ -44,9 +58,9 @@ public:
     using MessageHandler = std::function<void(const QString& text)>;
     void setMessageHandler(MessageHandler handler) { showMessage_ = std::move(handler); }
 
-    Ui::Rs485Tab* ui;
-
 private:
+    void showFuel(const rs485::FuelOutcome& outcome);
+    void showExtender(const rs485::ExtenderOutcome& outcome);
     struct FuelSlot {
         QLineEdit* address = nullptr;  // LLSAddrN
         QProgressBar* bar = nullptr;   // LLSBarN
@@ -65,6 +79,7 @@ private:
     void blinkHeartbeat();
     void showInputs(const std::array<bool, rs485::kExtenderInputs>& states);
 
+    Ui::Rs485Tab* ui;
     AppContext& context_;
     QTimer* timer2_;
     QTimer* timer5_;

@@ -3,6 +3,7 @@
 #include <QFile>
 #include <QFileDialog>
 
+#include "base/ui/DeviceActions.h"
 #include "ui_TelitTab.h"
 
 namespace ktx {
@@ -15,7 +16,13 @@ TelitTab::TelitTab(AppContext& context, std::array<QTimer*, 5> pollTimers, QWidg
     connect(ui->TelitInit, &QPushButton::clicked, this, &TelitTab::TelitInitClick);
     connect(ui->Button26, &QPushButton::clicked, this, &TelitTab::Button26Click);
     connect(ui->Button27, &QPushButton::clicked, this, &TelitTab::Button27Click);
-    connect(ui->Button28, &QPushButton::clicked, this, [this] { powerOff(); });
+    // The button queues a power-off of its own; the update's powerOff runs
+    // inside the update's action.
+    connect(ui->Button28, &QPushButton::clicked, this, [this] {
+        if (powerOffModem)
+            powerOffModem();
+    });
+    connect(ui->Button29, &QPushButton::clicked, this, &TelitTab::saveSettingsRequested);
 }
 
 TelitTab::~TelitTab()
@@ -68,26 +75,39 @@ void TelitTab::Button27Click()
 
 void TelitTab::TelitInitClick()
 {
-    telit::FirmwareUpdate update(context_, *this, workDir_);
-    update.run(firmwarePath());
+    // Greyed until the update has ended: a second click cannot start another.
+    runDeviceAction(context_, ui->TelitInit, this, ui->TelitInit,
+        [this, path = firmwarePath(), workDir = workDir_] {
+            telit::FirmwareUpdate update(context_, *this, workDir);
+            update.run(path);
+        },
+        [] {});
 }
 
 void TelitTab::stopPollTimers()
 {
-    for (QTimer* timer : pollTimers_)
-        if (timer)
-            timer->stop();
+    onGuiThread(this, [this] {
+        for (QTimer* timer : pollTimers_)
+            if (timer)
+                timer->stop();
+    });
 }
 
 void TelitTab::setProgress(int value)
 {
-    ui->ProgressBar1->setValue(value);
+    onGuiThread(this, [this, value] { ui->ProgressBar1->setValue(value); });
 }
 
 void TelitTab::powerOff()
 {
-    if (powerOffModem)
-        powerOffModem();
+    // Part of the update running now, not a step queued behind it.
+    if (powerOffModemInAction)
+        powerOffModemInAction();
+}
+
+QPlainTextEdit* TelitTab::console() const
+{
+    return ui->TelitMemo;
 }
 
 }  // namespace ktx

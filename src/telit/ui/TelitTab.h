@@ -8,7 +8,10 @@
 #include <string>
 
 #include "link/AppContext.h"
+#include "base/ui/ConsoleTab.h"
 #include "telit/FirmwareUpdate.h"
+
+class QPlainTextEdit;
 
 namespace Ui {
 class TelitTab;
@@ -16,7 +19,7 @@ class TelitTab;
 
 namespace ktx {
 
-class TelitTab : public QWidget, private telit::UpdateView {
+class TelitTab : public QWidget, public ConsoleTab, private telit::UpdateView {
     Q_OBJECT
 public:
     // pollTimers: Timer1 to Timer5, stopped for an update.
@@ -31,13 +34,22 @@ public:
     void setWorkDir(std::string dir) { workDir_ = std::move(dir); }
     // Shows the file dialog and gives the file chosen, empty when none.
     std::function<QString()> chooseFile;
-    // Powers the modem off at the update's end and on Button28; the GSM tab
-    // owns that command, so the window sets it.
+    // The GSM tab owns the modem's power-off, so the window sets both:
+    // powerOffModem queues it as an action of its own (Button28),
+    // powerOffModemInAction runs it inside the update's action at its end.
     std::function<void()> powerOffModem;
+    std::function<void()> powerOffModemInAction;
 
-    Ui::TelitTab* ui;
+    // The update console.
+    QPlainTextEdit* console() const;
+
+signals:
+    // The hidden Button29: save the settings now.
+    void saveSettingsRequested();
 
 private:
+    Ui::TelitTab* ui;
+
     void stopPollTimers() override;
     void setProgress(int value) override;
     void powerOff() override;

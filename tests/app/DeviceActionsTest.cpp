@@ -1,0 +1,140 @@
+// The queue of device actions: one at a time, in order, each key queued at
+// most once, buttons greyed while their procedure waits or runs; on the
+// worker thread, whatever the work shows arrives on the GUI thread in order.
+#include <QCoreApplication>
+#include <QPushButton>
+#include <QTest>
+#include <QThread>
+#include <gtest/gtest.h>
+#include <atomic>
+#include <semaphore>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "app/ui/ConsoleApplication.h"
+#include "base/ui/DeviceActions.h"
+
+namespace ktx {
+namespace {
+
+DeviceActions::Action action(const QObject* key, std::vector<std::string>& ran, std::string name,
+                             QPushButton* button = nullptr)
+{
+    DeviceActions::Action a;
+    a.key = key;
+    a.button = button;
+    a.work = [&ran, name] { ran.push_back(name); };
+    return a;
+}
+
+TEST(DeviceActionsTest, InlineActionsAskedForInsideAnotherRunAfterItAndKeysMerge)
+{
+    DeviceActions actions(DeviceActions::Mode::Inline);
+    QObject poll, identify;
+    QPushButton button;
+    std::vector<std::string> ran;
+    bool greyedInside = false;
+    DeviceActions::Action outer = action(&button, ran, "outer", &button);
+    outer.work = [&] {
+        ran.push_back("outer");
+        greyedInside = !button.isEnabled();
+        EXPECT_TRUE(actions.enqueue(action(&poll, ran, "poll")));
+        EXPECT_FALSE(actions.enqueue(action(&poll, ran, "poll again"))) << "queued twice";
+        EXPECT_FALSE(actions.enqueue(action(&button, ran, "outer again"))) << "ran twice";
+        EXPECT_TRUE(actions.enqueueFirst(action(&identify, ran, "identify")));
+        EXPECT_FALSE(actions.enqueueFirst(action(&identify, ran, "identify again")));
+        EXPECT_TRUE(actions.enqueue(action(nullptr, ran, "unkeyed")));
+        EXPECT_TRUE(actions.enqueue(action(nullptr, ran, "unkeyed")));
+    };
+    outer.done = [&] { ran.push_back("outer done"); };
+    ASSERT_TRUE(actions.enqueue(std::move(outer)));
+    EXPECT_TRUE(greyedInside);
+    EXPECT_TRUE(button.isEnabled());
+    EXPECT_FALSE(actions.busy());
+    EXPECT_EQ(ran, (std::vector<std::string>{"outer", "outer done", "identify", "poll", "unkeyed", "unkeyed"}));
+}
+
+TEST(DeviceActionsTest, ShutDownDropsTheQueuedReleasesTheirButtonsAndRefusesMore)
+{
+    DeviceActions actions(DeviceActions::Mode::Inline);
+    QPushButton queuedButton, disabledButton;
+    disabledButton.setEnabled(false);
+    std::vector<std::string> ran;
+    DeviceActions::Action first = action(nullptr, ran, "first");
+    first.work = [&] {
+        ran.push_back("first");
+        actions.enqueue(action(&queuedButton, ran, "queued", &queuedButton));
+        actions.enqueue(action(&disabledButton, ran, "disabled", &disabledButton));
+        EXPECT_FALSE(queuedButton.isEnabled());
+        actions.shutDown();
+    };
+    actions.enqueue(std::move(first));
+    EXPECT_FALSE(actions.enqueue(action(nullptr, ran, "after")));
+    EXPECT_EQ(ran, std::vector<std::string>{"first"});
+    EXPECT_TRUE(queuedButton.isEnabled());
+    EXPECT_FALSE(disabledButton.isEnabled()) << "a button someone else disabled was enabled";
+}
+
+TEST(DeviceActionsTest, WorkerRunsEachKeyOnceInTurnAndShowsOnTheGuiThreadInOrder)
+{
+    DeviceActions actions(DeviceActions::Mode::Worker);
+    QObject a, b, c, shown;
+    std::binary_semaphore gate(0);
+    std::vector<std::string> ran;      // written on the worker, read once idle
+    std::vector<std::string> onGui;    // GUI thread only
+    std::atomic<bool> workOffGui = true;
+    QThread* gui = QThread::currentThread();
+    auto poll = [&](QObject* key, const std::string& name, bool wait) {
+        DeviceActions::Action x;
+        x.key = key;
+        x.work = [&, name, wait] {
+            workOffGui = workOffGui && QThread::currentThread() != gui;
+            if (wait)
+                gate.acquire();
+            ran.push_back(name);
+            for (int line = 1; line <= 3; ++line)
+                onGuiThread(&shown, [&onGui, name, line] { onGui.push_back(name + std::to_string(line)); });
+        };
+        x.done = [&onGui, name] { onGui.push_back(name + " done"); };
+        return actions.enqueue(std::move(x));
+    };
+    ASSERT_TRUE(poll(&a, "a", true));
+    EXPECT_TRUE(actions.running());
+    // Ticks while a runs: b and c join once each, a's own tick is merged.
+    EXPECT_TRUE(poll(&b, "b", false));
+    EXPECT_FALSE(poll(&a, "a", false));
+    EXPECT_TRUE(poll(&c, "c", false));
+    EXPECT_FALSE(poll(&b, "b", false));
+    gate.release();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !actions.busy(); }, 5000));
+    EXPECT_TRUE(workOffGui);
+    EXPECT_EQ(ran, (std::vector<std::string>{"a", "b", "c"}));
+    EXPECT_EQ(onGui, (std::vector<std::string>{"a1", "a2", "a3", "a done", "b1", "b2", "b3", "b done", "c1", "c2",
+                         "c3", "c done"}));
+}
+
+TEST(DeviceActionsTest, WhatAWorkerActionThrowsIsRethrownOnTheGuiThreadAndTheQueueGoesOn)
+{
+    DeviceActions actions(DeviceActions::Mode::Worker);
+    QPushButton button;
+    std::atomic<bool> secondRan = false;
+    DeviceActions::Action failing;
+    failing.key = &button;
+    failing.button = &button;
+    failing.work = [] { throw std::runtime_error("no reply"); };
+    DeviceActions::Action second;
+    second.work = [&] { secondRan = true; };
+    std::vector<QString> reported;
+    ConsoleApplication::setExceptionReporter([&reported](const QString& message) { reported.push_back(message); });
+    actions.enqueue(std::move(failing));
+    actions.enqueue(std::move(second));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !actions.busy(); }, 5000));
+    ConsoleApplication::setExceptionReporter(nullptr);
+    EXPECT_EQ(reported, std::vector<QString>{QStringLiteral("no reply")});
+    EXPECT_TRUE(secondRan);
+    EXPECT_TRUE(button.isEnabled());
+}
+
+}  // namespace
+}  // namespace ktx

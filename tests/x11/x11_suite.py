@@ -1,0 +1,364 @@
+#!/usr/bin/python3
+"""The whole console on the simulated tracker under a real X server.
+
+Starts its own Xvfb on a free display and openbox, runs korvantix-control
+--simulate=<scenario> with real mouse and keys through xdotool (XTest), and
+watches what happened through the program's action trace
+(KTX_DEBUG_ACTIONS), its widget geometry (KTX_DEBUG_GEOMETRY), its settings
+file and screenshots (xwd, saved as PNG). Usage: x11_suite.py PROGRAM [SCREENSHOT_DIR] [CHECK...]
+"""
+import json
+import os
+import shutil
+import signal
+import struct
+import subprocess
+import sys
+import tempfile
+import time
+import zlib
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+DEFAULT_SCENARIO = os.path.join(HERE, "..", "..", "sim", "scenarios", "default.json")
+SETTINGS = "Korvantix_control.ini"
+TRACE = "actions.txt"
+GEOMETRY = "geometry.txt"
+# Tab indexes of the window.
+TAB_INPUTS, TAB_GSM, TAB_GNSS, TAB_ONEWIRE, TAB_RS485, TAB_CAN, TAB_TELIT = 0, 1, 2, 3, 4, 5, 7
+
+
+def wait_for(condition, timeout, step=0.05):
+    end = time.monotonic() + timeout
+    while time.monotonic() < end:
+        value = condition()
+        if value:
+            return value
+        time.sleep(step)
+    return condition()
+
+
+class XServer:
+    """Xvfb on the first free display (-displayfd) with openbox."""
+
+    def __enter__(self):
+        read_end, write_end = os.pipe()
+        self.xvfb = subprocess.Popen(
+            ["Xvfb", "-displayfd", str(write_end), "-screen", "0", "1280x1024x24", "-nolisten", "tcp"],
+            pass_fds=[write_end], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        os.close(write_end)
+        with os.fdopen(read_end) as numbers:
+            number = numbers.readline().strip()
+        if not number:
+            raise RuntimeError("Xvfb did not start")
+        self.display = ":" + number
+        self.env = dict(os.environ, DISPLAY=self.display)
+        self.env.pop("QT_QPA_PLATFORM", None)
+        self.wm = subprocess.Popen(["openbox", "--sm-disable"], env=self.env,
+                                   stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        if not wait_for(lambda: b"_NET_SUPPORTING_WM_CHECK(WINDOW)" in subprocess.run(
+                ["xprop", "-root", "_NET_SUPPORTING_WM_CHECK"], env=self.env, capture_output=True).stdout, 10):
+            raise RuntimeError("the window manager did not start")
+        return self
+
+    def __exit__(self, *exc):
+        for process in (self.wm, self.xvfb):
+            process.terminate()
+            try:
+                process.wait(5)
+            except subprocess.TimeoutExpired:
+                process.kill()
+
+    def xdotool(self, *args):
+        subprocess.run(["xdotool", *map(str, args)], env=self.env, check=True)
+
+    def screenshot(self, png_path):
+        """The whole screen as a PNG file; returns its pixels."""
+        dump = subprocess.run(["xwd", "-root", "-silent"], env=self.env, check=True, capture_output=True).stdout
+        width, height, pixels = xwd_rgb(dump)
+        write_png(png_path, width, height, pixels)
+        return pixels
+
+
+def xwd_rgb(dump):
+    """Width, height and RGB bytes of a 24- or 32-bit xwd dump with 8-bit channels (what Xvfb gives)."""
+    fields = struct.unpack(">25I", dump[:100])
+    header_size, width, height, byte_order = fields[0], fields[4], fields[5], fields[7]
+    bits_per_pixel, bytes_per_line, colours = fields[11], fields[12], fields[19]
+    if bits_per_pixel not in (24, 32) or fields[14:17] != (0xFF0000, 0xFF00, 0xFF):
+        raise RuntimeError("unexpected screen format: %s" % (fields,))
+    step = bits_per_pixel // 8
+    start = header_size + 12 * colours
+    rows = b"".join(dump[start + y * bytes_per_line:start + (y * bytes_per_line) + step * width] for y in range(height))
+    red, green, blue = (2, 1, 0) if byte_order == 0 else (step - 3, step - 2, step - 1)
+    rgb = bytearray(3 * width * height)
+    rgb[0::3], rgb[1::3], rgb[2::3] = rows[red::step], rows[green::step], rows[blue::step]
+    return width, height, bytes(rgb)
+
+
+def write_png(path, width, height, rgb):
+    def chunk(kind, data):
+        return struct.pack(">I", len(data)) + kind + data + struct.pack(">I", zlib.crc32(kind + data))
+    raw = b"".join(b"\0" + rgb[y * 3 * width:(y + 1) * 3 * width] for y in range(height))
+    with open(path, "wb") as out:
+        out.write(b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", struct.pack(">IIBBBBB", width, height, 8, 2, 0, 0, 0))
+                  + chunk(b"IDAT", zlib.compress(raw, 6)) + chunk(b"IEND", b""))
+
+
+class Console:
+    """One run of the program in a working directory of its own."""
+
+    def __init__(self, x, program, scenario_changes=None, settings=""):
+        self.x = x
+        self.dir = tempfile.mkdtemp(prefix="ktx-x11-")
+        with open(DEFAULT_SCENARIO) as source:
+            scenario = json.load(source)
+        for section, values in (scenario_changes or {}).items():
+            if isinstance(values, dict):
+                scenario[section].update(values)
+            else:
+                scenario[section] = values
+        with open(self.path("scenario.json"), "w") as out:
+            json.dump(scenario, out)
+        # Identification only searches and asks the version.
+        with open(self.path(SETTINGS), "w", newline="") as out:
+            out.write("[CONFIG]\r\nAutoStart=0\r\n[GSM]\r\nReadGSMAuto=0\r\n" + settings)
+        env = dict(x.env, KTX_DEBUG_ACTIONS=TRACE, KTX_DEBUG_GEOMETRY=GEOMETRY, LC_ALL="ru_RU.UTF-8")
+        self.process = subprocess.Popen([program, "--simulate=scenario.json"], cwd=self.dir, env=env,
+                                        stdout=subprocess.DEVNULL, stderr=subprocess.PIPE)
+        if not wait_for(lambda: self.ended("DeviceChange") >= 1 and os.path.exists(self.path(GEOMETRY)), 20):
+            raise RuntimeError("the console did not show and identify the tracker")
+        time.sleep(0.5)  # the window manager has placed the window
+
+    def path(self, name):
+        return os.path.join(self.dir, name)
+
+    def close(self):
+        if self.process.poll() is None:
+            self.process.kill()
+            self.process.wait()
+        shutil.rmtree(self.dir, ignore_errors=True)
+
+    def trace(self):
+        """(ms, step, name) for every step of every keyed action so far."""
+        try:
+            with open(self.path(TRACE)) as lines:
+                return [(int(ms), step, name) for ms, step, name in (line.split() for line in lines if line.count(" ") == 2)]
+        except FileNotFoundError:
+            return []
+
+    def steps(self, step, name):
+        return [ms for ms, s, n in self.trace() if s == step and n == name]
+
+    def ended(self, name):
+        return len(self.steps("end", name))
+
+    def centre(self, name):
+        with open(self.path(GEOMETRY)) as lines:
+            for line in lines:
+                parts = line.split()
+                if parts[0] == name:
+                    x, y, w, h = map(int, parts[1:])
+                    return x + w // 2, y + h // 2
+        raise KeyError(name)
+
+    def click(self, name, repeat=1):
+        x, y = self.centre(name)
+        # No --sync: it waits for a motion that never comes when the pointer
+        # is there already.
+        self.x.xdotool("mousemove", x, y)
+        time.sleep(0.05)
+        if repeat > 1:
+            self.x.xdotool("click", "--repeat", repeat, "--delay", 60, 1)
+        else:
+            self.x.xdotool("click", 1)
+
+    def tab(self, index):
+        self.click("tab%d" % index)
+        time.sleep(0.2)
+
+    def type_into(self, name, text):
+        self.click(name)
+        self.x.xdotool("key", "ctrl+a")
+        self.x.xdotool("type", "--delay", 20, text)
+
+
+def firmware_file(path, records=40, record_size=1000):
+    """A firmware file: the 66-byte header and records of cycling bytes."""
+    data = bytearray((66).to_bytes(2, "little"))
+    for name in (b"LE910C1 25.30.226", b"LE910C1-EU"):
+        data += name.ljust(32, b"\0")
+    for n in range(records):
+        payload = bytes((n + i * 7) & 0xFF for i in range(record_size))
+        data += (len(payload) - 1).to_bytes(2, "little") + payload
+    with open(path, "wb") as out:
+        out.write(data)
+
+
+# --- the checks; each raises AssertionError with what went wrong ---
+
+def check_click_during_long_action(x, program, shots):
+    """A click made during a 10 s action is handled within 300 ms of its end, with no further input."""
+    console = Console(x, program)
+    try:
+        console.tab(TAB_GSM)
+        console.type_into("ATCommand", "AT")
+        console.type_into("ATTimeOut", "10000")
+        console.click("ATButton")
+        assert wait_for(lambda: console.steps("start", "ATButton"), 3), "the AT command did not start"
+        time.sleep(2)
+        console.tab(TAB_GNSS)
+        console.click("GETTIMER")
+        # No more input from here on.
+        assert wait_for(lambda: console.ended("GETTIMER"), 15), "the clock read never ran"
+        action_end = console.steps("end", "ATButton")[0]
+        clock_start = console.steps("start", "GETTIMER")[0]
+        late = clock_start - action_end
+        assert 0 <= late <= 300, "the click was handled %d ms after the action ended" % late
+        return "handled %d ms after the 10 s action ended" % late
+    finally:
+        console.close()
+
+
+def check_no_double_runs(x, program, shots):
+    """A double click on "Включение GSM" runs it once; a click on "Перепрошивка TELIT" during an update starts no second."""
+    console = Console(x, program, {"telit": {"enterDelayMs": 3000}})
+    try:
+        console.tab(TAB_GSM)
+        console.click("Button1", repeat=2)
+        time.sleep(1.5)
+        power_ons = len(console.steps("queued", "Button1"))
+        assert power_ons == 1, "the double click queued %d power-ons" % power_ons
+        console.process.kill()
+    finally:
+        console.close()
+
+    console = Console(x, program, {"telit": {"enterDelayMs": 3000}})
+    try:
+        firmware_file(console.path("firmware.bin"))
+        console.tab(TAB_TELIT)
+        console.type_into("FirmwarePath", console.path("firmware.bin"))
+        console.click("TelitInit")
+        assert wait_for(lambda: console.steps("start", "TelitInit"), 3), "the update did not start"
+        time.sleep(1.5)
+        clicked_at = time.monotonic()
+        console.click("TelitInit")
+        assert time.monotonic() - clicked_at < 1, "the second click took too long to give"
+        assert not console.ended("TelitInit"), "the update ended before the second click"
+        assert wait_for(lambda: console.ended("TelitInit"), 60), "the update did not end"
+        time.sleep(1.5)
+        updates = [(ms, step) for ms, step, name in console.trace() if name == "TelitInit"]
+        assert len(console.steps("start", "TelitInit")) == 1, "more than one update: %s" % updates
+        return "one power-on, one update"
+    finally:
+        console.close()
+
+
+POLLS = {  # trace name: (tab, button that starts and stops it, ticks a second)
+    "Timer1": (TAB_INPUTS, "Program", 5),
+    "Timer2": (TAB_RS485, "Button14", 8),
+    "Timer5": (TAB_RS485, "Button23", 1),
+    "Timer4": (TAB_ONEWIRE, "Button17", 1),
+    "Timer3": (TAB_CAN, "Button15", 4),
+}
+
+
+def rates(console, names, seconds):
+    before = {name: console.ended(name) for name in names}
+    time.sleep(seconds)
+    return {name: (console.ended(name) - before[name]) / seconds for name in names}
+
+
+def toggle(console, name):
+    tab, button, _ = POLLS[name]
+    console.tab(tab)
+    console.click(button)
+
+
+def check_fair_polls(x, program, shots):
+    """Five polls together for 20 s: none below a third of its own rate alone; the window repaints meanwhile."""
+    console = Console(x, program, settings="")
+    try:
+        console.tab(TAB_ONEWIRE)
+        console.type_into("temper1id", "a2b3c4d5e6f7")
+        solo = {}
+        for name in POLLS:
+            toggle(console, name)
+            time.sleep(0.5)
+            solo[name] = rates(console, [name], 3)[name]
+            toggle(console, name)
+            time.sleep(0.5)
+            own_rate = POLLS[name][2]
+            assert solo[name] >= 0.8 * own_rate, "%s alone: %.1f/s of %d/s" % (name, solo[name], own_rate)
+        for name in POLLS:
+            toggle(console, name)
+        console.tab(TAB_RS485)
+        time.sleep(0.5)
+        first = x.screenshot(os.path.join(shots, "x11-polls-1.png"))
+        time.sleep(1)
+        second = x.screenshot(os.path.join(shots, "x11-polls-2.png"))
+        assert first != second, "the window did not repaint in a second of polling"
+        together = rates(console, list(POLLS), 20)
+        starved = [n for n in POLLS if together[n] < solo[n] / 3]
+        summary = ", ".join("%s %.1f/s alone, %.1f/s together" % (n, solo[n], together[n]) for n in POLLS)
+        assert not starved, "starved: %s (%s)" % (starved, summary)
+        return summary
+    finally:
+        console.close()
+
+
+def check_close_during_update(x, program, shots):
+    """A close during an update exits after it, settings written; the console and progress go on painting."""
+    console = Console(x, program, {"telit": {"enterDelayMs": 3000}})
+    try:
+        # About seven seconds of records after some eight of modem start.
+        firmware_file(console.path("firmware.bin"), records=100)
+        console.tab(TAB_GSM)
+        console.type_into("sms", "STATUS")
+        console.tab(TAB_TELIT)
+        console.type_into("FirmwarePath", console.path("firmware.bin"))
+        console.click("TelitInit")
+        assert wait_for(lambda: console.steps("start", "TelitInit"), 3), "the update did not start"
+        time.sleep(9)
+        assert not console.ended("TelitInit"), "the update ended before the close"
+        x.xdotool("key", "alt+F4")
+        first = x.screenshot(os.path.join(shots, "x11-closing-1.png"))
+        time.sleep(1)
+        second = x.screenshot(os.path.join(shots, "x11-closing-2.png"))
+        assert console.process.poll() is None, "the program ended during the update"
+        assert not console.ended("TelitInit"), "the update ended too soon to show anything"
+        assert first != second, "the window did not repaint in a second of the update"
+        assert console.process.wait(60) == 0, "the program did not exit 0"
+        assert console.ended("TelitInit") == 1, "the update was cut short"
+        with open(console.path(SETTINGS), encoding="cp1251") as settings:
+            assert "sms=STATUS" in settings.read(), "the settings were not written"
+        return "exited 0 after the update, settings written, the window painting meanwhile"
+    finally:
+        console.close()
+
+
+CHECKS = [check_click_during_long_action, check_no_double_runs, check_fair_polls, check_close_during_update]
+
+
+def main():
+    program = os.path.abspath(sys.argv[1])
+    shots = os.path.abspath(sys.argv[2] if len(sys.argv) > 2 else "screenshots")
+    chosen = sys.argv[3:]
+    os.makedirs(shots, exist_ok=True)
+    failures = 0
+    with XServer() as x:
+        for check in CHECKS:
+            if chosen and check.__name__ not in chosen:
+                continue
+            started = time.monotonic()
+            try:
+                said = check(x, program, shots)
+                print("PASS %s (%.1f s): %s" % (check.__name__, time.monotonic() - started, said), flush=True)
+            except Exception as error:  # a failed check, or a program that did not run
+                failures += 1
+                print("FAIL %s (%.1f s): %s" % (check.__name__, time.monotonic() - started, error), flush=True)
+    return 1 if failures else 0
+
+
+if __name__ == "__main__":
+    signal.signal(signal.SIGPIPE, signal.SIG_DFL)
+    sys.exit(main())
