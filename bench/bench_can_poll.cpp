@@ -10,7 +10,7 @@
 #include <QTimer>
 
 #include "app/ui/Consoles.h"
-#include "base/AppContext.h"
+#include "link/AppContext.h"
 #include "can/ui/CanTab.h"
 #include "link/UsbLink.h"
 #include "link/VirtualTimeSource.h"

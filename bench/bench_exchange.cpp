@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "app/RealTimeSource.h"
+#include "link/RealTimeSource.h"
 #include "BenchScenario.h"
 #include "link/ReplyBuffer.h"
 #include "link/UsbLink.h"

@@ -12,11 +12,11 @@
 #include <QTimer>
 #include <memory>
 
-#include "base/AppContext.h"
-#include "app/RealTimeSource.h"
+#include "link/AppContext.h"
+#include "link/RealTimeSource.h"
 #include "app/ui/Consoles.h"
-#include "base/ui/LivePlotPanel.h"
 #include "base/ui/DeviceActions.h"
+#include "base/ui/LivePlotPanel.h"
 #include "io/StatusPoll.h"
 #include "io/ui/InputsTab.h"
 #include "BenchScenario.h"

@@ -16,10 +16,10 @@
 #include <string>
 
 #include "app/ui/Consoles.h"
-#include "base/AppContext.h"
+#include "link/AppContext.h"
 #include "gsm/ui/GsmTab.h"
-#include "gsm/ui/TelitTab.h"
-#include "link/TextCodec.h"
+#include "telit/ui/TelitTab.h"
+#include "base/TextCodec.h"
 #include "link/VirtualTimeSource.h"
 #include "sim/SimDriver.h"
 #include "sim/TelitModule.h"
@@ -147,7 +147,8 @@ void BM_TelitUpdate45MB(benchmark::State& state)
         ktx::AppContext context{link, time, sink, device};
         std::array<QTimer, 5> timers;
         ktx::GsmTab gsm(context, &timers[0]);
-        ktx::TelitTab tab(context, {&timers[0], &timers[1], &timers[2], &timers[3], &timers[4]}, &gsm);
+        ktx::TelitTab tab(context, {&timers[0], &timers[1], &timers[2], &timers[3], &timers[4]});
+        tab.powerOffModem = [&gsm] { gsm.Button13Click(); };
         consoles.attach(nullptr, nullptr, nullptr, tab.findChild<QPlainTextEdit*>(QStringLiteral("TelitMemo")));
         tab.setWorkDir(dir.path().toStdString());
         tab.findChild<QLineEdit*>(QStringLiteral("FirmwarePath"))->setText(dir.filePath("firmware.bin"));

@@ -5,7 +5,7 @@
 #include <cstring>
 #include <string>
 
-#include "io/FloatText.h"
+#include "base/FloatText.h"
 #include "io/FrequencyCalc.h"
 #include "io/StatusDisplay.h"
 #include "io/StatusReplies.h"

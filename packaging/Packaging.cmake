@@ -52,7 +52,7 @@ add_custom_target(ktx_package_files ALL DEPENDS ${KTX_PACKAGE_OUTPUTS})
 # memory functions (optimised builds only) and a read-only, eagerly bound
 # relocation table.
 if(NOT KTX_SANITIZE)
-  foreach(target korvantix_core korvantix_gui korvantix-control)
+  foreach(target ${KTX_LIBRARIES} korvantix-control)
     target_compile_options(${target} PRIVATE "$<$<NOT:$<CONFIG:Debug>>:-U_FORTIFY_SOURCE;-D_FORTIFY_SOURCE=2>")
   endforeach()
   target_link_options(korvantix-control PRIVATE -Wl,-z,relro -Wl,-z,now)

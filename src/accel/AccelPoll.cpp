@@ -1,5 +1,6 @@
 #include "accel/AccelPoll.h"
 
+#include "link/LinkSession.h"
 #include "link/ReplyBuffer.h"
 
 namespace ktx::accel {
@@ -14,14 +15,13 @@ constexpr uint32_t kReplyBudget = 100;
 AccelPollOutcome pollAccelerometer(AppContext& context)
 {
     AccelPollOutcome outcome;
-    if (!context.link.OpenLink(true))
+    LinkSession session(context, LinkMode::Fast);
+    if (!session)
         return outcome;
     outcome.opened = true;
     ReplyBuffer<kReplyBytes> reply;
-    context.link.SendCommand("GACCELERATE$");
-    reply.clear();
-    context.link.AwaitReply(reply.data(), kReplyBytes, kReplyBudget);
-    context.link.CloseLink();
+    session.exchange("GACCELERATE$", reply, {0, kReplyBudget});
+    session.close();
     outcome.reading = scanAccelReading(reply.c_str());
     return outcome;
 }

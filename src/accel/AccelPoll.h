@@ -4,7 +4,7 @@
 #include <optional>
 
 #include "accel/AccelReading.h"
-#include "base/AppContext.h"
+#include "link/AppContext.h"
 
 namespace ktx::accel {
 

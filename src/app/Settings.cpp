@@ -5,7 +5,7 @@
 #include <optional>
 
 #include "app/ProfileFile.h"
-#include "link/TextCodec.h"
+#include "base/TextCodec.h"
 
 namespace ktx {
 namespace {

@@ -5,7 +5,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
-#include "link/TextCodec.h"
+#include "base/TextCodec.h"
 
 namespace ktx {
 namespace {

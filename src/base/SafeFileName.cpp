@@ -1,6 +1,6 @@
 #include "base/SafeFileName.h"
 
-#include "link/TextCodec.h"
+#include "base/TextCodec.h"
 
 namespace ktx {
 namespace {

@@ -1,8 +1,9 @@
 #include "can/CanMonitor.h"
 
+#include "link/LinkSession.h"
 #include "link/ReplyBuffer.h"
+#include "base/TextCodec.h"
 #include "link/UsbAccess.h"
-#include "link/TextCodec.h"
 
 namespace ktx::can {
 namespace {
@@ -31,17 +32,15 @@ std::string streamFields(const CanSlot& slot)
 CanPollOutcome CanMonitor::poll(std::string_view decimalPoint)
 {
     CanPollOutcome outcome;
-    UsbLink& link = context_.link;
-    if (!link.OpenLink(false)) {
-        sayOpenFailure(context_.log, link, notConnectedText());
+    LinkSession session(context_, LinkMode::Normal);
+    if (!session) {
+        sayOpenFailure(context_.log, session.link(), notConnectedText());
         return outcome;
     }
     outcome.opened = true;
     ReplyBuffer<kReplyBytes> reply;
-    link.SendCommand(kCanCommand);
-    reply.clear();
-    link.ReadReply(reply.data(), kReplyBytes);
-    link.CloseLink();
+    session.exchange(kCanCommand, reply);
+    session.close();
 
     const auto frames = parseCanReply(reply.c_str());
     if (!frames) {

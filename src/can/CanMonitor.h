@@ -7,7 +7,7 @@
 #include <string>
 #include <string_view>
 
-#include "base/AppContext.h"
+#include "link/AppContext.h"
 #include "can/CanDecoder.h"
 #include "can/CanView.h"
 

@@ -1,6 +1,6 @@
 #include "check/CheckRun.h"
 
-#include "base/AppContext.h"
+#include "link/AppContext.h"
 #include "check/Exchanges.h"
 #include "check/Steps.h"
 #include "link/UsbLink.h"

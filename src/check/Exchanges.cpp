@@ -2,7 +2,7 @@
 
 #include <cstdio>
 
-#include "link/TextCodec.h"
+#include "base/TextCodec.h"
 
 namespace ktx::check {
 

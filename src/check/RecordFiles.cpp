@@ -11,7 +11,7 @@
 
 #include "base/FileWriter.h"
 #include "base/SafeFileName.h"
-#include "link/TextCodec.h"
+#include "base/TextCodec.h"
 
 namespace ktx::check {
 namespace {

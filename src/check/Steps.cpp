@@ -20,6 +20,7 @@
 #include "io/StatusPoll.h"
 #include "check/Exchanges.h"
 #include "link/Identification.h"
+#include "link/LinkSession.h"
 #include "onewire/TemperatureTest.h"
 #include "rs485/ExtenderPoll.h"
 #include "rs485/FuelSensors.h"
@@ -157,14 +158,14 @@ void StepRunner::run(const StepSpec& stepSpec, StepRecord& step)
 void StepRunner::identification(const StepSpec& stepSpec, StepRecord& step)
 {
     add(step, "serial", device_.serial, "", {}, device_.serial.empty() ? Outcome::Fail : Outcome::Pass);
-    UsbLink& link = context_.link;
-    if (!link.OpenLink(false)) {
+    LinkSession session(context_, LinkMode::Normal);
+    if (!session) {
         note(step, "the channel did not open");
         return unanswered(step, "firmware version", "", limitsOf(stepSpec.firmware));
     }
     ReplyBuffer<63> reply;
     const bool whole = readVersionReply(context_, reply);
-    link.CloseLink();
+    session.close();
     int version = 0;
     bool dral = false;
     if (!whole || !parseVersionReply(reply.c_str(), version, dral)) {

@@ -3,7 +3,7 @@
 // the steps switched on.
 #include <cstdint>
 
-#include "base/AppContext.h"
+#include "link/AppContext.h"
 #include "check/Profile.h"
 #include "check/Record.h"
 #include "check/StoppableTime.h"

@@ -2,9 +2,10 @@
 
 #include <cstdint>
 
-#include "base/AppContext.h"
+#include "link/AppContext.h"
 #include "check/Exchanges.h"
 #include "link/Identification.h"
+#include "link/LinkSession.h"
 #include "link/UsbLink.h"
 
 namespace ktx::check {
@@ -96,11 +97,12 @@ std::string firmwareVersionOf(FtDriver& driver, TimeSource& time, const Tracker&
     NoConsole console;
     DeviceInfo info;
     AppContext context{link, time, console, info};
-    if (!link.OpenLink(false))
+    LinkSession session(context, LinkMode::Normal);
+    if (!session)
         return "";
     ReplyBuffer<63> reply;
     const bool whole = readVersionReply(context, reply);
-    link.CloseLink();
+    session.close();
     return whole ? readableBytes(reply.c_str()) : "";
 }
 

@@ -12,8 +12,8 @@
 #include <string>
 #include <vector>
 
-#include "app/RealTimeSource.h"
-#include "app/Version.h"
+#include "link/RealTimeSource.h"
+#include "base/Version.h"
 #include "base/FileWriter.h"
 #include "check/CheckRun.h"
 #include "check/Exchanges.h"
@@ -22,7 +22,7 @@
 #include "check/TerminalView.h"
 #include "check/Trackers.h"
 #include "link/LibFtdiDriver.h"
-#include "link/TextCodec.h"
+#include "base/TextCodec.h"
 #include "sim/SimDriver.h"
 
 namespace {

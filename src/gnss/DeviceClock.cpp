@@ -1,6 +1,7 @@
 #include "gnss/DeviceClock.h"
 
 #include "gnss/ClockRegisters.h"
+#include "link/LinkSession.h"
 #include "link/ReplyBuffer.h"
 
 namespace ktx::gnss {
@@ -21,14 +22,13 @@ void decodeInto(ClockOutcome& outcome, const char* reply, const char* fallback)
 ClockOutcome readClock(AppContext& context)
 {
     ClockOutcome outcome;
-    if (!context.link.OpenLink(false))
+    LinkSession session(context, LinkMode::Normal);
+    if (!session)
         return outcome;
     outcome.opened = true;
     ReplyBuffer<kReplyBytes> reply;
-    context.link.SendCommand("GTIMER$");
-    reply.clear();
-    context.link.ReadReply(reply.data(), kReplyBytes);
-    context.link.CloseLink();
+    session.exchange("GTIMER$", reply);
+    session.close();
     decodeInto(outcome, reply.c_str(), "");
     return outcome;
 }
@@ -37,16 +37,14 @@ ClockOutcome setClock(AppContext& context)
 {
     const std::string command = timerCommand(encodeClock(context.time.wallClockUtcMs()));
     ClockOutcome outcome;
-    if (!context.link.OpenLink(false))
+    LinkSession session(context, LinkMode::Normal);
+    if (!session)
         return outcome;
     outcome.opened = true;
     LogModem(context.log, ">%s", command.c_str());
     ReplyBuffer<kReplyBytes> reply;
-    context.link.SendCommand(command.c_str());
-    reply.clear();
-    context.time.sleepMs(kSetWaitMs);
-    context.link.ReadReply(reply.data(), kReplyBytes);
-    context.link.CloseLink();
+    session.exchange(command, reply, {kSetWaitMs});
+    session.close();
     LogModem(context.log, "<%s", reply.c_str());
     decodeInto(outcome, reply.c_str(), "ошибка при установке");
     return outcome;

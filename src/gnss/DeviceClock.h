@@ -5,8 +5,8 @@
 #include <optional>
 #include <string>
 
-#include "base/AppContext.h"
 #include "gnss/ClockRegisters.h"
+#include "link/AppContext.h"
 
 namespace ktx::gnss {
 

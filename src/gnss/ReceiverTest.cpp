@@ -1,6 +1,7 @@
 #include "gnss/ReceiverTest.h"
 
 #include "gnss/AntennaCheck.h"
+#include "link/LinkSession.h"
 #include "link/ReplyBuffer.h"
 
 namespace ktx::gnss {
@@ -10,46 +11,38 @@ namespace {
 constexpr uint32_t kReplyBytes = 127;
 constexpr uint32_t kStartWaitMs = 2000;
 
-// Sends command and reads one reply into reply, waiting waitMs first.
-void exchange(AppContext& context, const char* command, ReplyBuffer<kReplyBytes>& reply, uint32_t waitMs = 0)
-{
-    context.link.SendCommand(command);
-    reply.clear();
-    if (waitMs > 0)
-        context.time.sleepMs(waitMs);
-    context.link.ReadReply(reply.data(), kReplyBytes);
-}
-
 }  // namespace
 
 std::optional<int32_t> requestAntennaReading(AppContext& context)
 {
-    if (!context.link.OpenLink(false))
+    LinkSession session(context, LinkMode::Normal);
+    if (!session)
         return std::nullopt;
     ReplyBuffer<kReplyBytes> reply;
-    exchange(context, "ADD_TEST$", reply);
-    context.link.CloseLink();
+    session.exchange("ADD_TEST$", reply);
+    session.close();
     return scanAntennaReading(reply.c_str());
 }
 
 void startReceiver(AppContext& context)
 {
-    if (!context.link.OpenLink(false))
+    LinkSession session(context, LinkMode::Normal);
+    if (!session)
         return;
     ReplyBuffer<kReplyBytes> reply;
-    exchange(context, "GPS_START$", reply, kStartWaitMs);
-    context.link.CloseLink();
+    session.exchange("GPS_START$", reply, {kStartWaitMs});
 }
 
 PositionReply requestPosition(AppContext& context)
 {
     PositionReply result;
-    if (!context.link.OpenLink(false))
+    LinkSession session(context, LinkMode::Normal);
+    if (!session)
         return result;
     result.opened = true;
     ReplyBuffer<kReplyBytes> reply;
-    exchange(context, "GPOINT$", reply);
-    context.link.CloseLink();
+    session.exchange("GPOINT$", reply);
+    session.close();
     result.raw = reply.c_str();
     result.words = scanPoint(reply.c_str());
     return result;

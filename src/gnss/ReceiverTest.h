@@ -6,7 +6,7 @@
 #include <optional>
 #include <string>
 
-#include "base/AppContext.h"
+#include "link/AppContext.h"
 #include "gnss/PointFix.h"
 
 namespace ktx::gnss {

@@ -1,8 +1,9 @@
 #include "gsm/DeviceSettings.h"
 
 #include "gsm/ModemJudge.h"
+#include "link/LinkSession.h"
 #include "link/ReplyBuffer.h"
-#include "link/TextCodec.h"
+#include "base/TextCodec.h"
 
 namespace ktx::gsm {
 namespace {
@@ -93,22 +94,19 @@ DeviceSettings ReadDeviceSettings(AppContext& context)
             cp1251FromUtf8("Считывание настроек в этой версии прибора не поддерживается!").c_str());
         return found;
     }
-    UsbLink& link = context.link;
-    if (!link.OpenLink(true))
+    LinkSession session(context, LinkMode::Fast);
+    if (!session)
         return found;
     ReplyBuffer<kReplyBytes> buffer;
     auto ask = [&](const char* query) {
-        link.SendCommand(query);
-        buffer.clear();
-        link.AwaitReply(buffer.data(), kReplyBytes, kReplyBudget);
-        LogModem(context.log, ": %s", buffer.c_str());
-        return std::string(buffer.view(link.transferred()));
+        LogModem(context.log, ": %s", session.exchange(query, buffer, {0, kReplyBudget}));
+        return std::string(buffer.view(session.link().transferred()));
     };
     found.pin = takeSettingValue(ask("GPIN;$"), "PIN=", kErasedPin);
     found.accessPoint = scanAccessPoint(ask("GAPNFULL;$"));
     found.ip = takeSettingValue(ask("GIP;$"), "IP=", kNotSetIp);
     found.port = takeSettingValue(ask("GPORT;$"), "PORT=", kNotSetPort);
-    link.CloseLink();
+    session.close();
     return found;
 }
 

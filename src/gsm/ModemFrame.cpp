@@ -39,6 +39,16 @@ int64_t ModemWait(int64_t timeoutMs)
     return timeoutMs / 10 * 11 + timeoutMs % 10 * 11 / 10;
 }
 
+TimedFrame timedFrame(int64_t timeoutMs, std::string_view payload, FrameEnding ending)
+{
+    return {ModemFrame(timeoutMs, payload, ending), ModemWait(timeoutMs)};
+}
+
+TimedFrame timedEscape(int64_t timeoutMs)
+{
+    return {EscapeFrame(timeoutMs), ModemWait(timeoutMs)};
+}
+
 bool hasDeviceAnswer(std::string_view reply)
 {
     return reply.find(kReplyName) != std::string_view::npos;

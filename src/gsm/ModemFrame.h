@@ -25,6 +25,15 @@ std::string EscapeFrame(int64_t timeoutMs);
 // part of 1.1 times the timeout; a negative timeout waits nothing.
 int64_t ModemWait(int64_t timeoutMs);
 
+// A frame with the wait before its reply is read, both from one timeout so
+// that they cannot disagree.
+struct TimedFrame {
+    std::string text;
+    int64_t waitMs;
+};
+TimedFrame timedFrame(int64_t timeoutMs, std::string_view payload, FrameEnding ending = FrameEnding::CrDollar);
+TimedFrame timedEscape(int64_t timeoutMs);
+
 // The device answered the frame at all.
 bool hasDeviceAnswer(std::string_view reply);
 // What the modem said: the reply after the 11 bytes of "GSMCOMMAND=".

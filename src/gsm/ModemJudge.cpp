@@ -4,7 +4,7 @@
 #include <initializer_list>
 
 #include "gsm/ModemFrame.h"
-#include "link/TextCodec.h"
+#include "base/TextCodec.h"
 
 namespace ktx::gsm {
 

@@ -10,7 +10,7 @@
 
 #include "gsm/ModemFrame.h"
 #include "gsm/ModemJudge.h"
-#include "link/TextCodec.h"
+#include "base/TextCodec.h"
 #include "link/WriteReport.h"
 
 namespace ktx::gsm {
@@ -118,11 +118,9 @@ bool parsesWorkGsm(const std::string& reply)
 
 bool SendModemCommand(AppContext& context, std::string_view atCommand)
 {
-    UsbLink& link = context.link;
-    link.SendCommand(ModemFrame(200, atCommand, FrameEnding::CrDollar).c_str());
-    context.time.sleepMs(220);
+    const TimedFrame frame = timedFrame(200, atCommand);
     std::vector<char> buffer(128, '\0');
-    link.ReadReply(buffer.data(), 127);
+    context.link.Exchange(frame.text, buffer.data(), 127, {static_cast<uint32_t>(frame.waitMs)});
     const std::string reply(buffer.data());
     if (reply.find("OK") != std::string::npos || atCommand.find("AT#CAP=1") != std::string_view::npos)
         return true;
@@ -189,17 +187,15 @@ void parseDnsAnswer(LogSink& log, std::string_view sampleView)
 
 std::optional<SignalQuality> readSignalQuality(AppContext& context)
 {
-    constexpr int64_t kTimeoutMs = 1000;
-    if (!context.link.OpenLink(false))
+    LinkSession session(context, LinkMode::Normal);
+    if (!session)
         return std::nullopt;
-    context.link.SendCommand(ModemFrame(kTimeoutMs, "AT+CSQ", FrameEnding::CrDollar).c_str());
-    context.time.sleepMs(static_cast<uint32_t>(ModemWait(kTimeoutMs)));
-    std::vector<char> buffer(128, '\0');
-    context.link.ReadReply(buffer.data(), static_cast<uint32_t>(buffer.size() - 1));
-    context.link.CloseLink();
+    const TimedFrame frame = timedFrame(1000, "AT+CSQ");
+    const std::string reply = session.exchange(frame.text, 127, {static_cast<uint32_t>(frame.waitMs)});
+    session.close();
     LogModem(context.log, ">%s", "AT+CSQ");
-    LogModem(context.log, "<%s", buffer.data());
-    const char* found = std::strstr(buffer.data(), "+CSQ:");
+    LogModem(context.log, "<%s", reply.c_str());
+    const char* found = std::strstr(reply.c_str(), "+CSQ:");
     SignalQuality quality;
     if (!found || std::sscanf(found, "+CSQ: %d,%d", &quality.rssi, &quality.ber) != 2)
         return std::nullopt;
@@ -221,7 +217,7 @@ void ModemTests::say(const char* utf8Text)
     line(cp1251FromUtf8(utf8Text));
 }
 
-bool ModemTests::begin(int mode, const std::string& title)
+void ModemTests::begin(int mode, const std::string& title)
 {
     view_.stopStatusPoll();
     if (mode > 0)
@@ -229,26 +225,26 @@ bool ModemTests::begin(int mode, const std::string& title)
     line(separatorLine());
     if (!title.empty())
         line(title);
-    if (context_.link.OpenLink(false))
-        return true;
-    line(openFailedLine());
-    return false;
 }
 
-std::string ModemTests::exchange(const std::string& command, int64_t waitMs, uint32_t bufferBytes)
+bool ModemTests::opened(const LinkSession& session)
 {
-    context_.link.SendCommand(command.c_str());
-    if (waitMs > 0)
-        context_.time.sleepMs(static_cast<uint32_t>(waitMs));
-    std::vector<char> buffer(bufferBytes, '\0');
-    context_.link.ReadReply(buffer.data(), bufferBytes - 1);
-    return buffer.data();
+    if (!session)
+        line(openFailedLine());
+    return session.isOpen();
 }
 
-void ModemTests::endConnection(int64_t timeoutMs, uint32_t bufferBytes)
+std::string ModemTests::exchange(LinkSession& session, const TimedFrame& frame, uint32_t bufferBytes)
 {
-    context_.time.sleepMs(static_cast<uint32_t>(ModemWait(timeoutMs)));
-    exchange(EscapeFrame(timeoutMs), ModemWait(timeoutMs), bufferBytes);
+    const uint32_t waitMs = frame.waitMs > 0 ? static_cast<uint32_t>(frame.waitMs) : 0;
+    return session.exchange(frame.text, bufferBytes - 1, {waitMs});
+}
+
+void ModemTests::endConnection(LinkSession& session, int64_t timeoutMs, uint32_t bufferBytes)
+{
+    const TimedFrame escape = timedEscape(timeoutMs);
+    context_.time.sleepMs(static_cast<uint32_t>(escape.waitMs));
+    exchange(session, escape, bufferBytes);
 }
 
 std::string ModemTests::filePath(const char* name) const
@@ -260,10 +256,12 @@ void ModemTests::powerOff()
 {
     for (int mode : kShapeModes)
         view_.paintShape(mode, false);
-    if (!begin(0, cp1251FromUtf8("Отключение модуля GSM")))
+    begin(0, cp1251FromUtf8("Отключение модуля GSM"));
+    LinkSession session(context_, LinkMode::Normal);
+    if (!opened(session))
         return;
-    const std::string reply = exchange("WORKGSM=0;$", 100);
-    context_.link.CloseLink();
+    const std::string reply = exchange(session, {"WORKGSM=0;$", 100});
+    session.close();  // before the settle wait
     if (parsesWorkGsm(reply)) {
         line(formatLine("Питание отключено: %s", reply));
         context_.time.sleepMs(kPowerOffSettleMs);
@@ -274,25 +272,23 @@ void ModemTests::powerOff()
 
 void ModemTests::powerOn(int simIndex)
 {
-    if (!begin(1, cp1251FromUtf8("Включение модуля GSM")))
+    begin(1, cp1251FromUtf8("Включение модуля GSM"));
+    LinkSession session(context_, LinkMode::Normal);
+    if (!opened(session))
         return;
-    UsbLink& link = context_.link;
-    const std::string power = exchange("WORKGSM=1," + std::to_string(simIndex) + ";$", 0, kPowerOnBufferBytes);
+    const std::string power = exchange(session, {"WORKGSM=1," + std::to_string(simIndex) + ";$", 0}, kPowerOnBufferBytes);
     if (!parsesWorkGsm(power)) {
-        link.CloseLink();
         line(formatLine("Ошибка запуска модуля GSM: %s", power));
         return;
     }
     line(formatLine("Питание включено: %s", power));
     say("Процедура инициализации (может занять некоторое время)");
-    const std::string toggle = exchange("TOGLEBUTTON;$", kToggleWaitMs, kPowerOnBufferBytes);
+    const std::string toggle = exchange(session, {"TOGLEBUTTON;$", kToggleWaitMs}, kPowerOnBufferBytes);
     if (toggle.compare(0, 11, "TOGLEBUTTON") != 0) {
-        link.CloseLink();
         line(formatLine("Ошибка инициализации: %s", toggle));
         return;
     }
-    const std::string check = exchange(ModemFrame(100, "AT", FrameEnding::CrDollar), ModemWait(100), kPowerOnBufferBytes);
-    link.CloseLink();
+    const std::string check = exchange(session, timedFrame(100, "AT"), kPowerOnBufferBytes);
     const Verdict verdict = judgeReply(kModemCheckTable, check);
     line(verdict.line);
     if (verdict.success)
@@ -302,12 +298,13 @@ void ModemTests::powerOn(int simIndex)
 void ModemTests::pinStatus()
 {
     view_.paintShape(3, false);
-    if (!begin(2, cp1251FromUtf8("Проверка статуса PIN")))
+    begin(2, cp1251FromUtf8("Проверка статуса PIN"));
+    LinkSession session(context_, LinkMode::Normal);
+    if (!opened(session))
         return;
     for (const Frame& frame : kPinPreparation)
-        exchange(ModemFrame(frame.timeoutMs, frame.payload, frame.ending), ModemWait(frame.timeoutMs));
-    const std::string reply = exchange(ModemFrame(1000, "AT+CPIN?", FrameEnding::CrDollar), ModemWait(1000));
-    context_.link.CloseLink();
+        exchange(session, timedFrame(frame.timeoutMs, frame.payload, frame.ending));
+    const std::string reply = exchange(session, timedFrame(1000, "AT+CPIN?"));
     const Verdict verdict = judgeReply(kPinStatusTable, reply);
     line(verdict.line);
     if (verdict.success) {
@@ -319,13 +316,15 @@ void ModemTests::pinStatus()
 void ModemTests::pinEntry(std::string_view pin)
 {
     view_.paintShape(2, false);
-    if (!begin(3, cp1251FromUtf8("Ввод PIN")))
+    begin(3, cp1251FromUtf8("Ввод PIN"));
+    LinkSession session(context_, LinkMode::Normal);
+    if (!opened(session))
         return;
     for (const Frame& frame : kPinPreparation)
-        exchange(ModemFrame(frame.timeoutMs, frame.payload, frame.ending), ModemWait(frame.timeoutMs));
+        exchange(session, timedFrame(frame.timeoutMs, frame.payload, frame.ending));
     const std::string entry = "AT+CPIN=\"" + std::string(pin) + "\"";
-    const std::string reply = exchange(ModemFrame(4000, entry, FrameEnding::CrDollar), ModemWait(4000));
-    context_.link.CloseLink();
+    const std::string reply = exchange(session, timedFrame(4000, entry));
+    session.close();  // the status query below opens its own
     const Verdict verdict = judgeReply(kPinEntryTable, reply);
     line(verdict.line);
     if (verdict.success) {
@@ -337,7 +336,9 @@ void ModemTests::pinEntry(std::string_view pin)
 
 void ModemTests::settings()
 {
-    if (!begin(4, cp1251FromUtf8("Ввод настроек")))
+    begin(4, cp1251FromUtf8("Ввод настроек"));
+    LinkSession session(context_, LinkMode::Normal);
+    if (!opened(session))
         return;
     bool allCounted = true;
     for (const SettingsCommand& command : kSettingsCommands) {
@@ -345,7 +346,7 @@ void ModemTests::settings()
         if (command.counts && !accepted)
             allCounted = false;
     }
-    context_.link.CloseLink();
+    session.close();
     if (allCounted) {
         say("Ввод настроек завершен");
         view_.paintShape(4, true);
@@ -356,10 +357,11 @@ void ModemTests::settings()
 
 void ModemTests::registration()
 {
-    if (!begin(5, cp1251FromUtf8("Проверка регистрации в сети")))
+    begin(5, cp1251FromUtf8("Проверка регистрации в сети"));
+    LinkSession session(context_, LinkMode::Normal);
+    if (!opened(session))
         return;
-    const std::string reply = exchange(ModemFrame(100, "AT+CGREG?", FrameEnding::CrDollar), ModemWait(100));
-    context_.link.CloseLink();
+    const std::string reply = exchange(session, timedFrame(100, "AT+CGREG?"));
     const Verdict verdict = judgeReply(kRegistrationTable, reply);
     line(verdict.line);
     if (verdict.success)
@@ -368,10 +370,11 @@ void ModemTests::registration()
 
 void ModemTests::gprsAvailability()
 {
-    if (!begin(6, cp1251FromUtf8("Проверка наличия GPRS в базовой станции")))
+    begin(6, cp1251FromUtf8("Проверка наличия GPRS в базовой станции"));
+    LinkSession session(context_, LinkMode::Normal);
+    if (!opened(session))
         return;
-    const std::string reply = exchange(ModemFrame(100, "AT+CGATT?", FrameEnding::CrDollar), ModemWait(100));
-    context_.link.CloseLink();
+    const std::string reply = exchange(session, timedFrame(100, "AT+CGATT?"));
     const Verdict verdict = judgeReply(kGprsAvailabilityTable, reply);
     line(verdict.line);
     if (verdict.success)
@@ -380,7 +383,9 @@ void ModemTests::gprsAvailability()
 
 void ModemTests::gprsConnect(std::string_view apn, std::string_view user, std::string_view password)
 {
-    if (!begin(7, cp1251FromUtf8("Подключение GPRS")))
+    begin(7, cp1251FromUtf8("Подключение GPRS"));
+    LinkSession session(context_, LinkMode::Normal);
+    if (!opened(session))
         return;
     struct Step {
         std::string payload;
@@ -395,15 +400,14 @@ void ModemTests::gprsConnect(std::string_view apn, std::string_view user, std::s
     Verdict verdict;
     std::vector<std::string> lines;
     for (const Step& step : steps) {
-        const std::string reply = exchange(ModemFrame(step.timeoutMs, step.payload, FrameEnding::CrDollar),
-            ModemWait(step.timeoutMs));
+        const std::string reply = exchange(session, timedFrame(step.timeoutMs, step.payload));
         verdict = judgeReply(step.table, reply);
         if (verdict.hasLine)
             lines.push_back(verdict.line);
         if (!verdict.success)
             break;
     }
-    context_.link.CloseLink();
+    session.close();
     for (const std::string& text : lines)
         line(text);
     if (verdict.success)
@@ -412,41 +416,43 @@ void ModemTests::gprsConnect(std::string_view apn, std::string_view user, std::s
 
 void ModemTests::serverConnect(std::string_view ip, std::string_view port)
 {
-    if (!begin(8, formatLine("Подключение к серверу %s порт %s", ip, port)))
+    begin(8, formatLine("Подключение к серверу %s порт %s", ip, port));
+    LinkSession session(context_, LinkMode::Normal);
+    if (!opened(session))
         return;
     const std::string payload = joined(joined(joined(joined("AT#SD=1,0,", port), ",\""), ip), "\"");
-    const std::string reply = exchange(ModemFrame(kServerTimeoutMs, payload, FrameEnding::CrDollar),
-        ModemWait(kServerTimeoutMs));
+    const std::string reply = exchange(session, timedFrame(kServerTimeoutMs, payload));
     line(reply);
     const Verdict verdict = judgeReply(kServerTable, reply);
     if (verdict.success) {
-        endConnection(2000, 128);
-        context_.link.CloseLink();
+        endConnection(session, 2000, 128);
+        session.close();
         say("Установлено успешное соединение с сервером");
         view_.paintShape(8, true);
         return;
     }
-    context_.link.CloseLink();
+    session.close();
     line(verdict.line);
 }
 
 void ModemTests::disconnect()
 {
-    if (!begin(8, cp1251FromUtf8("Отключение от сервера")))
+    begin(8, cp1251FromUtf8("Отключение от сервера"));
+    LinkSession session(context_, LinkMode::Normal);
+    if (!opened(session))
         return;
-    const std::string reply = exchange(ModemFrame(3000, "AT#SH=1", FrameEnding::CrDollar), ModemWait(3000));
-    context_.link.CloseLink();
+    const std::string reply = exchange(session, timedFrame(3000, "AT#SH=1"));
     line(judgeReply(kDisconnectTable, reply).line);
 }
 
 void ModemTests::call(std::string_view number)
 {
-    if (!begin(10, formatLine("Звонок на номер %s", number)))
+    begin(10, formatLine("Звонок на номер %s", number));
+    LinkSession session(context_, LinkMode::Normal);
+    if (!opened(session))
         return;
-    exchange(ModemFrame(500, "AT+FCLASS=8", FrameEnding::CrSemicolon), ModemWait(500));
-    const std::string reply = exchange(ModemFrame(10000, joined("ATD", number), FrameEnding::CrSemicolon),
-        ModemWait(10000));
-    context_.link.CloseLink();
+    exchange(session, timedFrame(500, "AT+FCLASS=8", FrameEnding::CrSemicolon));
+    const std::string reply = exchange(session, timedFrame(10000, joined("ATD", number), FrameEnding::CrSemicolon));
     const Verdict verdict = judgeReply(kDialTable, reply);
     line(verdict.line);
     if (verdict.success)
@@ -455,12 +461,14 @@ void ModemTests::call(std::string_view number)
 
 void ModemTests::sms(std::string_view textView)
 {
-    if (!begin(11, cp1251FromUtf8("Отправка SMS команды")))
+    begin(11, cp1251FromUtf8("Отправка SMS команды"));
+    LinkSession session(context_, LinkMode::Normal);
+    if (!opened(session))
         return;
     const std::string text(textView);
     LogModem(context_.log, ">%s", text.c_str());
-    const std::string reply = exchange(text, 1100);
-    context_.link.CloseLink();
+    const std::string reply = exchange(session, {text, 1100});
+    session.close();
     if (reply.empty()) {
         line(noAnswerLine());
         return;
@@ -485,19 +493,12 @@ void ModemTests::atConsole(std::string_view command, std::string_view timeoutTex
             formatLine("Слишком большой таймаут: %s мс (ожидание не может превышать 10 минут)", timeoutText).c_str());
         return;
     }
-    if (!context_.link.OpenLink(false)) {
-        line(openFailedLine());
+    LinkSession session(context_, LinkMode::Normal);
+    if (!opened(session))
         return;
-    }
-    const std::string frame = ModemFrame(timeout.ms, command, FrameEnding::CrLfSemicolon);
-    context_.link.SendCommand(frame.c_str());
-    LogModem(context_.log, "> %s", frame.c_str());
-    if (const int64_t waitMs = ModemWait(timeout.ms); waitMs > 0)
-        context_.time.sleepMs(static_cast<uint32_t>(waitMs));
-    std::vector<char> buffer(128, '\0');
-    context_.link.ReadReply(buffer.data(), 127);
-    LogModem(context_.log, "< %s", buffer.data());
-    context_.link.CloseLink();
+    const TimedFrame frame = timedFrame(timeout.ms, command, FrameEnding::CrLfSemicolon);
+    LogModem(context_.log, "> %s", frame.text.c_str());
+    LogModem(context_.log, "< %s", exchange(session, frame).c_str());
 }
 
 void ModemTests::dnsParse()
@@ -507,25 +508,26 @@ void ModemTests::dnsParse()
 
 void ModemTests::microphone()
 {
-    if (!begin(10, {}))
+    begin(10, {});
+    LinkSession session(context_, LinkMode::Normal);
+    if (!opened(session))
         return;
-    const std::string frame = ModemFrame(5000, "AT#SPCM=2,0", FrameEnding::CrSemicolon);
-    LogModem(context_.log, "%s", frame.c_str());
-    context_.link.SendCommand(frame.c_str());
-    context_.time.sleepMs(static_cast<uint32_t>(ModemWait(5000)));
+    const TimedFrame frame = timedFrame(5000, "AT#SPCM=2,0", FrameEnding::CrSemicolon);
+    LogModem(context_.log, "%s", frame.text.c_str());
     std::vector<char> buffer(kAudioBufferBytes, '\0');
-    context_.link.ReadReply(buffer.data(), kAudioBufferBytes - 1);
-    const uint32_t received = context_.link.transferred();
+    const uint32_t received = context_.link.Exchange(frame.text, buffer.data(), kAudioBufferBytes - 1,
+        {static_cast<uint32_t>(frame.waitMs)});
     reportWrite(context_.log, replaceFile(filePath("mictest.txt"), std::string_view(buffer.data(), received)));
     LogModem(context_.log, "%d", static_cast<int>(received));
     LogModem(context_.log, "%s", buffer.data());
-    endConnection(3000, kAudioBufferBytes);
-    context_.link.CloseLink();
+    endConnection(session, 3000, kAudioBufferBytes);
 }
 
 void ModemTests::speaker()
 {
-    if (!begin(10, {}))
+    begin(10, {});
+    LinkSession session(context_, LinkMode::Normal);
+    if (!opened(session))
         return;
     static const char* const kCommand = "TEST_DYN;";
     LogModem(context_.log, "%s", kCommand);
@@ -551,7 +553,6 @@ void ModemTests::speaker()
     }
     LogModem(context_.log, "%d", static_cast<int>(received));
     LogModem(context_.log, "%s", buffer.data());
-    context_.link.CloseLink();
 }
 
 }  // namespace ktx::gsm

@@ -8,7 +8,9 @@
 #include <string>
 #include <string_view>
 
-#include "base/AppContext.h"
+#include "gsm/ModemFrame.h"
+#include "link/AppContext.h"
+#include "link/LinkSession.h"
 
 namespace ktx::gsm {
 
@@ -78,15 +80,17 @@ public:
 
 private:
     // Stops the poll, paints mode red (0: none), writes the separator and the
-    // title (empty: none) and opens the link; false after the open failed.
-    bool begin(int mode, const std::string& title);
+    // title (empty: none).
+    void begin(int mode, const std::string& title);
+    // False, with the console's line, when the session could not open.
+    bool opened(const LinkSession& session);
     void line(const std::string& text);
     void say(const char* utf8Text);
-    // Sends the frame, sleeps wait, reads once into a zeroed buffer of
+    // Sends the frame, sleeps its wait, reads once into a zeroed buffer of
     // bufferBytes; returns the reply as a string.
-    std::string exchange(const std::string& command, int64_t waitMs, uint32_t bufferBytes = 128);
+    std::string exchange(LinkSession& session, const TimedFrame& frame, uint32_t bufferBytes = 128);
     // Waits, sends "+++", waits again and reads without judging.
-    void endConnection(int64_t timeoutMs, uint32_t bufferBytes);
+    void endConnection(LinkSession& session, int64_t timeoutMs, uint32_t bufferBytes);
     std::string filePath(const char* name) const;
 
     AppContext& context_;

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <limits>
 
-#include "io/FloatText.h"
+#include "base/FloatText.h"
 
 namespace ktx::io {
 namespace {

@@ -2,9 +2,10 @@
 
 #include <cstdio>
 
+#include "link/LinkSession.h"
 #include "link/ReplyBuffer.h"
+#include "base/TextCodec.h"
 #include "link/UsbAccess.h"
-#include "link/TextCodec.h"
 
 namespace ktx::io {
 namespace {
@@ -30,17 +31,15 @@ std::string deviceTestCommand(bool output1, bool output2)
 PollOutcome StatusPoll::poll(bool output1, bool output2)
 {
     PollOutcome outcome;
-    UsbLink& link = context_.link;
-    if (!link.OpenLink(true)) {
-        sayOpenFailure(context_.log, link, notConnectedText());
+    LinkSession session(context_, LinkMode::Fast);
+    if (!session) {
+        sayOpenFailure(context_.log, session.link(), notConnectedText());
         return outcome;
     }
     outcome.opened = true;
 
     ReplyBuffer<kReplyBytes> reply;
-    link.SendCommand(deviceTestCommand(output1, output2).c_str());
-    reply.clear();
-    link.AwaitReply(reply.data(), kReplyBytes, kReplyBudget);
+    session.exchange(deviceTestCommand(output1, output2), reply, {0, kReplyBudget});
     outcome.deviceTestFields = scanDeviceTest(reply.c_str(), record_);
     if (const auto tt = deviceTestStamp(reply.c_str())) {
         stamps_.t1 = *tt;
@@ -51,10 +50,8 @@ PollOutcome StatusPoll::poll(bool output1, bool output2)
     }
     writeAinLine();
 
-    link.SendCommand("ADD_TEST$");
-    reply.clear();
-    link.AwaitReply(reply.data(), kReplyBytes, kReplyBudget);
-    link.CloseLink();
+    session.exchange("ADD_TEST$", reply, {0, kReplyBudget});
+    session.close();
 
     outcome.addTest = scanAddTest(reply.c_str(), record_);
     if (outcome.addTest.fields >= 8) {

@@ -4,7 +4,7 @@
 // the stamps the frequency calculation needs.
 #include <string>
 
-#include "base/AppContext.h"
+#include "link/AppContext.h"
 #include "io/StatusRecord.h"
 #include "io/StatusReplies.h"
 

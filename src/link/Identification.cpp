@@ -6,8 +6,9 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "link/LinkSession.h"
 #include "link/ReplyBuffer.h"
-#include "link/TextCodec.h"
+#include "base/TextCodec.h"
 #include "link/UsbAccess.h"
 
 namespace ktx {
@@ -140,11 +141,10 @@ void identifyDevices(AppContext& context, IdentificationView& view)
         // The version query goes to this tracker, and so does every later action.
         context.device.index = static_cast<int>(index);
         context.link.setDeviceIndex(static_cast<int>(index));
-        if (context.link.OpenLink(false)) {
+        if (LinkSession session(context, LinkMode::Normal); session) {
             queryVersion(context, view, buffer);
             context.device.versionText = buffer.c_str();
             view.showVersionText(context.device.versionText);
-            context.link.CloseLink();
         } else {
             sayAccessDenied(context, view, context.link.openFailure());
             context.time.beep(50, 50);

@@ -4,7 +4,7 @@
 // every tab (each tab knows what its controls need).
 #include <string>
 
-#include "base/AppContext.h"
+#include "link/AppContext.h"
 #include "link/ReplyBuffer.h"
 
 namespace ktx {

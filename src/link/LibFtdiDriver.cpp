@@ -7,7 +7,7 @@
 #include <climits>
 #include <tuple>
 
-#include "link/TextCodec.h"
+#include "base/TextCodec.h"
 
 namespace ktx {
 

@@ -3,7 +3,16 @@
 #include <cstdarg>
 #include <cstdio>
 
+#include "base/TextCodec.h"
+
 namespace ktx {
+
+const std::string& reopenRefusedText()
+{
+    static const std::string text =
+        cp1251FromUtf8("Канал к прибору занят другим действием: повторное открытие отклонено");
+    return text;
+}
 
 bool UsbLink::openDevice()
 {
@@ -17,7 +26,7 @@ bool UsbLink::openDevice()
 
 bool UsbLink::OpenLink(bool fast)
 {
-    if (!openDevice())
+    if (inSession_ || !openDevice())
         return false;
     const uint32_t timeoutMs = fast ? kFastTimeoutMs : kNormalTimeoutMs;
     const bool configured = driver_.FT_SetBaudRate(handle_, kLinkBaudRate) == FT_OK
@@ -32,7 +41,7 @@ bool UsbLink::OpenLink(bool fast)
 
 bool UsbLink::OpenUpdateLink()
 {
-    if (!openDevice())
+    if (inSession_ || !openDevice())
         return false;
     const bool configured = driver_.FT_SetDivisor(handle_, kUpdateLinkDivisor) == FT_OK
         && driver_.FT_SetTimeouts(handle_, kFastTimeoutMs, 0) == FT_OK
@@ -106,6 +115,18 @@ void UsbLink::AwaitReply(void* buffer, uint32_t n, uint32_t budget)
         total += got;
     } while (total < n && ReadBudget != 0 && terminators == 0);
     transferred_ = total;
+}
+
+uint32_t UsbLink::Exchange(std::string_view command, char* bytes, uint32_t capacity, ReplyWait wait)
+{
+    SendCommand(std::string(command).c_str());
+    if (wait.sleepMs > 0)
+        time_.sleepMs(wait.sleepMs);
+    if (wait.emptyReads > 0)
+        AwaitReply(bytes, capacity, wait.emptyReads);
+    else
+        ReadReply(bytes, capacity);
+    return transferred_;
 }
 
 void UsbLink::CloseLink()

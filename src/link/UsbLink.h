@@ -3,6 +3,7 @@
 // action, closed at its end on every path.
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 #include "link/FtDriver.h"
 #include "link/TimeSource.h"
@@ -13,6 +14,12 @@ constexpr uint32_t kLinkBaudRate = 115200;
 constexpr uint32_t kFastTimeoutMs = 1;
 constexpr uint32_t kNormalTimeoutMs = 100;
 constexpr uint16_t kUpdateLinkDivisor = 3;
+
+// How a command's reply is read.
+struct ReplyWait {
+    uint32_t sleepMs = 0;     // waited after sending, before the first read
+    uint32_t emptyReads = 0;  // 0: one read; else the empty reads allowed
+};
 
 class UsbLink {
 public:
@@ -34,6 +41,14 @@ public:
     // reads were made; at least one read is always made.
     void AwaitReply(void* buffer, uint32_t n, uint32_t budget);
     void CloseLink();
+    // Sends command (after a purge), waits wait.sleepMs, then reads the reply
+    // into bytes: one read, or until a terminator, capacity bytes or
+    // wait.emptyReads empty reads. bytes[capacity] is left alone, so a
+    // zeroed buffer stays a terminated string. Gives the count received.
+    uint32_t Exchange(std::string_view command, char* bytes, uint32_t capacity, ReplyWait wait = {});
+    // A LinkSession holds the link: any other open is refused until it ends,
+    // so two actions never share the channel unawares.
+    bool inSession() const { return inSession_; }
 
     uint32_t transferred() const { return transferred_; }
     const std::string& pendingCommand() const { return pendingCommand_; }
@@ -54,11 +69,17 @@ private:
 
     FtDriver& driver_;
     TimeSource& time_;
+    friend class LinkSession;
     FT_HANDLE handle_ = nullptr;
+    bool inSession_ = false;
     uint32_t transferred_ = 0;
     std::string pendingCommand_;
     int deviceIndex_ = 0;
     FtFailure openFailure_;
 };
+
+// The debug console's line for an open refused during a session, in
+// Windows-1251.
+const std::string& reopenRefusedText();
 
 }  // namespace ktx

@@ -1,6 +1,6 @@
 #include "link/WriteReport.h"
 
-#include "link/TextCodec.h"
+#include "base/TextCodec.h"
 
 namespace ktx {
 

@@ -1,5 +1,6 @@
 #include "onewire/IdentifierRead.h"
 
+#include "link/LinkSession.h"
 #include "link/ReplyBuffer.h"
 #include "link/UsbAccess.h"
 #include "onewire/OneWireMessages.h"
@@ -10,11 +11,12 @@ namespace ktx::onewire {
 IdentifierResult readIdentifier(AppContext& context)
 {
     IdentifierResult result;
-    UsbLink& link = context.link;
-    if (!link.OpenLink(false)) {
-        sayOpenFailure(context.log, link, openFailedText());
+    LinkSession session(context, LinkMode::Normal);
+    if (!session) {
+        sayOpenFailure(context.log, session.link(), openFailedText());
         return result;
     }
+    UsbLink& link = session.link();
     link.FormatCommand("G1WIRE$");
     ReplyBuffer<22> reply;
     for (int attempt = 1; attempt <= kAttempts; ++attempt) {
@@ -24,7 +26,7 @@ IdentifierResult readIdentifier(AppContext& context)
         link.ReadReply(reply.data(), kIdentifierReplyBytes);
         if (link.transferred() == kIdentifierReplyBytes) {
             const IdentifierReply parsed = parseIdentifierReply(reply.view(kIdentifierReplyBytes));
-            link.CloseLink();
+            session.close();
             if (parsed.kind == IdentifierKind::WrongPrefix) {
                 LogDebug(context.log, 1, "%s", wrongPrefixText().c_str());
                 result.outcome = IdentifierOutcome::WrongPrefix;
@@ -37,7 +39,7 @@ IdentifierResult readIdentifier(AppContext& context)
         context.time.sleepMs(kRetryPauseMs);
     }
     LogDebug(context.log, 1, "%s", sendFailedText().c_str());
-    link.CloseLink();
+    session.close();
     result.outcome = IdentifierOutcome::SendFailed;
     return result;
 }

@@ -4,7 +4,7 @@
 // time.
 #include <string>
 
-#include "base/AppContext.h"
+#include "link/AppContext.h"
 
 namespace ktx::onewire {
 

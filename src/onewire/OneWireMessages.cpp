@@ -1,6 +1,6 @@
 #include "onewire/OneWireMessages.h"
 
-#include "link/TextCodec.h"
+#include "base/TextCodec.h"
 
 namespace ktx::onewire {
 

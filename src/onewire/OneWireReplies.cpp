@@ -6,7 +6,7 @@
 
 #include "base/CNumbers.h"
 #include "base/LogSink.h"
-#include "io/FloatText.h"
+#include "base/FloatText.h"
 
 namespace ktx::onewire {
 namespace {

@@ -1,5 +1,6 @@
 #include "onewire/TemperatureTest.h"
 
+#include "link/LinkSession.h"
 #include "link/ReplyBuffer.h"
 #include "link/UsbAccess.h"
 #include "onewire/IdentifierRead.h"
@@ -17,13 +18,14 @@ int TemperatureTest::advance()
 TickResult TemperatureTest::poll(const std::string& address)
 {
     TickResult result;
-    UsbLink& link = context_.link;
     const std::string sent = addressForDevice(address);
-    if (!link.OpenLink(false)) {
-        sayOpenFailure(context_.log, link, openFailedText());
+    LinkSession session(context_, LinkMode::Normal);
+    if (!session) {
+        sayOpenFailure(context_.log, session.link(), openFailedText());
         result.outcome = TickOutcome::OpenFailed;
         return result;
     }
+    UsbLink& link = session.link();
     link.FormatCommand("GTEMPFROMADDR=%s;$", sent.c_str());
     ReplyBuffer<100> reply;
     std::optional<float> value;
@@ -42,23 +44,18 @@ TickResult TemperatureTest::poll(const std::string& address)
         context_.time.sleepMs(kRetryPauseMs);
         if (attempt == kAttempts) {
             LogDebug(context_.log, 1, "%s", sendFailedText().c_str());
-            link.CloseLink();
             result.outcome = TickOutcome::Unreadable;
             return result;
         }
     }
-    if (!value) {
-        link.CloseLink();
+    if (!value)
         return result;
-    }
     result.value = *value;
     if (*value == kNoReading) {
-        link.CloseLink();
         result.outcome = TickOutcome::NoReading;
         return result;
     }
     context_.log.streamLine("1WIRE", "1WIREstream", temperatureLogFields(sent, *value));
-    link.CloseLink();
     result.outcome = TickOutcome::Reading;
     return result;
 }

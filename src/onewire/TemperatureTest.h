@@ -4,7 +4,7 @@
 // the tick ended. The sensor index outlives stops and restarts.
 #include <string>
 
-#include "base/AppContext.h"
+#include "link/AppContext.h"
 
 namespace ktx::onewire {
 

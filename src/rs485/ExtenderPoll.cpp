@@ -1,7 +1,8 @@
 #include "rs485/ExtenderPoll.h"
 
+#include "link/LinkSession.h"
 #include "link/ReplyBuffer.h"
-#include "link/TextCodec.h"
+#include "base/TextCodec.h"
 #include "rs485/Rs485Messages.h"
 
 namespace ktx::rs485 {
@@ -52,21 +53,16 @@ void reportAnswer(LogSink& log, const ExtenderAnswer& answer, const std::string&
 ExtenderOutcome pollExtender(AppContext& context)
 {
     ExtenderOutcome outcome;
-    UsbLink& link = context.link;
-    if (!link.OpenLink(false)) {
+    LinkSession session(context, LinkMode::Normal);
+    if (!session) {
         Log485(context.log, "%s", portErrorText().c_str());
         return outcome;
     }
     outcome.opened = true;
     outcome.command = extenderCommand();
-    link.SendCommand(outcome.command.c_str());
-    context.time.sleepMs(kExtenderWaitMs);
-
-    ReplyBuffer<128> reply;
-    reply.clear();
-    link.ReadReply(reply.data(), 127);
-    outcome.reply = reply.c_str();
-    if (link.transferred() != 0) {
+    ReplyBuffer<127> reply;
+    outcome.reply = session.exchange(outcome.command, reply, {kExtenderWaitMs});
+    if (session.link().transferred() != 0) {
         const ExtenderAnswer answer = parseExtenderAnswer(reply.c_str());
         reportAnswer(context.log, answer, outcome.reply);
         if (answer.check == AnswerCheck::Accepted) {
@@ -74,7 +70,6 @@ ExtenderOutcome pollExtender(AppContext& context)
             outcome.states = extenderInputStates(answer.p(), answer.m());
         }
     }
-    link.CloseLink();
     return outcome;
 }
 

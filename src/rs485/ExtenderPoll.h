@@ -5,7 +5,7 @@
 #include <optional>
 #include <string>
 
-#include "base/AppContext.h"
+#include "link/AppContext.h"
 #include "rs485/ExtenderFrame.h"
 
 namespace ktx::rs485 {

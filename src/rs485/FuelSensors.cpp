@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <limits>
 
+#include "link/LinkSession.h"
 #include "link/ReplyBuffer.h"
 #include "link/UsbAccess.h"
 #include "rs485/Rs485Messages.h"
@@ -92,17 +93,15 @@ std::array<double, kFuelSlots> plottedLevels(const std::optional<FuelReadings>& 
 FuelOutcome pollFuelSensors(AppContext& context, const FuelAddresses& addresses)
 {
     FuelOutcome outcome;
-    UsbLink& link = context.link;
-    if (!link.OpenLink(false)) {
-        sayOpenFailure(context.log, link, notConnectedText());
+    LinkSession session(context, LinkMode::Normal);
+    if (!session) {
+        sayOpenFailure(context.log, session.link(), notConnectedText());
         return outcome;
     }
     outcome.opened = true;
-    link.SendCommand(fuelCommand(addresses).c_str());
-    ReplyBuffer<500> reply;
-    reply.clear();
-    link.ReadReply(reply.data(), kReplyBytes);
-    link.CloseLink();
+    ReplyBuffer<kReplyBytes> reply;
+    session.exchange(fuelCommand(addresses), reply);
+    session.close();
 
     outcome.readings = parseFuelReply(reply.c_str());
     if (outcome.readings)

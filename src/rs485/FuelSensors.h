@@ -8,7 +8,7 @@
 #include <string>
 #include <string_view>
 
-#include "base/AppContext.h"
+#include "link/AppContext.h"
 
 namespace ktx::rs485 {
 

@@ -1,6 +1,6 @@
 #include "rs485/Rs485Messages.h"
 
-#include "link/TextCodec.h"
+#include "base/TextCodec.h"
 
 namespace ktx::rs485 {
 

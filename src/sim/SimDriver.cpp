@@ -4,7 +4,7 @@
 #include <cstring>
 #include <limits>
 
-#include "link/TextCodec.h"
+#include "base/TextCodec.h"
 #include "sim/ClockModule.h"
 #include "sim/GnssModule.h"
 #include "sim/SimRandom.h"

@@ -10,7 +10,8 @@
 #include <new>
 
 #include "base/FileWriter.h"
-#include "link/TextCodec.h"
+#include "base/TextCodec.h"
+#include "link/LinkSession.h"
 #include "link/WriteReport.h"
 #include "telit/RawBlock.h"
 
@@ -123,13 +124,12 @@ UpdateOutcome FirmwareUpdate::run(const std::string& firmwarePath)
 
 UpdateOutcome FirmwareUpdate::runOnLink(const std::string& firmwarePath)
 {
-    if (!context_.link.OpenUpdateLink()) {
+    LinkSession session(context_, LinkMode::Update);
+    if (!session) {
         LogTelit(context_.log, "%s", cp("Ошибка открытия порта USB").c_str());
         return UpdateOutcome::LinkFailed;
     }
-    const UpdateOutcome outcome = runOpened(firmwarePath);
-    context_.link.CloseLink();
-    return outcome;
+    return runOpened(firmwarePath);
 }
 
 UpdateOutcome FirmwareUpdate::runOpened(const std::string& firmwarePath)

@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <string>
 
-#include "base/AppContext.h"
+#include "link/AppContext.h"
 #include "link/ReplyBuffer.h"
 #include "telit/FirmwareFile.h"
 

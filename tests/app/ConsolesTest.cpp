@@ -178,23 +178,6 @@ TEST_F(ConsolesTest, StreamLinesCarryStampAndSerial)
     EXPECT_TRUE(fs::exists(root_ / "AIN" / "AINstream-___FT1ABCDE.txt"));
 }
 
-// A log that can't be written is said on the debug console once, not on
-// every poll, and the console itself keeps every line.
-TEST_F(ConsolesTest, UnwritableLogIsSaidOnceOnTheDebugConsole)
-{
-    const fs::path outside = fs::path(dir_.path().toStdString()) / "elsewhere.txt";
-    fs::create_symlink(outside, root_ / "telitdebug.txt");
-    consoles_.telitLine("AT#1");
-    consoles_.telitLine("AT#2");
-    EXPECT_FALSE(fs::exists(outside));
-    EXPECT_TRUE(telit_.toPlainText().contains(QLatin1String("AT#2")));
-    const QStringList said = debug_.toPlainText().split(QLatin1Char('\n'), Qt::SkipEmptyParts);
-    ASSERT_EQ(said.size(), 1) << debug_.toPlainText().toStdString();
-    EXPECT_TRUE(said[0].startsWith(QString::fromUtf8("Файл не записан: refused to follow a symlink at ")))
-        << said[0].toStdString();
-    EXPECT_TRUE(said[0].endsWith(QLatin1String("telitdebug.txt"))) << said[0].toStdString();
-}
-
 // The device worker writes while the GUI thread does too: data log lines stay
 // whole and in each writer's order; console lines reach the console only
 // through the GUI thread's loop, in the order written.
@@ -232,6 +215,23 @@ TEST_F(ConsolesTest, LinesFromTheWorkerAndTheGuiThreadStayWholeAndInOrder)
         EXPECT_EQ(std::stoi(line.substr(comma + 1)), next[writer]++) << line;
     }
     EXPECT_EQ(lines, 2 * kLines);
+}
+
+// A log that can't be written is said on the debug console once, not on
+// every poll, and the console itself keeps every line.
+TEST_F(ConsolesTest, UnwritableLogIsSaidOnceOnTheDebugConsole)
+{
+    const fs::path outside = fs::path(dir_.path().toStdString()) / "elsewhere.txt";
+    fs::create_symlink(outside, root_ / "telitdebug.txt");
+    consoles_.telitLine("AT#1");
+    consoles_.telitLine("AT#2");
+    EXPECT_FALSE(fs::exists(outside));
+    EXPECT_TRUE(telit_.toPlainText().contains(QLatin1String("AT#2")));
+    const QStringList said = debug_.toPlainText().split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    ASSERT_EQ(said.size(), 1) << debug_.toPlainText().toStdString();
+    EXPECT_TRUE(said[0].startsWith(QString::fromUtf8("Файл не записан: refused to follow a symlink at ")))
+        << said[0].toStdString();
+    EXPECT_TRUE(said[0].endsWith(QLatin1String("telitdebug.txt"))) << said[0].toStdString();
 }
 
 }  // namespace

@@ -7,8 +7,8 @@
 #include <functional>
 #include <vector>
 
-#include "app/Beeper.h"
-#include "app/RealTimeSource.h"
+#include "link/Beeper.h"
+#include "link/RealTimeSource.h"
 
 namespace ktx {
 namespace {

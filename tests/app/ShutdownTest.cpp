@@ -14,7 +14,7 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
-#include "app/Version.h"
+#include "base/Version.h"
 
 namespace {
 

@@ -17,7 +17,7 @@
 #include "app/ProfileFile.h"
 #include "app/StorageNotices.h"
 #include "app/ui/TKorvantixtest.h"
-#include "link/TextCodec.h"
+#include "base/TextCodec.h"
 #include "link/VirtualTimeSource.h"
 #include "support/FileBytes.h"
 #include "support/NoRootOverride.h"

@@ -22,7 +22,7 @@
 #include <memory>
 #include <thread>
 
-#include "app/RealTimeSource.h"
+#include "link/RealTimeSource.h"
 #include "base/LogSink.h"
 #include "base/ui/DeviceActions.h"
 #include "app/ui/ShutdownSignals.h"

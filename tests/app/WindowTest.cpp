@@ -20,7 +20,7 @@
 #include <memory>
 #include <stdexcept>
 
-#include "app/Version.h"
+#include "base/Version.h"
 #include "app/ui/AboutTab.h"
 #include "app/ui/ConsoleApplication.h"
 #include "base/ui/LinkLabelHover.h"
@@ -30,7 +30,7 @@
 #include "gsm/ui/GsmTab.h"
 #include "onewire/ui/OneWireTab.h"
 #include "rs485/ui/Rs485Tab.h"
-#include "link/TextCodec.h"
+#include "base/TextCodec.h"
 #include "link/VirtualTimeSource.h"
 #include "sim/SimDriver.h"
 #include "support/ScriptedDriver.h"

@@ -10,7 +10,7 @@
 #include <unistd.h>
 
 #include "base/FileWriter.h"
-#include "link/TextCodec.h"
+#include "base/TextCodec.h"
 #include "link/WriteReport.h"
 #include "support/FileBytes.h"
 #include "support/FileSizeLimit.h"

@@ -13,12 +13,12 @@
 #include <gtest/gtest.h>
 #include <filesystem>
 
-#include "base/AppContext.h"
+#include "link/AppContext.h"
 #include "base/ui/LocaleText.h"
 #include "base/ui/PanelColors.h"
 #include "base/ui/ShapeWidget.h"
 #include "can/ui/CanTab.h"
-#include "link/TextCodec.h"
+#include "base/TextCodec.h"
 #include "link/UsbLink.h"
 #include "link/VirtualTimeSource.h"
 #include "sim/CanModule.h"
@@ -238,8 +238,10 @@ TEST_F(ScriptedCanTab, SnapshotBeforeAndAfterPolls)
     // another file, the first one is left alone.
     b.c<QLineEdit>("CAN2")->setText(QStringLiteral("педаль"));
     b.device.serialText = "A../7";
+    b.device.versionText = "SUMI-5.7ab";  // what identification read, not another tab's label
     b.tab.Button21Click();
     const std::string second = b.snapshotFile("A.__7");
+    EXPECT_EQ(second.substr(0, 22), "CAN A../7 (SUMI-5.7ab)");
     EXPECT_NE(second.find(cp1251FromUtf8("педаль") + " | (accelerator) = 37.6\r\n"), std::string::npos);
     EXPECT_EQ(second.substr(0, 11), "CAN A../7 (");
     EXPECT_EQ(b.snapshotFile("10000"), after);

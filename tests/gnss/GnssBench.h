@@ -4,7 +4,7 @@
 #include <QLocale>
 #include <memory>
 
-#include "base/AppContext.h"
+#include "link/AppContext.h"
 #include "link/UsbLink.h"
 #include "link/VirtualTimeSource.h"
 #include "sim/SimDriver.h"

@@ -12,7 +12,7 @@
 #include "gnss/ClockRegisters.h"
 #include "gnss/ui/GnssTab.h"
 #include "gnss/GnssBench.h"
-#include "link/TextCodec.h"
+#include "base/TextCodec.h"
 
 namespace ktx {
 namespace {

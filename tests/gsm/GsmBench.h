@@ -5,9 +5,9 @@
 #include <string>
 #include <vector>
 
-#include "base/AppContext.h"
+#include "link/AppContext.h"
 #include "gsm/ModemTests.h"
-#include "link/TextCodec.h"
+#include "base/TextCodec.h"
 #include "link/UsbLink.h"
 #include "link/VirtualTimeSource.h"
 #include "support/RecordingSink.h"

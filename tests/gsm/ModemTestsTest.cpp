@@ -38,6 +38,20 @@ TEST(ModemFrameTest, WaitsAndEndings)
     EXPECT_EQ(modemText("GSMCOMMAND="), "");
 }
 
+// A frame's wait comes from the timeout written into it, in one value.
+TEST(ModemFrameTest, TimedFrameCarriesItsOwnWait)
+{
+    const TimedFrame settings = timedFrame(200, "ATE0");
+    EXPECT_EQ(settings.text, "GSMCOMMAND=200,ATE0\r;$");
+    EXPECT_EQ(settings.waitMs, 220);
+    const TimedFrame console = timedFrame(-3, "at", FrameEnding::CrLfSemicolon);
+    EXPECT_EQ(console.text, "GSMCOMMAND=-3,at\r\n;");
+    EXPECT_EQ(console.waitMs, 0);
+    const TimedFrame escape = timedEscape(3000);
+    EXPECT_EQ(escape.text, "GSMCOMMAND=3000,+++;$");
+    EXPECT_EQ(escape.waitMs, 3300);
+}
+
 TEST(ModemJudgeTest, FirstMatchingWordWinsAndTheRestFollowsTheWord)
 {
     const ReplyTable table{{{"<b>", "second %s", false}, {"<a>", "first", true}}, "unknown %s", nullptr};

@@ -12,7 +12,7 @@
 #include "io/ui/InputsTab.h"
 #include "base/ui/PanelColors.h"
 #include "base/ui/ShapeWidget.h"
-#include "link/TextCodec.h"
+#include "base/TextCodec.h"
 #include "io/IoFixture.h"
 #include "sim/SimDriver.h"
 #include "support/LocaleScope.h"

@@ -3,7 +3,7 @@
 // that keeps every line, and the context the area's code takes.
 #include <string>
 
-#include "base/AppContext.h"
+#include "link/AppContext.h"
 #include "link/UsbLink.h"
 #include "link/VirtualTimeSource.h"
 #include "support/RecordingSink.h"

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "io/FloatText.h"
+#include "base/FloatText.h"
 #include "io/StatusDisplay.h"
 
 namespace ktx::io {

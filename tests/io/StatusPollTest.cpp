@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "io/StatusPoll.h"
-#include "link/TextCodec.h"
+#include "base/TextCodec.h"
 #include "io/IoFixture.h"
 
 namespace ktx::io {

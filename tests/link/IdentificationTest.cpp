@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "link/Identification.h"
-#include "link/TextCodec.h"
+#include "base/TextCodec.h"
 #include "support/ScriptedDriver.h"
 
 namespace ktx {

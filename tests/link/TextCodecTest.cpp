@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "link/TextCodec.h"
+#include "base/TextCodec.h"
 
 namespace ktx {
 namespace {

@@ -4,9 +4,9 @@
 #include <string>
 
 #include "io/IoFixture.h"
-#include "io/FloatText.h"
+#include "base/FloatText.h"
 #include "support/LocaleScope.h"
-#include "link/TextCodec.h"
+#include "base/TextCodec.h"
 #include "onewire/IdentifierRead.h"
 #include "onewire/OneWireReplies.h"
 #include "onewire/TemperatureTest.h"

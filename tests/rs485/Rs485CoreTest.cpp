@@ -4,7 +4,7 @@
 #include <vector>
 
 #include "io/IoFixture.h"
-#include "link/TextCodec.h"
+#include "base/TextCodec.h"
 #include "rs485/Crc8.h"
 #include "rs485/ExtenderFrame.h"
 #include "rs485/ExtenderPoll.h"

@@ -10,8 +10,8 @@
 #include <unistd.h>
 #include <vector>
 
-#include "base/AppContext.h"
-#include "link/TextCodec.h"
+#include "link/AppContext.h"
+#include "base/TextCodec.h"
 #include "link/UsbLink.h"
 #include "link/VirtualTimeSource.h"
 #include "sim/SimDriver.h"

@@ -15,7 +15,7 @@
 #include "TelitBench.h"
 #include "app/ui/Consoles.h"
 #include "gsm/ui/GsmTab.h"
-#include "gsm/ui/TelitTab.h"
+#include "telit/ui/TelitTab.h"
 
 namespace ktx::telit::test {
 namespace {
@@ -32,8 +32,9 @@ struct TelitTabTest : ::testing::Test {
         if (!tab_) {
             context_ = std::make_unique<AppContext>(AppContext{bench.context().link, bench.time, consoles, bench.device});
             gsm_ = std::make_unique<GsmTab>(*context_, &timers[0]);
-            tab_ = std::make_unique<TelitTab>(*context_, std::array<QTimer*, 5>{&timers[0], &timers[1], &timers[2], &timers[3], &timers[4]},
-                                              gsm_.get());
+            tab_ = std::make_unique<TelitTab>(*context_, std::array<QTimer*, 5>{&timers[0], &timers[1], &timers[2], &timers[3], &timers[4]});
+            tab_->powerOffModem = [this] { gsm_->Button13Click(); };
+            tab_->powerOffModemInAction = [this] { gsm_->powerOffInRunningAction(); };
             consoles.attach(nullptr, nullptr, nullptr, tab_->findChild<QPlainTextEdit*>("TelitMemo"));
             tab_->setWorkDir(bench.dir.path.string());
             tab_->resize(777, 421);
@@ -121,6 +122,23 @@ TEST_F(TelitTabTest, ProgressFollowsTheRecordsAndStopsWhereAFailedUpdateEnded)
     // The third record's 2899 were counted before its blocks went out.
     EXPECT_EQ(c<QProgressBar>("ProgressBar1")->value(), 8);
     EXPECT_EQ(memoLines().last(), "Ошибка перепрошивки модема, пожалуйста, повторите попытку");
+}
+
+// The update's end powers the modem off inside its own action; only the
+// button queues a power-off of its own.
+TEST_F(TelitTabTest, UpdateEndAndButtonEachPowerTheModemOffTheirWay)
+{
+    int queued = 0;
+    int inAction = 0;
+    tab().powerOffModem = [&] { ++queued; };
+    tab().powerOffModemInAction = [&] { ++inAction; };
+    c<QLineEdit>("FirmwarePath")->setText(QString::fromStdString(bench.dir.file("missing.bin")));
+    tab().TelitInitClick();
+    EXPECT_EQ(inAction, 1) << "a failed update leaves the modem powered too";
+    EXPECT_EQ(queued, 0);
+    QTest::mouseClick(c<QPushButton>("Button28"), Qt::LeftButton);
+    EXPECT_EQ(queued, 1);
+    EXPECT_EQ(inAction, 1);
 }
 
 TEST_F(TelitTabTest, FileDialogOffersBinFilesAndFillsThePath)

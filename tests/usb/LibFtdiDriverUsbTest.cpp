@@ -9,18 +9,18 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QTemporaryDir>
-#include <QTimer>
 #include <QTest>
+#include <QTimer>
 #include <cstring>
 #include <filesystem>
 #include <memory>
 #include <string>
 #include <thread>
 
-#include "app/RealTimeSource.h"
+#include "link/RealTimeSource.h"
 #include "app/ui/TKorvantixtest.h"
-#include "gsm/ui/TelitTab.h"
 #include "base/ui/DeviceActions.h"
+#include "telit/ui/TelitTab.h"
 #include "link/LibFtdiDriver.h"
 #include "sim/Scenario.h"
 #include "telit/FirmwareBuilder.h"

@@ -20,12 +20,12 @@
 #include <memory>
 #include <string>
 
-#include "app/RealTimeSource.h"
+#include "link/RealTimeSource.h"
 #include "app/ui/TKorvantixtest.h"
 #include "base/ui/DeviceActions.h"
 #include "io/StatusPoll.h"
 #include "link/LibFtdiDriver.h"
-#include "link/TextCodec.h"
+#include "base/TextCodec.h"
 #include "link/UsbLink.h"
 #include "sim/Scenario.h"
 #include "support/NoRootOverride.h"

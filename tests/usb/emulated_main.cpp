@@ -19,7 +19,7 @@
 #include <string>
 #include <thread>
 
-#include "app/RealTimeSource.h"
+#include "link/RealTimeSource.h"
 #include "sim/Scenario.h"
 #include "usb/EmulatedFt232r.h"
 #include "usb/UsbTestbed.h"

@@ -1,8 +1,8 @@
 #include "accel/ui/AccelTab.h"
 
 #include "accel/AccelPoll.h"
-#include "base/ui/LivePlotPanel.h"
 #include "base/ui/DeviceActions.h"
+#include "base/ui/LivePlotPanel.h"
 #include "base/ui/PanelColors.h"
 #include "base/ui/SvgPixmap.h"
 #include "link/SampleClock.h"

@@ -5,7 +5,7 @@
 #include <array>
 
 #include "accel/AccelReading.h"
-#include "base/AppContext.h"
+#include "link/AppContext.h"
 #include "base/ui/ConsoleTab.h"
 
 class QLabel;

@@ -2,7 +2,7 @@
 
 #include "base/ui/DeviceActions.h"
 #include "base/ui/LocaleText.h"
-#include "link/TextCodec.h"
+#include "base/TextCodec.h"
 #include "link/WriteReport.h"
 
 namespace ktx {
@@ -86,18 +86,23 @@ void Consoles::rs485Line(std::string_view text)
 
 void Consoles::telitLine(std::string_view text)
 {
-    {
+    const auto written = [&] {
         const std::lock_guard lock(streamMutex_);
-        reportWrite(*this, stream_.appendText("telitdebug.txt", text));
-    }
+        return stream_.appendText("telitdebug.txt", text);
+    }();
+    reportWrite(*this, written);
     write(Telit, text);
 }
 
 void Consoles::streamLine(std::string_view directory, std::string_view stem, std::string_view fields)
 {
     const std::string serial = serialText_ ? serialText_() : std::string("10000");
-    const std::lock_guard lock(streamMutex_);
-    reportWrite(*this, stream_.append(directory, stem, serial, fields));
+    const auto written = [&] {
+        const std::lock_guard lock(streamMutex_);
+        return stream_.append(directory, stem, serial, fields);
+    }();
+    // Said outside the lock: the report is itself a console line.
+    reportWrite(*this, written);
 }
 
 }  // namespace ktx

@@ -17,7 +17,7 @@
 #include <QVBoxLayout>
 #include <atomic>
 
-#include "app/Version.h"
+#include "base/Version.h"
 #include "app/ui/TKorvantixtest.h"
 #include "base/ui/DeviceActions.h"
 #include "check/CheckRun.h"

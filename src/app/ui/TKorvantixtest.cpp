@@ -12,9 +12,9 @@
 #include <QTimer>
 
 #include "accel/ui/AccelTab.h"
-#include "app/RealTimeSource.h"
+#include "link/RealTimeSource.h"
 #include "app/Settings.h"
-#include "app/Version.h"
+#include "base/Version.h"
 #include "app/ui/AboutTab.h"
 #include "base/FileWriter.h"
 #include "base/ui/DeviceActions.h"
@@ -26,9 +26,9 @@
 #include "can/ui/CanTab.h"
 #include "gnss/ui/GnssTab.h"
 #include "gsm/ui/GsmTab.h"
-#include "gsm/ui/TelitTab.h"
+#include "telit/ui/TelitTab.h"
 #include "io/ui/InputsTab.h"
-#include "link/TextCodec.h"
+#include "base/TextCodec.h"
 #include "onewire/ui/OneWireTab.h"
 #include "rs485/ui/Rs485Tab.h"
 #include "ui_TKorvantixtest.h"
@@ -277,13 +277,18 @@ QWidget* TKorvantixtest::makeTab(int index, QWidget* page)
         return can_;
     case kAccel:
         return accel_ = new AccelTab(context_, TimerAccel, page);
-    case kTelit:
-        // The update ends by switching the modem off on the GSM tab.
-        telit_ = new TelitTab(context_, {Timer1, Timer2, Timer3, Timer4, Timer5}, gsmTab(), page);
+    case kTelit: {
+        // The update ends by switching the modem off on the GSM tab; that tab
+        // is built here, on the GUI thread, not from inside the update.
+        GsmTab* gsm = gsmTab();
+        telit_ = new TelitTab(context_, {Timer1, Timer2, Timer3, Timer4, Timer5}, page);
+        telit_->powerOffModem = [gsm] { gsm->Button13Click(); };
+        telit_->powerOffModemInAction = [gsm] { gsm->powerOffInRunningAction(); };
         telit_->setWorkDir(workDir_);
         consoles_.attach(Consoles::Telit, telit_->console());
         connect(telit_, &TelitTab::saveSettingsRequested, this, &TKorvantixtest::FormDestroy);
         return telit_;
+    }
     default:
         about_ = new AboutTab(page);
         about_->setTitle(windowTitle());

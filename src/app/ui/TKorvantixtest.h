@@ -9,7 +9,7 @@
 #include <memory>
 #include <string>
 
-#include "base/AppContext.h"
+#include "link/AppContext.h"
 #include "base/SettingsValues.h"
 #include "app/StorageNotices.h"
 #include "app/ui/Consoles.h"

@@ -15,8 +15,8 @@
 
 #include "app/CommandLine.h"
 #include "app/DisplayCheck.h"
-#include "app/RealTimeSource.h"
-#include "app/Version.h"
+#include "link/RealTimeSource.h"
+#include "base/Version.h"
 #include "app/ui/ConsoleApplication.h"
 #include "app/ui/DeviceChangeMonitor.h"
 #include "app/ui/QtTranslations.h"

@@ -36,7 +36,7 @@
 #include <type_traits>
 #include <utility>
 
-#include "base/AppContext.h"
+#include "link/AppContext.h"
 
 namespace ktx {
 

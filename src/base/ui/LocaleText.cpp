@@ -2,7 +2,7 @@
 
 #include <QDateTime>
 
-#include "link/TextCodec.h"
+#include "base/TextCodec.h"
 
 namespace ktx {
 namespace {

@@ -5,13 +5,13 @@
 #include <QSignalBlocker>
 #include <QTableWidget>
 
-#include "base/ui/LivePlotPanel.h"
 #include "base/ui/DeviceActions.h"
+#include "base/ui/LivePlotPanel.h"
 #include "base/ui/LocaleText.h"
 #include "base/ui/PanelColors.h"
 #include "base/ui/ShapeWidget.h"
+#include "base/TextCodec.h"
 #include "link/SampleClock.h"
-#include "link/TextCodec.h"
 #include "ui_CanTab.h"
 
 namespace ktx {

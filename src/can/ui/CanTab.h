@@ -5,7 +5,7 @@
 #include <array>
 #include <string>
 
-#include "base/AppContext.h"
+#include "link/AppContext.h"
 #include "base/ui/ConsoleTab.h"
 #include "base/ui/VersionRules.h"
 #include "can/CanMonitor.h"

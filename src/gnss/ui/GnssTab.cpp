@@ -11,7 +11,7 @@
 #include "gnss/DeviceClock.h"
 #include "gnss/PointFix.h"
 #include "gnss/ReceiverTest.h"
-#include "link/TextCodec.h"
+#include "base/TextCodec.h"
 #include "ui_GnssTab.h"
 
 static void initGnssTabResources() { Q_INIT_RESOURCE(gnss_tab); }

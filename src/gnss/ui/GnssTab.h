@@ -4,7 +4,7 @@
 #include <QWidget>
 #include <functional>
 
-#include "base/AppContext.h"
+#include "link/AppContext.h"
 #include "base/ui/ConsoleTab.h"
 #include "base/ui/VersionRules.h"
 #include "base/ui/LinkOpener.h"

@@ -7,7 +7,7 @@
 #include "base/ui/PanelColors.h"
 #include "base/ui/ShapeWidget.h"
 #include "gsm/DeviceSettings.h"
-#include "link/TextCodec.h"
+#include "base/TextCodec.h"
 #include "ui_GsmTab.h"
 
 namespace ktx {

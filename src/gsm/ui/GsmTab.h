@@ -6,7 +6,7 @@
 #include <memory>
 #include <string>
 
-#include "base/AppContext.h"
+#include "link/AppContext.h"
 #include "base/ui/ConsoleTab.h"
 #include "base/ui/VersionRules.h"
 #include "gsm/ModemTests.h"

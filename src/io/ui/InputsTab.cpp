@@ -3,12 +3,12 @@
 #include <QLocale>
 
 #include "base/SettingsValues.h"
-#include "base/ui/LivePlotPanel.h"
 #include "base/ui/DeviceActions.h"
+#include "base/ui/LivePlotPanel.h"
 #include "base/ui/SvgPixmap.h"
 #include "base/ui/PanelColors.h"
+#include "base/TextCodec.h"
 #include "link/SampleClock.h"
-#include "link/TextCodec.h"
 #include "ui_InputsTab.h"
 
 static void initInputsTabResources() { Q_INIT_RESOURCE(inputs_tab); }
@@ -158,7 +158,7 @@ void InputsTab::ButtonWorkClick()
     struct Polled {
         io::PollOutcome outcome;
         std::optional<io::StatusView> view;
-        std::array<double, io::kPlottedVolts> volts;
+        std::array<double, io::kPlottedVolts> volts{};
     };
     const bool out1 = ui->OutBox->isChecked();
     const bool out2 = ui->OutBox2->isChecked();
@@ -167,9 +167,7 @@ void InputsTab::ButtonWorkClick()
     const std::string point = decimalPoint().toStdString();
     runDeviceAction(context_, timer1_ ? static_cast<const QObject*>(timer1_) : ui->ButtonWork, this, ui->ButtonWork,
         [this, out1, out2, scales, point] {
-            Polled polled{poll_.poll(out1, out2), std::nullopt, {}};
-            // A poll that did not get through leaves a gap, not a zero.
-            polled.volts = io::plottedVolts(poll_.record(), polled.outcome.deviceTestFields, context_.device.version);
+            Polled polled{poll_.poll(out1, out2), std::nullopt};
             if (polled.outcome.opened) {
                 polled.view = io::buildStatusView(
                     poll_.record(), polled.outcome.addTest, context_.device.version, scales, point);
@@ -177,6 +175,8 @@ void InputsTab::ButtonWorkClick()
                     if (polled.view->counters[i])
                         shownCounts_[i] = *polled.view->counters[i];
             }
+            // A poll that did not get through leaves a gap, not a zero.
+            polled.volts = io::plottedVolts(poll_.record(), polled.outcome.deviceTestFields, context_.device.version);
             return polled;
         },
         [this](const Polled& polled) {

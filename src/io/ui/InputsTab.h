@@ -4,7 +4,7 @@
 #include <QTimer>
 #include <QWidget>
 
-#include "base/AppContext.h"
+#include "link/AppContext.h"
 #include "base/ui/ConsoleTab.h"
 #include "io/FrequencyCalc.h"
 #include "io/StatusDisplay.h"
@@ -73,10 +73,10 @@ private:
     QTimer* timer6_;
     io::StatusPoll poll_;
     io::FrequencyCalc frequencies_;
-    LivePlotPanel* plot_ = nullptr;
     // What the counter panels show, kept by the device worker beside the
     // stamps of the same polls.
     std::array<std::string, 8> shownCounts_;
+    LivePlotPanel* plot_ = nullptr;
 };
 
 }  // namespace ktx

@@ -5,7 +5,7 @@
 
 #include "base/ui/DeviceActions.h"
 #include "base/ui/PanelColors.h"
-#include "link/TextCodec.h"
+#include "base/TextCodec.h"
 #include "onewire/IdentifierRead.h"
 #include "base/ui/StyledShape.h"
 #include "ui_OneWireTab.h"

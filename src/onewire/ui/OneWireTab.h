@@ -5,7 +5,7 @@
 #include <functional>
 #include <array>
 
-#include "base/AppContext.h"
+#include "link/AppContext.h"
 #include "base/ui/ConsoleTab.h"
 #include "base/ui/VersionRules.h"
 #include "onewire/OneWireReplies.h"

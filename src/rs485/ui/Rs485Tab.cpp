@@ -7,13 +7,13 @@
 #include <QProgressBar>
 
 #include "base/SettingsValues.h"
-#include "base/ui/LivePlotPanel.h"
 #include "base/ui/DeviceActions.h"
+#include "base/ui/LivePlotPanel.h"
 #include "base/ui/PanelColors.h"
 #include "base/ui/StyledShape.h"
 #include "base/ui/SvgPixmap.h"
+#include "base/TextCodec.h"
 #include "link/SampleClock.h"
-#include "link/TextCodec.h"
 #include "ui_Rs485Tab.h"
 
 static void initRs485TabResources() { Q_INIT_RESOURCE(rs485_tab); }

@@ -6,7 +6,7 @@
 #include <array>
 #include <functional>
 
-#include "base/AppContext.h"
+#include "link/AppContext.h"
 #include "base/ui/ConsoleTab.h"
 #include "base/ui/VersionRules.h"
 #include "rs485/ExtenderPoll.h"

@@ -1,4 +1,4 @@
-#include "io/FloatText.h"
+#include "base/FloatText.h"
 
 #include <algorithm>
 #include <charconv>

@@ -1,4 +1,4 @@
-#include "app/RealTimeSource.h"
+#include "link/RealTimeSource.h"
 
 #include <thread>
 

@@ -1,16 +1,15 @@
-#include "gsm/ui/TelitTab.h"
+#include "telit/ui/TelitTab.h"
 
 #include <QFile>
 #include <QFileDialog>
 
 #include "base/ui/DeviceActions.h"
-#include "gsm/ui/GsmTab.h"
 #include "ui_TelitTab.h"
 
 namespace ktx {
 
-TelitTab::TelitTab(AppContext& context, std::array<QTimer*, 5> pollTimers, GsmTab* gsm, QWidget* parent)
-    : QWidget(parent), ui(new Ui::TelitTab), context_(context), pollTimers_(pollTimers), gsm_(gsm)
+TelitTab::TelitTab(AppContext& context, std::array<QTimer*, 5> pollTimers, QWidget* parent)
+    : QWidget(parent), ui(new Ui::TelitTab), context_(context), pollTimers_(pollTimers)
 {
     ui->setupUi(this);
     chooseFile = [this] { return showFileDialog(); };
@@ -20,8 +19,8 @@ TelitTab::TelitTab(AppContext& context, std::array<QTimer*, 5> pollTimers, GsmTa
     // The button queues a power-off of its own; the update's powerOff runs
     // inside the update's action.
     connect(ui->Button28, &QPushButton::clicked, this, [this] {
-        if (gsm_)
-            gsm_->Button13Click();
+        if (powerOffModem)
+            powerOffModem();
     });
     connect(ui->Button29, &QPushButton::clicked, this, &TelitTab::saveSettingsRequested);
 }
@@ -117,8 +116,8 @@ void TelitTab::setProgress(int value)
 void TelitTab::powerOff()
 {
     // Part of the update running now, not a step queued behind it.
-    if (gsm_)
-        gsm_->powerOffInRunningAction();
+    if (powerOffModemInAction)
+        powerOffModemInAction();
 }
 
 QPlainTextEdit* TelitTab::console() const

@@ -1,4 +1,4 @@
-#include "app/Beeper.h"
+#include "link/Beeper.h"
 
 #include <alsa/asoundlib.h>
 

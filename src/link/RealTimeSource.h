@@ -5,7 +5,7 @@
 #include <chrono>
 #include <cstdint>
 
-#include "app/Beeper.h"
+#include "link/Beeper.h"
 #include "link/TimeSource.h"
 
 namespace ktx {

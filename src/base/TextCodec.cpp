@@ -1,4 +1,4 @@
-#include "link/TextCodec.h"
+#include "base/TextCodec.h"
 
 #include <cerrno>
 #include <iconv.h>

@@ -8,7 +8,7 @@
 #include <functional>
 #include <string>
 
-#include "base/AppContext.h"
+#include "link/AppContext.h"
 #include "base/ui/ConsoleTab.h"
 #include "telit/FirmwareUpdate.h"
 
@@ -20,14 +20,12 @@ class TelitTab;
 
 namespace ktx {
 
-class GsmTab;
-
 class TelitTab : public QWidget, public ConsoleTab, private telit::UpdateView {
     Q_OBJECT
 public:
     // pollTimers: Timer1 to Timer5, stopped for an update and those that ran
-    // started again after it; gsm powers the modem off at its end.
-    TelitTab(AppContext& context, std::array<QTimer*, 5> pollTimers, GsmTab* gsm, QWidget* parent = nullptr);
+    // started again after it.
+    TelitTab(AppContext& context, std::array<QTimer*, 5> pollTimers, QWidget* parent = nullptr);
     ~TelitTab() override;
 
     void TelitInitClick();  // the update
@@ -38,6 +36,11 @@ public:
     void setWorkDir(std::string dir) { workDir_ = std::move(dir); }
     // Shows the file dialog and gives the file chosen, empty when none.
     std::function<QString()> chooseFile;
+    // The GSM tab owns the modem's power-off, so the window sets both:
+    // powerOffModem queues it as an action of its own (Button28),
+    // powerOffModemInAction runs it inside the update's action at its end.
+    std::function<void()> powerOffModem;
+    std::function<void()> powerOffModemInAction;
 
     // The update console.
     QPlainTextEdit* console() const;
@@ -58,7 +61,6 @@ private:
 
     AppContext& context_;
     std::array<QTimer*, 5> pollTimers_;
-    GsmTab* gsm_;
     std::string workDir_ = ".";
     QString lastChosenFile_;  // what the dialog still holds after a cancel
     std::vector<QTimer*> stoppedTimers_;  // were running when the update began

@@ -1,0 +1,51 @@
+#!/usr/bin/env bash
+# Checks every #include "..." under a source tree against the layer stack:
+#   base <- link <- area cores <- sim <- check <- base/ui <- area ui/ <- app
+# (check is the line check's core and front end; the window runs it too).
+# A file may include its own folder and layers below it; an area (core or
+# tab) never includes another area, and nothing outside a ui/ folder includes
+# one inside (the cores and the command-line front end stay Qt-free).
+# Prints "file:line: reason" for each include that breaks the stack and exits
+# 1 when there is one. Usage: check-layers.sh [src-dir]
+set -euo pipefail
+src="${1:-$(cd "$(dirname "$0")/.." && pwd)/src}"
+[ -d "$src" ] || { echo "check-layers: no folder $src" >&2; exit 2; }
+cd "$src"
+
+status=0
+find . -type f \( -name '*.h' -o -name '*.hpp' -o -name '*.cpp' \) | sed 's#^\./##' | LC_ALL=C sort |
+  tr '\n' '\0' | xargs -0 -r awk '
+function isArea(top) { return top ~ /^(io|gsm|telit|gnss|onewire|rs485|can|accel)$/ }
+function isUi(path) { return path ~ /(^|\/)ui\// }
+# The layer of a path inside src/, -1 for a folder outside the stack.
+function rank(path,   top) {
+    top = path; sub(/\/.*/, "", top)
+    if (top == "base") return isUi(path) ? 5 : 0
+    if (top == "link") return 1
+    if (isArea(top)) return isUi(path) ? 6 : 2
+    if (top == "sim") return 3
+    if (top == "check") return 4
+    if (top == "app") return 7
+    return -1
+}
+function topOf(path,   top) { top = path; sub(/\/.*/, "", top); return top }
+function report(reason) { printf "%s:%d: %s\n", FILENAME, FNR, reason; bad = 1 }
+BEGIN { bad = 0 }
+FNR == 1 && rank(FILENAME) < 0 {
+    report("folder \"" topOf(FILENAME) "\" is not in the layer stack")
+}
+/^[ \t]*#[ \t]*include[ \t]*"/ {
+    target = $0
+    sub(/^[^"]*"/, "", target); sub(/".*$/, "", target)
+    if (target !~ /\//) next  # the same folder, or a form uic generated
+    from = FILENAME
+    fromTop = topOf(from); toTop = topOf(target)
+    if (rank(target) < 0) { report("includes \"" target "\" from outside the layer stack"); next }
+    if (!isUi(from) && isUi(target)) { report("Qt-free code includes the ui/ file \"" target "\""); next }
+    if (fromTop == toTop) next
+    if (isArea(fromTop) && isArea(toTop)) { report(fromTop " includes another area: \"" target "\""); next }
+    if (rank(target) >= rank(from)) { report("includes \"" target "\" from a layer above or beside its own"); next }
+}
+END { exit bad }
+' || status=1
+exit "$status"

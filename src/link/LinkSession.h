@@ -1,0 +1,51 @@
+#pragma once
+// One action's use of the link: opened when the session is made, closed when
+// it leaves scope on every path (or earlier, by close()). While a session is
+// open the link refuses any other open, so an action that re-enters another
+// cannot silently share the channel.
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "link/AppContext.h"
+#include "link/ReplyBuffer.h"
+
+namespace ktx {
+
+enum class LinkMode {
+    Fast,    // 1 ms timeouts: the polls
+    Normal,  // 100 ms timeouts: the tests
+    Update,  // the modem firmware update's own settings
+};
+
+class LinkSession {
+public:
+    LinkSession(AppContext& context, LinkMode mode);
+    ~LinkSession() { close(); }
+    LinkSession(const LinkSession&) = delete;
+    LinkSession& operator=(const LinkSession&) = delete;
+
+    bool isOpen() const { return open_; }
+    explicit operator bool() const { return open_; }
+
+    // UsbLink::Exchange into a ReplyBuffer, cleared first; gives its text.
+    template <size_t N>
+    const char* exchange(std::string_view command, ReplyBuffer<N>& reply, ReplyWait wait = {})
+    {
+        reply.clear();
+        context_.link.Exchange(command, reply.data(), ReplyBuffer<N>::capacity(), wait);
+        return reply.c_str();
+    }
+    // The same into a fresh buffer of capacity bytes; gives the text up to
+    // the first zero byte.
+    std::string exchange(std::string_view command, uint32_t capacity, ReplyWait wait = {});
+
+    void close();
+    UsbLink& link() { return context_.link; }
+
+private:
+    AppContext& context_;
+    bool open_ = false;
+};
+
+}  // namespace ktx
