@@ -8,6 +8,7 @@
 
 #include <QApplication>
 #include <QCoreApplication>
+#include <QEventLoop>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <memory>
@@ -62,16 +63,66 @@ void BM_StatusPollTabQueued(benchmark::State& state)
 {
     ktx::DeviceActions actions(ktx::DeviceActions::Mode::Worker);
     PollTab bench(&actions);
+    // The event loop runs until the poll's results are shown, as the window's
+    // runs between two ticks. (processEvents with WaitForMoreEvents would go
+    // on waiting after delivering them under Qt's own event dispatcher.)
+    QEventLoop loop;
+    QObject::connect(&actions, &ktx::DeviceActions::idle, &loop, &QEventLoop::quit);
     for (auto _ : state) {
         // One Timer1 tick, as the window delivers it, to the last view call.
         bench.tab.ButtonWorkClick();
-        while (actions.busy())
-            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+        if (actions.busy())
+            loop.exec();
     }
     if (bench.tab.statusPoll().record().power == 0)
         state.SkipWithError("no reply");
 }
 BENCHMARK(BM_StatusPollTabQueued)->MeasureProcessCPUTime();
+
+// The same pair with the tick itself delivered by the event loop, as the
+// window's Timer1 delivers it: the direct poll runs inside the timer's
+// event, the queued one is handed to the worker there and shown after.
+void runTickDelivered(benchmark::State& state, ktx::DeviceActions* actions)
+{
+    PollTab bench(actions);
+    QEventLoop loop;
+    if (actions)
+        QObject::connect(actions, &ktx::DeviceActions::idle, &loop, &QEventLoop::quit);
+    for (auto _ : state) {
+        QTimer::singleShot(0, &bench.tab, [&] {
+            bench.tab.ButtonWorkClick();
+            if (!actions || !actions->busy())
+                loop.quit();
+        });
+        loop.exec();
+    }
+    if (bench.tab.statusPoll().record().power == 0)
+        state.SkipWithError("no reply");
+}
+
+void BM_StatusPollTick(benchmark::State& state) { runTickDelivered(state, nullptr); }
+BENCHMARK(BM_StatusPollTick)->MeasureProcessCPUTime();
+
+void BM_StatusPollTickQueued(benchmark::State& state)
+{
+    ktx::DeviceActions actions(ktx::DeviceActions::Mode::Worker);
+    runTickDelivered(state, &actions);
+}
+BENCHMARK(BM_StatusPollTickQueued)->MeasureProcessCPUTime();
+
+// The queue's own cost: an empty action handed to the worker and its end
+// shown back on the GUI thread.
+void BM_EmptyActionRoundTrip(benchmark::State& state)
+{
+    ktx::DeviceActions actions(ktx::DeviceActions::Mode::Worker);
+    QEventLoop loop;
+    QObject::connect(&actions, &ktx::DeviceActions::idle, &loop, &QEventLoop::quit);
+    for (auto _ : state) {
+        actions.enqueue({nullptr, nullptr, nullptr, [] {}, [] {}});
+        loop.exec();
+    }
+}
+BENCHMARK(BM_EmptyActionRoundTrip)->MeasureProcessCPUTime();
 
 // The tab on screen, as the technician has it, with the events of each poll
 // handled (repaints, the plot's coalesced redraw). plotShown: the volts plot

@@ -165,7 +165,10 @@ void InputsTab::ButtonWorkClick()
     const std::array<double, 4> scales = {
         scaleFactor(ui->Edit1), scaleFactor(ui->Edit2), scaleFactor(ui->Edit3), scaleFactor(ui->Edit4)};
     const std::string point = decimalPoint().toStdString();
-    runDeviceAction(context_, timer1_ ? static_cast<const QObject*>(timer1_) : ui->ButtonWork, this, ui->ButtonWork,
+    // With the timer, a click shares the timer's key and merges with a poll
+    // already queued; greying the button at every tick would only repaint it.
+    runDeviceAction(context_, timer1_ ? static_cast<const QObject*>(timer1_) : ui->ButtonWork, this,
+        timer1_ ? nullptr : ui->ButtonWork,
         [this, out1, out2, scales, point] {
             Polled polled{poll_.poll(out1, out2), std::nullopt};
             if (polled.outcome.opened) {
