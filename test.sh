@@ -5,32 +5,44 @@
 set -euo pipefail
 root="$(cd "$(dirname "$0")" && pwd)"
 cd "$root"
+# Each stage says how long the one before it took, and the end the total.
+stage_started=$SECONDS
+stage() {
+  [ -n "${stage_name:-}" ] && echo "   (${stage_name}: $((SECONDS - stage_started)) s)"
+  stage_name="$1"
+  stage_started=$SECONDS
+  echo "== $1"
+}
+
+stage "dependencies"
 "$root/scripts/install-deps.sh"
 
 jobs="$(nproc)"
 fuzz_seconds="${KTX_FUZZ_SECONDS:-15}"
 export QT_QPA_PLATFORM=offscreen
 
-echo "== normal build"
+stage "normal build"
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build build -j "$jobs"
+stage "tests"
 ctest --test-dir build --output-on-failure -j "$jobs" --timeout 300
 
-echo "== the whole console under a real X server (Xvfb, openbox, xdotool)"
+stage "the whole console under a real X server (Xvfb, openbox, xdotool)"
 # Alone, after the other tests: its checks measure real time.
 timeout 600 /usr/bin/python3 tests/x11/x11_suite.py build/korvantix-control build/screenshots \
   || { echo "X server tests failed"; exit 1; }
 
-echo "== benchmarks (short run, figures only)"
+stage "benchmarks (short run, figures only)"
 ./build/korvantix_bench --benchmark_min_time=0.05 || { echo "benchmarks failed"; exit 1; }
 
-echo "== sanitizer build (ASan + UBSan)"
+stage "sanitizer build (ASan + UBSan)"
 cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DKTX_SANITIZE=ON -DKTX_BENCH=OFF >/dev/null
 cmake --build build-asan -j "$jobs"
+stage "tests under the sanitizers"
 ASAN_OPTIONS="detect_leaks=1:abort_on_error=1" UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1" \
   ctest --test-dir build-asan --output-on-failure -j "$jobs" --timeout 600
 
-echo "== fuzz targets, ${fuzz_seconds} s each"
+stage "fuzz targets, ${fuzz_seconds} s each"
 CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DKTX_FUZZ=ON -DBUILD_TESTING=OFF >/dev/null
 cmake --build build-fuzz -j "$jobs"
@@ -51,4 +63,5 @@ for target in build-fuzz/fuzz_*; do
   fi
   tail -n 1 "$log"
 done
-echo "== all tests passed"
+stage "done"
+echo "== all tests passed in $SECONDS s"
