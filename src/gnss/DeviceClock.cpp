@@ -8,7 +8,7 @@ namespace ktx::gnss {
 
 namespace {
 
-constexpr uint32_t kReplyBytes = 127;
+constexpr uint32_t kClockReplyBytes = 127;
 constexpr uint32_t kSetWaitMs = 50;
 
 void decodeInto(ClockOutcome& outcome, const char* reply, const char* fallback)
@@ -26,7 +26,7 @@ ClockOutcome readClock(AppContext& context)
     if (!session)
         return outcome;
     outcome.opened = true;
-    ReplyBuffer<kReplyBytes> reply;
+    ReplyBuffer<kClockReplyBytes> reply;
     session.exchange("GTIMER$", reply);
     session.close();
     decodeInto(outcome, reply.c_str(), "");
@@ -42,7 +42,7 @@ ClockOutcome setClock(AppContext& context)
         return outcome;
     outcome.opened = true;
     LogModem(context.log, ">%s", command.c_str());
-    ReplyBuffer<kReplyBytes> reply;
+    ReplyBuffer<kClockReplyBytes> reply;
     session.exchange(command, reply, {kSetWaitMs});
     session.close();
     LogModem(context.log, "<%s", reply.c_str());

@@ -8,7 +8,7 @@ namespace ktx::gnss {
 
 namespace {
 
-constexpr uint32_t kReplyBytes = 127;
+constexpr uint32_t kReceiverReplyBytes = 127;
 constexpr uint32_t kStartWaitMs = 2000;
 
 }  // namespace
@@ -18,7 +18,7 @@ std::optional<int32_t> requestAntennaReading(AppContext& context)
     LinkSession session(context, LinkMode::Normal);
     if (!session)
         return std::nullopt;
-    ReplyBuffer<kReplyBytes> reply;
+    ReplyBuffer<kReceiverReplyBytes> reply;
     session.exchange("ADD_TEST$", reply);
     session.close();
     return scanAntennaReading(reply.c_str());
@@ -29,7 +29,7 @@ void startReceiver(AppContext& context)
     LinkSession session(context, LinkMode::Normal);
     if (!session)
         return;
-    ReplyBuffer<kReplyBytes> reply;
+    ReplyBuffer<kReceiverReplyBytes> reply;
     session.exchange("GPS_START$", reply, {kStartWaitMs});
 }
 
@@ -40,7 +40,7 @@ PositionReply requestPosition(AppContext& context)
     if (!session)
         return result;
     result.opened = true;
-    ReplyBuffer<kReplyBytes> reply;
+    ReplyBuffer<kReceiverReplyBytes> reply;
     session.exchange("GPOINT$", reply);
     session.close();
     result.raw = reply.c_str();

@@ -12,7 +12,7 @@ namespace {
 constexpr std::string_view kCanTest = "CANTEST;$";
 constexpr int kFaultChannel = 0xCA0;
 constexpr int kDataChannel = 0xCA1;
-constexpr int kNoiseChannel = 0xCA2;
+constexpr int kCanNoiseChannel = 0xCA2;
 constexpr uint32_t kAll = 0xFFFFFFFF;
 
 // Phases of the drive cycle, as shares of its length.
@@ -115,7 +115,7 @@ std::array<CanFrame, 15> CanModule::framesAt(int64_t nowMs, uint64_t poll) const
         if (used < slots.size())
             slots[used++] = {id, dataA, dataB};
     };
-    const int wobble = noiseAt(seed_, kNoiseChannel, nowMs, 1);
+    const int wobble = noiseAt(seed_, kCanNoiseChannel, nowMs, 1);
 
     const uint32_t states = (v.cruise ? 1u : 0u) | (v.brake ? 1u : 0u) << 4 | (v.clutch ? 1u : 0u) << 6;
     const uint32_t speed = clampRaw(v.speedKmh * 256, 0xFAFF);

@@ -14,7 +14,7 @@ constexpr std::string_view kTemperature = "GTEMPFROMADDR=";
 constexpr std::string_view kTemperatureEnd = ";$";
 constexpr double kNoReading = -55.0;
 constexpr double kStep = 1.0 / 16;  // the sensors' resolution
-constexpr int kNoiseChannel = 300;
+constexpr int kOneWireNoiseChannel = 300;
 
 bool sameAddress(std::string_view a, std::string_view b)
 {
@@ -98,7 +98,7 @@ double OneWireModule::temperatureAt(std::string_view address, int64_t nowMs) con
     const TemperatureSensor* sensor = sensorAt(address);
     if (!sensor || sensor->fault == SensorFault::NoReading)
         return kNoReading;
-    const int steps = noiseAt(seed_, kNoiseChannel, nowMs, values_.noise);
+    const int steps = noiseAt(seed_, kOneWireNoiseChannel, nowMs, values_.noise);
     return sensor->temperature + steps * kStep;
 }
 

@@ -14,21 +14,15 @@
 #include "sim/SimDriver.h"
 #include "support/RecordingSink.h"
 #include "support/ScriptedDriver.h"
+#include "support/Widgets.h"
 
 namespace ktx {
 namespace {
 
+using test::control;
+
 constexpr const char* kGreenNames[] = {"ImageBack", "ImageFront", "ImageLeft", "ImageRight", "ImageUp", "ImageDown"};
 constexpr const char* kRedNames[] = {"RedBack", "RedFront", "RedLeft", "RedRight", "RedUp", "RedDown"};
-
-template <class T>
-T* control(QWidget& tab, const char* name)
-{
-    T* found = tab.findChild<T*>(QString::fromLatin1(name));
-    if (!found)
-        ADD_FAILURE() << "no control " << name;
-    return found;
-}
 
 // Which of the twelve arrows show, green ones first.
 std::vector<std::string> shownArrows(QWidget& tab)

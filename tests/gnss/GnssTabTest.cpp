@@ -13,32 +13,16 @@
 #include "gnss/ui/GnssTab.h"
 #include "gnss/GnssBench.h"
 #include "base/TextCodec.h"
+#include "support/Widgets.h"
 
 namespace ktx {
 namespace {
 
 using gnss::test::ScopedLocale;
+using test::control;
+using test::saveScreenshot;
 
-const QColor kGreen{0, 128, 0};
-
-// A control by its designer name.
-template <class T>
-T* control(QWidget& tab, const char* name)
-{
-    T* found = tab.findChild<T*>(QString::fromLatin1(name));
-    if (!found)
-        ADD_FAILURE() << "no control " << name;
-    return found;
-}
-
-void saveScreenshot(QWidget& widget, const char* name)
-{
-    const QByteArray dir = qgetenv("KTX_SCREENSHOT_DIR");
-    if (dir.isEmpty())
-        return;
-    QDir().mkpath(QString::fromLocal8Bit(dir));
-    EXPECT_TRUE(widget.grab().save(QString::fromLocal8Bit(dir) + "/" + name));
-}
+const QColor kLitGreen{0, 128, 0};
 
 struct GnssTabTest : ::testing::Test, ScopedLocale, gnss::test::ScriptedBench {
     GnssTabTest() : ScopedLocale(gnss::test::russian()) {}
@@ -76,10 +60,10 @@ TEST_F(GnssTabTest, PositionOfTheWorkedExampleThenRepliesThatChangeLess)
     EXPECT_EQ(lastTimeouts(), (std::vector<int64_t>{100, 100}));
     EXPECT_EQ(driver.callNames().back(), "FT_Close");
     EXPECT_EQ(control<QLineEdit>(tab, "READEDTIME")->text(), "POINT=166113520,550912345,612345667,1;\r\n");
-    EXPECT_EQ(control<ShapeWidget>(tab, "Shape20")->brushColor(), kGreen);
+    EXPECT_EQ(control<ShapeWidget>(tab, "Shape20")->brushColor(), kLitGreen);
     EXPECT_EQ(control<QLabel>(tab, "LabelAV")->text(), "A");
     EXPECT_EQ(control<QLabel>(tab, "LabelAboutAV")->text(), "Данные о координатах и времени приняты со спутника и достоверны");
-    EXPECT_EQ(colors::textColor(control<QLabel>(tab, "LabelAboutAV")), kGreen);
+    EXPECT_EQ(colors::textColor(control<QLabel>(tab, "LabelAboutAV")), kLitGreen);
     EXPECT_EQ(control<QLabel>(tab, "LabelSource")->text(), "GPS приемник");
     EXPECT_EQ(control<QLineEdit>(tab, "DateLabel")->text(), "15.03.2011");
     EXPECT_EQ(control<QLineEdit>(tab, "TimeLabel")->text(), "12:34:56");

@@ -11,6 +11,7 @@
 #include "gsm/GsmBench.h"
 #include "sim/ModemModule.h"
 #include "sim/SimDriver.h"
+#include "support/FileBytes.h"
 
 namespace ktx::gsm {
 namespace {
@@ -129,12 +130,6 @@ TEST(ModemSimTest, ModemAnswersOnlyOnceStartedAndDataModeEndsWithTheEscape)
     EXPECT_EQ(late.lastLine(), "Нет ответа от прибора");
 }
 
-std::string fileBytes(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll().toStdString() : std::string();
-}
-
 TEST(ModemSimTest, AudioTestsStoreWhatTheDeviceSends)
 {
     QTemporaryDir dir;
@@ -142,9 +137,9 @@ TEST(ModemSimTest, AudioTestsStoreWhatTheDeviceSends)
     bench.tests.setWorkDir(dir.path().toStdString());
     bench.tests.powerOn(0);
     bench.tests.microphone();
-    EXPECT_EQ(fileBytes(dir.filePath("mictest.txt")).size(), 800u);
+    EXPECT_EQ(ktx::test::readBytes(dir.filePath("mictest.txt").toStdString()).size(), 800u);
     bench.tests.speaker();
-    const std::string stream = fileBytes(dir.filePath("stream.txt"));
+    const std::string stream = ktx::test::readBytes(dir.filePath("stream.txt").toStdString());
     EXPECT_EQ(stream.size(), 3u * 1023u);
     EXPECT_EQ(stream.find("TEST_DYN"), std::string::npos);
     EXPECT_EQ(bench.lastLine(), "TEST_DYN:TEST COMLETE;");

@@ -10,6 +10,7 @@
 #include <sys/stat.h>
 
 #include "support/FifoRelease.h"
+#include "support/FileBytes.h"
 #include "gsm/GsmBench.h"
 #include "gsm/ModemFrame.h"
 #include "gsm/ModemJudge.h"
@@ -354,12 +355,6 @@ TEST(DnsParseTest, BuiltInSampleNamesTheSecondaryHost)
     EXPECT_EQ(bad.lines().size(), 2u);
 }
 
-std::string fileBytes(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll().toStdString() : std::string("<none>");
-}
-
 TEST(AudioTestsTest, MicrophoneKeepsOnlyTheLastRunsBytes)
 {
     QTemporaryDir dir;
@@ -368,7 +363,7 @@ TEST(AudioTestsTest, MicrophoneKeepsOnlyTheLastRunsBytes)
     const std::string audio = std::string("\x80\x90\0\xA0", 4) + "tail";
     bench.answer("GSMCOMMAND=5000,AT#SPCM=2,0\r;", audio);
     bench.tests.microphone();
-    EXPECT_EQ(fileBytes(dir.filePath("mictest.txt")), audio);
+    EXPECT_EQ(ktx::test::readBytes(dir.filePath("mictest.txt").toStdString()), audio);
     EXPECT_EQ(bench.lines().at(1), "GSMCOMMAND=5000,AT#SPCM=2,0\r;");  // no title
     EXPECT_EQ(bench.lines().at(2), "8");
     EXPECT_EQ(bench.driver.writes().back(), "GSMCOMMAND=3000,+++;$");
@@ -376,7 +371,7 @@ TEST(AudioTestsTest, MicrophoneKeepsOnlyTheLastRunsBytes)
 
     bench.answer("GSMCOMMAND=5000,AT#SPCM=2,0\r;", "ab");
     bench.tests.microphone();
-    EXPECT_EQ(fileBytes(dir.filePath("mictest.txt")), "ab");
+    EXPECT_EQ(ktx::test::readBytes(dir.filePath("mictest.txt").toStdString()), "ab");
 
     // A link in the file's place is not followed out of the directory.
     QTemporaryDir outside;
@@ -425,7 +420,7 @@ TEST(AudioTestsTest, SpeakerAppendsEveryPieceButTheCompletion)
     bench.driver.onCommand("TEST_DYN;", {"one", "", "two", "TEST_DYN:TEST COMLETE;"});
     bench.tests.speaker();
     bench.tests.speaker();
-    EXPECT_EQ(fileBytes(dir.filePath("stream.txt")), "onetwoonetwo");
+    EXPECT_EQ(ktx::test::readBytes(dir.filePath("stream.txt").toStdString()), "onetwoonetwo");
     EXPECT_EQ(bench.lastLine(), "TEST_DYN:TEST COMLETE;");
 
     // Completion first: nothing is written.

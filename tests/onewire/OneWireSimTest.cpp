@@ -6,6 +6,7 @@
 #include "sim/DeviceModel.h"
 #include "sim/OneWireModule.h"
 #include "sim/Scenario.h"
+#include "support/SimScenario.h"
 
 namespace ktx::sim {
 namespace {
@@ -17,17 +18,9 @@ std::string run(DeviceModel& model, std::string_view command)
     return reply;
 }
 
-Scenario scenario(const char* json)
-{
-    Scenario s;
-    std::string error;
-    EXPECT_TRUE(parseScenario(json, s, error)) << error;
-    return s;
-}
-
 TEST(OneWireSim, IdentifierReadSeesWhatIsOnTheBus)
 {
-    DeviceModel model(scenario(R"({"onewire": {"bus": ["28A2B3C4D5E6F71E"], "shortIdReplies": 1}})"));
+    DeviceModel model(test::scenarioFrom(R"({"onewire": {"bus": ["28A2B3C4D5E6F71E"], "shortIdReplies": 1}})"));
     EXPECT_EQ(run(model, "G1WIRE$").size(), 19u);  // the first one comes short
     const std::string reply = run(model, "G1WIRE$");
     ASSERT_EQ(reply.size(), 20u);
@@ -46,7 +39,7 @@ TEST(OneWireSim, IdentifierReadSeesWhatIsOnTheBus)
 
 TEST(OneWireSim, TemperaturesPerAddressAndFaults)
 {
-    DeviceModel model(scenario(R"({"onewire": {"bus": ["28A2B3C4D5E6F71E"], "sensors": [
+    DeviceModel model(test::scenarioFrom(R"({"onewire": {"bus": ["28A2B3C4D5E6F71E"], "sensors": [
         {"address": "A2B3C4D5E6F7", "temperature": -17.5},
         {"address": "0102", "temperature": 30, "fault": "noReading"},
         {"address": "0103", "fault": "garbage"},

@@ -16,21 +16,15 @@
 #include "sim/OneWireModule.h"
 #include "sim/SimDriver.h"
 #include "support/LocaleScope.h"
+#include "support/Widgets.h"
 
 namespace ktx {
 namespace {
 
 using test::LocaleScope;
+using test::saveScreenshot;
 
 const QLocale kRussian(QLocale::Russian, QLocale::Russia);
-
-void saveScreenshot(QWidget& widget, const char* name)
-{
-    if (const QByteArray dir = qgetenv("KTX_SCREENSHOT_DIR"); !dir.isEmpty()) {
-        QDir().mkpath(QString::fromLocal8Bit(dir));
-        widget.grab().save(QString::fromLocal8Bit(dir) + "/" + name);
-    }
-}
 
 struct OneWireTabTest : ::testing::Test, io::test::IoBench {
     LocaleScope russian{kRussian};

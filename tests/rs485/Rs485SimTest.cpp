@@ -8,26 +8,16 @@
 #include "sim/DeviceModel.h"
 #include "sim/Rs485Module.h"
 #include "sim/Scenario.h"
+#include "support/SimScenario.h"
 
 namespace ktx::sim {
 namespace {
 
-struct Collected : ReplySink {
-    std::vector<std::string> replies;
-    void onReply(std::string_view reply, int64_t) override { replies.emplace_back(reply); }
-};
-
-Scenario scenario(const char* json)
-{
-    Scenario s;
-    std::string error;
-    EXPECT_TRUE(parseScenario(json, s, error)) << error;
-    return s;
-}
+using Collected = test::CollectedReplies;
 
 TEST(Rs485Sim, FuelSensorsAnswerPerAddress)
 {
-    DeviceModel model(scenario(R"({"rs485": {"fuelSensors": [
+    DeviceModel model(test::scenarioFrom(R"({"rs485": {"fuelSensors": [
         {"address": "1", "level": 1200, "temperature": 21}, {"address": "17", "level": 4095, "temperature": -3}]}})"));
     std::string reply;
     model.execute("LLSTEST=1,,3,17,,,,;$", 0, reply);
@@ -43,7 +33,7 @@ TEST(Rs485Sim, FuelSensorsAnswerPerAddress)
 
 TEST(Rs485Sim, ExtenderAnswersTheRequestAfterItsSemicolon)
 {
-    DeviceModel model(scenario(R"({"rs485": {"extenderInputs": [1,0,0,0,0,0,0,0, 1,0,0,0,0,0,0,1]}})"));
+    DeviceModel model(test::scenarioFrom(R"({"rs485": {"extenderInputs": [1,0,0,0,0,0,0,0, 1,0,0,0,0,0,0,1]}})"));
     Collected sink;
     model.receive(rs485::extenderCommand(), 0, sink);
     ASSERT_EQ(sink.replies.size(), 1u);
@@ -61,12 +51,12 @@ TEST(Rs485Sim, ExtenderAnswersTheRequestAfterItsSemicolon)
 
 TEST(Rs485Sim, ChecksumFaultAndAbsentExtender)
 {
-    DeviceModel faulty(scenario(R"({"rs485": {"badChecksum": true}})"));
+    DeviceModel faulty(test::scenarioFrom(R"({"rs485": {"badChecksum": true}})"));
     std::string reply;
     faulty.execute(rs485::extenderCommand(), 0, reply);
     EXPECT_EQ(rs485::parseExtenderAnswer(reply.c_str()).check, rs485::AnswerCheck::CrcMismatch);
 
-    DeviceModel absent(scenario(R"({"rs485": {"extenderPresent": false}})"));
+    DeviceModel absent(test::scenarioFrom(R"({"rs485": {"extenderPresent": false}})"));
     reply.clear();
     absent.execute(rs485::extenderCommand(), 0, reply);
     EXPECT_TRUE(reply.empty());

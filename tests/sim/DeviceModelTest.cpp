@@ -7,14 +7,12 @@
 #include "sim/DeviceModel.h"
 #include "sim/IoModule.h"
 #include "sim/SimRandom.h"
+#include "support/SimScenario.h"
 
 namespace ktx::sim {
 namespace {
 
-struct Collected : ReplySink {
-    std::vector<std::string> replies;
-    void onReply(std::string_view reply, int64_t) override { replies.emplace_back(reply); }
-};
+using Collected = test::CollectedReplies;
 
 std::string run(DeviceModel& model, std::string_view command, int64_t nowMs)
 {
