@@ -26,28 +26,41 @@ export QT_QPA_PLATFORM=offscreen
 stage "normal build"
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build build -j "$jobs"
+
+# The sanitizer and fuzz trees build meanwhile at the lowest priority, on the
+# CPU time the waiting tests below leave idle; the timed X server checks keep
+# their priority over it.
+cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DKTX_SANITIZE=ON -DKTX_BENCH=OFF >/dev/null
+CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+  -DKTX_FUZZ=ON -DBUILD_TESTING=OFF >/dev/null
+background_log=build-asan/background-build.log
+# Its own process group, so that an early exit stops the whole build.
+setsid nice -n 19 sh -c "cmake --build build-asan -j $jobs && cmake --build build-fuzz -j $jobs" \
+  >"$background_log" 2>&1 &
+background_build=$!
+trap 'kill -- "-$background_build" 2>/dev/null || true' EXIT
+
 stage "tests"
 ctest --test-dir build --output-on-failure -j "$test_jobs" --timeout 300
 
 stage "the whole console under a real X server (Xvfb, openbox, xdotool)"
-# Alone, after the other tests: its checks measure real time.
+# After the other tests: its checks measure real time (the background build
+# only takes what the console leaves).
 timeout 600 /usr/bin/python3 tests/x11/x11_suite.py build/korvantix-control build/screenshots \
   || { echo "X server tests failed"; exit 1; }
 
-stage "benchmarks (short run, figures only)"
+stage "benchmarks (short run: a smoke test, the figures shared with the build)"
 ./build/korvantix_bench --benchmark_min_time=0.05 || { echo "benchmarks failed"; exit 1; }
 
-stage "sanitizer build (ASan + UBSan)"
-cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DKTX_SANITIZE=ON -DKTX_BENCH=OFF >/dev/null
-cmake --build build-asan -j "$jobs"
+stage "rest of the sanitizer (ASan + UBSan) and fuzz builds"
+wait "$background_build" || { tail -n 60 "$background_log"; echo "sanitizer or fuzz build failed"; exit 1; }
+trap - EXIT
+tail -n 1 "$background_log"
 stage "tests under the sanitizers"
 ASAN_OPTIONS="detect_leaks=1:abort_on_error=1" UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1" \
   ctest --test-dir build-asan --output-on-failure -j "$test_jobs" --timeout 600
 
 stage "fuzz targets, ${fuzz_seconds} s each"
-CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-  -DKTX_FUZZ=ON -DBUILD_TESTING=OFF >/dev/null
-cmake --build build-fuzz -j "$jobs"
 # One target per core at a time: each still fuzzes its full time.
 fuzz_one() {
   local target="$1" name corpus

@@ -211,11 +211,13 @@ TEST(PlotPlacementTest, WindowAndPlotSideBySideOnTheScreen)
         EXPECT_EQ(place.plotTopLeft, c.expectedPlot);
         const QRect main(place.mainTopLeft, mainFrame);
         const QRect plot(place.plotTopLeft, plotFrame);
-        if (c.available.contains(QRect(c.mainAt, mainFrame)))  // where the user left it is theirs
+        if (c.available.contains(QRect(c.mainAt, mainFrame))) {  // where the user left it is theirs
             EXPECT_TRUE(c.available.contains(main));
+        }
         EXPECT_TRUE(c.available.contains(plot));
-        if (c.available.width() >= mainFrame.width() + plotFrame.width())
+        if (c.available.width() >= mainFrame.width() + plotFrame.width()) {
             EXPECT_FALSE(main.intersects(plot));
+        }
     }
 }
 
