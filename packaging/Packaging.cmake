@@ -90,8 +90,9 @@ set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_HOMEPAGE https://korvantix.example)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # Qt's own dialogs and menus (file dialog, edit menus) in the user's
-# language: no library links them, so shlibdeps can't find them.
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-translations-l10n")
+# language, and ALSA, which the beeper loads with its first tone: no library
+# links them, so shlibdeps can't find them.
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-translations-l10n, libasound2 (>= 1.0.16)")
 set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA ${src}/postinst ${src}/postrm)
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 include(CPack)

@@ -61,5 +61,14 @@ TEST(Beeper, MissingDeviceFailsAtOnce)
     EXPECT_LT(steadyMs() - start, 200);
 }
 
+// ALSA is loaded with the first tone: ALSA's null device takes a whole one.
+TEST(Beeper, NullDevicePlaysTheWholeTone)
+{
+    Beeper beeper("null");
+    const int64_t start = steadyMs();
+    EXPECT_TRUE(beeper.play(440, 100));
+    EXPECT_LT(steadyMs() - start, 1000);
+}
+
 }  // namespace
 }  // namespace ktx

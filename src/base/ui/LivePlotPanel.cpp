@@ -108,7 +108,14 @@ LivePlotPanel::LivePlotPanel(const PlotSetup& setup, SampleClock clock, QWidget*
     setObjectName(QString::fromLatin1(setup.name) + QStringLiteral("Plot"));
     setWindowTitle(QString::fromUtf8(setup.title));
     resize(kSize);
-    buildChart();
+    // Room for every sample the ring can hold: drawing never allocates.
+    for (Curve& curve : curves_) {
+        curve.points.reserve(static_cast<qsizetype>(ring_.capacity()));
+        curve.runStarts.reserve(ring_.capacity());
+    }
+    // The chart itself waits until it is first drawn: building and laying it
+    // out costs the console's start a tenth of its time, for a plot most
+    // runs never show.
     buildMenu();
 
     redrawTimer_ = new QTimer(this);
@@ -177,12 +184,6 @@ void LivePlotPanel::buildChart()
         legend->attachAxis(timeAxis_);
         legend->attachAxis(axisOf(series));
     }
-    // Room for every sample the ring can hold: drawing never allocates.
-    for (Curve& curve : curves_) {
-        curve.points.reserve(static_cast<qsizetype>(ring_.capacity()));
-        curve.runStarts.reserve(ring_.capacity());
-    }
-
     view_ = new QChartView(chart_, this);
     view_->setObjectName(QStringLiteral("PlotView"));
     // No antialiasing: a redraw costs a third of what it would, and lines
@@ -196,6 +197,26 @@ void LivePlotPanel::buildChart()
     connect(chart_, &QChart::plotAreaChanged, this, [this] {
         static_cast<CurvesItem*>(curvesItem_)->areaChanged();
     });
+    view_->setContextMenuPolicy(Qt::NoContextMenu);  // the panel's menu, wherever the click lands
+}
+
+QChart* LivePlotPanel::chart()
+{
+    ensureChart();
+    return chart_;
+}
+
+void LivePlotPanel::ensureChart()
+{
+    if (!chart_)
+        buildChart();
+}
+
+void LivePlotPanel::setVisible(bool visible)
+{
+    if (visible)
+        ensureChart();
+    QWidget::setVisible(visible);
 }
 
 QValueAxis* LivePlotPanel::axisOf(size_t series) const
@@ -220,7 +241,6 @@ void LivePlotPanel::buildMenu()
     pauseAction_ = addAction(QStringLiteral("Пауза"), "PauseAction");
     pauseAction_->setCheckable(true);
     connect(pauseAction_, &QAction::toggled, this, &LivePlotPanel::setPaused);
-    view_->setContextMenuPolicy(Qt::NoContextMenu);  // the panel's menu, wherever the click lands
 }
 
 void LivePlotPanel::append(std::span<const double> values)
@@ -250,6 +270,7 @@ void LivePlotPanel::flush()
 
 void LivePlotPanel::redraw()
 {
+    ensureChart();
     ++redraws_;
     const size_t count = ring_.size();
     const int64_t newest = count ? ring_.timeAt(count - 1).monotonicMs : 0;
@@ -415,6 +436,7 @@ void LivePlotPanel::closeEvent(QCloseEvent* event)
 
 WriteResult LivePlotPanel::savePng(const QString& path)
 {
+    ensureChart();
     if (!paused_)
         flush();
     QByteArray bytes;

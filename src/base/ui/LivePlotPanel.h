@@ -80,7 +80,8 @@ public:
 
     const SampleRing& ring() const { return ring_; }
     const PlotSetup& setup() const { return setup_; }
-    QChart* chart() const { return chart_; }
+    // Built when first needed (shown, drawn or saved).
+    QChart* chart();
     QToolButton* toggleButton() const { return toggle_; }
     QAction* toggleAction() const { return toggleAction_; }
     // Redraws since construction; a hidden plot never adds to it.
@@ -104,6 +105,8 @@ public:
     void setPathChooser(PathChooser chooser) { choosePath_ = std::move(chooser); }
     void setMessageHandler(MessageHandler handler) { showMessage_ = std::move(handler); }
 
+    void setVisible(bool visible) override;
+
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
     void showEvent(QShowEvent* event) override;
@@ -111,6 +114,7 @@ protected:
 
 private:
     void buildChart();
+    void ensureChart();
     void buildMenu();
     void followHost();
     void placeBesideMainWindow();
