@@ -35,31 +35,32 @@ uint64_t fileBytes(std::FILE* file)
     struct stat status {};
     return fstat(fileno(file), &status) == 0 && status.st_size > 0 ? uint64_t(status.st_size) : 0;
 }
-// Diagnosis only: a file that cannot be written is said once on the debug
-// console and then skipped; the update goes on.
-class DebugFile {
-public:
-    DebugFile(LogSink& log, const std::string& path) : log_(log), path_(path)
-    {
-        usable_ = reportWrite(log_, replaceFile(path_, {}));
-    }
-    void append(std::string_view bytes)
-    {
-        if (usable_ && !bytes.empty())
-            usable_ = reportWrite(log_, appendToFile(path_, bytes));
-    }
-
-private:
-    LogSink& log_;
-    std::string path_;
-    bool usable_ = false;
-};
 
 }  // namespace
 
 struct FirmwareUpdate::DebugFiles {
-    DebugFile records;
-    DebugFile blocks;
+    // Diagnosis only: a file that cannot be written is said once on the debug
+    // console and then skipped; the update goes on.
+    class File {
+    public:
+        File(LogSink& log, const std::string& path) : log_(log), path_(path)
+        {
+            usable_ = reportWrite(log_, replaceFile(path_, {}));
+        }
+        void append(std::string_view bytes)
+        {
+            if (usable_ && !bytes.empty())
+                usable_ = reportWrite(log_, appendToFile(path_, bytes));
+        }
+
+    private:
+        LogSink& log_;
+        std::string path_;
+        bool usable_ = false;
+    };
+
+    File records;
+    File blocks;
 
     DebugFiles(LogSink& log, const std::string& dir)
         : records(log, dir + "/" + kRecordDebugFile), blocks(log, dir + "/" + kBlockDebugFile)
