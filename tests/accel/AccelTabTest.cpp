@@ -148,10 +148,7 @@ TEST(AccelTabSimulated, LiveAxesFromTheDefaultScenario)
     EXPECT_FALSE(tab.findChild<QLabel*>("ImageDown")->isHidden());
     EXPECT_TRUE(timerAccel.isActive());
 
-    if (const QByteArray dir = qgetenv("KTX_SCREENSHOT_DIR"); !dir.isEmpty()) {
-        QDir().mkpath(QString::fromLocal8Bit(dir));
-        EXPECT_TRUE(tab.grab().save(QString::fromLocal8Bit(dir) + "/accel_tab.png"));
-    }
+    ktx::test::saveScreenshot(tab, "accel_tab.png");
 }
 
 }  // namespace

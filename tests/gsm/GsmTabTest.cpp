@@ -103,10 +103,7 @@ TEST_F(GsmWindowTest, EveryStepGoesGreenAgainstTheDefaultTrackerAndDisconnectLea
     EXPECT_TRUE(console.contains(QStringLiteral("Соединение закрыто")));
     EXPECT_TRUE(console.contains(QStringLiteral("GPRS Подключен, IP адрес устройства : 10.64.12.7")));
 
-    if (const QByteArray out = qgetenv("KTX_SCREENSHOT_DIR"); !out.isEmpty()) {
-        QDir().mkpath(QString::fromLocal8Bit(out));
-        EXPECT_TRUE(window->grab().save(QString::fromLocal8Bit(out) + "/gsm_tab.png"));
-    }
+    ktx::test::saveScreenshot(*window, "gsm_tab.png");
 
     // Power-off paints every shape red again.
     c<QPushButton>("Button13")->click();
@@ -159,6 +156,7 @@ TEST_F(GsmWindowTest, CaptionsFitTheirControls)
 
 #include "support/RecordingSink.h"
 #include "support/ScriptedDriver.h"
+#include "support/Widgets.h"
 
 namespace ktx {
 namespace {

@@ -16,6 +16,7 @@
 #include "io/IoFixture.h"
 #include "sim/SimDriver.h"
 #include "support/LocaleScope.h"
+#include "support/Widgets.h"
 
 namespace ktx {
 namespace {
@@ -99,10 +100,7 @@ TEST_F(InputsTabTest, PollFillsTheTab)
     EXPECT_EQ(c<QLabel>("AkkPanel")->text(), "555 (~12,8 В)");
     EXPECT_FALSE(c<QLabel>("Count5")->isVisibleTo(&tab));  // a missing ADD_TEST leaves it as it was
 
-    if (const QByteArray dir = qgetenv("KTX_SCREENSHOT_DIR"); !dir.isEmpty()) {
-        QDir().mkpath(QString::fromLocal8Bit(dir));
-        tab.grab().save(QString::fromLocal8Bit(dir) + "/inputs_tab.png");
-    }
+    ktx::test::saveScreenshot(tab, "inputs_tab.png");
 }
 
 TEST_F(InputsTabTest, OutputsTravelWithThePollAndTheLampsFollow)

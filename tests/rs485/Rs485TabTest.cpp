@@ -16,6 +16,7 @@
 #include "sim/Rs485Module.h"
 #include "sim/SimDriver.h"
 #include "support/LocaleScope.h"
+#include "support/Widgets.h"
 
 namespace ktx {
 namespace {
@@ -216,10 +217,7 @@ TEST(Rs485TabSimulated, DefaultScenarioFillsTheTab)
     EXPECT_TRUE(log.rs485.empty());
     EXPECT_EQ(log.streams.size(), 3u);
 
-    if (const QByteArray dir = qgetenv("KTX_SCREENSHOT_DIR"); !dir.isEmpty()) {
-        QDir().mkpath(QString::fromLocal8Bit(dir));
-        tab.grab().save(QString::fromLocal8Bit(dir) + "/rs485_tab.png");
-    }
+    ktx::test::saveScreenshot(tab, "rs485_tab.png");
     QLocale::setDefault(QLocale::system());
 }
 

@@ -16,6 +16,7 @@
 #include "app/ui/Consoles.h"
 #include "gsm/ui/GsmTab.h"
 #include "telit/ui/TelitTab.h"
+#include "support/Widgets.h"
 
 namespace ktx::telit::test {
 namespace {
@@ -104,10 +105,7 @@ TEST_F(TelitTabTest, BrowseCheckAndUpdate)
     EXPECT_NE(debug.find(cp1251FromUtf8("Время перепрошивки модема: 0 минут ")), std::string::npos);
     EXPECT_TRUE(std::filesystem::exists(bench.dir.path / kBlockDebugFile));
 
-    if (const QByteArray dir = qgetenv("KTX_SCREENSHOT_DIR"); !dir.isEmpty()) {
-        QDir().mkpath(QString::fromLocal8Bit(dir));
-        tab().grab().save(QString::fromLocal8Bit(dir) + "/telit_tab.png");
-    }
+    ktx::test::saveScreenshot(tab(), "telit_tab.png");
 }
 
 TEST_F(TelitTabTest, ProgressFollowsTheRecordsAndStopsWhereAFailedUpdateEnded)
