@@ -52,9 +52,12 @@ TEST_F(LivePlotPanelTest, AHiddenPlotKeepsSamplesAndDrawsNothingUntilShown)
     EXPECT_EQ(plot->redraws(), 0);
     EXPECT_EQ(plot->ring().size(), 30u);
     EXPECT_TRUE(runs("a").empty());
+    // Nor has it built its chart: that waits for the first showing.
+    EXPECT_EQ(plot->findChild<QWidget*>("PlotView"), nullptr);
 
     plot->toggleAction()->trigger();  // the tab's button or Ctrl+G
     ASSERT_TRUE(plot->isVisible());
+    EXPECT_NE(plot->findChild<QWidget*>("PlotView"), nullptr);
     EXPECT_EQ(plot->redraws(), 1);
     // Only the last second: 11 samples 100 ms apart, newest at 0 s.
     EXPECT_EQ(runs("a"), std::vector<int>{11});
