@@ -22,6 +22,7 @@
 #include "check/TerminalView.h"
 #include "check/Trackers.h"
 #include "link/LibFtdiDriver.h"
+#include "results/ExportCsv.h"
 #include "results/ResultsCommands.h"
 #include "base/TextCodec.h"
 #include "sim/SimDriver.h"
@@ -199,9 +200,13 @@ std::optional<int> runResultsCommand(const Options& o)
         done = results::syncOutbox(resultsPlace(o), stdout, stderr);
     else if (!o.historySerial.empty())
         done = results::printHistory(resultsPlace(o), o.historySerial, stdout, stderr);
-    else if (!o.exportFile.empty())
+    else if (!o.exportFile.empty()) {
+        std::string bound;
+        for (const std::string* text : {&o.exportFrom, &o.exportTo})
+            if (!text->empty() && !results::storedTimeBound(*text, results::DateBound::From, bound))
+                return usageError("\"" + *text + "\" is no date: expected YYYY-MM-DD or YYYY-MM-DDTHH:MM:SSZ");
         done = results::exportMeasurements(resultsPlace(o), o.exportFile, o.exportFrom, o.exportTo, stdout, stderr);
-    else
+    } else
         return std::nullopt;
     return done ? kPassed : kResultsUnavailable;
 }
