@@ -273,10 +273,11 @@ def expect_bad_sqlite(o, work):
 def group_sqlite(o, work):
     db = Sqlite(os.path.join(work, "line.sqlite"))
     started = time.monotonic()
-    codes, folders = run_stations(o, work, db, 1, 200)
-    print("200 runs from one station into SQLite: %.1f s, %d bytes (%.0f bytes a run)" % (
-        time.monotonic() - started, os.path.getsize(db.path), os.path.getsize(db.path) / 200))
-    expect_stations_stored(db, codes, folders, 200)
+    runs = 200 // o.scale
+    codes, folders = run_stations(o, work, db, 1, runs)
+    print("%d runs from one station into SQLite: %.1f s, %d bytes (%.0f bytes a run)" % (
+        runs, time.monotonic() - started, os.path.getsize(db.path), os.path.getsize(db.path) / runs))
+    expect_stations_stored(db, codes, folders, runs)
     expect_history_and_export(o, db, work)
     expect_same_record_twice_is_one_run(o, db, folders[0])
     expect_migration_from_version_1(o, Sqlite(os.path.join(work, "v1.sqlite")), work)
@@ -292,14 +293,15 @@ def group_postgres(o, work):
     server = os.environ["KTX_TEST_POSTGRES"]
     db = Postgres("line")
     started = time.monotonic()
-    codes, folders = run_stations(o, work, db, 4, 50)
-    print("4 stations x 50 runs into PostgreSQL at once: %.1f s" % (time.monotonic() - started))
-    expect_stations_stored(db, codes, folders, 200)
+    runs_each = 50 // o.scale
+    codes, folders = run_stations(o, work, db, 4, runs_each)
+    print("4 stations x %d runs into PostgreSQL at once: %.1f s" % (runs_each, time.monotonic() - started))
+    expect_stations_stored(db, codes, folders, 4 * runs_each)
     expect_history_and_export(o, db, work)
     expect_same_record_twice_is_one_run(o, db, folders[1])
     size = db.rows("SELECT pg_total_relation_size('runs') + pg_total_relation_size('steps')"
                    " + pg_total_relation_size('measurements')")[0][0]
-    print("PostgreSQL: %s bytes for 200 runs (%.0f bytes a run)" % (size, int(size) / 200))
+    print("PostgreSQL: %s bytes for %d runs (%.0f bytes a run)" % (size, 4 * runs_each, int(size) / (4 * runs_each)))
 
     # The server stops for part of the line's run and comes back.
     outage_db = Postgres("outage")
@@ -310,23 +312,23 @@ def group_postgres(o, work):
         def written():
             return sum(len(records(folder)) for folder in folders)
         deadline = time.monotonic() + 120
-        while written() < 50 and time.monotonic() < deadline:
+        while written() < 50 // o.scale and time.monotonic() < deadline:
             time.sleep(0.1)
         subprocess.run(os.environ["KTX_TEST_PG_STOP"], shell=True, check=True)
         down_from = written()
-        while written() < down_from + 40 and time.monotonic() < deadline:
+        while written() < down_from + 40 // o.scale and time.monotonic() < deadline:
             time.sleep(0.1)
         subprocess.run(os.environ["KTX_TEST_PG_START"], shell=True, check=True)
         print("server stopped from record %d to %d" % (down_from, written()))
 
-    codes, folders = run_stations(o, outage_work, outage_db, 4, 50, during=outage)
+    codes, folders = run_stations(o, outage_work, outage_db, 4, runs_each, during=outage)
     waited = sum(1 for results in codes.values() for _, code, stderr in results if "waits in the outbox" in stderr)
-    expect(waited >= 20, "runs during the outage wait in the outbox: %d" % waited)
+    expect(waited >= 20 // o.scale, "runs during the outage wait in the outbox: %d" % waited)
     for folder in folders:
         synced = run([o.check, "--sync", "--report-dir", folder, "--results", outage_db.target])
         expect(synced.returncode == 0, "--sync stores what waits: " + synced.stderr)
         expect(not outbox(folder), "the outbox is empty after --sync")
-    expect_stations_stored(outage_db, {}, folders, 200)
+    expect_stations_stored(outage_db, {}, folders, 4 * runs_each)
 
     expect_migration_from_version_1(o, Postgres("v1"), work)
     expect_refused(o, work, "wrong-conninfo", "hostx=nowhere dbname=x", 'invalid connection option "hostx"')
@@ -344,6 +346,9 @@ def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("group", choices=sorted(GROUPS))
     parser.add_argument("--check", required=True)
+    parser.add_argument("--quick", dest="scale", action="store_const", const=5, default=1,
+                        help="a fifth of the runs (the sanitizer build)")
+    parser.add_argument("--full", dest="scale", action="store_const", const=1)
     o = parser.parse_args()
     work = tempfile.mkdtemp(prefix="ktx-results-")
     try:
