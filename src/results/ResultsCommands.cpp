@@ -93,7 +93,7 @@ bool drainOutbox(ResultsStore& store, const ResultsPlace& place, FILE* out, FILE
     if (stored > 0)
         say(out, "results: " + runs(stored) + " from the outbox stored in " + shownTarget(place.target));
     if (left > 0)
-        complain(err, runs(left) + " still wait in the outbox " + outboxFolder(place.reportDir));
+        complain(err, runs(left) + (left == 1 ? " still waits" : " still wait") + " in the outbox " + outboxFolder(place.reportDir));
     return left == 0;
 }
 
@@ -137,7 +137,7 @@ bool syncOutbox(const ResultsPlace& place, FILE* out, FILE* err)
     std::string error;
     if (!store.open(place.target, error)) {
         complain(err, error);
-        complain(err, runs(waiting) + " still wait in the outbox " + outboxFolder(place.reportDir));
+        complain(err, runs(waiting) + (waiting == 1 ? " still waits" : " still wait") + " in the outbox " + outboxFolder(place.reportDir));
         return false;
     }
     return drainOutbox(store, place, out, err);
