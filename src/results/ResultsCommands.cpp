@@ -44,7 +44,12 @@ bool readRecord(const std::string& path, std::string& text, std::string& error)
 std::string absoluteRecordPath(const std::string& reportDir, const std::string& name)
 {
     char resolved[PATH_MAX];
-    const std::string folder = ::realpath(reportDir.c_str(), resolved) ? std::string(resolved) : reportDir;
+#ifdef _WIN32
+    const bool known = ::_fullpath(resolved, reportDir.c_str(), sizeof resolved) != nullptr;
+#else
+    const bool known = ::realpath(reportDir.c_str(), resolved) != nullptr;
+#endif
+    const std::string folder = known ? std::string(resolved) : reportDir;
     return folder + "/" + name;
 }
 
@@ -101,6 +106,8 @@ bool drainOutbox(ResultsStore& store, const ResultsPlace& place, FILE* out, FILE
 
 bool storeFinishedRun(const ResultsPlace& place, const std::string& recordPath, FILE* out, FILE* err)
 {
+    if (!resultsDatabaseBuilt() && !place.chosen)
+        return true;
     std::string text, error;
     ResultsStore store;
     Stored result = Stored::Failed;

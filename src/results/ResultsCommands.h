@@ -13,10 +13,12 @@ namespace ktx::results {
 struct ResultsPlace {
     ResultsTarget target;
     std::string reportDir;  // the records' folder, which holds the outbox
+    bool chosen = false;    // named by the user, not the default file
 };
 
 // The run whose record was written to recordPath, then the outbox. true
-// when the run is stored (a failure to empty the outbox is only said).
+// when the run is stored (a failure to empty the outbox is only said), or
+// when a build without the database was not asked for one.
 bool storeFinishedRun(const ResultsPlace& place, const std::string& recordPath, FILE* out, FILE* err);
 
 // true when nothing is left waiting in the outbox.

@@ -32,6 +32,9 @@ struct ExportRow {
 
 enum class Stored { Added, AlreadyThere, Failed };
 
+// false in a build without the database library (-DKTX_RESULTS_DB=OFF).
+bool resultsDatabaseBuilt();
+
 class ResultsStore {
 public:
     // The schema this program writes; a database at a newer one is refused.
