@@ -125,6 +125,7 @@ bool migrate(soci::session& sql, const std::string& shown, std::string& error)
                     soci::use(appliedAt);
             }
             migration.commit();
+            return true;
         } catch (const soci::soci_error& failure) {
             lastFailure = plainMessage(failure);
         }
