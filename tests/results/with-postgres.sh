@@ -27,7 +27,8 @@ chmod 644 "$work/pwfile"
   -E UTF8 --locale=C.UTF-8 >"$work/initdb.log" 2>&1 || { cat "$work/initdb.log" >&2; exit 2; }
 rm -f "$work/pwfile"
 
-quoted_server="$(printf '%q ' "${as_server[@]}")"
+quoted_server=""
+[ ${#as_server[@]} -eq 0 ] || quoted_server="$(printf '%q ' "${as_server[@]}")"
 start="${quoted_server}$(printf '%q' "$bin/pg_ctl") -D $(printf '%q' "$data") -w -t 30 -l $(printf '%q' "$work/server.log") \
 -o \"-k $(printf '%q' "$work") -c listen_addresses='' -c fsync=off -c max_connections=40\" start >/dev/null"
 stop="${quoted_server}$(printf '%q' "$bin/pg_ctl") -D $(printf '%q' "$data") -w -t 30 -m fast stop >/dev/null"
