@@ -251,6 +251,14 @@ TEST_F(WindowTest, WindowKeysActOnlyWhereTheWindowHasThem)
         EXPECT_EQ(checked("WorkBox") != workBefore, c.togglesStatusTest);
         child<QCheckBox>("WorkBox")->setChecked(false);
     }
+    // Ctrl+Tab from a control on a tab goes to the next tab, and back.
+    selectTab("TabSheet1");
+    child<QWidget>("Program")->setFocus();
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab, Qt::ControlModifier);
+    EXPECT_EQ(pages()->currentIndex(), 1);
+    child<QWidget>("Button1")->setFocus();
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Backtab, Qt::ControlModifier | Qt::ShiftModifier);
+    EXPECT_EQ(pages()->currentIndex(), 0);
     // An edit that takes the key keeps it.
     selectTab("TabSheet2");
     auto* pin = child<QLineEdit>("PIN");
