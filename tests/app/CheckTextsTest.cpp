@@ -22,10 +22,10 @@ TEST(CheckTexts, StepsGetRussianNamesUnlessTheProfileNamedThem)
         {"supply", "gsm", "gsm"},                        // a name, even one that looks like a type
     };
     for (const auto& step : steps) {
-        check::StepSpec spec;
-        spec.type = step.type;
-        spec.name = step.name;
-        EXPECT_EQ(stepTitle(spec), QString::fromUtf8(step.shown)) << step.type << " / " << step.name;
+        check::StepSpec given;
+        given.type = step.type;
+        given.name = step.name;
+        EXPECT_EQ(stepTitle(given), QString::fromUtf8(step.shown)) << step.type << " / " << step.name;
     }
     for (check::Outcome outcome : {check::Outcome::Skipped, check::Outcome::Pass, check::Outcome::Marginal,
              check::Outcome::Fail, check::Outcome::Error}) {
