@@ -400,10 +400,14 @@ def check_tab_titles_fit(x, program, shots):
                     cut.append("tab%d at %d..%d (needs %d) in a bar %d..%d" % (
                         index, tx, tx + tw, needs, bar[0], bar[0] + bar[2]))
             assert not cut, "%s: cut or scrolled: %s" % (tag, "; ".join(cut))
-            for name in ("ProtocolButton",):
-                bx, by, bw, bh = console.rect(name)
+            tabs_end = max(console.rect("tab%d" % i)[0] + console.rect("tab%d" % i)[2] for i in range(9))
+            for name in ("ProtocolButton", "HistoryButton"):
+                try:
+                    bx, by, bw, bh = console.rect(name)
+                except KeyError:
+                    assert name != "ProtocolButton", "no \"Протокол\" button"
+                    continue
                 assert window[0] <= bx and bx + bw <= window[0] + window[2], "%s outside the window" % name
-                tabs_end = max(console.rect("tab%d" % i)[0] + console.rect("tab%d" % i)[2] for i in range(9))
                 assert by >= bar[1] + bar[3] or bx >= tabs_end, "%s lies over the tabs" % name
             said.append("%s: tabs end at %d of %d" % (tag, tabs_end - window[0], window[2]))
         finally:
