@@ -2,9 +2,8 @@
 
 #include "base/CNumbers.h"
 
-#include <sys/stat.h>
-
 #include <algorithm>
+#include <cerrno>
 
 #include <cstdio>
 #include <ctime>
@@ -12,6 +11,7 @@
 #include "base/FileWriter.h"
 #include "base/SafeFileName.h"
 #include "base/TextCodec.h"
+#include "check/Exchanges.h"
 
 namespace ktx::check {
 namespace {
@@ -36,10 +36,12 @@ json exchangesJson(const std::vector<Exchange>& lines)
     return out;
 }
 
+// Any text may come from a device or a command line: bytes that are no
+// UTF-8 become U+FFFD, so the page and the XML always parse.
 std::string escapeXml(const std::string& text)
 {
     std::string out;
-    for (const char c : text) {
+    for (const char c : wellFormedUtf8(text)) {
         switch (c) {
         case '&': out += "&amp;"; break;
         case '<': out += "&lt;"; break;
@@ -102,12 +104,6 @@ std::string compactTime(int64_t utcMs)
     return text;
 }
 
-bool taken(const std::string& path)
-{
-    struct stat info {};
-    return ::lstat(path.c_str(), &info) == 0;
-}
-
 bool isFailure(Outcome outcome) { return outcome == Outcome::Fail || outcome == Outcome::Error; }
 
 }  // namespace
@@ -135,7 +131,7 @@ std::string recordJson(const RunRecord& r)
         {"start", isoTime(r.startUtcMs)},
         {"end", isoTime(r.endUtcMs)},
         {"interrupted", r.interrupted},
-        {"outcome", outcomeName(r.outcome)},
+        {"outcome", verdictName(r)},
         {"steps", steps},
         {"cleanupLog", exchangesJson(r.cleanupLog)},
     };
@@ -145,9 +141,11 @@ std::string recordJson(const RunRecord& r)
 
 std::string recordHtml(const RunRecord& r)
 {
-    const bool passed = r.outcome == Outcome::Pass || r.outcome == Outcome::Marginal || r.outcome == Outcome::Skipped;
-    const std::string verdict = r.interrupted ? "ПРЕРВАНО" : r.outcome == Outcome::Marginal ? "ГОДЕН (с замечаниями)"
-        : passed ? "ГОДЕН" : "НЕ ГОДЕН";
+    const bool passed = (r.outcome == Outcome::Pass || r.outcome == Outcome::Marginal) && !nothingTested(r);
+    const std::string verdict = r.interrupted ? "ПРЕРВАНО" : nothingTested(r) ? "НЕ ПРОВЕРЕН"
+        : r.outcome == Outcome::Marginal                                    ? "ГОДЕН (с замечаниями)"
+        : passed                                                            ? "ГОДЕН"
+                                                                            : "НЕ ГОДЕН";
     std::string html = R"(<!DOCTYPE html>
 <html lang="ru"><head><meta charset="utf-8"><title>Протокол проверки )" + escapeXml(r.device.serial) + R"(</title>
 <style>
@@ -204,11 +202,12 @@ tr.step td { border-top: 1.2pt solid #333; }
 
 std::string recordJunit(const RunRecord& r)
 {
-    int failures = 0, errors = 0, skipped = 0;
+    int failures = 0, errors = 0, skipped = 0, marginal = 0;
     for (const StepRecord& step : r.steps) {
         failures += step.outcome == Outcome::Fail;
         errors += step.outcome == Outcome::Error;
         skipped += step.outcome == Outcome::Skipped;
+        marginal += step.outcome == Outcome::Marginal;
     }
     const int64_t totalMs = r.endUtcMs - r.startUtcMs;
     std::string xml = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<testsuites name=\"korvantix-check\">\n"
@@ -219,7 +218,9 @@ std::string recordJunit(const RunRecord& r)
     xml += "    <properties>\n      <property name=\"profile\" value=\"" + escapeXml(r.profileName) + "\"/>\n"
            "      <property name=\"profileHash\" value=\"" + escapeXml(r.profileHash) + "\"/>\n"
            "      <property name=\"firmware\" value=\"" + escapeXml(r.device.firmware) + "\"/>\n"
-           "      <property name=\"operator\" value=\"" + escapeXml(r.operatorName) + "\"/>\n    </properties>\n";
+           "      <property name=\"operator\" value=\"" + escapeXml(r.operatorName) + "\"/>\n"
+           "      <property name=\"verdict\" value=\"" + verdictName(r) + "\"/>\n"
+           "      <property name=\"marginal\" value=\"" + std::to_string(marginal) + "\"/>\n    </properties>\n";
     for (const StepRecord& step : r.steps) {
         xml += "    <testcase classname=\"korvantix-check." + escapeXml(step.type) + "\" name=\"" + escapeXml(step.name)
             + "\" time=\"" + secondsText(step.durationMs) + "\"";
@@ -240,6 +241,11 @@ std::string recordJunit(const RunRecord& r)
         case Outcome::Skipped:
             xml += ">\n      <skipped message=\"" + escapeXml(step.message) + "\"/>\n    </testcase>\n";
             break;
+        case Outcome::Marginal:
+            // A pass to the CI server, but counted apart by a line's dashboard.
+            xml += ">\n      <properties>\n        <property name=\"outcome\" value=\"marginal\"/>\n      </properties>\n"
+                   "      <system-out>marginal: " + escapeXml(details) + "</system-out>\n    </testcase>\n";
+            break;
         default:
             xml += ">\n      <system-out>" + escapeXml(details) + "</system-out>\n    </testcase>\n";
         }
@@ -248,38 +254,72 @@ std::string recordJunit(const RunRecord& r)
     return xml;
 }
 
+PublishedSet publishRecordSet(const std::string& stem, const std::vector<RecordFile>& files)
+{
+    PublishedSet set;
+    std::vector<std::string> temporaries;
+    auto removeAll = [](const std::vector<std::string>& paths) {
+        for (const std::string& path : paths)
+            removeWritten(path);
+    };
+    for (const RecordFile& file : files) {
+        std::string temporary;
+        if (const WriteResult written = writeTemporary(stem + file.suffix, file.bytes, kRecordFileMode, temporary);
+            !written) {
+            removeAll(temporaries);
+            set.error = written.error;
+            return set;
+        }
+        temporaries.push_back(temporary);
+    }
+    for (int n = 1; n <= kMostNameTries && !set.ok; ++n) {
+        const std::string base = n == 1 ? stem : stem + "-" + std::to_string(n);
+        std::vector<std::string> claimed;
+        WriteResult result;
+        for (size_t i = 0; i < files.size() && result; ++i) {
+            result = claimName(temporaries[i], base + files[i].suffix);
+            if (result)
+                claimed.push_back(base + files[i].suffix);
+        }
+        if (result) {
+            set.ok = true;
+            set.paths = claimed;
+            break;
+        }
+        // A name of this stem was taken (by another run, or by hand): none of
+        // the set stays under it.
+        removeAll(claimed);
+        if (result.errorNumber != EEXIST) {
+            set.error = result.error;
+            break;
+        }
+    }
+    removeAll(temporaries);
+    if (set.ok)
+        syncDirectoryOf(stem);
+    else if (set.error.empty())
+        set.error = "no free record name beside " + stem + files.front().suffix;
+    return set;
+}
+
 WrittenRecord writeRecordFiles(const RunRecord& record, const std::string& directory)
 {
     WrittenRecord written;
-    if (const WriteResult made = ensureDirectory(directory); !made) {
+    if (const WriteResult made = ensureDirectory(directory, DirectoryLink::Follow); !made) {
         written.error = made.error;
         return written;
     }
     const std::string stem = directory + "/" + serialFileComponent(cp1251FromUtf8(record.device.serial)) + "-"
         + compactTime(record.startUtcMs);
-    for (int n = 1; n <= kMostNameTries; ++n) {
-        const std::string base = n == 1 ? stem : stem + "-" + std::to_string(n);
-        if (taken(base + ".json") || taken(base + ".html") || taken(base + ".junit.xml"))
-            continue;
-        written.jsonPath = base + ".json";
-        written.htmlPath = base + ".html";
-        written.junitPath = base + ".junit.xml";
-        break;
+    const PublishedSet set = publishRecordSet(stem, {{".json", recordJson(record)}, {".html", recordHtml(record)},
+        {".junit.xml", recordJunit(record)}});
+    written.ok = set.ok;
+    written.error = set.error;
+    if (set.ok) {
+        written.jsonPath = set.paths[0];
+        written.htmlPath = set.paths[1];
+        written.junitPath = set.paths[2];
     }
-    if (written.jsonPath.empty()) {
-        written.error = "no free record name beside " + stem + ".json";
-        return written;
-    }
-    const std::pair<const std::string&, std::string> files[] = {
-        {written.jsonPath, recordJson(record)}, {written.htmlPath, recordHtml(record)},
-        {written.junitPath, recordJunit(record)}};
-    for (const auto& [path, bytes] : files) {
-        if (const WriteResult result = replaceFile(path, bytes); !result) {
-            written.error = result.error;
-            return written;
-        }
-    }
-    written.ok = true;
     return written;
 }
 
