@@ -104,6 +104,66 @@ std::string compactTime(int64_t utcMs)
     return text;
 }
 
+// One line of the report's table: a measurement, or a run of passing ones.
+struct ReportRow {
+    std::string name, value, limits;
+    Outcome outcome;
+};
+
+// Passing numbers of one kind under the same limits (64 temperatures, 8 fuel
+// levels) take one row with their count and spread, so the page stays one
+// or two A4 sheets; anything not passing keeps a row of its own. The JSON
+// keeps every value.
+constexpr size_t kFewestFoldedRows = 4;
+
+bool foldable(const Measurement& a, const Measurement& b)
+{
+    return a.outcome == Outcome::Pass && b.outcome == Outcome::Pass && a.value.is_number() && b.value.is_number()
+        && a.units == b.units && a.limits.low == b.limits.low && a.limits.high == b.limits.high;
+}
+
+// The words the names begin with in common: "temperature" of
+// "temperature 28ff..." and "temperature 28aa...".
+std::string sharedWords(const std::vector<Measurement>& list, size_t first, size_t end)
+{
+    std::string shared = list[first].name;
+    for (size_t i = first + 1; i < end; ++i) {
+        size_t same = 0;
+        while (same < shared.size() && same < list[i].name.size() && shared[same] == list[i].name[same])
+            ++same;
+        shared.resize(same);
+    }
+    if (shared.size() < list[first].name.size()) {
+        const size_t space = shared.rfind(' ');
+        shared.resize(space == std::string::npos ? 0 : space);
+    }
+    return shared.empty() ? "measurements" : shared;
+}
+
+std::vector<ReportRow> reportRows(const std::vector<Measurement>& list)
+{
+    std::vector<ReportRow> rows;
+    for (size_t first = 0; first < list.size();) {
+        size_t end = first + 1;
+        while (end < list.size() && foldable(list[first], list[end]))
+            ++end;
+        if (end - first < kFewestFoldedRows) {
+            for (; first < end; ++first) {
+                const Measurement& m = list[first];
+                rows.push_back({m.name, valueText(m), limitText(m.limits), m.outcome});
+            }
+            continue;
+        }
+        auto [lowest, highest] = std::minmax_element(list.begin() + first, list.begin() + end,
+            [](const Measurement& a, const Measurement& b) { return a.value.get<double>() < b.value.get<double>(); });
+        rows.push_back({sharedWords(list, first, end) + " ×" + std::to_string(end - first),
+            lowest->value.dump() + " … " + highest->value.dump() + (lowest->units.empty() ? "" : " " + lowest->units),
+            limitText(list[first].limits), Outcome::Pass});
+        first = end;
+    }
+    return rows;
+}
+
 bool isFailure(Outcome outcome) { return outcome == Outcome::Fail || outcome == Outcome::Error; }
 
 }  // namespace
@@ -180,19 +240,19 @@ tr.step td { border-top: 1.2pt solid #333; }
 )";
     for (const StepRecord& step : r.steps) {
         const std::string rowClass = isFailure(step.outcome) ? "bad" : step.outcome == Outcome::Marginal ? "marginal" : "";
-        const size_t rows = std::max<size_t>(1, step.measurements.size());
-        html += "<tr class=\"step " + rowClass + "\"><td rowspan=\"" + std::to_string(rows) + "\"><b>"
-            + escapeXml(step.name) + "</b> (" + secondsText(step.durationMs) + " с)"
+        const std::vector<ReportRow> rows = reportRows(step.measurements);
+        html += "<tr class=\"step " + rowClass + "\"><td rowspan=\"" + std::to_string(std::max<size_t>(1, rows.size()))
+            + "\"><b>" + escapeXml(step.name) + "</b> (" + secondsText(step.durationMs) + " с)"
             + (step.optional ? "<br><i>необязательный</i>" : "")
             + (step.message.empty() ? "" : "<br>" + escapeXml(step.message)) + "</td>";
-        if (step.measurements.empty())
+        if (rows.empty())
             html += "<td></td><td></td><td></td><td class=\"o\">" + std::string(outcomeName(step.outcome)) + "</td></tr>\n";
-        for (size_t i = 0; i < step.measurements.size(); ++i) {
-            const Measurement& m = step.measurements[i];
+        for (size_t i = 0; i < rows.size(); ++i) {
+            const ReportRow& row = rows[i];
             if (i > 0)
-                html += "<tr class=\"" + std::string(isFailure(m.outcome) ? "bad" : rowClass) + "\">";
-            html += "<td>" + escapeXml(m.name) + "</td><td>" + escapeXml(valueText(m)) + "</td><td>"
-                + escapeXml(limitText(m.limits)) + "</td><td class=\"o\">" + outcomeName(m.outcome) + "</td></tr>\n";
+                html += "<tr class=\"" + std::string(isFailure(row.outcome) ? "bad" : rowClass) + "\">";
+            html += "<td>" + escapeXml(row.name) + "</td><td>" + escapeXml(row.value) + "</td><td>"
+                + escapeXml(row.limits) + "</td><td class=\"o\">" + outcomeName(row.outcome) + "</td></tr>\n";
         }
     }
     html += "</table>\n<p>Итог шагов — худший из итогов их измерений; профиль " + escapeXml(r.profileHash)

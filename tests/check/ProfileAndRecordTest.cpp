@@ -324,6 +324,35 @@ TEST(CheckRecordFiles, BytesThatAreNoUtf8BecomeReplacementCharacters)
     EXPECT_EQ(wellFormedUtf8("a\xffb"), "a\xEF\xBF\xBD" "b");
 }
 
+// 64 temperatures and 8 fuel levels that pass fold into a row each, so the
+// page stays short; a failing one keeps its own row, and the JSON keeps all.
+TEST(CheckRecordFiles, RepeatedPassingMeasurementsTakeOneRowOfTheReport)
+{
+    RunRecord record;
+    StepRecord onewire;
+    onewire.name = onewire.type = "onewire";
+    for (int i = 0; i < 64; ++i)
+        onewire.measurements.push_back({"temperature 28ff" + std::to_string(1000 + i), 20.0 + i / 10.0, "degC",
+            {-40.0, 85.0}, i == 17 ? Outcome::Fail : Outcome::Pass});
+    onewire.measurements.push_back({"sensors found", 64, "", {64.0, std::nullopt}, Outcome::Pass});
+    StepRecord rs485;
+    rs485.name = rs485.type = "rs485";
+    for (int i = 1; i <= 8; ++i)
+        rs485.measurements.push_back({"fuel level " + std::to_string(i), 1000 + i, "counts", {0.0, 4095.0}, Outcome::Pass});
+    record.steps = {onewire, rs485};
+    const std::string html = recordHtml(record);
+    size_t rows = 0;
+    for (size_t at = html.find("<tr"); at != std::string::npos; at = html.find("<tr", at + 1))
+        ++rows;
+    // 4 header rows, then: 17 folded, the failing one, 46 folded, the count; 8 folded.
+    EXPECT_EQ(rows, 5u + 4 + 1) << html;
+    EXPECT_NE(html.find("<td>temperature ×17</td><td>20.0 … 21.6 degC</td><td>-40 … 85</td>"), std::string::npos) << html;
+    EXPECT_NE(html.find("<td>temperature 28ff1017</td>"), std::string::npos);
+    EXPECT_NE(html.find("<td>temperature ×46</td>"), std::string::npos);
+    EXPECT_NE(html.find("<td>fuel level ×8</td><td>1001 … 1008 counts</td>"), std::string::npos) << html;
+    EXPECT_EQ(nlohmann::json::parse(recordJson(record))["steps"][0]["measurements"].size(), 65u);
+}
+
 // A dashboard counts marginal trackers from the JUnit file alone.
 TEST(CheckRecordFiles, AMarginalStepIsMarkedInJunit)
 {
