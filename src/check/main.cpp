@@ -1,6 +1,7 @@
 // korvantix-check: checks one tracker against a test profile and keeps its
 // record. Exit 0 passed (marginal included), 1 a step failed, 2 a usage or
-// setup error or an interrupted run, 3 the results database could not be used.
+// setup error or an interrupted run, 3 nothing tested, 4 the results database
+// could not take the run or be used.
 #include <unistd.h>
 
 #include <atomic>
@@ -34,7 +35,7 @@ using namespace ktx::check;
 
 constexpr int kPassed = 0;
 constexpr int kUsage = 2;
-constexpr int kResultsUnavailable = 3;
+constexpr int kResultsUnavailable = 4;
 
 std::atomic<bool> stopRequested{false};
 static_assert(std::atomic<bool>::is_always_lock_free);
@@ -80,9 +81,10 @@ const char kUsageText[] =
     "  --from DATE --to DATE   from and to these UTC days (YYYY-MM-DD[THH:MM:SSZ]; each optional)\n"
     "  --help, --version\n"
     "\n"
-    "Exit status: 0 passed (marginal included), 1 a step failed, 2 usage or setup error or interrupted,\n"
-    "3 passed but not stored in the results database (it waits in the outbox), or --sync, --history or\n"
-    "--export could not use the database.\n";
+    "Exit status: 0 passed (marginal included), 1 a step failed or did not answer, 2 usage or setup error\n"
+    "or interrupted (SIGINT, SIGTERM, SIGHUP), 3 nothing tested (every step skipped),\n"
+    "4 checked but not stored in the results database (it waits in the outbox), or --sync, --history\n"
+    "or --export could not use the database.\n";
 
 int usageError(const std::string& message)
 {
@@ -146,6 +148,11 @@ bool parseOptions(int argc, char** argv, Options& o, std::string& error)
     }
     if (o.reportDir.empty())
         return (error = "--report-dir needs a folder"), false;
+    // Kept in the record's three files, which are UTF-8 text.
+    const std::pair<const char*, const std::string&> texts[] = {{"--station", o.station}, {"--operator", o.operatorName}};
+    for (const auto& [name, text] : texts)
+        if (!isUtf8(text))
+            return (error = std::string(name) + " is not UTF-8 text (is the terminal set to another encoding?)"), false;
     return true;
 }
 
@@ -171,15 +178,16 @@ int listPlugged(FtDriver& driver, TimeSource& time)
         std::printf("%s\t%s\t%s\n", readableBytes(tracker.serial).c_str(), readableBytes(tracker.description).c_str(),
             version.empty() ? "(no answer)" : version.c_str());
     }
+    // As for a check: a script that lists to find a tracker learns there is none.
     if (trackers.empty())
-        std::fprintf(stderr, "korvantix-check: no tracker is plugged in\n");
+        return setupError("no tracker is plugged in");
     return kPassed;
 }
 
 // The report folder must take files before a tracker is touched.
 bool reportDirWritable(const std::string& dir, std::string& error)
 {
-    if (const WriteResult made = ensureDirectory(dir); !made)
+    if (const WriteResult made = ensureDirectory(dir, DirectoryLink::Follow); !made)
         return (error = "report folder: " + made.error), false;
     if (::access(dir.c_str(), W_OK | X_OK) != 0)
         return (error = "report folder " + dir + ": " + std::strerror(errno)), false;
@@ -211,13 +219,24 @@ std::optional<int> runResultsCommand(const Options& o)
     return done ? kPassed : kResultsUnavailable;
 }
 
-void installStopHandlers()
+// SIGINT, SIGTERM and SIGHUP (the terminal closed) stop the run through its
+// cleanup, so the modem is switched off and the record kept; SIGHUP stays
+// ignored under nohup. A closed standard output (| head) is no reason to
+// leave a modem on: SIGPIPE is ignored and the lines go nowhere. A file-size
+// limit makes a write fail (EFBIG) instead of killing the run.
+void installSignalHandlers()
 {
     struct sigaction action {};
     action.sa_handler = onStopSignal;
     sigemptyset(&action.sa_mask);
-    sigaction(SIGINT, &action, nullptr);
-    sigaction(SIGTERM, &action, nullptr);
+    for (const int stopSignal : {SIGINT, SIGTERM, SIGHUP}) {
+        struct sigaction previous {};
+        if (sigaction(stopSignal, nullptr, &previous) == 0 && stopSignal == SIGHUP && previous.sa_handler == SIG_IGN)
+            continue;
+        sigaction(stopSignal, &action, nullptr);
+    }
+    std::signal(SIGPIPE, SIG_IGN);
+    std::signal(SIGXFSZ, SIG_IGN);
 }
 
 }  // namespace
@@ -250,7 +269,7 @@ int main(int argc, char** argv)
     if (!profileRead)
         return setupError(error);
 
-    installStopHandlers();
+    installSignalHandlers();
     RealTimeSource realTime;
     std::unique_ptr<FtDriver> driver = makeDriver(options, realTime, error);
     if (!driver)
@@ -260,6 +279,7 @@ int main(int argc, char** argv)
 
     if (!reportDirWritable(options.reportDir, error))
         return setupError(error);
+    removeStaleTemporaries(options.reportDir);
     std::vector<Tracker> trackers;
     Tracker tracker;
     if (!listTrackers(*driver, trackers, error) || !chooseTracker(trackers, cp1251FromUtf8(options.serial), tracker, error))
@@ -280,7 +300,7 @@ int main(int argc, char** argv)
     if (!written.ok)
         return setupError("the record could not be written: " + written.error);
     std::printf("%s: %s\nrecord: %s\nreport: %s\njunit:  %s\n", readableBytes(tracker.serial).c_str(),
-        record.interrupted ? "INTERRUPTED" : outcomeName(record.outcome), written.jsonPath.c_str(),
+        record.interrupted ? "INTERRUPTED" : verdictName(record), written.jsonPath.c_str(),
         written.htmlPath.c_str(), written.junitPath.c_str());
     std::fflush(stdout);
     const bool stored = results::storeFinishedRun(resultsPlace(options), written.jsonPath, stdout, stderr);

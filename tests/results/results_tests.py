@@ -175,7 +175,7 @@ def expect_stations_stored(db, codes, folders, runs):
     expect(db.rows("SELECT COUNT(DISTINCT run_id) FROM runs") == [(str(runs),)], "run ids are unique")
     for station, results in codes.items():
         for serial, code, stderr in results:
-            wanted = (1,) if serial.endswith("0") else (0, 3)
+            wanted = (1,) if serial.endswith("0") else (0, 4)
             if not expect(code in wanted, "%s %s exit %d: %s" % (station, serial, code, stderr)):
                 return
 
@@ -229,10 +229,10 @@ def expect_migration_from_version_1(o, db, work):
 
 def expect_refused(o, work, name, target, message, user=None, folder=None):
     """A passing tracker, a database that cannot take its run: the record is
-    written, the run waits in the outbox, the message says why, exit 3."""
+    written, the run waits in the outbox, the message says why, exit 4."""
     folder = folder or os.path.join(work, "refused-" + name)
     result = check_run(o, work, "2000001", folder, "Линия 9", target, user=user)
-    expect(result.returncode == 3, "%s: exit 3, got %d: %s" % (name, result.returncode, result.stderr))
+    expect(result.returncode == 4, "%s: exit 4, got %d: %s" % (name, result.returncode, result.stderr))
     expect(message in result.stderr, "%s: the message says %r: %s" % (name, message, result.stderr))
     expect(len(records(folder)) == 1, "%s: the JSON record is written" % name)
     expect(len(outbox(folder)) == 1 and "waits in the outbox" in result.stderr, "%s: the run waits in the outbox" % name)
@@ -246,7 +246,7 @@ def expect_bad_sqlite(o, work):
     expect_refused(o, work, "newer-schema", newer.target, "has schema version 99; this program knows versions up to 2")
     expect(newer.rows("SELECT version FROM schema_version") == [("99",)], "a newer database is left as it was")
     history = run([o.check, "--history", "1", "--results", newer.target])
-    expect(history.returncode == 3 and "schema version 99" in history.stderr, "--history on it exits 3")
+    expect(history.returncode == 4 and "schema version 99" in history.stderr, "--history on it exits 4")
 
     # Read-only: as root every file is writable, so the check runs as nobody.
     folder = os.path.join(work, "read-only")
