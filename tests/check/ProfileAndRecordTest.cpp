@@ -45,6 +45,7 @@ TEST(CheckProfile, ErrorsNameTheKeyAndWhatWasExpected)
     };
     const Case cases[] = {
         {"not json", "not JSON"},
+        {R"({"name": "p", "steps": [{"type": "accel", "countsPerG": 1e999}]})", "not JSON: a number out of range"},
         {"[]", "expected a JSON object"},
         {R"({"steps": [{"type": "gsm"}]})", "\"name\": expected a text"},
         {R"({"name": "p", "steps": []})", "\"steps\": expected a list of at least one step"},
