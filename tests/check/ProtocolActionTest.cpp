@@ -54,9 +54,9 @@ TEST(ProtocolAction, RunsTheCheckOnTheIdentifiedTrackerAndKeepsTheRecord)
     ASSERT_TRUE(QTest::qWaitFor([&closer] { return !closer.isActive(); }, 60000));
 
     ASSERT_EQ(rows.size(), 11);
-    EXPECT_TRUE(rows[0].startsWith("[1/11] identification")) << rows[0].toStdString();
+    EXPECT_TRUE(rows[0].startsWith(QStringLiteral("[1/11] Опознавание"))) << rows[0].toStdString();
     for (const QString& row : rows)
-        EXPECT_TRUE(row.contains(" pass ")) << row.toStdString();
+        EXPECT_TRUE(row.contains(QStringLiteral(" пройден "))) << row.toStdString();
     const QStringList records = QDir(dir.filePath("protocols")).entryList({"1234567-*"}, QDir::Files);
     EXPECT_EQ(records.size(), 3) << records.join(' ').toStdString();
     EXPECT_FALSE(simulator.device().module<sim::ModemModule>()->powered());
