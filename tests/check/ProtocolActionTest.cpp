@@ -57,9 +57,9 @@ TEST(ProtocolAction, RunsTheCheckOnTheIdentifiedTrackerAndKeepsTheRecord)
 
     // The steps, then what the results database said.
     ASSERT_EQ(rows.size(), 12);
-    EXPECT_TRUE(rows[0].startsWith("[1/11] identification")) << rows[0].toStdString();
+    EXPECT_TRUE(rows[0].startsWith(QStringLiteral("[1/11] Опознавание"))) << rows[0].toStdString();
     for (const QString& row : rows.mid(0, 11))
-        EXPECT_TRUE(row.contains(" pass ")) << row.toStdString();
+        EXPECT_TRUE(row.contains(QStringLiteral(" пройден "))) << row.toStdString();
     const QString database = dir.filePath("protocols/korvantix-results.sqlite");
     EXPECT_EQ(rows[11], "results: stored in " + database);
     const QStringList records = QDir(dir.filePath("protocols")).entryList({"1234567-*"}, QDir::Files);
