@@ -2,12 +2,11 @@
 
 #include "base/CNumbers.h"
 
-#include <sys/stat.h>
-
 #include <algorithm>
 
 #include <cstdio>
 #include <ctime>
+#include <filesystem>
 
 #include "base/FileWriter.h"
 #include "base/SafeFileName.h"
@@ -102,10 +101,13 @@ std::string compactTime(int64_t utcMs)
     return text;
 }
 
+// Anything by that name, a dangling link included. The name is UTF-8 on
+// every system.
 bool taken(const std::string& path)
 {
-    struct stat info {};
-    return ::lstat(path.c_str(), &info) == 0;
+    std::error_code error;
+    const auto type = std::filesystem::symlink_status(std::u8string(path.begin(), path.end()), error).type();
+    return type != std::filesystem::file_type::not_found && type != std::filesystem::file_type::none;
 }
 
 bool isFailure(Outcome outcome) { return outcome == Outcome::Fail || outcome == Outcome::Error; }

@@ -1,10 +1,7 @@
 // korvantix-check: checks one tracker against a test profile and keeps its
 // record. Exit 0 passed (marginal included), 1 a step failed, 2 a usage or
 // setup error or an interrupted run.
-#include <unistd.h>
-
 #include <atomic>
-#include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <memory>
@@ -16,12 +13,13 @@
 #include "base/Version.h"
 #include "base/FileWriter.h"
 #include "check/CheckRun.h"
+#include "check/ConsoleProcess.h"
 #include "check/Exchanges.h"
 #include "check/Profile.h"
 #include "check/RecordFiles.h"
 #include "check/TerminalView.h"
 #include "check/Trackers.h"
-#include "link/LibFtdiDriver.h"
+#include "link/UsbDriver.h"
 #include "base/TextCodec.h"
 #include "sim/SimDriver.h"
 
@@ -34,9 +32,6 @@ constexpr int kPassed = 0;
 constexpr int kUsage = 2;
 
 std::atomic<bool> stopRequested{false};
-static_assert(std::atomic<bool>::is_always_lock_free);
-
-extern "C" void onStopSignal(int) { stopRequested.store(true); }
 
 struct Options {
     std::string profile;
@@ -135,10 +130,12 @@ bool parseOptions(int argc, char** argv, Options& o, std::string& error)
 std::unique_ptr<FtDriver> makeDriver(const Options& o, TimeSource& time, std::string& error)
 {
     if (!o.simulate)
-        return std::make_unique<LibFtdiDriver>(time);
+        return makeUsbDriver(time, error);
     sim::Scenario scenario = sim::defaultScenario();
-    if (!o.scenario.empty() && !sim::loadScenarioFile(o.scenario, scenario, error))
+    if (!o.scenario.empty() && !sim::loadScenarioFile(o.scenario, scenario, error)) {
+        error = "scenario " + error;
         return nullptr;
+    }
     return std::make_unique<sim::SimDriver>(time, scenario);
 }
 
@@ -163,24 +160,17 @@ bool reportDirWritable(const std::string& dir, std::string& error)
 {
     if (const WriteResult made = ensureDirectory(dir); !made)
         return (error = "report folder: " + made.error), false;
-    if (::access(dir.c_str(), W_OK | X_OK) != 0)
-        return (error = "report folder " + dir + ": " + std::strerror(errno)), false;
-    return true;
-}
-
-void installStopHandlers()
-{
-    struct sigaction action {};
-    action.sa_handler = onStopSignal;
-    sigemptyset(&action.sa_mask);
-    sigaction(SIGINT, &action, nullptr);
-    sigaction(SIGTERM, &action, nullptr);
+    return folderTakesFiles(dir, error);
 }
 
 }  // namespace
 
 int main(int argc, char** argv)
 {
+    ProgramArguments arguments(argc, argv);
+    argc = arguments.count();
+    argv = arguments.pointers();
+    const bool terminal = prepareConsoleOutput();
     Options options;
     std::string error;
     if (!parseOptions(argc, argv, options, error))
@@ -204,11 +194,11 @@ int main(int argc, char** argv)
     if (!profileRead)
         return setupError(error);
 
-    installStopHandlers();
+    watchStopRequests(stopRequested);
     RealTimeSource realTime;
     std::unique_ptr<FtDriver> driver = makeDriver(options, realTime, error);
     if (!driver)
-        return setupError("scenario " + error);
+        return setupError(error);
     if (options.list)
         return listPlugged(*driver, realTime);
 
@@ -220,7 +210,7 @@ int main(int argc, char** argv)
         return setupError(error);
 
     StoppableTime time(realTime, stopRequested);
-    TerminalView view(stdout, ::isatty(STDOUT_FILENO) == 1, time);
+    TerminalView view(stdout, terminal, time);
     time.setTick([&view] { view.tick(); });
     std::printf("korvantix-check %s: tracker %s, profile \"%s\"\n", KTX_VERSION, readableBytes(tracker.serial).c_str(),
         profile.name.c_str());
