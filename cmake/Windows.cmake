@@ -17,14 +17,14 @@ if(BUILD_TESTING)
   set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
   set(BUILD_GMOCK OFF CACHE BOOL "" FORCE)
   add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
-  # The core tests that use neither Qt nor POSIX calls (those stay with the
-  # Linux build), and the Windows platform files' own tests.
+  # The core tests that use neither Qt, POSIX calls nor libftdi (those stay
+  # with the Linux build), and the Windows platform files' own tests.
   file(GLOB candidates CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/*/*.cpp)
   list(FILTER candidates EXCLUDE REGEX "/tests/(support|usb|app|windows)/|TabTest\\.cpp$")
   set(KTX_WINDOWS_TEST_SOURCES)
   foreach(source ${candidates})
     file(READ ${source} text)
-    if(NOT text MATCHES "#include [<\"](Q|fcntl|unistd|sys/|support/(LocaleScope|Widgets|FifoRelease))")
+    if(NOT text MATCHES "#include [<\"](Q|fcntl|unistd|sys/|support/(LocaleScope|Widgets|FifoRelease))|mkfifo|open_memstream|LibFtdiDriver")
       list(APPEND KTX_WINDOWS_TEST_SOURCES ${source})
     endif()
   endforeach()
