@@ -21,7 +21,8 @@ version="$(sed -n 's/^project(korvantix_control VERSION \([0-9.]*\).*/\1/p' CMak
 stage="$build/zip/korvantix-check-$version-windows-x64"
 rm -rf "$build/zip"
 mkdir -p "$stage"
-cp "$build/korvantix-check.exe" "$stage/"
+# Symbols stay in the build folder's copy, for a debugger.
+x86_64-w64-mingw32-strip -o "$stage/korvantix-check.exe" "$build/korvantix-check.exe"
 awk '/^## Windows/ { keep = 1 } keep && /^## / && !/^## Windows/ { exit } keep' README.md | sed 's/$/\r/' \
   >"$stage/README-Windows.txt"
 WINEPREFIX="$build/wine" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" DISPLAY= \

@@ -19,6 +19,12 @@ HANDLE openForReading(const std::string& path)
         nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
 }
 
+bool isFolder(const std::string& path)
+{
+    const DWORD attributes = GetFileAttributesW(wideFromUtf8(path).c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
 // Its size, or -1 when it is not a regular file.
 int64_t regularFileSize(HANDLE file)
 {
@@ -39,6 +45,11 @@ FileReadResult readRegularFile(const std::string& path, size_t maxBytes, std::st
     const HANDLE file = openForReading(path);
     if (file == INVALID_HANDLE_VALUE) {
         error = errnoFromLastError();
+        // A folder cannot be opened as a file here; it is there, but no file.
+        if (isFolder(path)) {
+            error = 0;
+            return FileReadResult::NotRegular;
+        }
         return FileReadResult::CannotOpen;
     }
     const int64_t size = regularFileSize(file);
