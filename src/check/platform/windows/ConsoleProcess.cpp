@@ -54,14 +54,19 @@ ProgramArguments::ProgramArguments(int argc, char** argv)
 // gets plain lines.
 bool prepareConsoleOutput()
 {
-    DWORD mode = 0;
-    const HANDLE output = GetStdHandle(STD_OUTPUT_HANDLE);
-    if (output == INVALID_HANDLE_VALUE || !GetConsoleMode(output, &mode))
-        return false;
-    consoleCodePageBefore = GetConsoleOutputCP();
-    if (consoleCodePageBefore != CP_UTF8 && SetConsoleOutputCP(CP_UTF8))
-        std::atexit(restoreConsoleCodePage);
-    return true;
+    const auto isConsole = [](DWORD which) {
+        DWORD mode = 0;
+        const HANDLE stream = GetStdHandle(which);
+        return stream != INVALID_HANDLE_VALUE && stream != nullptr && GetConsoleMode(stream, &mode);
+    };
+    const bool outputIsConsole = isConsole(STD_OUTPUT_HANDLE);
+    // Messages on a console's stderr need the code page as much.
+    if (outputIsConsole || isConsole(STD_ERROR_HANDLE)) {
+        consoleCodePageBefore = GetConsoleOutputCP();
+        if (consoleCodePageBefore != CP_UTF8 && SetConsoleOutputCP(CP_UTF8))
+            std::atexit(restoreConsoleCodePage);
+    }
+    return outputIsConsole;
 }
 
 void watchStopRequests(std::atomic<bool>& stop)
