@@ -12,6 +12,8 @@
 #include <QThread>
 #include <csignal>
 #include <gtest/gtest.h>
+#include <fcntl.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 
 #include "base/Version.h"
@@ -234,6 +236,50 @@ TEST(ShutdownTest, UnderNohupTheHangUpStaysIgnored)
     ::kill(static_cast<pid_t>(process.processId()), SIGTERM);
     ASSERT_TRUE(process.waitForFinished(5000));
     EXPECT_EQ(process.exitCode(), 0);
+}
+
+// Under a file-size limit (ulimit -f) the settings cannot be written: that is
+// a write error, not SIGXFSZ killing the window, and no temporary stays. One
+// that a killed run left beside the settings is gone once the window starts.
+TEST(ShutdownTest, AFileSizeLimitIsAWriteErrorAndLeavesNoTemporary)
+{
+    if (!QFileInfo::exists(programPath()))
+        GTEST_SKIP() << "korvantix-control not built beside the tests";
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    QProcess gone;
+    gone.start(QStringLiteral("true"), {});
+    ASSERT_TRUE(gone.waitForFinished(5000));
+    const QString stale = dir.filePath(QStringLiteral("Korvantix_control.ini.tmp-%1-0").arg(gone.processId()));
+    QFile planted(stale);
+    ASSERT_TRUE(planted.open(QIODevice::WriteOnly));
+    planted.write("[CONFIG]\nAutoSt");
+    planted.close();
+    const timespec anHourAgo[2] = {{::time(nullptr) - 3600, 0}, {::time(nullptr) - 3600, 0}};
+    ASSERT_EQ(::utimensat(AT_FDCWD, stale.toLocal8Bit().constData(), anHourAgo, 0), 0);
+
+    QProcess process;
+    process.setWorkingDirectory(dir.path());
+    process.setProcessEnvironment(offscreenEnvironment());
+    // As a shell with "ulimit -f" starts it: SIGXFSZ at its default.
+    process.setChildProcessModifier([] {
+        const rlimit small{100, RLIM_INFINITY};
+        ::setrlimit(RLIMIT_FSIZE, &small);
+        std::signal(SIGXFSZ, SIG_DFL);
+    });
+    process.start(programPath(), {QStringLiteral("--simulate")});
+    ASSERT_TRUE(process.waitForStarted(5000));
+    QDeadlineTimer settle(5000);
+    while (!catchesSignal(process.processId(), SIGTERM) && !settle.hasExpired())
+        QThread::msleep(20);
+    ASSERT_TRUE(catchesSignal(process.processId(), SIGTERM));
+    EXPECT_FALSE(QFileInfo::exists(stale));
+    ::kill(static_cast<pid_t>(process.processId()), SIGTERM);
+    ASSERT_TRUE(process.waitForFinished(5000));
+    EXPECT_EQ(process.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(process.exitCode(), 0);
+    const QStringList left = QDir(dir.path()).entryList(QDir::Files);
+    EXPECT_TRUE(left.filter(QStringLiteral(".tmp-")).isEmpty()) << left.join(' ').toStdString();
 }
 
 }  // namespace

@@ -164,6 +164,51 @@ TEST_F(WindowsFiles, DirectoriesAndReadsSayWhatIsWrong)
     std::fclose(stream);
 }
 
+// A record's name is claimed in one step: a free name takes the written
+// content whole, a taken one is refused and keeps its own.
+TEST_F(WindowsFiles, ClaimingANameNeverReplacesAnother)
+{
+    std::string temporary;
+    ASSERT_TRUE(writeTemporary(path("запись.json"), "first", 0644, temporary));
+    ASSERT_TRUE(claimName(temporary, path("запись.json")));
+    EXPECT_EQ(bytesOf(path("запись.json")), "first");
+
+    ASSERT_TRUE(writeTemporary(path("запись.json"), "second", 0644, temporary));
+    const WriteResult taken = claimName(temporary, path("запись.json"));
+    EXPECT_FALSE(taken);
+    EXPECT_EQ(taken.errorNumber, EEXIST);
+    EXPECT_EQ(bytesOf(path("запись.json")), "first");
+    removeWritten(temporary);
+    removeWritten(path("нет такого"));  // a missing file is no error
+    EXPECT_EQ(entries(), 1);
+}
+
+// Left-over temporaries of a writer that is gone are removed once they are
+// a minute old; a live writer's, a fresh one and other files stay.
+TEST_F(WindowsFiles, StaleTemporariesOfGoneWritersAreRemoved)
+{
+    const auto plant = [this](const std::string& name, int ageS) {
+        ASSERT_TRUE(replaceFile(path(name), "x"));
+        const HANDLE file = CreateFileW(wideFromUtf8(path(name)).c_str(), FILE_WRITE_ATTRIBUTES, 0, nullptr,
+            OPEN_EXISTING, 0, nullptr);
+        ASSERT_NE(file, INVALID_HANDLE_VALUE);
+        FILETIME now;
+        GetSystemTimeAsFileTime(&now);
+        ULARGE_INTEGER ticks{{now.dwLowDateTime, now.dwHighDateTime}};
+        ticks.QuadPart -= uint64_t(ageS) * 10000000;
+        const FILETIME then{ticks.LowPart, ticks.HighPart};
+        SetFileTime(file, nullptr, nullptr, &then);
+        CloseHandle(file);
+    };
+    const std::string me = std::to_string(GetCurrentProcessId());
+    plant("отчёт.json.tmp-4000000000-1", 120);    // no such process: removed
+    plant("отчёт.json.tmp-4000000000-2", 5);      // too fresh
+    plant("отчёт.json.tmp-" + me + "-3", 120);    // this process's own
+    plant("отчёт.json.tmp-x-4", 120);             // not a name the writer makes
+    EXPECT_EQ(removeStaleTemporaries(folder_), 1);
+    EXPECT_EQ(entries(), 3);
+}
+
 // The technician's locale writes a decimal comma; number texts made in the
 // scope keep the point, and the thread gets its locale back afterwards.
 TEST(WindowsNumbers, ScopeWritesAPointUnderADecimalCommaLocale)

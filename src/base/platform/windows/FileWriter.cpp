@@ -10,6 +10,7 @@
 #include <atomic>
 #include <cerrno>
 #include <cstring>
+#include <optional>
 #include <windows.h>
 
 #include "base/platform/windows/WideText.h"
@@ -100,6 +101,45 @@ HANDLE createTemporary(const std::string& path, std::wstring& temporary)
     return INVALID_HANDLE_VALUE;
 }
 
+constexpr int64_t kStaleTemporaryS = 60;
+
+// The writer's process id of a name createTemporary() made ("NAME.tmp-PID-N").
+std::optional<DWORD> temporaryWriter(std::string_view name)
+{
+    const size_t tag = name.rfind(".tmp-");
+    if (tag == std::string_view::npos || tag == 0)
+        return std::nullopt;
+    const std::string_view rest = name.substr(tag + 5);
+    const size_t dash = rest.find('-');
+    auto digits = [](std::string_view text) {
+        return !text.empty() && text.size() <= 10
+            && std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
+    };
+    if (dash == std::string_view::npos || !digits(rest.substr(0, dash)) || !digits(rest.substr(dash + 1)))
+        return std::nullopt;
+    const unsigned long long pid = std::stoull(std::string(rest.substr(0, dash)));
+    return pid > 0 && pid <= 0xFFFFFFFFull ? std::optional<DWORD>(static_cast<DWORD>(pid)) : std::nullopt;
+}
+
+// A process that cannot be opened for lack of rights is alive all the same.
+bool processExists(DWORD pid)
+{
+    const HANDLE process = OpenProcess(SYNCHRONIZE, FALSE, pid);
+    if (!process)
+        return GetLastError() == ERROR_ACCESS_DENIED;
+    const bool running = WaitForSingleObject(process, 0) == WAIT_TIMEOUT;
+    CloseHandle(process);
+    return running;
+}
+
+bool olderThanAMinute(FILETIME written)
+{
+    FILETIME now;
+    GetSystemTimeAsFileTime(&now);
+    const auto ticks = [](FILETIME t) { return (int64_t(t.dwHighDateTime) << 32) | t.dwLowDateTime; };
+    return ticks(now) - ticks(written) > kStaleTemporaryS * 10000000;  // 100 ns ticks
+}
+
 }  // namespace
 
 WriteResult appendToFile(const std::string& path, std::string_view bytes)
@@ -118,7 +158,7 @@ WriteResult appendToFile(const std::string& path, std::string_view bytes)
     return written ? WriteResult{} : failure("cannot write", path, errorNumber);
 }
 
-WriteResult replaceFile(const std::string& path, std::string_view bytes, unsigned, ModeRule)
+WriteResult replaceFile(const std::string& path, std::string_view bytes, unsigned mode, ModeRule)
 {
     const std::wstring target = wideFromUtf8(path);
     const DWORD existing = GetFileAttributesW(target.c_str());
@@ -130,10 +170,24 @@ WriteResult replaceFile(const std::string& path, std::string_view bytes, unsigne
         if (existing & FILE_ATTRIBUTE_READONLY)
             return failure("cannot write", path, EACCES);
     }
-    std::wstring temporary;
-    const HANDLE file = createTemporary(path, temporary);
+    std::string temporary;
+    if (WriteResult written = writeTemporary(path, bytes, mode, temporary); !written)
+        return written;
+    if (!MoveFileExW(wideFromUtf8(temporary).c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+        const int errorNumber = errnoFromLastError();
+        removeWritten(temporary);
+        return failure("cannot write", path, errorNumber);
+    }
+    return {};
+}
+
+WriteResult writeTemporary(const std::string& path, std::string_view bytes, unsigned, std::string& temporary)
+{
+    std::wstring wideTemporary;
+    const HANDLE file = createTemporary(path, wideTemporary);
     if (file == INVALID_HANDLE_VALUE)
         return failure("cannot create a temporary file for", path, errnoFromLastError());
+    temporary = utf8FromWide(wideTemporary);
     int errorNumber = 0;
     bool ok = writeAll(file, bytes, errorNumber);
     if (ok && !FlushFileBuffers(file)) {
@@ -141,27 +195,75 @@ WriteResult replaceFile(const std::string& path, std::string_view bytes, unsigne
         ok = false;
     }
     CloseHandle(file);
-    if (ok && !MoveFileExW(temporary.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-        errorNumber = errnoFromLastError();
-        ok = false;
-    }
     if (!ok) {
-        DeleteFileW(temporary.c_str());
+        removeWritten(temporary);
         return failure("cannot write", path, errorNumber);
     }
     return {};
 }
 
-WriteResult ensureDirectory(const std::string& path)
+// A move that never replaces: the name is claimed or found taken in one
+// step, and the temporary's content arrives whole with it.
+WriteResult claimName(const std::string& temporary, const std::string& path)
+{
+    if (MoveFileExW(wideFromUtf8(temporary).c_str(), wideFromUtf8(path).c_str(), MOVEFILE_WRITE_THROUGH))
+        return {};
+    const DWORD error = GetLastError();
+    if (error == ERROR_ALREADY_EXISTS || error == ERROR_FILE_EXISTS)
+        return failure("the name is taken:", path, EEXIST);
+    return failure("cannot write", path, errnoFromLastError());
+}
+
+void removeWritten(const std::string& path)
+{
+    DeleteFileW(wideFromUtf8(path).c_str());
+}
+
+// The moves are made with write-through: nothing is left to sync.
+void syncDirectoryOf(const std::string&) {}
+
+int removeStaleTemporaries(const std::string& directory)
+{
+    const std::string prefix = directory.empty() ? "" : directory.back() == '/' || directory.back() == '\\' ? directory : directory + "\\";
+    WIN32_FIND_DATAW found;
+    const HANDLE search = FindFirstFileW(wideFromUtf8(prefix + "*.tmp-*").c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE)
+        return 0;
+    int removed = 0;
+    do {
+        const std::string name = utf8FromWide(found.cFileName);
+        const std::optional<DWORD> writer = temporaryWriter(name);
+        if (!writer || *writer == GetCurrentProcessId() || processExists(*writer)
+            || (found.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT))
+            || !olderThanAMinute(found.ftLastWriteTime))
+            continue;
+        removed += DeleteFileW(wideFromUtf8(prefix + name).c_str()) ? 1 : 0;
+    } while (FindNextFileW(search, &found));
+    FindClose(search);
+    return removed;
+}
+
+WriteResult ensureDirectory(const std::string& path, DirectoryLink link)
 {
     const std::wstring wide = wideFromUtf8(path);
     if (CreateDirectoryW(wide.c_str(), nullptr))
         return {};
     if (GetLastError() != ERROR_ALREADY_EXISTS)
         return failure("cannot create the directory", path, errnoFromLastError());
+    // GetFileAttributesW tells of a link itself; a followed one must lead to
+    // a folder that is there.
     const DWORD attributes = GetFileAttributesW(wide.c_str());
-    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) && !isReparsePoint(attributes))
+    const bool folder = attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+    if (folder && !isReparsePoint(attributes))
         return {};
+    if (folder && link == DirectoryLink::Follow) {
+        const HANDLE opened = CreateFileW(wide.c_str(), FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+            nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+        if (opened != INVALID_HANDLE_VALUE) {
+            CloseHandle(opened);
+            return {};
+        }
+    }
     return failure("not a directory:", path, 0);
 }
 

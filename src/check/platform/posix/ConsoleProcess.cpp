@@ -31,14 +31,25 @@ bool prepareConsoleOutput()
     return ::isatty(STDOUT_FILENO) == 1;
 }
 
+// SIGINT, SIGTERM and SIGHUP (the terminal closed) stop the run through its
+// cleanup, so the modem is switched off and the record kept; SIGHUP stays
+// ignored under nohup. A closed standard output (| head) is no reason to
+// leave a modem on: SIGPIPE is ignored and the lines go nowhere. A file-size
+// limit makes a write fail (EFBIG) instead of killing the run.
 void watchStopRequests(std::atomic<bool>& stop)
 {
     stopFlag = &stop;
     struct sigaction action {};
     action.sa_handler = onStopSignal;
     sigemptyset(&action.sa_mask);
-    sigaction(SIGINT, &action, nullptr);
-    sigaction(SIGTERM, &action, nullptr);
+    for (const int stopSignal : {SIGINT, SIGTERM, SIGHUP}) {
+        struct sigaction previous {};
+        if (sigaction(stopSignal, nullptr, &previous) == 0 && stopSignal == SIGHUP && previous.sa_handler == SIG_IGN)
+            continue;
+        sigaction(stopSignal, &action, nullptr);
+    }
+    std::signal(SIGPIPE, SIG_IGN);
+    std::signal(SIGXFSZ, SIG_IGN);
 }
 
 bool folderTakesFiles(const std::string& dir, std::string& error)

@@ -49,9 +49,10 @@ ProgramArguments::ProgramArguments(int argc, char** argv)
 }
 
 // The program writes UTF-8; a console shows it as such once its output code
-// page says so (set back at exit, as the console was someone else's). A
-// console also takes the carriage returns of the live line; a pipe or file
-// gets plain lines.
+// page says so (set back at exit, as the console was someone else's). The
+// live line needs the console to take terminal sequences (erase to the end
+// of the line); one that cannot (before Windows 10) gets plain lines, as a
+// pipe or file does.
 bool prepareConsoleOutput()
 {
     const auto isConsole = [](DWORD which) {
@@ -59,7 +60,14 @@ bool prepareConsoleOutput()
         const HANDLE stream = GetStdHandle(which);
         return stream != INVALID_HANDLE_VALUE && stream != nullptr && GetConsoleMode(stream, &mode);
     };
-    const bool outputIsConsole = isConsole(STD_OUTPUT_HANDLE);
+    const auto takesSequences = [] {
+        DWORD mode = 0;
+        const HANDLE output = GetStdHandle(STD_OUTPUT_HANDLE);
+        return GetConsoleMode(output, &mode)
+            && ((mode & ENABLE_VIRTUAL_TERMINAL_PROCESSING)
+                || SetConsoleMode(output, mode | ENABLE_VIRTUAL_TERMINAL_PROCESSING));
+    };
+    const bool outputIsConsole = isConsole(STD_OUTPUT_HANDLE) && takesSequences();
     // Messages on a console's stderr need the code page as much.
     if (outputIsConsole || isConsole(STD_ERROR_HANDLE)) {
         consoleCodePageBefore = GetConsoleOutputCP();
