@@ -217,7 +217,7 @@ TEST(CheckRecordFiles, ASetThatCannotBeWrittenWholeLeavesNothing)
     TempDir dir;
     PublishedSet set;
     {
-        const test::FileSizeLimit limit(1000);
+        const ktx::test::FileSizeLimit limit(1000);
         ASSERT_TRUE(limit.active());
         set = publishRecordSet(dir.path + "/r", {{".json", "{}"}, {".html", std::string(2000, 'x')}, {".junit.xml", "<a/>"}});
     }
