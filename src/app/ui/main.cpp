@@ -156,7 +156,7 @@ int main(int argc, char** argv)
     }
 
     ktx::ShutdownSignals shutdown;
-    QObject::connect(&shutdown, &ktx::ShutdownSignals::shutdownRequested, window.get(), [&window] { window->close(); });
+    QObject::connect(&shutdown, &ktx::ShutdownSignals::shutdownRequested, window.get(), [&window](int signalNumber) { window->closeForSignal(signalNumber); });
     shutdown.install();
 
     window->show();
