@@ -54,6 +54,11 @@ stage "the whole console under a real X server (Xvfb, openbox, xdotool)"
 timeout 600 /usr/bin/python3 tests/x11/x11_suite.py build/korvantix-control build/screenshots \
   || { echo "X server tests failed"; exit 1; }
 
+stage "the line check for Windows: mingw-w64 cross build, tests under Wine, zip"
+# Its packages (cross compiler, Wine) are installed here, so the stage's time
+# is what it adds on a fresh machine.
+"$root/scripts/windows-build.sh" "$root/build-windows" || { echo "Windows build or its tests failed"; exit 1; }
+
 stage "benchmarks (short run: a smoke test, the figures shared with the build)"
 ./build/korvantix_bench --benchmark_min_time=0.05 || { echo "benchmarks failed"; exit 1; }
 

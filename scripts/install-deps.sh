@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the console needs to build and test, only
 # those that are missing. Run as root (or with sudo available).
+# --windows: instead, what the Windows build of the line check needs (the
+# mingw-w64 cross compiler, Wine to run its tests, zip, GoogleTest's sources).
 set -euo pipefail
 
 packages=(
@@ -15,6 +17,10 @@ packages=(
   libboost-dev
   xvfb openbox xdotool x11-utils x11-apps
 )
+
+if [ "${1:-}" = "--windows" ]; then
+  packages=(g++-mingw-w64-x86-64-posix wine64 zip googletest nlohmann-json3-dev python3 python3-jsonschema)
+fi
 
 # The core tests also run in the technician's locale (decimal comma).
 generate_russian_locale() {
@@ -31,7 +37,7 @@ for package in "${packages[@]}"; do
   fi
 done
 if [ ${#missing[@]} -eq 0 ]; then
-  generate_russian_locale
+  [ "${1:-}" = "--windows" ] || generate_russian_locale
   exit 0
 fi
 
@@ -41,4 +47,4 @@ sudo=""
 export DEBIAN_FRONTEND=noninteractive
 $sudo apt-get update -qq
 $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
-generate_russian_locale
+[ "${1:-}" = "--windows" ] || generate_russian_locale

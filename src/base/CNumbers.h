@@ -4,8 +4,6 @@
 // decimal comma). The printf and scanf families read LC_NUMERIC, so number
 // texts are made and read inside this scope: the calling thread's locale is
 // "C" until it ends, other threads are not touched.
-#include <locale.h>
-
 namespace ktx {
 
 class CNumbersScope {
@@ -16,7 +14,8 @@ public:
     CNumbersScope& operator=(const CNumbersScope&) = delete;
 
 private:
-    locale_t previous_;
+    void* previous_;  // the thread's locale before: a locale_t, or its name on Windows
+    int threadMode_ = 0;  // Windows: whether the thread had a locale of its own
 };
 
 }  // namespace ktx

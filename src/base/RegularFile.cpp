@@ -56,4 +56,18 @@ FileReadResult readRegularFile(const std::string& path, size_t maxBytes, std::st
     return result;
 }
 
+std::FILE* openRegularFileStream(const std::string& path)
+{
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0)
+        return nullptr;
+    struct stat info {};
+    std::FILE* file = nullptr;
+    if (::fstat(fd, &info) == 0 && S_ISREG(info.st_mode))
+        file = ::fdopen(fd, "rb");
+    if (!file)
+        ::close(fd);
+    return file;
+}
+
 }  // namespace ktx

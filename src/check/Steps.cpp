@@ -3,6 +3,7 @@
 #include "base/CNumbers.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -110,14 +111,13 @@ double degreesOf(const gnss::Coordinate& c, char negative)
 
 int64_t utcMsOf(const gnss::CivilTime& t)
 {
-    std::tm civil{};
-    civil.tm_year = t.year - 1900;
-    civil.tm_mon = t.month - 1;
-    civil.tm_mday = t.day;
-    civil.tm_hour = t.hours;
-    civil.tm_min = t.minutes;
-    civil.tm_sec = t.seconds;
-    return static_cast<int64_t>(timegm(&civil)) * 1000;
+    using namespace std::chrono;
+    // Months and days past their ends run on into the next ones (the clock's
+    // digits are not checked), as the C library's timegm has it.
+    const year_month firstMonth = year(t.year) / January + months(t.month - 1);
+    const sys_days day = sys_days(firstMonth / 1) + days(t.day - 1);
+    const auto clock = hours(t.hours) + minutes(t.minutes) + seconds(t.seconds);
+    return duration_cast<milliseconds>(day.time_since_epoch() + clock).count();
 }
 
 }  // namespace

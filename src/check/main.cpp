@@ -2,10 +2,7 @@
 // record. Exit 0 passed (marginal included), 1 a step failed, 2 a usage or
 // setup error or an interrupted run, 3 nothing tested, 4 the results database
 // could not take the run or be used.
-#include <unistd.h>
-
 #include <atomic>
-#include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <memory>
@@ -17,12 +14,13 @@
 #include "base/Version.h"
 #include "base/FileWriter.h"
 #include "check/CheckRun.h"
+#include "check/ConsoleProcess.h"
 #include "check/Exchanges.h"
 #include "check/Profile.h"
 #include "check/RecordFiles.h"
 #include "check/TerminalView.h"
 #include "check/Trackers.h"
-#include "link/LibFtdiDriver.h"
+#include "link/UsbDriver.h"
 #include "results/ExportCsv.h"
 #include "results/ResultsCommands.h"
 #include "base/TextCodec.h"
@@ -38,9 +36,6 @@ constexpr int kUsage = 2;
 constexpr int kResultsUnavailable = 4;
 
 std::atomic<bool> stopRequested{false};
-static_assert(std::atomic<bool>::is_always_lock_free);
-
-extern "C" void onStopSignal(int) { stopRequested.store(true); }
 
 struct Options {
     std::string profile;
@@ -160,10 +155,12 @@ bool parseOptions(int argc, char** argv, Options& o, std::string& error)
 std::unique_ptr<FtDriver> makeDriver(const Options& o, TimeSource& time, std::string& error)
 {
     if (!o.simulate)
-        return std::make_unique<LibFtdiDriver>(time);
+        return makeUsbDriver(time, error);
     sim::Scenario scenario = sim::defaultScenario();
-    if (!o.scenario.empty() && !sim::loadScenarioFile(o.scenario, scenario, error))
+    if (!o.scenario.empty() && !sim::loadScenarioFile(o.scenario, scenario, error)) {
+        error = "scenario " + error;
         return nullptr;
+    }
     return std::make_unique<sim::SimDriver>(time, scenario);
 }
 
@@ -189,9 +186,7 @@ bool reportDirWritable(const std::string& dir, std::string& error)
 {
     if (const WriteResult made = ensureDirectory(dir, DirectoryLink::Follow); !made)
         return (error = "report folder: " + made.error), false;
-    if (::access(dir.c_str(), W_OK | X_OK) != 0)
-        return (error = "report folder " + dir + ": " + std::strerror(errno)), false;
-    return true;
+    return folderTakesFiles(dir, error);
 }
 
 results::ResultsPlace resultsPlace(const Options& o)
@@ -219,30 +214,14 @@ std::optional<int> runResultsCommand(const Options& o)
     return done ? kPassed : kResultsUnavailable;
 }
 
-// SIGINT, SIGTERM and SIGHUP (the terminal closed) stop the run through its
-// cleanup, so the modem is switched off and the record kept; SIGHUP stays
-// ignored under nohup. A closed standard output (| head) is no reason to
-// leave a modem on: SIGPIPE is ignored and the lines go nowhere. A file-size
-// limit makes a write fail (EFBIG) instead of killing the run.
-void installSignalHandlers()
-{
-    struct sigaction action {};
-    action.sa_handler = onStopSignal;
-    sigemptyset(&action.sa_mask);
-    for (const int stopSignal : {SIGINT, SIGTERM, SIGHUP}) {
-        struct sigaction previous {};
-        if (sigaction(stopSignal, nullptr, &previous) == 0 && stopSignal == SIGHUP && previous.sa_handler == SIG_IGN)
-            continue;
-        sigaction(stopSignal, &action, nullptr);
-    }
-    std::signal(SIGPIPE, SIG_IGN);
-    std::signal(SIGXFSZ, SIG_IGN);
-}
-
 }  // namespace
 
 int main(int argc, char** argv)
 {
+    ProgramArguments arguments(argc, argv);
+    argc = arguments.count();
+    argv = arguments.pointers();
+    const bool terminal = prepareConsoleOutput();
     Options options;
     std::string error;
     if (!parseOptions(argc, argv, options, error))
@@ -269,11 +248,11 @@ int main(int argc, char** argv)
     if (!profileRead)
         return setupError(error);
 
-    installSignalHandlers();
+    watchStopRequests(stopRequested);
     RealTimeSource realTime;
     std::unique_ptr<FtDriver> driver = makeDriver(options, realTime, error);
     if (!driver)
-        return setupError("scenario " + error);
+        return setupError(error);
     if (options.list)
         return listPlugged(*driver, realTime);
 
@@ -286,7 +265,7 @@ int main(int argc, char** argv)
         return setupError(error);
 
     StoppableTime time(realTime, stopRequested);
-    TerminalView view(stdout, ::isatty(STDOUT_FILENO) == 1, time);
+    TerminalView view(stdout, terminal, time);
     time.setTick([&view] { view.tick(); });
     std::printf("korvantix-check %s: tracker %s, profile \"%s\"\n", KTX_VERSION, readableBytes(tracker.serial).c_str(),
         profile.name.c_str());

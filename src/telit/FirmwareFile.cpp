@@ -2,9 +2,8 @@
 
 #include <array>
 #include <cstring>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
+
+#include "base/RegularFile.h"
 
 namespace ktx::telit {
 namespace {
@@ -41,20 +40,9 @@ bool EraseRecord::matches(std::string_view payload)
 
 FileHandle openFirmwareFile(const std::string& path)
 {
-    FileHandle none(nullptr, closeNothing);
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    if (fd < 0)
-        return none;
-    struct stat info {};
-    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
-        ::close(fd);
-        return none;
-    }
-    std::FILE* file = ::fdopen(fd, "rb");
-    if (!file) {
-        ::close(fd);
-        return none;
-    }
+    std::FILE* file = openRegularFileStream(path);
+    if (!file)
+        return FileHandle(nullptr, closeNothing);
     return FileHandle(file, std::fclose);
 }
 

@@ -1,5 +1,7 @@
 #include "base/CNumbers.h"
 
+#include <locale.h>
+
 namespace ktx {
 namespace {
 
@@ -16,7 +18,7 @@ CNumbersScope::CNumbersScope() : previous_(::uselocale(cLocale())) {}
 
 CNumbersScope::~CNumbersScope()
 {
-    ::uselocale(previous_);
+    ::uselocale(static_cast<locale_t>(previous_));
 }
 
 }  // namespace ktx
