@@ -16,8 +16,10 @@ AccelPollOutcome pollAccelerometer(AppContext& context)
 {
     AccelPollOutcome outcome;
     LinkSession session(context, LinkMode::Fast);
-    if (!session)
+    if (!session) {
+        session.sayNotConnected();
         return outcome;
+    }
     outcome.opened = true;
     ReplyBuffer<kReplyBytes> reply;
     session.exchange("GACCELERATE$", reply, {0, kReplyBudget});
