@@ -16,10 +16,8 @@ AccelPollOutcome pollAccelerometer(AppContext& context)
 {
     AccelPollOutcome outcome;
     LinkSession session(context, LinkMode::Fast);
-    if (!session) {
-        session.sayNotConnected();
+    if (!session)
         return outcome;
-    }
     outcome.opened = true;
     ReplyBuffer<kReplyBytes> reply;
     session.exchange("GACCELERATE$", reply, {0, kReplyBudget});
