@@ -18,6 +18,7 @@
 #include <atomic>
 
 #include "base/Version.h"
+#include "app/ui/CheckTexts.h"
 #include "app/ui/TKorvantixtest.h"
 #include "base/ui/DeviceActions.h"
 #include "check/CheckRun.h"
@@ -37,7 +38,7 @@ public:
 
     void stepStarted(const check::StepSpec& step, size_t index, size_t count) override
     {
-        const QString row = QStringLiteral("[%1/%2] %3 …").arg(index + 1).arg(count).arg(QString::fromStdString(step.name));
+        const QString row = QStringLiteral("[%1/%2] %3 …").arg(index + 1).arg(count).arg(stepTitle(step));
         QPointer<QListWidget> list = list_;
         onGuiThread(list_, [list, row] {
             if (!list)
@@ -48,9 +49,7 @@ public:
     }
     void stepFinished(const check::StepRecord& step) override
     {
-        const QString verdict = QStringLiteral("%1  %2 с")
-            .arg(QString::fromLatin1(check::outcomeName(step.outcome)))
-            .arg(step.durationMs / 1000.0, 0, 'f', 1);
+        const QString verdict = outcomeTitle(step.outcome) + QStringLiteral("  ") + secondsText(step.durationMs);
         const bool bad = step.outcome == check::Outcome::Fail || step.outcome == check::Outcome::Error;
         const QColor colour = bad ? QColor(Qt::red) : step.outcome == check::Outcome::Marginal ? QColor(0xB0, 0x70, 0) : QColor(Qt::darkGreen);
         QPointer<QListWidget> list = list_;
@@ -161,12 +160,7 @@ void runProtocol(TKorvantixtest& window)
 
 void installProtocolAction(TKorvantixtest& window)
 {
-    auto* pages = window.findChild<QTabWidget*>(QStringLiteral("PageControl1"));
-    if (!pages)
-        return;
-    auto* button = new QPushButton(QStringLiteral("Протокол"), pages);
-    button->setObjectName(QStringLiteral("ProtocolButton"));
-    pages->setCornerWidget(button, Qt::TopRightCorner);
+    QPushButton* button = window.addToolButton(QStringLiteral("Протокол"), QStringLiteral("ProtocolButton"));
     QObject::connect(button, &QPushButton::clicked, &window, [&window] { runProtocol(window); });
 }
 

@@ -9,6 +9,7 @@
 #include <xcb/xcb.h>
 #include <cerrno>
 #include <clocale>
+#include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <memory>
@@ -20,6 +21,7 @@
 #include "app/DisplayCheck.h"
 #include "base/DirectoryLock.h"
 #include "link/RealTimeSource.h"
+#include "base/FileWriter.h"
 #include "base/Version.h"
 #include "app/ui/ConsoleApplication.h"
 #include "app/ui/DeviceChangeMonitor.h"
@@ -174,6 +176,13 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "%s: %s: %s; a second console in this directory will not be stopped\n", program,
                      lock.path().c_str(), std::strerror(lock.error()));
 
+    // Under a file-size limit (ulimit -f) a write fails with EFBIG and is said
+    // once like any failed write, instead of SIGXFSZ killing the window with
+    // its settings unsaved; what a run killed mid-write left is removed (only
+    // now that the folder is this console's: another one's would be in use).
+    std::signal(SIGXFSZ, SIG_IGN);
+    ktx::removeStaleTemporaries(".");
+
     ktx::RealTimeSource time;
     std::unique_ptr<ktx::FtDriver> driver;
     ktx::sim::SimDriver* simulator = nullptr;
@@ -202,7 +211,8 @@ int main(int argc, char** argv)
         monitor.start();
     }
 
-    QObject::connect(&shutdown, &ktx::ShutdownSignals::shutdownRequested, window.get(), [&window] { window->close(); });
+    QObject::connect(&shutdown, &ktx::ShutdownSignals::shutdownRequested, window.get(),
+                     [&window](int signalNumber) { window->closeForSignal(signalNumber); });
 
     window->show();
     const int code = app.exec();
