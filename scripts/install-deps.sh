@@ -10,6 +10,9 @@ packages=(
   libgtest-dev libbenchmark-dev fonts-dejavu-core ccache umockdev libumockdev-dev
   dpkg-dev fakeroot lintian desktop-file-utils appstream librsvg2-bin locales
   python3 python3-jsonschema wkhtmltopdf
+  libsoci-dev libpq-dev postgresql
+  # Debian's SOCI headers include Boost's without depending on them.
+  libboost-dev
   xvfb openbox xdotool x11-utils x11-apps
 )
 

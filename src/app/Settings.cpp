@@ -103,6 +103,7 @@ SettingsValues readSettings(const std::string& path, ProfileFile::LoadResult* ho
     values.readGsmAuto = readBool(file, kGsm, "ReadGSMAuto", values.readGsmAuto);
     for (size_t i = 0; i < values.llsAddr.size(); ++i)
         readText(file, k485, llsKey(i), values.llsAddr[i]);
+    readText(file, "RESULTS", "Database", values.resultsDatabase);
     for (const std::string& name : file.keys(kPlots))
         values.plotsShown[name] = readBool(file, kPlots, name.c_str(), false);
     return values;

@@ -16,6 +16,10 @@ struct SettingsValues {
     // own ("PLOTS", written once a plot has been shown); a plot not listed
     // starts hidden.
     std::map<std::string, bool> plotsShown;
+    // [RESULTS] Database: where the "Протокол" runs are stored, as
+    // korvantix-check --results takes it; empty: the SQLite file beside the
+    // protocols. Only read: the window never writes it.
+    std::string resultsDatabase;
 };
 
 }  // namespace ktx

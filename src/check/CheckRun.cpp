@@ -18,8 +18,9 @@ Outcome judgedStep(const StepSpec& stepSpec, const StepRecord& step)
     return outcome;
 }
 
-// A tracker that sent nothing during the whole step did not answer: what it
-// left unread is "error", not "fail".
+// A tracker that sent nothing during the whole step did not answer: what
+// failed for want of its replies (no value, a false check, a count of 0) is
+// "error", not "fail".
 void markSilence(StepRecord& step)
 {
     for (const Exchange& line : step.log)
@@ -27,8 +28,8 @@ void markSilence(StepRecord& step)
             return;
     bool marked = false;
     for (Measurement& m : step.measurements) {
-        const bool unread = m.value.is_null() || m.value == false;
-        if (m.outcome == Outcome::Fail && unread) {
+        // Texts (the serial number of the USB chip) were not the tracker's to say.
+        if (m.outcome == Outcome::Fail && !m.value.is_string()) {
             m.outcome = Outcome::Error;
             marked = true;
         }

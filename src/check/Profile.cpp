@@ -469,6 +469,9 @@ bool parseProfile(std::string_view text, Profile& out, std::string& error)
         root = json::parse(text, std::ref(repeated));
     } catch (const json::parse_error& e) {
         return (error = "the profile is not JSON: " + sim::describeSyntaxError(text, e)), false;
+    } catch (const json::exception&) {
+        // A number too large for a double (1e999).
+        return (error = "the profile is not JSON: a number out of range"), false;
     }
     if (!repeated.first.empty())
         return (error = "profile key \"" + repeated.first + "\": given twice (the first would be ignored)"), false;

@@ -1,6 +1,7 @@
 // korvantix-check: checks one tracker against a test profile and keeps its
 // record. Exit 0 passed (marginal included), 1 a step failed, 2 a usage or
-// setup error or an interrupted run, 3 nothing tested.
+// setup error or an interrupted run, 3 nothing tested, 4 the results database
+// could not take the run or be used.
 #include <unistd.h>
 
 #include <atomic>
@@ -22,6 +23,8 @@
 #include "check/TerminalView.h"
 #include "check/Trackers.h"
 #include "link/LibFtdiDriver.h"
+#include "results/ExportCsv.h"
+#include "results/ResultsCommands.h"
 #include "base/TextCodec.h"
 #include "sim/SimDriver.h"
 
@@ -32,6 +35,7 @@ using namespace ktx::check;
 
 constexpr int kPassed = 0;
 constexpr int kUsage = 2;
+constexpr int kResultsUnavailable = 4;
 
 std::atomic<bool> stopRequested{false};
 static_assert(std::atomic<bool>::is_always_lock_free);
@@ -50,6 +54,10 @@ struct Options {
     bool printProfile = false;
     bool help = false;
     bool version = false;
+    std::string results;  // the results database; empty: the default file
+    bool sync = false;
+    std::string historySerial;
+    std::string exportFile, exportFrom, exportTo;
 };
 
 const char kUsageText[] =
@@ -64,10 +72,19 @@ const char kUsageText[] =
     "  --simulate[=SCENARIO] check the simulated tracker (of a scenario file)\n"
     "  --list                list the plugged trackers: serial, description, firmware\n"
     "  --print-profile       print the built-in profile\n"
+    "  --results DB          the results database every run is stored in: a SQLite file, or a\n"
+    "                        PostgreSQL server (postgresql://... or a libpq conninfo); default\n"
+    "                        korvantix-results.sqlite in the report folder\n"
+    "  --sync                store the runs waiting in the report folder's results-outbox\n"
+    "  --history SERIAL      that tracker's stored runs, newest first\n"
+    "  --export FILE.csv     the stored measurements, one row each, of the runs started\n"
+    "  --from DATE --to DATE   from and to these UTC days (YYYY-MM-DD[THH:MM:SSZ]; each optional)\n"
     "  --help, --version\n"
     "\n"
     "Exit status: 0 passed (marginal included), 1 a step failed or did not answer, 2 usage or setup error\n"
-    "or interrupted (SIGINT, SIGTERM, SIGHUP), 3 nothing tested (every step skipped).\n";
+    "or interrupted (SIGINT, SIGTERM, SIGHUP), 3 nothing tested (every step skipped),\n"
+    "4 checked but not stored in the results database (it waits in the outbox), or --sync, --history\n"
+    "or --export could not use the database.\n";
 
 int usageError(const std::string& message)
 {
@@ -89,13 +106,15 @@ bool parseOptions(int argc, char** argv, Options& o, std::string& error)
         std::string Options::*field;
     };
     const Valued valued[] = {{"--profile", &Options::profile}, {"--serial", &Options::serial},
-        {"--report-dir", &Options::reportDir}, {"--station", &Options::station}, {"--operator", &Options::operatorName}};
+        {"--report-dir", &Options::reportDir}, {"--station", &Options::station}, {"--operator", &Options::operatorName},
+        {"--results", &Options::results}, {"--history", &Options::historySerial}, {"--export", &Options::exportFile},
+        {"--from", &Options::exportFrom}, {"--to", &Options::exportTo}};
     struct Flag {
         const char* name;
         bool Options::*field;
     };
     const Flag flags[] = {{"--list", &Options::list}, {"--print-profile", &Options::printProfile},
-        {"--help", &Options::help}, {"--version", &Options::version}};
+        {"--help", &Options::help}, {"--version", &Options::version}, {"--sync", &Options::sync}};
     for (int i = 1; i < argc; ++i) {
         const std::string argument = argv[i];
         bool known = false;
@@ -175,6 +194,31 @@ bool reportDirWritable(const std::string& dir, std::string& error)
     return true;
 }
 
+results::ResultsPlace resultsPlace(const Options& o)
+{
+    const std::string database = o.results.empty() ? o.reportDir + "/" + results::kDefaultResultsFile : o.results;
+    return {results::parseResultsTarget(database), o.reportDir, !o.results.empty()};
+}
+
+// --sync, --history, --export: the database only, no tracker.
+std::optional<int> runResultsCommand(const Options& o)
+{
+    bool done = false;
+    if (o.sync)
+        done = results::syncOutbox(resultsPlace(o), stdout, stderr);
+    else if (!o.historySerial.empty())
+        done = results::printHistory(resultsPlace(o), o.historySerial, stdout, stderr);
+    else if (!o.exportFile.empty()) {
+        std::string bound;
+        for (const std::string* text : {&o.exportFrom, &o.exportTo})
+            if (!text->empty() && !results::storedTimeBound(*text, results::DateBound::From, bound))
+                return usageError("\"" + *text + "\" is no date: expected YYYY-MM-DD or YYYY-MM-DDTHH:MM:SSZ");
+        done = results::exportMeasurements(resultsPlace(o), o.exportFile, o.exportFrom, o.exportTo, stdout, stderr);
+    } else
+        return std::nullopt;
+    return done ? kPassed : kResultsUnavailable;
+}
+
 // SIGINT, SIGTERM and SIGHUP (the terminal closed) stop the run through its
 // cleanup, so the modem is switched off and the record kept; SIGHUP stays
 // ignored under nohup. A closed standard output (| head) is no reason to
@@ -216,6 +260,9 @@ int main(int argc, char** argv)
         return kPassed;
     }
 
+    if (const std::optional<int> status = runResultsCommand(options))
+        return *status;
+
     Profile profile;
     const bool profileRead = options.profile.empty() ? parseProfile(defaultProfileText(), profile, error)
                                                      : loadProfileFile(options.profile, profile, error);
@@ -255,5 +302,8 @@ int main(int argc, char** argv)
     std::printf("%s: %s\nrecord: %s\nreport: %s\njunit:  %s\n", readableBytes(tracker.serial).c_str(),
         record.interrupted ? "INTERRUPTED" : verdictName(record), written.jsonPath.c_str(),
         written.htmlPath.c_str(), written.junitPath.c_str());
-    return exitCodeFor(record);
+    std::fflush(stdout);
+    const bool stored = results::storeFinishedRun(resultsPlace(options), written.jsonPath, stdout, stderr);
+    const int verdict = exitCodeFor(record);
+    return verdict == kPassed && !stored ? kResultsUnavailable : verdict;
 }

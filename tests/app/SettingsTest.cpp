@@ -130,6 +130,19 @@ TEST_F(SettingsTest, WriteKeepsForeignContentInPlace)
               "[485]\r\nLLSAddr1=1\r\nLLSAddr2=2\r\nLLSAddr3=3\r\nLLSAddr4=4\r\nLLSAddr5=5\r\nLLSAddr6=6\r\nLLSAddr7=7\r\nLLSAddr8=8\r\n");
 }
 
+// The results database's text is the user's: read, never written over.
+TEST_F(SettingsTest, TheResultsDatabaseIsReadAndKeptAsTyped)
+{
+    const std::string database = "postgresql://line@db.local/results?connect_timeout=3";
+    writeBytes(path_, "[RESULTS]\r\nDatabase=" + database + "\r\n");
+    EXPECT_EQ(readSettings(path_).resultsDatabase, database);
+    SettingsValues v = readSettings(path_);
+    v.resultsDatabase = "changed.sqlite";
+    ASSERT_TRUE(writeSettings(path_, v));
+    EXPECT_EQ(readSettings(path_).resultsDatabase, database);
+    EXPECT_EQ(readSettings(dir_.path().toStdString() + "/none.ini").resultsDatabase, "");
+}
+
 TEST_F(SettingsTest, TextsRoundTripAsCp1251AndEmptiedAddressStaysEmpty)
 {
     SettingsValues v;

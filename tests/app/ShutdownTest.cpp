@@ -282,8 +282,10 @@ TEST(ShutdownTest, AFileSizeLimitIsAWriteErrorAndLeavesNoTemporary)
     ASSERT_TRUE(dir.isValid());
     QProcess gone;
     gone.start(QStringLiteral("true"), {});
+    ASSERT_TRUE(gone.waitForStarted(5000));
+    const qint64 gonePid = gone.processId();
     ASSERT_TRUE(gone.waitForFinished(5000));
-    const QString stale = dir.filePath(QStringLiteral("Korvantix_control.ini.tmp-%1-0").arg(gone.processId()));
+    const QString stale = dir.filePath(QStringLiteral("Korvantix_control.ini.tmp-%1-0").arg(gonePid));
     QFile planted(stale);
     ASSERT_TRUE(planted.open(QIODevice::WriteOnly));
     planted.write("[CONFIG]\nAutoSt");
@@ -311,6 +313,9 @@ TEST(ShutdownTest, AFileSizeLimitIsAWriteErrorAndLeavesNoTemporary)
     ASSERT_TRUE(process.waitForFinished(5000));
     EXPECT_EQ(process.exitStatus(), QProcess::NormalExit);
     EXPECT_EQ(process.exitCode(), 0);
+    // The settings not written, the closing notice says why, once.
+    const QString said = QString::fromUtf8(process.readAllStandardError());
+    EXPECT_EQ(said.count(QStringLiteral("File too large")), 1) << said.toStdString();
     const QStringList left = QDir(dir.path()).entryList(QDir::Files);
     EXPECT_TRUE(left.filter(QStringLiteral(".tmp-")).isEmpty()) << left.join(' ').toStdString();
 }

@@ -45,6 +45,7 @@ TEST(CheckProfile, ErrorsNameTheKeyAndWhatWasExpected)
     };
     const Case cases[] = {
         {"not json", "not JSON"},
+        {R"({"name": "p", "steps": [{"type": "accel", "countsPerG": 1e999}]})", "not JSON: a number out of range"},
         {"[]", "expected a JSON object"},
         {R"({"steps": [{"type": "gsm"}]})", "\"name\": expected a text"},
         {R"({"name": "p", "steps": []})", "\"steps\": expected a list of at least one step"},
@@ -156,7 +157,8 @@ RunRecord failingRecord()
 {
     CheckBench bench;
     bench.scenario.serial = "77/..x";  // a serial that is no harmless file name
-    bench.scenario.can.capture = false;
+    bench.scenario.power = 200;           // the supply reads low: a failure
+    bench.scenario.can.capture = false;   // the CAN command goes unanswered: an error
     return bench.run();
 }
 
@@ -217,7 +219,7 @@ TEST(CheckRecordFiles, ASetThatCannotBeWrittenWholeLeavesNothing)
     TempDir dir;
     PublishedSet set;
     {
-        const test::FileSizeLimit limit(1000);
+        const ktx::test::FileSizeLimit limit(1000);
         ASSERT_TRUE(limit.active());
         set = publishRecordSet(dir.path + "/r", {{".json", "{}"}, {".html", std::string(2000, 'x')}, {".junit.xml", "<a/>"}});
     }
@@ -270,30 +272,32 @@ TEST(CheckRecordFiles, TheThreeFilesTellTheSameVerdict)
 {
     const RunRecord record = failingRecord();
     const nlohmann::json json = nlohmann::json::parse(recordJson(record));
-    EXPECT_EQ(json["outcome"], "fail");
+    EXPECT_EQ(json["outcome"], "error");
     EXPECT_EQ(json["device"]["serial"], "77/..x");
     EXPECT_EQ(json["start"], "2026-12-09T12:00:00.000Z");
+    EXPECT_EQ(json["steps"][1]["outcome"], "fail");
     EXPECT_EQ(json["steps"][9]["name"], "can");
-    EXPECT_EQ(json["steps"][9]["outcome"], "fail");
+    EXPECT_EQ(json["steps"][9]["outcome"], "error");
     EXPECT_EQ(json["steps"][9]["measurements"][0]["limits"]["high"], 10.0);
 
     const std::string html = recordHtml(record);
     EXPECT_NE(html.find("НЕ ГОДЕН"), std::string::npos);
-    // Only the failed step's rows are marked, and nothing is fetched.
+    // Only the failed steps' rows are marked, and nothing is fetched.
     const size_t marked = [&] {
         size_t n = 0;
         for (size_t at = html.find("class=\"step bad\""); at != std::string::npos; at = html.find("class=\"step bad\"", at + 1))
             ++n;
         return n;
     }();
-    EXPECT_EQ(marked, 1u);
+    EXPECT_EQ(marked, 2u);
     EXPECT_EQ(html.find("http"), std::string::npos);
     EXPECT_EQ(html.find("<script"), std::string::npos);
 
     const std::string junit = recordJunit(record);
-    EXPECT_NE(junit.find("tests=\"11\" failures=\"1\" errors=\"0\""), std::string::npos) << junit;
+    EXPECT_NE(junit.find("tests=\"11\" failures=\"1\" errors=\"1\""), std::string::npos) << junit;
     EXPECT_NE(junit.find("<testcase classname=\"korvantix-check.can\" name=\"can\""), std::string::npos);
     EXPECT_NE(junit.find("<failure"), std::string::npos);
+    EXPECT_NE(junit.find("<error message=\"no answer from the tracker\">"), std::string::npos);
 }
 
 TEST(CheckRecordFiles, DeviceTextsAreEscapedInEveryFormat)
@@ -321,7 +325,7 @@ TEST(CheckRecordFiles, BytesThatAreNoUtf8BecomeReplacementCharacters)
     EXPECT_NE(recordJunit(record).find("hostname=\"\xEF\xBF\xBD"), std::string::npos);
     EXPECT_TRUE(isUtf8("Иванов ✓ 𝄞"));
     EXPECT_FALSE(isUtf8("\xc8\xe2"));
-    EXPECT_EQ(wellFormedUtf8("a\xffb"), "a\xEF\xBF\xBD" "b");
+    EXPECT_EQ(wellFormedUtf8("a\xff" "b"), "a\xEF\xBF\xBD" "b");
 }
 
 // 64 temperatures and 8 fuel levels that pass fold into a row each, so the

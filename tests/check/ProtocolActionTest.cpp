@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <QDialog>
 #include <QDir>
+#include <QFileInfo>
 #include <QListWidget>
 #include <QPushButton>
 #include <QTemporaryDir>
@@ -13,6 +14,7 @@
 
 #include "app/ui/TKorvantixtest.h"
 #include "link/VirtualTimeSource.h"
+#include "results/ResultsStore.h"
 #include "sim/ModemModule.h"
 #include "sim/SimDriver.h"
 
@@ -53,13 +55,26 @@ TEST(ProtocolAction, RunsTheCheckOnTheIdentifiedTrackerAndKeepsTheRecord)
     // The run is one queued action; its dialog stays open until read.
     ASSERT_TRUE(QTest::qWaitFor([&closer] { return !closer.isActive(); }, 60000));
 
-    ASSERT_EQ(rows.size(), 11);
-    EXPECT_TRUE(rows[0].startsWith("[1/11] identification")) << rows[0].toStdString();
-    for (const QString& row : rows)
-        EXPECT_TRUE(row.contains(" pass ")) << row.toStdString();
+    // The steps, then what the results database said.
+    ASSERT_EQ(rows.size(), 12);
+    EXPECT_TRUE(rows[0].startsWith(QStringLiteral("[1/11] Опознавание"))) << rows[0].toStdString();
+    for (const QString& row : rows.mid(0, 11))
+        EXPECT_TRUE(row.contains(QStringLiteral(" пройден "))) << row.toStdString();
+    const QString database = dir.filePath("protocols/korvantix-results.sqlite");
+    EXPECT_EQ(rows[11], "results: stored in " + database);
     const QStringList records = QDir(dir.filePath("protocols")).entryList({"1234567-*"}, QDir::Files);
     EXPECT_EQ(records.size(), 3) << records.join(' ').toStdString();
     EXPECT_FALSE(simulator.device().module<sim::ModemModule>()->powered());
+
+    // The run is in the database beside the protocols, with its record.
+    results::ResultsStore store;
+    std::vector<results::HistoryRun> history;
+    std::string error;
+    ASSERT_TRUE(store.open({results::Engine::Sqlite, database.toStdString()}, error)) << error;
+    ASSERT_TRUE(store.history("1234567", history, error)) << error;
+    ASSERT_EQ(history.size(), 1u);
+    EXPECT_EQ(history[0].outcome, "pass");
+    EXPECT_TRUE(QFileInfo(QString::fromStdString(history[0].recordFile)).isFile()) << history[0].recordFile;
 }
 
 }  // namespace

@@ -371,6 +371,9 @@ def stop_during_gsm(o, work, stop_signal):
     expect(process.returncode == 2, "exit 2 after signal %d, got %d: %s" % (stop_signal, process.returncode, err))
     # The modem's own 3 s to settle after switching off is the longest wait left.
     expect(time.monotonic() - stopped_at < 8, "the run stops promptly")
+    expect(len(records(work)) == 1, "the record is kept")
+    if not records(work):
+        return
     record = load_record(records(work)[0], o.schema_json)
     outcomes = step_outcomes(record)
     expect(outcomes["gsm"] == "error", "the GSM step is recorded as error: %s" % outcomes)

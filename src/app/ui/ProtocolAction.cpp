@@ -16,6 +16,8 @@
 #include <QUrl>
 #include <QVBoxLayout>
 #include <atomic>
+#include <cstdio>
+#include <cstdlib>
 
 #include "base/Version.h"
 #include "app/ui/CheckTexts.h"
@@ -25,6 +27,8 @@
 #include "check/Exchanges.h"
 #include "check/Profile.h"
 #include "check/RecordFiles.h"
+#include "app/Settings.h"
+#include "results/ResultsCommands.h"
 
 namespace ktx {
 namespace {
@@ -70,7 +74,31 @@ private:
 struct ProtocolOutcome {
     bool passed = false;
     check::WrittenRecord written;
+    bool stored = false;
+    std::string resultsNote;  // what storing said, as korvantix-check says it
 };
+
+// Stores the written record as korvantix-check does; its lines are kept for
+// the dialog instead of a terminal.
+void storeProtocol(const std::string& database, const std::string& folder, ProtocolOutcome& outcome)
+{
+    const results::ResultsPlace place{results::parseResultsTarget(database.empty()
+                                          ? folder + "/" + results::kDefaultResultsFile : database),
+        folder, !database.empty()};
+    char* text = nullptr;
+    size_t size = 0;
+    FILE* lines = ::open_memstream(&text, &size);
+    if (!lines) {
+        outcome.resultsNote = "no memory for the results database's messages";
+        return;
+    }
+    outcome.stored = results::storeFinishedRun(place, outcome.written.jsonPath, lines, lines);
+    std::fclose(lines);
+    outcome.resultsNote.assign(text, size);
+    std::free(text);
+    while (!outcome.resultsNote.empty() && outcome.resultsNote.back() == '\n')
+        outcome.resultsNote.pop_back();
+}
 
 // A profile beside the settings file is used when there is one.
 bool readProfile(const QString& workDir, check::Profile& profile, std::string& error)
@@ -123,12 +151,13 @@ void runProtocol(TKorvantixtest& window)
     const std::string station = QSysInfo::machineHostName().toStdString();
     const std::string operatorName = qEnvironmentVariable("USER").toStdString();
     const std::string folder = QDir(workDir).filePath(QStringLiteral("protocols")).toStdString();
+    const std::string database = readSettings(window.settingsPath()).resultsDatabase;
     QPointer<QLabel> verdictLabel = verdict;
     QPointer<QPushButton> closeButton = close;
     QPointer<QDialog> shown = dialog;
     auto* protocolButton = window.findChild<QPushButton*>(QStringLiteral("ProtocolButton"));
     runDeviceAction(context, protocolButton, &window, protocolButton,
-        [&context, tracker, profile, station, operatorName, folder, list = QPointer<QListWidget>(list)] {
+        [&context, tracker, profile, station, operatorName, folder, database, list = QPointer<QListWidget>(list)] {
             std::atomic<bool> stop{false};
             check::StoppableTime time(context.time, stop);
             DialogView view(list);
@@ -139,9 +168,16 @@ void runProtocol(TKorvantixtest& window)
             ProtocolOutcome outcome;
             outcome.written = check::writeRecordFiles(record, folder);
             outcome.passed = check::exitCodeFor(record) == 0;
+            if (outcome.written.ok)
+                storeProtocol(database, folder, outcome);
             return outcome;
         },
-        [verdictLabel, closeButton, shown](const ProtocolOutcome& outcome) {
+        [verdictLabel, closeButton, shown, list = QPointer<QListWidget>(list)](const ProtocolOutcome& outcome) {
+            if (list && !outcome.resultsNote.empty()) {
+                auto* note = new QListWidgetItem(QString::fromStdString(outcome.resultsNote), list);
+                note->setForeground(outcome.stored ? QColor(Qt::darkGreen) : QColor(0xB0, 0x70, 0));
+                note->setData(Qt::UserRole, QStringLiteral("results"));
+            }
             if (verdictLabel)
                 verdictLabel->setText(QStringLiteral("<b style='font-size:16pt;color:%1'>%2</b>")
                     .arg(outcome.passed ? QStringLiteral("green") : QStringLiteral("red"))
