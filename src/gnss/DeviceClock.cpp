@@ -23,8 +23,10 @@ ClockOutcome readClock(AppContext& context)
 {
     ClockOutcome outcome;
     LinkSession session(context, LinkMode::Normal);
-    if (!session)
+    if (!session) {
+        session.sayNotConnected();
         return outcome;
+    }
     outcome.opened = true;
     ReplyBuffer<kClockReplyBytes> reply;
     session.exchange("GTIMER$", reply);
@@ -38,8 +40,10 @@ ClockOutcome setClock(AppContext& context)
     const std::string command = timerCommand(encodeClock(context.time.wallClockUtcMs()));
     ClockOutcome outcome;
     LinkSession session(context, LinkMode::Normal);
-    if (!session)
+    if (!session) {
+        session.sayNotConnected();
         return outcome;
+    }
     outcome.opened = true;
     LogModem(context.log, ">%s", command.c_str());
     ReplyBuffer<kClockReplyBytes> reply;

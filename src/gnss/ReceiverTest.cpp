@@ -16,8 +16,10 @@ constexpr uint32_t kStartWaitMs = 2000;
 std::optional<int32_t> requestAntennaReading(AppContext& context)
 {
     LinkSession session(context, LinkMode::Normal);
-    if (!session)
+    if (!session) {
+        session.sayNotConnected();
         return std::nullopt;
+    }
     ReplyBuffer<kReceiverReplyBytes> reply;
     session.exchange("ADD_TEST$", reply);
     session.close();
@@ -27,8 +29,10 @@ std::optional<int32_t> requestAntennaReading(AppContext& context)
 void startReceiver(AppContext& context)
 {
     LinkSession session(context, LinkMode::Normal);
-    if (!session)
+    if (!session) {
+        session.sayNotConnected();
         return;
+    }
     ReplyBuffer<kReceiverReplyBytes> reply;
     session.exchange("GPS_START$", reply, {kStartWaitMs});
 }
@@ -37,8 +41,10 @@ PositionReply requestPosition(AppContext& context)
 {
     PositionReply result;
     LinkSession session(context, LinkMode::Normal);
-    if (!session)
+    if (!session) {
+        session.sayNotConnected();
         return result;
+    }
     result.opened = true;
     ReplyBuffer<kReceiverReplyBytes> reply;
     session.exchange("GPOINT$", reply);

@@ -95,8 +95,10 @@ DeviceSettings ReadDeviceSettings(AppContext& context)
         return found;
     }
     LinkSession session(context, LinkMode::Fast);
-    if (!session)
+    if (!session) {
+        session.sayNotConnected();
         return found;
+    }
     ReplyBuffer<kReplyBytes> buffer;
     auto ask = [&](const char* query) {
         LogModem(context.log, ": %s", session.exchange(query, buffer, {0, kReplyBudget}));

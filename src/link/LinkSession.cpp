@@ -2,6 +2,8 @@
 
 #include <vector>
 
+#include "base/TextCodec.h"
+
 namespace ktx {
 
 namespace {
@@ -25,6 +27,7 @@ LinkSession::LinkSession(AppContext& context, LinkMode mode) : context_(context)
 {
     if (context_.link.inSession()) {
         LogDebug(context_.log, 1, "%s", reopenRefusedText().c_str());
+        refused_ = true;
         return;
     }
     open_ = openLink(context_.link, mode);
@@ -36,6 +39,13 @@ std::string LinkSession::exchange(std::string_view command, uint32_t capacity, R
     std::vector<char> buffer(capacity + 1, '\0');
     context_.link.Exchange(command, buffer.data(), capacity, wait);
     return buffer.data();
+}
+
+void LinkSession::sayNotConnected() const
+{
+    static const std::string text = cp1251FromUtf8("Устройство не подключено");
+    if (!open_ && !refused_)
+        LogDebug(context_.log, 1, "%s", text.c_str());
 }
 
 void LinkSession::close()

@@ -43,9 +43,16 @@ public:
     void close();
     UsbLink& link() { return context_.link; }
 
+    // Says "Устройство не подключено" on the debug console when the link
+    // could not be opened, for the actions that have no message of their
+    // own for it: a click must not end in silence. Nothing more when the
+    // open was refused for a session already open (that was said).
+    void sayNotConnected() const;
+
 private:
     AppContext& context_;
     bool open_ = false;
+    bool refused_ = false;
 };
 
 }  // namespace ktx

@@ -99,6 +99,8 @@ bool readScenario(const Json& root, Scenario& s, std::string& error)
         const bool faultsOk = r.shareKey(*faults, "silent", s.faults.silent)
             && r.shareKey(*faults, "shortReplies", s.faults.shortReplies)
             && r.shareKey(*faults, "garbage", s.faults.garbage)
+            && r.shareKey(*faults, "lineBreaks", s.faults.lineBreaks)
+            && r.shareKey(*faults, "floods", s.faults.floods)
             && r.integerKey(*faults, "unplugAtMs", -1, kMaxUnplugAtMs, s.faults.unplugAtMs)
             && r.integerKey(*faults, "replugAtMs", -1, kMaxUnplugAtMs, s.faults.replugAtMs)
             && r.integerKey(*faults, "shortVersionReplies", -1, 1000000, s.faults.shortVersionReplies);

@@ -22,6 +22,8 @@ struct Faults {
     double silent = 0;        // the reply is dropped
     double shortReplies = 0;  // only the first half of the reply is sent
     double garbage = 0;       // the reply is replaced by bytes without ';' or LF
+    double lineBreaks = 0;    // a CR LF is put in the middle of the reply
+    double floods = 0;        // the reply is followed by binary bytes up to the 64 KiB receive buffer
     // Milliseconds after the simulator started when the device is pulled out;
     // negative: never.
     int64_t unplugAtMs = -1;

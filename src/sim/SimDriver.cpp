@@ -26,7 +26,8 @@ constexpr int64_t kNever = std::numeric_limits<int64_t>::max();
 constexpr int64_t kBitsPerByte = 10;
 
 // Fault channels of the reply PRNG.
-enum : int { kSilentChannel = 100, kShortChannel, kGarbageChannel, kGarbageBytes };
+enum : int { kSilentChannel = 100, kShortChannel, kGarbageChannel, kGarbageBytes, kBreakChannel, kFloodChannel,
+             kFloodBytes };
 
 }  // namespace
 
@@ -45,6 +46,26 @@ SimDriver::SimDriver(TimeSource& time, Scenario scenario)
         gnss->setUtcAtStartMs(time.wallClockUtcMs());
     if (auto* clock = model_.module<ClockModule>())
         clock->setUtcAtStartMs(time.wallClockUtcMs());
+}
+
+void SimDriver::unplugAfterMs(int64_t ms)
+{
+    unplugPending_ = true;
+    unplugAtUs_ = time_.monotonicUs() + ms * 1000;
+}
+
+void SimDriver::setReplyFaults(const Faults& faults)
+{
+    scenario_.faults.silent = faults.silent;
+    scenario_.faults.shortReplies = faults.shortReplies;
+    scenario_.faults.garbage = faults.garbage;
+    scenario_.faults.lineBreaks = faults.lineBreaks;
+    scenario_.faults.floods = faults.floods;
+}
+
+void SimDriver::setLatencyMs(int latencyMs)
+{
+    scenario_.latencyMs = latencyMs;
 }
 
 int64_t SimDriver::modelMs() const
@@ -215,6 +236,19 @@ void SimDriver::onReply(std::string_view reply, int64_t delayMs)
         return;
     if (unitAt(seed, kShortChannel, tick) < faults.shortReplies)
         reply = reply.substr(0, reply.size() / 2);
+    std::string shaped;
+    if (unitAt(seed, kBreakChannel, tick) < faults.lineBreaks && reply.size() > 1) {
+        shaped.assign(reply.substr(0, reply.size() / 2)).append("\r\n").append(reply.substr(reply.size() / 2));
+        reply = shaped;
+    }
+    if (unitAt(seed, kFloodChannel, tick) < faults.floods && rx_.size() + reply.size() < kReceiveBufferBytes) {
+        if (shaped.data() != reply.data())
+            shaped.assign(reply);
+        // Every byte value, NUL and the line ends included.
+        for (size_t i = shaped.size(); rx_.size() + i < kReceiveBufferBytes; ++i)
+            shaped += static_cast<char>(hashOf(seed, kFloodBytes, (tick << 20) + i) & 0xFF);
+        reply = shaped;
+    }
     if (reply.empty() || rx_.size() + reply.size() > kReceiveBufferBytes)
         return;
 

@@ -41,6 +41,12 @@ public:
     // faults.unplugAtMs and faults.replugAtMs included: the window's periodic
     // device check.
     bool pollPlugChange();
+    // Pulls the device out ms from now: in the middle of an exchange.
+    void unplugAfterMs(int64_t ms);
+    // The reply faults and the reply latency from now on, as a tracker going
+    // bad (or well again) while the console runs.
+    void setReplyFaults(const Faults& faults);
+    void setLatencyMs(int latencyMs);
 
     DeviceModel& device() { return model_; }
     const Scenario& scenario() const { return scenario_; }

@@ -1,6 +1,7 @@
 #include <QCoreApplication>
 #include <QDateTime>
 #include <QPlainTextEdit>
+#include <QTextBlock>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
@@ -100,6 +101,22 @@ TEST_F(ConsolesTest, MissingOrDeletedConsolesAreSkipped)
     Log485(consoles_, "x");
     LogTelit(consoles_, "x");
     EXPECT_EQ(readBytes(root_ / "telitdebug.txt"), "x\r\n");
+}
+
+// A shift's worth of lines keeps the newest ten thousand per console, in
+// order, and no undo copy of them.
+TEST_F(ConsolesTest, EachConsoleKeepsItsNewestTenThousandLines)
+{
+    for (int line = 1; line <= 10500; ++line) {
+        LogDebug(consoles_, 1, "line %d", line);
+        LogModem(consoles_, "line %d", line);
+    }
+    for (QPlainTextEdit* memo : {&debug_, &gsm_}) {
+        EXPECT_EQ(memo->document()->blockCount(), 10000);
+        EXPECT_EQ(memo->document()->firstBlock().text(), "line 501");
+        EXPECT_EQ(memo->document()->lastBlock().text(), "line 10500");
+        EXPECT_FALSE(memo->document()->isUndoRedoEnabled());
+    }
 }
 
 // A tab is built when first shown: what its console was told before that

@@ -6,6 +6,16 @@
 #include "link/WriteReport.h"
 
 namespace ktx {
+namespace {
+
+// Lines a console keeps: the oldest go first. At its busiest (every poll on
+// a tracker that often answers wrong) the debug console takes about 7,000
+// lines an hour, some 200,000 characters; this keeps well over an hour to
+// scroll back through, and an eight-hour shift no longer grows the window
+// by tens of megabytes. The data logs keep everything.
+constexpr int kConsoleLines = 10000;
+
+}  // namespace
 
 Consoles::Consoles(TimeSource& time, std::string workDir)
     : time_(time),
@@ -17,6 +27,10 @@ void Consoles::attach(Console console, QPlainTextEdit* memo)
 {
     memos_[console] = memo;
     attached_[console] = true;
+    // A cap also ends the undo history, which kept a second copy of every
+    // line appended.
+    if (memo)
+        memo->setMaximumBlockCount(kConsoleLines);
     std::vector<std::string> waiting = std::move(waiting_[console]);
     waiting_[console].clear();
     for (const std::string& line : waiting)

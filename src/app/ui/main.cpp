@@ -1,10 +1,13 @@
 // korvantix-control: the tracker test console. Without arguments it talks to
 // the FTDI devices of this PC; --simulate[=scenario.json] runs it against the
 // built-in simulated tracker.
+#include <QMessageBox>
 #include <QObject>
 #include <QTranslator>
 #include <sys/stat.h>
+#include <unistd.h>
 #include <xcb/xcb.h>
+#include <cerrno>
 #include <clocale>
 #include <csignal>
 #include <cstdio>
@@ -16,6 +19,7 @@
 
 #include "app/CommandLine.h"
 #include "app/DisplayCheck.h"
+#include "base/DirectoryLock.h"
 #include "link/RealTimeSource.h"
 #include "base/FileWriter.h"
 #include "base/Version.h"
@@ -32,6 +36,7 @@ namespace {
 
 constexpr int kUsageExit = 2;
 constexpr int kNoDisplayExit = 1;
+constexpr int kDirectoryBusyExit = 3;
 
 // Messages name the program as it is installed, whatever path started it.
 const char* programName(const char* argv0)
@@ -68,6 +73,43 @@ bool socketExists(const std::string& path)
 {
     struct stat status {};
     return ::stat(path.c_str(), &status) == 0 && S_ISSOCK(status.st_mode);
+}
+
+std::string workingDirectory()
+{
+    std::string path(4096, '\0');
+    if (!::getcwd(path.data(), path.size()))
+        return ".";
+    path.resize(std::strlen(path.c_str()));
+    return path;
+}
+
+// A second console in the same folder would write its settings over the
+// first one's as it closes and mix its lines into the same logs: it says so
+// on the terminal and in a box (started from the menu, nobody reads the
+// terminal) and goes, leaving every file there as it was.
+int refuseBusyDirectory(const char* program, const ktx::DirectoryLock& lock, ktx::ShutdownSignals& shutdown)
+{
+    const std::string folder = workingDirectory();
+    const std::string owner = lock.ownerPid() > 0 ? " (process " + std::to_string(lock.ownerPid()) + ")" : "";
+    std::fprintf(stderr,
+                 "%s: the working directory %s is in use by another korvantix-control%s; two in one directory would "
+                 "overwrite each other's settings and mix their logs. Close the other one or start this one in "
+                 "another directory.\n",
+                 program, folder.c_str(), owner.c_str());
+    std::fflush(stderr);
+    const QString ownerText =
+        lock.ownerPid() > 0 ? QStringLiteral(" (процесс %1)").arg(lock.ownerPid()) : QString();
+    QMessageBox box(QMessageBox::Warning, QCoreApplication::applicationName(),
+                    QStringLiteral("Папка «%1» уже занята другим окном Korvantix control%2.\n\n"
+                                   "Два окна в одной папке записали бы настройки друг друга и смешали бы журналы. "
+                                   "Закройте то окно или запустите это в другой папке.")
+                        .arg(QString::fromStdString(folder), ownerText),
+                    QMessageBox::Ok);
+    box.setObjectName(QStringLiteral("directoryBusy"));
+    QObject::connect(&shutdown, &ktx::ShutdownSignals::shutdownRequested, &box, &QMessageBox::reject);
+    box.exec();
+    return kDirectoryBusyExit;
 }
 
 }  // namespace
@@ -121,9 +163,23 @@ int main(int argc, char** argv)
     // window caption. The window makes its caption the title when shown.
     QCoreApplication::setApplicationName(startTitle);
 
+    // Installed before anything can wait on the user, so a signal ends the
+    // refusal below as it ends the window.
+    ktx::ShutdownSignals shutdown;
+    shutdown.install();
+    const ktx::DirectoryLock lock(".");
+    if (lock.state() == ktx::DirectoryLock::State::Busy)
+        return refuseBusyDirectory(program, lock, shutdown);
+    // A folder the user cannot write to is said by the window; anything else
+    // in the lock file's place is said here, and the console still starts.
+    if (lock.state() == ktx::DirectoryLock::State::Unavailable && lock.error() != EACCES && lock.error() != EROFS)
+        std::fprintf(stderr, "%s: %s: %s; a second console in this directory will not be stopped\n", program,
+                     lock.path().c_str(), std::strerror(lock.error()));
+
     // Under a file-size limit (ulimit -f) a write fails with EFBIG and is said
     // once like any failed write, instead of SIGXFSZ killing the window with
-    // its settings unsaved; what a run killed mid-write left is removed.
+    // its settings unsaved; what a run killed mid-write left is removed (only
+    // now that the folder is this console's: another one's would be in use).
     std::signal(SIGXFSZ, SIG_IGN);
     ktx::removeStaleTemporaries(".");
 
@@ -155,9 +211,8 @@ int main(int argc, char** argv)
         monitor.start();
     }
 
-    ktx::ShutdownSignals shutdown;
-    QObject::connect(&shutdown, &ktx::ShutdownSignals::shutdownRequested, window.get(), [&window](int signalNumber) { window->closeForSignal(signalNumber); });
-    shutdown.install();
+    QObject::connect(&shutdown, &ktx::ShutdownSignals::shutdownRequested, window.get(),
+                     [&window](int signalNumber) { window->closeForSignal(signalNumber); });
 
     window->show();
     const int code = app.exec();
