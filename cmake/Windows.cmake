@@ -4,7 +4,7 @@
 # The window stays a Linux program for now.
 
 add_executable(korvantix-check ${CMAKE_SOURCE_DIR}/src/check/main.cpp)
-target_link_libraries(korvantix-check PRIVATE ktx_check)
+target_link_libraries(korvantix-check PRIVATE ktx_results)
 
 # The stand-in D2XX driver: the same simulated tracker the tests use, behind
 # the DLL's exports, so the check goes through LoadLibrary and GetProcAddress.
@@ -20,7 +20,7 @@ if(BUILD_TESTING)
   # The core tests that use neither Qt, POSIX calls nor libftdi (those stay
   # with the Linux build), and the Windows platform files' own tests.
   file(GLOB candidates CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/*/*.cpp)
-  list(FILTER candidates EXCLUDE REGEX "/tests/(support|usb|app|windows)/|TabTest\\.cpp$")
+  list(FILTER candidates EXCLUDE REGEX "/tests/(support|usb|app|windows|results)/|TabTest\\.cpp$")
   set(KTX_WINDOWS_TEST_SOURCES)
   foreach(source ${candidates})
     file(READ ${source} text)
