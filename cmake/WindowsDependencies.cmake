@@ -20,3 +20,5 @@ add_compile_definitions(__USE_MINGW_ANSI_STDIO=1)
 # GCC 12 warns of overlapping copies inside std::string that cannot happen
 # (its -Wrestrict false positive); the Linux build's GCC says nothing.
 add_compile_options(-Wno-restrict)
+# timegm (UTC broken-down time to time_t) is _mkgmtime in the C runtime.
+add_compile_definitions(timegm=_mkgmtime)
