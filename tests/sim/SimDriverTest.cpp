@@ -293,5 +293,65 @@ TEST_F(SimFixture, FaultsChangeTheReplyBytes)
     EXPECT_FALSE(reply.starts_with("ADD_TEST="));
 }
 
+// Everything that arrives for a command within its wait, read in pieces.
+std::string readAll(SimDriver& driver, FT_HANDLE handle)
+{
+    std::string bytes;
+    char piece[4096];
+    for (uint32_t got = 1; got > 0;) {
+        got = 0;
+        if (driver.FT_Read(handle, piece, sizeof piece, &got) != FT_OK)
+            break;
+        bytes.append(piece, got);
+    }
+    return bytes;
+}
+
+// The reply faults a running tracker can take up, and drop again.
+TEST_F(SimFixture, ReplyFaultsChangeWhileItRuns)
+{
+    ASSERT_TRUE(link().OpenLink(false));
+    const auto versionReply = [&] {
+        link().SendCommand("FL_READ_VERSION$");
+        return readAll(driver(), link().handle());
+    };
+    EXPECT_EQ(versionReply(), "SUMI-5.7ab");
+
+    Faults faults;
+    faults.lineBreaks = 1;
+    driver().setReplyFaults(faults);
+    EXPECT_EQ(versionReply(), "SUMI-\r\n5.7ab");
+
+    faults = {};
+    faults.floods = 1;
+    driver().setReplyFaults(faults);
+    const std::string flood = versionReply();
+    EXPECT_EQ(flood.size(), 64u * 1024) << "the receive buffer, full";
+    EXPECT_TRUE(flood.starts_with("SUMI-5.7ab"));
+    for (char c : {'\0', '\r', '\n', '\xff'})
+        EXPECT_NE(flood.find(c, 10), std::string::npos) << int(c);
+
+    driver().setReplyFaults({});
+    // Late, but inside the read's 100 ms wait.
+    driver().setLatencyMs(70);
+    const int64_t start = time.monotonicUs();
+    EXPECT_EQ(versionReply(), "SUMI-5.7ab");
+    EXPECT_GE(elapsedUs(start), 70000);
+    link().CloseLink();
+}
+
+TEST_F(SimFixture, AnUnplugDueMidExchangeKillsTheOpenLink)
+{
+    ASSERT_TRUE(link().OpenLink(false));
+    driver().unplugAfterMs(2);  // before the reply's 5 ms latency
+    link().SendCommand("FL_READ_VERSION$");
+    EXPECT_EQ(readAll(driver(), link().handle()), "");
+    EXPECT_FALSE(driver().plugged());
+    EXPECT_TRUE(driver().pollPlugChange());
+    link().CloseLink();
+    FT_HANDLE handle = nullptr;
+    EXPECT_NE(driver().FT_Open(0, &handle), FT_OK);
+}
+
 }  // namespace
 }  // namespace ktx::sim
