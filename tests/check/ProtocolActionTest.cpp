@@ -74,9 +74,11 @@ TEST(ProtocolAction, RunsTheCheckOnTheIdentifiedTrackerAndKeepsTheRecord)
 // The protocol dialog open now, if any.
 QDialog* protocolDialog()
 {
-    for (QWidget* widget : QApplication::topLevelWidgets())
-        if (widget->objectName() == "ProtocolDialog" && widget->isVisible())
-            return qobject_cast<QDialog*>(widget);
+    for (QWidget* widget : QApplication::topLevelWidgets()) {
+        auto* dialog = qobject_cast<QDialog*>(widget);
+        if (dialog && dialog->isVisible() && dialog->findChild<QPushButton*>("ProtocolClose"))
+            return dialog;
+    }
     return nullptr;
 }
 
