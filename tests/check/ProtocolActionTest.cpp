@@ -8,6 +8,7 @@
 #include <QDir>
 #include <QFile>
 #include <QLabel>
+#include <QLineEdit>
 #include <QListWidget>
 #include <QProgressBar>
 #include <QPushButton>
@@ -140,10 +141,12 @@ TEST(ProtocolAction, TheDialogShowsTheVerdictAndTheFolderWhenNothingOpensTheRepo
     ASSERT_NE(dialog, nullptr);
     EXPECT_TRUE(labelText(dialog, "ProtocolVerdict").contains("ГОДЕН")) << labelText(dialog, "ProtocolVerdict").toStdString();
     const QString folder = QDir(w.dir.filePath("protocols")).absolutePath();
-    auto* where = dialog->findChild<QLabel*>("ProtocolFolder");
+    auto* where = dialog->findChild<QLineEdit*>("ProtocolFolder");
     ASSERT_NE(where, nullptr);
-    EXPECT_TRUE(where->text().contains(folder)) << where->text().toStdString();
-    EXPECT_TRUE(where->textInteractionFlags() & Qt::TextSelectableByMouse);
+    EXPECT_EQ(where->text(), folder);
+    EXPECT_TRUE(where->isVisible() && where->isReadOnly());
+    where->selectAll();
+    EXPECT_EQ(where->selectedText(), folder) << "the path can be selected and copied";
     EXPECT_TRUE(labelText(dialog, "ProtocolNote").contains("нечем")) << labelText(dialog, "ProtocolNote").toStdString();
 
     auto* openFolder = dialog->findChild<QPushButton*>("ProtocolOpenFolder");

@@ -8,6 +8,7 @@
 #include <QFileInfo>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QLineEdit>
 #include <QListWidget>
 #include <QMessageBox>
 #include <QPushButton>
@@ -103,7 +104,8 @@ struct ProtocolDialog {
     QPointer<QDialog> dialog;
     QPointer<QListWidget> list;
     QPointer<QLabel> verdict;
-    QPointer<QLabel> folder;
+    QPointer<QLabel> written;
+    QPointer<QLineEdit> folder;
     QPointer<QLabel> note;
     QPointer<QPushButton> openFolder;
     QPointer<QPushButton> close;
@@ -115,6 +117,7 @@ QLabel* addLabel(QWidget* dialog, QLayout* layout, const char* name)
     label->setObjectName(QLatin1String(name));
     label->setWordWrap(true);
     label->setTextFormat(Qt::PlainText);
+    label->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Minimum);
     layout->addWidget(label);
     return label;
 }
@@ -129,12 +132,17 @@ ProtocolDialog showDialog(QWidget* window)
     ProtocolDialog shown;
     shown.dialog = dialog;
     shown.list = new QListWidget(dialog);
-    layout->addWidget(shown.list);
+    layout->addWidget(shown.list, 1);
     shown.verdict = addLabel(dialog, layout, "ProtocolVerdict");
     shown.verdict->setTextFormat(Qt::RichText);
-    shown.folder = addLabel(dialog, layout, "ProtocolFolder");
-    // Selectable: where nothing opens the folder, the path can be copied.
-    shown.folder->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+    shown.written = addLabel(dialog, layout, "ProtocolWritten");
+    // Read-only but selectable: where nothing opens the folder, the path is
+    // copied from here, however long it is.
+    shown.folder = new QLineEdit(dialog);
+    shown.folder->setObjectName(QStringLiteral("ProtocolFolder"));
+    shown.folder->setReadOnly(true);
+    shown.folder->setVisible(false);
+    layout->addWidget(shown.folder);
     shown.note = addLabel(dialog, layout, "ProtocolNote");
     auto* buttons = new QHBoxLayout;
     shown.openFolder = new QPushButton(QStringLiteral("Открыть папку"), dialog);
@@ -176,7 +184,7 @@ void showOutcome(const ProtocolDialog& shown, const ProtocolOutcome& outcome, bo
         shown.verdict->setText(verdictText(outcome));
     if (shown.close)
         shown.close->setEnabled(true);
-    if (!outcome.identified || !shown.folder || !shown.note)
+    if (!outcome.identified || !shown.folder || !shown.written || !shown.note)
         return;
     if (!outcome.written.ok) {
         shown.note->setText(QStringLiteral("Протокол не записан: %1").arg(QString::fromStdString(outcome.written.error)));
@@ -184,7 +192,10 @@ void showOutcome(const ProtocolDialog& shown, const ProtocolOutcome& outcome, bo
     }
     const QString html = QString::fromStdString(outcome.written.htmlPath);
     const QString folder = QFileInfo(html).absolutePath();
-    shown.folder->setText(QStringLiteral("Протокол записан в папку:\n%1\nОтчёт: %2").arg(folder, QFileInfo(html).fileName()));
+    shown.written->setText(QStringLiteral("Протокол записан (отчёт %1) в папку:").arg(QFileInfo(html).fileName()));
+    shown.folder->setText(folder);
+    shown.folder->setCursorPosition(0);
+    shown.folder->setVisible(true);
     if (shown.openFolder) {
         shown.openFolder->setEnabled(true);
         QObject::connect(shown.openFolder, &QPushButton::clicked, shown.openFolder,
