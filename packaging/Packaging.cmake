@@ -27,11 +27,12 @@ set(gen ${CMAKE_BINARY_DIR}/packaging)
 configure_file(${src}/${KTX_PACKAGE}.desktop.in ${gen}/${KTX_PACKAGE}.desktop @ONLY)
 configure_file(${src}/${KTX_PACKAGE}.metainfo.xml.in ${gen}/${KTX_APPSTREAM_ID}.metainfo.xml @ONLY)
 configure_file(${src}/${KTX_PACKAGE}.1.in ${gen}/${KTX_PACKAGE}.1 @ONLY)
+configure_file(${src}/korvantix-check.1.in ${gen}/korvantix-check.1 @ONLY)
 configure_file(${src}/changelog.in ${gen}/changelog @ONLY)
 
 # Debian wants manual pages and changelogs compressed, without a time stamp.
 set(KTX_PACKAGE_OUTPUTS)
-foreach(doc ${KTX_PACKAGE}.1 changelog)
+foreach(doc ${KTX_PACKAGE}.1 korvantix-check.1 changelog)
   add_custom_command(OUTPUT ${gen}/${doc}.gz
     COMMAND ${KTX_GZIP} -9nc ${gen}/${doc} > ${gen}/${doc}.gz
     DEPENDS ${gen}/${doc} VERBATIM)
@@ -46,24 +47,35 @@ foreach(size ${KTX_ICON_SIZES})
   list(APPEND KTX_PACKAGE_OUTPUTS ${png})
   install(FILES ${png} DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/${size}x${size}/apps)
 endforeach()
+# The line check's built-in profile, as the program prints it.
+add_custom_command(OUTPUT ${gen}/check-profile.json
+  COMMAND korvantix-check --print-profile > ${gen}/check-profile.json
+  DEPENDS korvantix-check VERBATIM)
+list(APPEND KTX_PACKAGE_OUTPUTS ${gen}/check-profile.json)
 add_custom_target(ktx_package_files ALL DEPENDS ${KTX_PACKAGE_OUTPUTS})
 
 # The shipped program is hardened as Debian builds are: checked string and
 # memory functions (optimised builds only) and a read-only, eagerly bound
 # relocation table.
 if(NOT KTX_SANITIZE)
-  foreach(target ${KTX_LIBRARIES} korvantix-control)
+  foreach(target ${KTX_LIBRARIES} korvantix-control korvantix-check)
     target_compile_options(${target} PRIVATE "$<$<NOT:$<CONFIG:Debug>>:-U_FORTIFY_SOURCE;-D_FORTIFY_SOURCE=2>")
   endforeach()
   target_link_options(korvantix-control PRIVATE -Wl,-z,relro -Wl,-z,now)
+  target_link_options(korvantix-check PRIVATE -Wl,-z,relro -Wl,-z,now)
 endif()
 
-install(TARGETS korvantix-control RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+install(TARGETS korvantix-control korvantix-check RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 install(PROGRAMS ${src}/${KTX_PACKAGE}-desktop DESTINATION ${KTX_LAUNCHER_DIR})
 install(FILES ${gen}/${KTX_PACKAGE}.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
 install(FILES ${src}/${KTX_PACKAGE}.svg DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
 install(FILES ${gen}/${KTX_APPSTREAM_ID}.metainfo.xml DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
-install(FILES ${gen}/${KTX_PACKAGE}.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+install(FILES ${gen}/${KTX_PACKAGE}.1.gz ${gen}/korvantix-check.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+# The line check's default profile and the JSON Schemas of a profile and a record.
+install(FILES ${gen}/check-profile.json ${CMAKE_SOURCE_DIR}/schema/check-profile.schema.json
+  ${CMAKE_SOURCE_DIR}/schema/check-record.schema.json DESTINATION ${CMAKE_INSTALL_DATADIR}/korvantix)
+install(FILES ${src}/korvantix-check.bash-completion DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions
+  RENAME korvantix-check)
 install(FILES ${src}/99-korvantix-ftdi.rules DESTINATION lib/udev/rules.d)
 install(FILES ${gen}/changelog.gz ${src}/copyright DESTINATION ${KTX_DOC_DIR})
 install(FILES ${CMAKE_SOURCE_DIR}/sim/scenarios/default.json ${CMAKE_SOURCE_DIR}/sim/scenarios/flaky.json
@@ -82,7 +94,11 @@ USB-serial chip, opened through libftdi) and checks every area of it on nine
 tabs: supply, inputs, outputs and counters; the GSM modem; the GNSS receiver
 and clock; 1-Wire sensors; RS-485 fuel level sensors; CAN/J1939 vehicle data;
 the accelerometer; the modem firmware update. A built-in simulated tracker
-lets the console be tried without a device. The user interface is Russian.")
+lets the console be tried without a device. The user interface is Russian.
+.
+korvantix-check runs a test profile on one tracker without a window and
+keeps its record as JSON, an HTML report and JUnit XML, for production
+lines.")
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_MAINTAINER ${KTX_MAINTAINER})
 set(CPACK_DEBIAN_PACKAGE_SECTION electronics)

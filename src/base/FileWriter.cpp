@@ -1,9 +1,15 @@
 #include "base/FileWriter.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
+#include <csignal>
 #include <cstring>
+#include <ctime>
+#include <dirent.h>
 #include <fcntl.h>
+#include <limits>
+#include <optional>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -104,6 +110,60 @@ int createTemporary(const std::string& path, unsigned mode, std::string& tempora
     return -1;
 }
 
+// Writes bytes to a fresh temporary beside path and syncs them; finalMode,
+// when given, is set whatever the umask. The temporary is gone on failure.
+WriteResult writeTemporaryFile(const std::string& path, std::string_view bytes, unsigned mode,
+    std::optional<mode_t> finalMode, std::string& temporary)
+{
+    const int fd = createTemporary(path, mode, temporary);
+    if (fd < 0)
+        return failure("cannot create a temporary file for", path, errno);
+    int errorNumber = 0;
+    bool ok = true;
+    if (finalMode && ::fchmod(fd, *finalMode) != 0) {
+        errorNumber = errno;
+        ok = false;
+    }
+    ok = ok && writeAll(fd, bytes, errorNumber);
+    if (ok && ::fsync(fd) != 0) {
+        errorNumber = errno;
+        ok = false;
+    }
+    if (::close(fd) != 0 && ok && errno != EINTR) {
+        errorNumber = errno;
+        ok = false;
+    }
+    if (!ok) {
+        ::unlink(temporary.c_str());
+        return failure("cannot write", path, errorNumber);
+    }
+    return {};
+}
+
+constexpr std::time_t kStaleTemporaryS = 60;
+
+// The writer's PID of a name createTemporary() made ("NAME.tmp-PID-N").
+std::optional<pid_t> temporaryWriter(std::string_view name)
+{
+    const size_t tag = name.rfind(".tmp-");
+    if (tag == std::string_view::npos || tag == 0)
+        return std::nullopt;
+    const std::string_view rest = name.substr(tag + 5);
+    const size_t dash = rest.find('-');
+    auto digits = [](std::string_view text) {
+        return !text.empty() && text.size() <= 10
+            && std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
+    };
+    if (dash == std::string_view::npos || !digits(rest.substr(0, dash)) || !digits(rest.substr(dash + 1)))
+        return std::nullopt;
+    const long pid = std::stol(std::string(rest.substr(0, dash)));
+    return pid > 0 && pid <= std::numeric_limits<pid_t>::max() ? std::optional<pid_t>(static_cast<pid_t>(pid))
+                                                                : std::nullopt;
+}
+
+// EPERM: alive, only not ours to signal.
+bool processExists(pid_t pid) { return ::kill(pid, 0) == 0 || errno != ESRCH; }
+
 }  // namespace
 
 WriteResult appendToFile(const std::string& path, std::string_view bytes)
@@ -134,31 +194,14 @@ WriteResult replaceFile(const std::string& path, std::string_view bytes, unsigne
         if (::faccessat(AT_FDCWD, path.c_str(), W_OK, AT_EACCESS) != 0)
             return failure("cannot write", path, errno);
     }
+    const std::optional<mode_t> finalMode = rule == ModeRule::Enforce ? std::optional<mode_t>(mode)
+        : exists                                                       ? std::optional<mode_t>(existing.st_mode & 07777)
+                                                                       : std::nullopt;
     std::string temporary;
-    const int fd = createTemporary(path, mode, temporary);
-    if (fd < 0)
-        return failure("cannot create a temporary file for", path, errno);
-    int errorNumber = 0;
-    bool ok = true;
-    const mode_t finalMode = rule == ModeRule::Enforce ? mode : existing.st_mode & 07777;
-    if ((exists || rule == ModeRule::Enforce) && ::fchmod(fd, finalMode) != 0) {
-        errorNumber = errno;
-        ok = false;
-    }
-    ok = ok && writeAll(fd, bytes, errorNumber);
-    if (ok && ::fsync(fd) != 0) {
-        errorNumber = errno;
-        ok = false;
-    }
-    if (::close(fd) != 0 && ok && errno != EINTR) {
-        errorNumber = errno;
-        ok = false;
-    }
-    if (ok && ::rename(temporary.c_str(), path.c_str()) != 0) {
-        errorNumber = errno;
-        ok = false;
-    }
-    if (!ok) {
+    if (WriteResult written = writeTemporaryFile(path, bytes, mode, finalMode, temporary); !written)
+        return written;
+    if (::rename(temporary.c_str(), path.c_str()) != 0) {
+        const int errorNumber = errno;
         ::unlink(temporary.c_str());
         return failure("cannot write", path, errorNumber);
     }
@@ -166,13 +209,67 @@ WriteResult replaceFile(const std::string& path, std::string_view bytes, unsigne
     return {};
 }
 
-WriteResult ensureDirectory(const std::string& path)
+WriteResult writeTemporary(const std::string& path, std::string_view bytes, unsigned mode, std::string& temporary)
+{
+    return writeTemporaryFile(path, bytes, mode, std::nullopt, temporary);
+}
+
+WriteResult claimName(const std::string& temporary, const std::string& path)
+{
+    if (::link(temporary.c_str(), path.c_str()) == 0)
+        return {};
+    const int errorNumber = errno;
+    if (errorNumber == EEXIST)
+        return failure("the name is taken:", path, EEXIST);
+    if (errorNumber != EPERM && errorNumber != EOPNOTSUPP && errorNumber != ENOSYS)
+        return failure("cannot write", path, errorNumber);
+    // A file system without hard links (FAT, some network shares): the name
+    // is claimed with an empty file, then the content renamed over it.
+    const int fd = openForWriting(path, O_CREAT | O_EXCL, 0600);
+    if (fd < 0)
+        return errno == EEXIST ? failure("the name is taken:", path, EEXIST) : openFailure(path, errno);
+    ::close(fd);
+    if (::rename(temporary.c_str(), path.c_str()) != 0) {
+        const int renameError = errno;
+        ::unlink(path.c_str());
+        return failure("cannot write", path, renameError);
+    }
+    return {};
+}
+
+void removeWritten(const std::string& path) { ::unlink(path.c_str()); }
+
+void syncDirectoryOf(const std::string& path) { syncDirectory(path); }
+
+int removeStaleTemporaries(const std::string& directory)
+{
+    DIR* folder = ::opendir(directory.c_str());
+    if (!folder)
+        return 0;
+    int removed = 0;
+    const std::string prefix = directory.empty() || directory.back() == '/' ? directory : directory + "/";
+    while (const dirent* entry = ::readdir(folder)) {
+        const std::optional<pid_t> writer = temporaryWriter(entry->d_name);
+        if (!writer || *writer == ::getpid() || processExists(*writer))
+            continue;
+        const std::string path = prefix + entry->d_name;
+        struct stat info {};
+        if (::lstat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode)
+            && std::time(nullptr) - info.st_mtime > kStaleTemporaryS && ::unlink(path.c_str()) == 0)
+            ++removed;
+    }
+    ::closedir(folder);
+    return removed;
+}
+
+WriteResult ensureDirectory(const std::string& path, DirectoryLink link)
 {
     if (::mkdir(path.c_str(), 0755) == 0)
         return {};
     const int errorNumber = errno;
     struct stat info {};
-    if (errorNumber == EEXIST && ::lstat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode))
+    const auto statOf = link == DirectoryLink::Follow ? ::stat : ::lstat;
+    if (errorNumber == EEXIST && statOf(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode))
         return {};
     if (errorNumber == EEXIST)
         return failure("not a directory:", path, 0);

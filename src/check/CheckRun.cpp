@@ -18,12 +18,43 @@ Outcome judgedStep(const StepSpec& stepSpec, const StepRecord& step)
     return outcome;
 }
 
+// A tracker that sent nothing during the whole step did not answer: what it
+// left unread is "error", not "fail".
+void markSilence(StepRecord& step)
+{
+    for (const Exchange& line : step.log)
+        if (line.kind == "received")
+            return;
+    bool marked = false;
+    for (Measurement& m : step.measurements) {
+        const bool unread = m.value.is_null() || m.value == false;
+        if (m.outcome == Outcome::Fail && unread) {
+            m.outcome = Outcome::Error;
+            marked = true;
+        }
+    }
+    if (marked)
+        step.message = step.message.empty() ? "no answer from the tracker" : step.message + "; no answer from the tracker";
+}
+
+// Texts of the profile that the exchange logs must not show.
+std::vector<std::string> secretsOf(const Profile& profile)
+{
+    std::vector<std::string> secrets;
+    for (const StepSpec& stepSpec : profile.steps)
+        for (const std::string* secret : {&stepSpec.pin, &stepSpec.apnUser, &stepSpec.apnPassword})
+            if (!secret->empty())
+                secrets.push_back(*secret);
+    return secrets;
+}
+
 }  // namespace
 
 RunRecord runCheck(FtDriver& driver, StoppableTime& time, const Tracker& tracker, const Profile& profile,
     CheckView& view)
 {
     ExchangeLog log(time);
+    log.setSecrets(secretsOf(profile));
     RecordingDriver recording(driver, log);
     UsbLink link(recording, time);
     link.setDeviceIndex(tracker.index);
@@ -58,6 +89,7 @@ RunRecord runCheck(FtDriver& driver, StoppableTime& time, const Tracker& tracker
             log.begin();
             steps.run(stepSpec, step);
             step.log = log.take();
+            markSilence(step);
             step.outcome = judgedStep(stepSpec, step);
             if (time.stopping()) {
                 step.outcome = Outcome::Error;
@@ -73,9 +105,11 @@ RunRecord runCheck(FtDriver& driver, StoppableTime& time, const Tracker& tracker
     record.interrupted = time.stopping();
     // The cleanup's own waits must run out even after a stop.
     time.honourStop(false);
+    view.cleanupStarted();
     log.begin();
     steps.cleanup();
     record.cleanupLog = log.take();
+    view.cleanupFinished();
     record.endUtcMs = time.wallClockUtcMs();
     return record;
 }
@@ -84,6 +118,8 @@ int exitCodeFor(const RunRecord& record)
 {
     if (record.interrupted)
         return 2;
+    if (nothingTested(record))
+        return 3;
     return record.outcome == Outcome::Fail || record.outcome == Outcome::Error ? 1 : 0;
 }
 

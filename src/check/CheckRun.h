@@ -17,6 +17,9 @@ public:
     virtual ~CheckView() = default;
     virtual void stepStarted(const StepSpec& step, size_t index, size_t count) = 0;
     virtual void stepFinished(const StepRecord& step) = 0;
+    // The closing cleanup (outputs and modem off) runs between these two.
+    virtual void cleanupStarted() {}
+    virtual void cleanupFinished() {}
     // Offered during every wait, at least every StoppableTime::kSliceMs.
     virtual void tick() {}
 };
@@ -34,7 +37,7 @@ RunRecord runCheck(FtDriver& driver, StoppableTime& time, const Tracker& tracker
     CheckView& view);
 
 // The exit code for a finished run: 0 pass or marginal, 1 a step failed or
-// did not answer, 2 interrupted.
+// did not answer, 2 interrupted, 3 nothing tested (every step skipped).
 int exitCodeFor(const RunRecord& record);
 
 }  // namespace ktx::check

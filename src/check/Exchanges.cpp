@@ -35,6 +35,72 @@ std::string readableBytes(std::string_view bytes)
     return text;
 }
 
+namespace {
+
+// The length of the well-formed UTF-8 character at text[at], 0 if none.
+size_t utf8Length(std::string_view text, size_t at)
+{
+    const auto byte = [&](size_t i) { return static_cast<unsigned char>(text[i]); };
+    const unsigned char lead = byte(at);
+    if (lead < 0x80)
+        return 1;
+    size_t length = 0;
+    uint32_t low = 0;
+    uint32_t code = 0;
+    if (lead >= 0xC2 && lead <= 0xDF)
+        length = 2, low = 0x80, code = lead & 0x1F;
+    else if (lead >= 0xE0 && lead <= 0xEF)
+        length = 3, low = 0x800, code = lead & 0x0F;
+    else if (lead >= 0xF0 && lead <= 0xF4)
+        length = 4, low = 0x10000, code = lead & 0x07;
+    else
+        return 0;
+    if (at + length > text.size())
+        return 0;
+    for (size_t i = 1; i < length; ++i) {
+        if ((byte(at + i) & 0xC0) != 0x80)
+            return 0;
+        code = code << 6 | (byte(at + i) & 0x3F);
+    }
+    const bool surrogate = code >= 0xD800 && code <= 0xDFFF;
+    return code < low || code > 0x10FFFF || surrogate ? 0 : length;
+}
+
+}  // namespace
+
+bool isUtf8(std::string_view text)
+{
+    for (size_t at = 0; at < text.size();) {
+        const size_t length = utf8Length(text, at);
+        if (length == 0)
+            return false;
+        at += length;
+    }
+    return true;
+}
+
+std::string wellFormedUtf8(std::string_view text)
+{
+    std::string out;
+    out.reserve(text.size());
+    for (size_t at = 0; at < text.size();) {
+        const size_t length = utf8Length(text, at);
+        out += length == 0 ? std::string_view("\xEF\xBF\xBD") : text.substr(at, length);
+        at += length == 0 ? 1 : length;
+    }
+    return out;
+}
+
+std::string maskSecrets(std::string text, const std::vector<std::string>& secrets)
+{
+    for (const std::string& secret : secrets) {
+        const std::string quoted = "\"" + secret + "\"";
+        for (size_t at = text.find(quoted); at != std::string::npos; at = text.find(quoted, at + 5))
+            text.replace(at, quoted.size(), "\"***\"");
+    }
+    return text;
+}
+
 void ExchangeLog::begin()
 {
     startUs_ = time_.monotonicUs();
@@ -44,7 +110,7 @@ void ExchangeLog::begin()
 
 void ExchangeLog::add(const char* kind, std::string text)
 {
-    lines_.push_back({(time_.monotonicUs() - startUs_) / 1000, kind, std::move(text)});
+    lines_.push_back({(time_.monotonicUs() - startUs_) / 1000, kind, maskSecrets(std::move(text), secrets_)});
 }
 
 void ExchangeLog::flushReceived()

@@ -18,6 +18,9 @@ class ExchangeLog {
 public:
     explicit ExchangeLog(const TimeSource& time) : time_(time) {}
 
+    // Texts (the SIM PIN, the access point's user and password) shown as
+    // "***" wherever they stand in quotes, as commands carry them.
+    void setSecrets(std::vector<std::string> secrets) { secrets_ = std::move(secrets); }
     void begin();
     void sent(std::string_view bytes);
     void received(std::string_view bytes);
@@ -32,11 +35,22 @@ private:
     int64_t startUs_ = 0;
     std::string pendingReceived_;  // read in chunks, kept as one reply
     std::vector<Exchange> lines_;
+    std::vector<std::string> secrets_;
 };
+
+// text with every quoted secret ("1234") replaced by "***".
+std::string maskSecrets(std::string text, const std::vector<std::string>& secrets);
 
 // Device bytes as readable text: Windows-1251 letters as UTF-8, control
 // bytes other than CR, LF and tab as \xNN.
 std::string readableBytes(std::string_view bytes);
+
+// Whether text is well-formed UTF-8 (no overlong forms, surrogates or
+// code points past U+10FFFF).
+bool isUtf8(std::string_view text);
+// text with each byte that does not belong to well-formed UTF-8 replaced by
+// U+FFFD, so an XML or JSON reader always takes it.
+std::string wellFormedUtf8(std::string_view text);
 
 // Passes every call to the driver underneath, noting writes and reads.
 class RecordingDriver : public FtDriver {

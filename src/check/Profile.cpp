@@ -2,12 +2,17 @@
 
 #include "base/CNumbers.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <functional>
+#include <map>
+#include <set>
 
 #include <nlohmann/json.hpp>
 
 #include "base/RegularFile.h"
+#include "sim/ScenarioReader.h"
 
 namespace ktx::check {
 namespace {
@@ -44,6 +49,92 @@ const char* const kStepTypes[] = {"identification", "supply", "outputs", "counte
     "onewire", "rs485", "can", "accel"};
 const char* const kCanValues[] = {"speed", "engineSpeed"};
 
+// The keys each step type takes besides the common ones; any other key is a
+// typo or belongs to another type, and is refused rather than ignored.
+const char* const kCommonStepKeys[] = {"type", "name", "optional", "skip"};
+const std::pair<std::string_view, std::vector<std::string_view>> kStepKeys[] = {
+    {"identification", {"firmware"}},
+    {"supply", {"supply", "battery", "ain1", "ain2"}},
+    {"outputs", {"outputs"}},
+    {"counters", {"generators", "seconds"}},
+    {"gsm", {"sim", "pin", "registrationS", "signal", "gprs", "apn", "apnUser", "apnPassword", "server", "serverIp",
+                "serverPort"}},
+    {"gnss", {"fixS", "latitude", "longitude", "radiusM"}},
+    {"clock", {"toleranceS"}},
+    {"onewire", {"sensors", "minSensors", "temperature"}},
+    {"rs485", {"fuelSensors", "level", "extender"}},
+    {"can", {"frameS", "values"}},
+    {"accel", {"countsPerG", "magnitude"}},
+};
+// "$schema" lets an editor find the profile's JSON Schema.
+const std::vector<std::string_view> kProfileKeys = {"$schema", "name", "steps"};
+const std::vector<std::string_view> kRangeKeys = {"min", "max"};
+const std::vector<std::string_view> kWiringKeys = {"output", "input"};
+
+std::string joined(const std::vector<std::string_view>& keys)
+{
+    std::string text;
+    for (const std::string_view key : keys)
+        text += (text.empty() ? "" : ", ") + std::string(key);
+    return text;
+}
+
+// Notes where the parser is, to name the first key that stands twice in one
+// object (the parser itself would keep the last and drop the rest).
+class RepeatedKeys {
+public:
+    bool operator()(int, json::parse_event_t event, json& parsed)
+    {
+        switch (event) {
+        case json::parse_event_t::object_start:
+        case json::parse_event_t::array_start:
+            levels_.push_back({event == json::parse_event_t::array_start, {}, {}, 0});
+            break;
+        case json::parse_event_t::key:
+            if (!levels_.empty()) {
+                Level& level = levels_.back();
+                level.key = parsed.get<std::string>();
+                if (!level.keys.insert(level.key).second && first.empty())
+                    first = pathHere();
+            }
+            break;
+        case json::parse_event_t::object_end:
+        case json::parse_event_t::array_end:
+            if (!levels_.empty())
+                levels_.pop_back();
+            advance();
+            break;
+        case json::parse_event_t::value:
+            advance();
+            break;
+        }
+        return true;
+    }
+
+    std::string first;  // the path of the first repeated key, empty if none
+
+private:
+    struct Level {
+        bool array;
+        std::set<std::string> keys;
+        std::string key;
+        size_t index;
+    };
+    void advance()
+    {
+        if (!levels_.empty() && levels_.back().array)
+            ++levels_.back().index;
+    }
+    std::string pathHere() const
+    {
+        std::string path;
+        for (const Level& level : levels_)
+            path += level.array ? "[" + std::to_string(level.index) + "]" : (path.empty() ? "" : ".") + level.key;
+        return path;
+    }
+    std::vector<Level> levels_;
+};
+
 // Reads keys of one object; the first problem is kept with its key's path.
 class Reader {
 public:
@@ -57,6 +148,29 @@ public:
         if (error_.empty())
             error_ = "profile key \"" + where + "\": expected " + expected;
         return false;
+    }
+
+    // Every key of the object must be one of known.
+    bool onlyKeys(const std::vector<std::string_view>& known, const std::string& where)
+    {
+        return keysWithin(object_, known, path_.empty() ? "" : path_ + ".", where);
+    }
+    bool keysWithin(const json& object, const std::vector<std::string_view>& known, const std::string& prefix,
+        const std::string& where)
+    {
+        for (const auto& [key, value] : object.items())
+            if (std::find(known.begin(), known.end(), key) == known.end()) {
+                if (error_.empty())
+                    error_ = "profile key \"" + prefix + key + "\": not known " + where + "; the keys there are "
+                        + joined(known);
+                return false;
+            }
+        return true;
+    }
+    void required(const char* key, const char* expected)
+    {
+        if (!find(key))
+            fail(at(key), expected);
     }
 
     const json* find(const char* key) const
@@ -169,6 +283,8 @@ public:
     {
         if (!value.is_object() || !value.contains("min") || !value.contains("max"))
             return fail(where, "an object with \"min\" and \"max\"");
+        if (!keysWithin(value, kRangeKeys, where + ".", "in a range"))
+            return false;
         Range range;
         if (!numberAt(value["min"], where + ".min", range.low, low, high)
             || !numberAt(value["max"], where + ".max", range.high, low, high))
@@ -206,6 +322,8 @@ void readOutputs(Reader& r, StepSpec& stepSpec)
         const json& item = (*list)[i];
         if (!item.is_object())
             return void(r.fail(where, "an object with \"output\""));
+        if (!r.keysWithin(item, kWiringKeys, where + ".", "in an output's wiring"))
+            return;
         OutputWiring wiring;
         if (!item.contains("output") || !r.integerAt(item["output"], where + ".output", wiring.output, 1, 2))
             return void(r.fail(where + ".output", "a whole number from 1 to 2"));
@@ -219,6 +337,41 @@ void readOutputs(Reader& r, StepSpec& stepSpec)
     }
 }
 
+const std::vector<std::string_view>& stepKeys(const std::string& type)
+{
+    static std::map<std::string_view, std::vector<std::string_view>> keys = [] {
+        std::map<std::string_view, std::vector<std::string_view>> all;
+        for (const auto& [stepType, own] : kStepKeys) {
+            std::vector<std::string_view>& list = all[stepType];
+            list.assign(std::begin(kCommonStepKeys), std::end(kCommonStepKeys));
+            list.insert(list.end(), own.begin(), own.end());
+        }
+        return all;
+    }();
+    return keys.at(type);
+}
+
+// A limit with no default that passes a good tracker must be given: a step
+// that measures nothing, or against a made-up limit, would judge wrongly.
+void requireLimits(Reader& r, const StepSpec& stepSpec)
+{
+    const std::string& type = stepSpec.type;
+    if (type == "identification")
+        r.required("firmware", "the firmware version range, e.g. {\"min\": 57, \"max\": 999}");
+    else if (type == "supply" && !stepSpec.supply && !stepSpec.battery && !stepSpec.ain1 && !stepSpec.ain2)
+        r.fail(r.at("supply"), "at least one of supply, battery, ain1, ain2 with its range");
+    else if (type == "outputs" && stepSpec.outputs.empty())
+        r.fail(r.at("outputs"), "a list of at least one {\"output\": 1 or 2, \"input\": 1..8 or null}");
+    else if (type == "counters" && stepSpec.generators.empty())
+        r.fail(r.at("generators"), "a list of at least one counter (1..8) with a generator");
+    else if (type == "gnss" && stepSpec.latitude)
+        r.required("radiusM", "the radius in metres around the point given");
+    else if (type == "onewire" && stepSpec.sensors.empty())
+        r.fail(r.at("sensors"), "a list of at least one sensor address");
+    else if (type == "rs485" && stepSpec.fuelSensors.empty() && !stepSpec.extender)
+        r.fail(r.at("fuelSensors"), "a list of at least one address, or \"extender\": true");
+}
+
 void readStep(const json& step, const std::string& path, StepSpec& stepSpec, std::string& error)
 {
     Reader r(step, path, error);
@@ -228,8 +381,12 @@ void readStep(const json& step, const std::string& path, StepSpec& stepSpec, std
     if (!knownType(stepSpec.type))
         return void(r.fail(r.at("type"),
             "one of identification, supply, outputs, counters, gsm, gnss, clock, onewire, rs485, can, accel"));
+    if (!r.onlyKeys(stepKeys(stepSpec.type), "in a step of type " + stepSpec.type))
+        return;
     stepSpec.name = stepSpec.type;
     r.text("name", stepSpec.name);
+    if (stepSpec.name.empty())
+        return void(r.fail(r.at("name"), "a text that is not empty"));
     r.flag("optional", stepSpec.optional);
     r.flag("skip", stepSpec.skip);
     constexpr double kLongestWaitS = 600;
@@ -267,7 +424,9 @@ void readStep(const json& step, const std::string& path, StepSpec& stepSpec, std
     r.number("radiusM", stepSpec.radiusM, 0, 2e7);
     r.number("toleranceS", stepSpec.toleranceS, 0, 86400);
     r.texts("sensors", stepSpec.sensors);
-    r.integer("minSensors", stepSpec.minSensors, 0, 64);
+    // Without a number, every sensor listed must answer.
+    stepSpec.minSensors = static_cast<int>(std::min<size_t>(stepSpec.sensors.size(), 64));
+    r.integer("minSensors", stepSpec.minSensors, 0, static_cast<int>(std::min<size_t>(stepSpec.sensors.size(), 64)));
     r.range("temperature", stepSpec.temperature, -100, 200);
     r.texts("fuelSensors", stepSpec.fuelSensors);
     if (stepSpec.fuelSensors.size() > 8)
@@ -281,6 +440,8 @@ void readStep(const json& step, const std::string& path, StepSpec& stepSpec, std
             r.fail(r.at("values") + "[" + std::to_string(i) + "]", "\"speed\" or \"engineSpeed\"");
     r.number("countsPerG", stepSpec.countsPerG, 1, 1e6);
     r.range("magnitude", stepSpec.magnitude, 0, 100);
+    if (r.ok())
+        requireLimits(r, stepSpec);
 }
 
 }  // namespace
@@ -302,14 +463,22 @@ std::string profileHash(std::string_view text)
 bool parseProfile(std::string_view text, Profile& out, std::string& error)
 {
     error.clear();
-    const json root = json::parse(text, nullptr, false);
-    if (root.is_discarded())
-        return (error = "the profile is not JSON"), false;
+    RepeatedKeys repeated;
+    json root;
+    try {
+        root = json::parse(text, std::ref(repeated));
+    } catch (const json::parse_error& e) {
+        return (error = "the profile is not JSON: " + sim::describeSyntaxError(text, e)), false;
+    }
+    if (!repeated.first.empty())
+        return (error = "profile key \"" + repeated.first + "\": given twice (the first would be ignored)"), false;
     if (!root.is_object())
         return (error = "the profile: expected a JSON object with \"name\" and \"steps\""), false;
     Profile profile;
-    if (!root.contains("name") || !root["name"].is_string())
-        return (error = "profile key \"name\": expected a text"), false;
+    if (!Reader(root, "", error).onlyKeys(kProfileKeys, "at the top of a profile"))
+        return false;
+    if (!root.contains("name") || !root["name"].is_string() || root["name"].get<std::string>().empty())
+        return (error = "profile key \"name\": expected a text that is not empty"), false;
     profile.name = root["name"].get<std::string>();
     const json* steps = root.contains("steps") ? &root["steps"] : nullptr;
     if (!steps || !steps->is_array() || steps->empty())

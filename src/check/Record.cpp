@@ -24,6 +24,19 @@ const char* outcomeName(Outcome outcome)
 
 Outcome worse(Outcome a, Outcome b) { return static_cast<int>(a) >= static_cast<int>(b) ? a : b; }
 
+bool nothingTested(const RunRecord& record)
+{
+    for (const StepRecord& step : record.steps)
+        if (step.outcome != Outcome::Skipped)
+            return false;
+    return true;
+}
+
+const char* verdictName(const RunRecord& record)
+{
+    return nothingTested(record) ? "not tested" : outcomeName(record.outcome);
+}
+
 std::string isoTime(int64_t utcMs)
 {
     const int64_t seconds = utcMs >= 0 ? utcMs / 1000 : (utcMs - 999) / 1000;

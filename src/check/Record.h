@@ -71,6 +71,12 @@ struct RunRecord {
     std::vector<Exchange> cleanupLog;
 };
 
+// A run in which no step measured anything (every one skipped) tested
+// nothing: its verdict is "not tested", never a pass.
+bool nothingTested(const RunRecord& record);
+// The run's verdict: outcomeName() of its outcome, or "not tested".
+const char* verdictName(const RunRecord& record);
+
 // "2026-12-09T12:00:00.000Z"
 std::string isoTime(int64_t utcMs);
 

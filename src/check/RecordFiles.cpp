@@ -2,9 +2,8 @@
 
 #include "base/CNumbers.h"
 
-#include <sys/stat.h>
-
 #include <algorithm>
+#include <cerrno>
 
 #include <cstdio>
 #include <ctime>
@@ -12,6 +11,7 @@
 #include "base/FileWriter.h"
 #include "base/SafeFileName.h"
 #include "base/TextCodec.h"
+#include "check/Exchanges.h"
 
 namespace ktx::check {
 namespace {
@@ -36,10 +36,12 @@ json exchangesJson(const std::vector<Exchange>& lines)
     return out;
 }
 
+// Any text may come from a device or a command line: bytes that are no
+// UTF-8 become U+FFFD, so the page and the XML always parse.
 std::string escapeXml(const std::string& text)
 {
     std::string out;
-    for (const char c : text) {
+    for (const char c : wellFormedUtf8(text)) {
         switch (c) {
         case '&': out += "&amp;"; break;
         case '<': out += "&lt;"; break;
@@ -102,10 +104,64 @@ std::string compactTime(int64_t utcMs)
     return text;
 }
 
-bool taken(const std::string& path)
+// One line of the report's table: a measurement, or a run of passing ones.
+struct ReportRow {
+    std::string name, value, limits;
+    Outcome outcome;
+};
+
+// Passing numbers of one kind under the same limits (64 temperatures, 8 fuel
+// levels) take one row with their count and spread, so the page stays one
+// or two A4 sheets; anything not passing keeps a row of its own. The JSON
+// keeps every value.
+constexpr size_t kFewestFoldedRows = 4;
+
+bool foldable(const Measurement& a, const Measurement& b)
 {
-    struct stat info {};
-    return ::lstat(path.c_str(), &info) == 0;
+    return a.outcome == Outcome::Pass && b.outcome == Outcome::Pass && a.value.is_number() && b.value.is_number()
+        && a.units == b.units && a.limits.low == b.limits.low && a.limits.high == b.limits.high;
+}
+
+// The words the names begin with in common: "temperature" of
+// "temperature 28ff..." and "temperature 28aa...".
+std::string sharedWords(const std::vector<Measurement>& list, size_t first, size_t end)
+{
+    std::string shared = list[first].name;
+    for (size_t i = first + 1; i < end; ++i) {
+        size_t same = 0;
+        while (same < shared.size() && same < list[i].name.size() && shared[same] == list[i].name[same])
+            ++same;
+        shared.resize(same);
+    }
+    if (shared.size() < list[first].name.size()) {
+        const size_t space = shared.rfind(' ');
+        shared.resize(space == std::string::npos ? 0 : space);
+    }
+    return shared.empty() ? "measurements" : shared;
+}
+
+std::vector<ReportRow> reportRows(const std::vector<Measurement>& list)
+{
+    std::vector<ReportRow> rows;
+    for (size_t first = 0; first < list.size();) {
+        size_t end = first + 1;
+        while (end < list.size() && foldable(list[first], list[end]))
+            ++end;
+        if (end - first < kFewestFoldedRows) {
+            for (; first < end; ++first) {
+                const Measurement& m = list[first];
+                rows.push_back({m.name, valueText(m), limitText(m.limits), m.outcome});
+            }
+            continue;
+        }
+        auto [lowest, highest] = std::minmax_element(list.begin() + first, list.begin() + end,
+            [](const Measurement& a, const Measurement& b) { return a.value.get<double>() < b.value.get<double>(); });
+        rows.push_back({sharedWords(list, first, end) + " ×" + std::to_string(end - first),
+            lowest->value.dump() + " … " + highest->value.dump() + (lowest->units.empty() ? "" : " " + lowest->units),
+            limitText(list[first].limits), Outcome::Pass});
+        first = end;
+    }
+    return rows;
 }
 
 bool isFailure(Outcome outcome) { return outcome == Outcome::Fail || outcome == Outcome::Error; }
@@ -135,7 +191,7 @@ std::string recordJson(const RunRecord& r)
         {"start", isoTime(r.startUtcMs)},
         {"end", isoTime(r.endUtcMs)},
         {"interrupted", r.interrupted},
-        {"outcome", outcomeName(r.outcome)},
+        {"outcome", verdictName(r)},
         {"steps", steps},
         {"cleanupLog", exchangesJson(r.cleanupLog)},
     };
@@ -145,9 +201,11 @@ std::string recordJson(const RunRecord& r)
 
 std::string recordHtml(const RunRecord& r)
 {
-    const bool passed = r.outcome == Outcome::Pass || r.outcome == Outcome::Marginal || r.outcome == Outcome::Skipped;
-    const std::string verdict = r.interrupted ? "ПРЕРВАНО" : r.outcome == Outcome::Marginal ? "ГОДЕН (с замечаниями)"
-        : passed ? "ГОДЕН" : "НЕ ГОДЕН";
+    const bool passed = (r.outcome == Outcome::Pass || r.outcome == Outcome::Marginal) && !nothingTested(r);
+    const std::string verdict = r.interrupted ? "ПРЕРВАНО" : nothingTested(r) ? "НЕ ПРОВЕРЕН"
+        : r.outcome == Outcome::Marginal                                    ? "ГОДЕН (с замечаниями)"
+        : passed                                                            ? "ГОДЕН"
+                                                                            : "НЕ ГОДЕН";
     std::string html = R"(<!DOCTYPE html>
 <html lang="ru"><head><meta charset="utf-8"><title>Протокол проверки )" + escapeXml(r.device.serial) + R"(</title>
 <style>
@@ -182,19 +240,19 @@ tr.step td { border-top: 1.2pt solid #333; }
 )";
     for (const StepRecord& step : r.steps) {
         const std::string rowClass = isFailure(step.outcome) ? "bad" : step.outcome == Outcome::Marginal ? "marginal" : "";
-        const size_t rows = std::max<size_t>(1, step.measurements.size());
-        html += "<tr class=\"step " + rowClass + "\"><td rowspan=\"" + std::to_string(rows) + "\"><b>"
-            + escapeXml(step.name) + "</b> (" + secondsText(step.durationMs) + " с)"
+        const std::vector<ReportRow> rows = reportRows(step.measurements);
+        html += "<tr class=\"step " + rowClass + "\"><td rowspan=\"" + std::to_string(std::max<size_t>(1, rows.size()))
+            + "\"><b>" + escapeXml(step.name) + "</b> (" + secondsText(step.durationMs) + " с)"
             + (step.optional ? "<br><i>необязательный</i>" : "")
             + (step.message.empty() ? "" : "<br>" + escapeXml(step.message)) + "</td>";
-        if (step.measurements.empty())
+        if (rows.empty())
             html += "<td></td><td></td><td></td><td class=\"o\">" + std::string(outcomeName(step.outcome)) + "</td></tr>\n";
-        for (size_t i = 0; i < step.measurements.size(); ++i) {
-            const Measurement& m = step.measurements[i];
+        for (size_t i = 0; i < rows.size(); ++i) {
+            const ReportRow& row = rows[i];
             if (i > 0)
-                html += "<tr class=\"" + std::string(isFailure(m.outcome) ? "bad" : rowClass) + "\">";
-            html += "<td>" + escapeXml(m.name) + "</td><td>" + escapeXml(valueText(m)) + "</td><td>"
-                + escapeXml(limitText(m.limits)) + "</td><td class=\"o\">" + outcomeName(m.outcome) + "</td></tr>\n";
+                html += "<tr class=\"" + std::string(isFailure(row.outcome) ? "bad" : rowClass) + "\">";
+            html += "<td>" + escapeXml(row.name) + "</td><td>" + escapeXml(row.value) + "</td><td>"
+                + escapeXml(row.limits) + "</td><td class=\"o\">" + outcomeName(row.outcome) + "</td></tr>\n";
         }
     }
     html += "</table>\n<p>Итог шагов — худший из итогов их измерений; профиль " + escapeXml(r.profileHash)
@@ -204,11 +262,12 @@ tr.step td { border-top: 1.2pt solid #333; }
 
 std::string recordJunit(const RunRecord& r)
 {
-    int failures = 0, errors = 0, skipped = 0;
+    int failures = 0, errors = 0, skipped = 0, marginal = 0;
     for (const StepRecord& step : r.steps) {
         failures += step.outcome == Outcome::Fail;
         errors += step.outcome == Outcome::Error;
         skipped += step.outcome == Outcome::Skipped;
+        marginal += step.outcome == Outcome::Marginal;
     }
     const int64_t totalMs = r.endUtcMs - r.startUtcMs;
     std::string xml = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<testsuites name=\"korvantix-check\">\n"
@@ -219,7 +278,9 @@ std::string recordJunit(const RunRecord& r)
     xml += "    <properties>\n      <property name=\"profile\" value=\"" + escapeXml(r.profileName) + "\"/>\n"
            "      <property name=\"profileHash\" value=\"" + escapeXml(r.profileHash) + "\"/>\n"
            "      <property name=\"firmware\" value=\"" + escapeXml(r.device.firmware) + "\"/>\n"
-           "      <property name=\"operator\" value=\"" + escapeXml(r.operatorName) + "\"/>\n    </properties>\n";
+           "      <property name=\"operator\" value=\"" + escapeXml(r.operatorName) + "\"/>\n"
+           "      <property name=\"verdict\" value=\"" + verdictName(r) + "\"/>\n"
+           "      <property name=\"marginal\" value=\"" + std::to_string(marginal) + "\"/>\n    </properties>\n";
     for (const StepRecord& step : r.steps) {
         xml += "    <testcase classname=\"korvantix-check." + escapeXml(step.type) + "\" name=\"" + escapeXml(step.name)
             + "\" time=\"" + secondsText(step.durationMs) + "\"";
@@ -240,6 +301,11 @@ std::string recordJunit(const RunRecord& r)
         case Outcome::Skipped:
             xml += ">\n      <skipped message=\"" + escapeXml(step.message) + "\"/>\n    </testcase>\n";
             break;
+        case Outcome::Marginal:
+            // A pass to the CI server, but counted apart by a line's dashboard.
+            xml += ">\n      <properties>\n        <property name=\"outcome\" value=\"marginal\"/>\n      </properties>\n"
+                   "      <system-out>marginal: " + escapeXml(details) + "</system-out>\n    </testcase>\n";
+            break;
         default:
             xml += ">\n      <system-out>" + escapeXml(details) + "</system-out>\n    </testcase>\n";
         }
@@ -248,38 +314,72 @@ std::string recordJunit(const RunRecord& r)
     return xml;
 }
 
+PublishedSet publishRecordSet(const std::string& stem, const std::vector<RecordFile>& files)
+{
+    PublishedSet set;
+    std::vector<std::string> temporaries;
+    auto removeAll = [](const std::vector<std::string>& paths) {
+        for (const std::string& path : paths)
+            removeWritten(path);
+    };
+    for (const RecordFile& file : files) {
+        std::string temporary;
+        if (const WriteResult written = writeTemporary(stem + file.suffix, file.bytes, kRecordFileMode, temporary);
+            !written) {
+            removeAll(temporaries);
+            set.error = written.error;
+            return set;
+        }
+        temporaries.push_back(temporary);
+    }
+    for (int n = 1; n <= kMostNameTries && !set.ok; ++n) {
+        const std::string base = n == 1 ? stem : stem + "-" + std::to_string(n);
+        std::vector<std::string> claimed;
+        WriteResult result;
+        for (size_t i = 0; i < files.size() && result; ++i) {
+            result = claimName(temporaries[i], base + files[i].suffix);
+            if (result)
+                claimed.push_back(base + files[i].suffix);
+        }
+        if (result) {
+            set.ok = true;
+            set.paths = claimed;
+            break;
+        }
+        // A name of this stem was taken (by another run, or by hand): none of
+        // the set stays under it.
+        removeAll(claimed);
+        if (result.errorNumber != EEXIST) {
+            set.error = result.error;
+            break;
+        }
+    }
+    removeAll(temporaries);
+    if (set.ok)
+        syncDirectoryOf(stem);
+    else if (set.error.empty())
+        set.error = "no free record name beside " + stem + files.front().suffix;
+    return set;
+}
+
 WrittenRecord writeRecordFiles(const RunRecord& record, const std::string& directory)
 {
     WrittenRecord written;
-    if (const WriteResult made = ensureDirectory(directory); !made) {
+    if (const WriteResult made = ensureDirectory(directory, DirectoryLink::Follow); !made) {
         written.error = made.error;
         return written;
     }
     const std::string stem = directory + "/" + serialFileComponent(cp1251FromUtf8(record.device.serial)) + "-"
         + compactTime(record.startUtcMs);
-    for (int n = 1; n <= kMostNameTries; ++n) {
-        const std::string base = n == 1 ? stem : stem + "-" + std::to_string(n);
-        if (taken(base + ".json") || taken(base + ".html") || taken(base + ".junit.xml"))
-            continue;
-        written.jsonPath = base + ".json";
-        written.htmlPath = base + ".html";
-        written.junitPath = base + ".junit.xml";
-        break;
+    const PublishedSet set = publishRecordSet(stem, {{".json", recordJson(record)}, {".html", recordHtml(record)},
+        {".junit.xml", recordJunit(record)}});
+    written.ok = set.ok;
+    written.error = set.error;
+    if (set.ok) {
+        written.jsonPath = set.paths[0];
+        written.htmlPath = set.paths[1];
+        written.junitPath = set.paths[2];
     }
-    if (written.jsonPath.empty()) {
-        written.error = "no free record name beside " + stem + ".json";
-        return written;
-    }
-    const std::pair<const std::string&, std::string> files[] = {
-        {written.jsonPath, recordJson(record)}, {written.htmlPath, recordHtml(record)},
-        {written.junitPath, recordJunit(record)}};
-    for (const auto& [path, bytes] : files) {
-        if (const WriteResult result = replaceFile(path, bytes); !result) {
-            written.error = result.error;
-            return written;
-        }
-    }
-    written.ok = true;
     return written;
 }
 

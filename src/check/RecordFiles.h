@@ -3,6 +3,7 @@
 // and JUnit XML for a line's dashboards. Named by serial and start time,
 // never over an earlier run's files.
 #include <string>
+#include <vector>
 
 #include "check/Record.h"
 
@@ -12,15 +13,38 @@ std::string recordJson(const RunRecord& record);
 std::string recordHtml(const RunRecord& record);
 std::string recordJunit(const RunRecord& record);
 
+// Records hold a tracker's settings: readable by the owner's group at most
+// (less what the umask takes away).
+constexpr unsigned kRecordFileMode = 0640;
+
+// One file of a record set: its name's ending and its bytes.
+struct RecordFile {
+    std::string suffix;  // ".json"
+    std::string bytes;
+};
+
+struct PublishedSet {
+    bool ok = false;
+    std::string error;               // what could not be written, with the path
+    std::vector<std::string> paths;  // the claimed names, in the order of the files given
+};
+
+// Publishes one run's files whole or not at all: each is written to a
+// temporary file and synced first; then the first stem "<stem>[-N]" whose
+// every name is free is claimed exclusively for all of them, so two runs
+// never share, mix or overwrite a set. On any failure nothing of the set is
+// left behind. stem includes the directory, which must exist.
+PublishedSet publishRecordSet(const std::string& stem, const std::vector<RecordFile>& files);
+
 struct WrittenRecord {
     bool ok = false;
     std::string error;  // what could not be written, with the path
     std::string jsonPath, htmlPath, junitPath;
 };
 
-// Creates directory (one level) if needed and writes the three files as
-// <serial>-<YYYYMMDDTHHMMSSZ>[-N].json/.html/.junit.xml, N counting up past
-// names already taken.
+// Creates directory (one level; a symlink the user named is followed) if
+// needed and publishes the three files as
+// <serial>-<YYYYMMDDTHHMMSSZ>[-N].json/.html/.junit.xml.
 WrittenRecord writeRecordFiles(const RunRecord& record, const std::string& directory);
 
 }  // namespace ktx::check

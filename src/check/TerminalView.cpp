@@ -7,6 +7,8 @@ namespace {
 
 constexpr int64_t kRedrawUs = 100000;
 constexpr const char kTurns[] = {'|', '/', '-', '\\'};
+// Erases from the cursor to the end of the line.
+constexpr const char kClearToEnd[] = "\033[K";
 
 }  // namespace
 
@@ -16,8 +18,31 @@ void TerminalView::stepStarted(const StepSpec& step, size_t index, size_t count)
     std::snprintf(label, sizeof label, "[%2zu/%zu] %-16s", index + 1, count, step.name.c_str());
     label_ = label;
     startUs_ = time_.monotonicUs();
+    running_ = true;
     if (live_)
         drawLive();
+}
+
+void TerminalView::clearLive()
+{
+    if (live_)
+        std::fprintf(out_, "\r%s", kClearToEnd);
+}
+
+void TerminalView::cleanupStarted()
+{
+    label_ = "        cleanup: outputs and modem off";
+    startUs_ = time_.monotonicUs();
+    running_ = true;
+    if (live_)
+        drawLive();
+}
+
+void TerminalView::cleanupFinished()
+{
+    running_ = false;
+    clearLive();
+    std::fflush(out_);
 }
 
 void TerminalView::drawLive()
@@ -30,14 +55,16 @@ void TerminalView::drawLive()
 
 void TerminalView::tick()
 {
-    if (live_ && time_.monotonicUs() - lastDrawUs_ >= kRedrawUs)
+    if (live_ && running_ && time_.monotonicUs() - lastDrawUs_ >= kRedrawUs)
         drawLive();
 }
 
 void TerminalView::stepFinished(const StepRecord& step)
 {
     const CNumbersScope pointDecimals;
-    std::fprintf(out_, "%s%s %-8s %7.3f s", live_ ? "\r" : "", label_.c_str(), outcomeName(step.outcome),
+    running_ = false;
+    clearLive();
+    std::fprintf(out_, "%s %-8s %7.3f s", label_.c_str(), outcomeName(step.outcome),
         step.durationMs / 1000.0);
     if (!step.message.empty())
         std::fprintf(out_, "  (%s)", step.message.c_str());

@@ -16,10 +16,14 @@ public:
 
     void stepStarted(const StepSpec& step, size_t index, size_t count) override;
     void stepFinished(const StepRecord& step) override;
+    void cleanupStarted() override;
+    void cleanupFinished() override;
     void tick() override;
 
 private:
     void drawLive();
+    // A live line is cleared before anything else takes its place.
+    void clearLive();
 
     std::FILE* out_;
     bool live_;
@@ -28,6 +32,7 @@ private:
     int64_t startUs_ = 0;
     int64_t lastDrawUs_ = 0;
     unsigned turn_ = 0;
+    bool running_ = false;  // a step or the cleanup turns on the live line
 };
 
 }  // namespace ktx::check

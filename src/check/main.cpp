@@ -1,6 +1,6 @@
 // korvantix-check: checks one tracker against a test profile and keeps its
 // record. Exit 0 passed (marginal included), 1 a step failed, 2 a usage or
-// setup error or an interrupted run.
+// setup error or an interrupted run, 3 nothing tested.
 #include <unistd.h>
 
 #include <atomic>
@@ -66,7 +66,8 @@ const char kUsageText[] =
     "  --print-profile       print the built-in profile\n"
     "  --help, --version\n"
     "\n"
-    "Exit status: 0 passed (marginal included), 1 a step failed, 2 usage or setup error or interrupted.\n";
+    "Exit status: 0 passed (marginal included), 1 a step failed or did not answer, 2 usage or setup error\n"
+    "or interrupted (SIGINT, SIGTERM, SIGHUP), 3 nothing tested (every step skipped).\n";
 
 int usageError(const std::string& message)
 {
@@ -128,6 +129,11 @@ bool parseOptions(int argc, char** argv, Options& o, std::string& error)
     }
     if (o.reportDir.empty())
         return (error = "--report-dir needs a folder"), false;
+    // Kept in the record's three files, which are UTF-8 text.
+    const std::pair<const char*, const std::string&> texts[] = {{"--station", o.station}, {"--operator", o.operatorName}};
+    for (const auto& [name, text] : texts)
+        if (!isUtf8(text))
+            return (error = std::string(name) + " is not UTF-8 text (is the terminal set to another encoding?)"), false;
     return true;
 }
 
@@ -153,28 +159,40 @@ int listPlugged(FtDriver& driver, TimeSource& time)
         std::printf("%s\t%s\t%s\n", readableBytes(tracker.serial).c_str(), readableBytes(tracker.description).c_str(),
             version.empty() ? "(no answer)" : version.c_str());
     }
+    // As for a check: a script that lists to find a tracker learns there is none.
     if (trackers.empty())
-        std::fprintf(stderr, "korvantix-check: no tracker is plugged in\n");
+        return setupError("no tracker is plugged in");
     return kPassed;
 }
 
 // The report folder must take files before a tracker is touched.
 bool reportDirWritable(const std::string& dir, std::string& error)
 {
-    if (const WriteResult made = ensureDirectory(dir); !made)
+    if (const WriteResult made = ensureDirectory(dir, DirectoryLink::Follow); !made)
         return (error = "report folder: " + made.error), false;
     if (::access(dir.c_str(), W_OK | X_OK) != 0)
         return (error = "report folder " + dir + ": " + std::strerror(errno)), false;
     return true;
 }
 
-void installStopHandlers()
+// SIGINT, SIGTERM and SIGHUP (the terminal closed) stop the run through its
+// cleanup, so the modem is switched off and the record kept; SIGHUP stays
+// ignored under nohup. A closed standard output (| head) is no reason to
+// leave a modem on: SIGPIPE is ignored and the lines go nowhere. A file-size
+// limit makes a write fail (EFBIG) instead of killing the run.
+void installSignalHandlers()
 {
     struct sigaction action {};
     action.sa_handler = onStopSignal;
     sigemptyset(&action.sa_mask);
-    sigaction(SIGINT, &action, nullptr);
-    sigaction(SIGTERM, &action, nullptr);
+    for (const int stopSignal : {SIGINT, SIGTERM, SIGHUP}) {
+        struct sigaction previous {};
+        if (sigaction(stopSignal, nullptr, &previous) == 0 && stopSignal == SIGHUP && previous.sa_handler == SIG_IGN)
+            continue;
+        sigaction(stopSignal, &action, nullptr);
+    }
+    std::signal(SIGPIPE, SIG_IGN);
+    std::signal(SIGXFSZ, SIG_IGN);
 }
 
 }  // namespace
@@ -204,7 +222,7 @@ int main(int argc, char** argv)
     if (!profileRead)
         return setupError(error);
 
-    installStopHandlers();
+    installSignalHandlers();
     RealTimeSource realTime;
     std::unique_ptr<FtDriver> driver = makeDriver(options, realTime, error);
     if (!driver)
@@ -214,6 +232,7 @@ int main(int argc, char** argv)
 
     if (!reportDirWritable(options.reportDir, error))
         return setupError(error);
+    removeStaleTemporaries(options.reportDir);
     std::vector<Tracker> trackers;
     Tracker tracker;
     if (!listTrackers(*driver, trackers, error) || !chooseTracker(trackers, cp1251FromUtf8(options.serial), tracker, error))
@@ -234,7 +253,7 @@ int main(int argc, char** argv)
     if (!written.ok)
         return setupError("the record could not be written: " + written.error);
     std::printf("%s: %s\nrecord: %s\nreport: %s\njunit:  %s\n", readableBytes(tracker.serial).c_str(),
-        record.interrupted ? "INTERRUPTED" : outcomeName(record.outcome), written.jsonPath.c_str(),
+        record.interrupted ? "INTERRUPTED" : verdictName(record), written.jsonPath.c_str(),
         written.htmlPath.c_str(), written.junitPath.c_str());
     return exitCodeFor(record);
 }

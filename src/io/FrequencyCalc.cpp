@@ -48,8 +48,10 @@ FrequencyTick FrequencyCalc::tick(const std::array<std::string, 8>& captions, co
         if (stamp == previous || previous == 0)
             return;
         for (size_t k = first; k < last; ++k)
-            if (const auto hz = frequencyHz(now[k], counts_[k], stamp, previous))
+            if (const auto hz = frequencyHz(now[k], counts_[k], stamp, previous)) {
+                result.values[k] = Frequency{mark, *hz};
                 result.captions[k] = frequencyText(mark, *hz);
+            }
     };
     group(0, 2, s.t1, p1_, s.flag1 ? '=' : '~');
     group(2, 4, s.t2, p2_, s.flag2 ? '=' : '~');

@@ -9,8 +9,15 @@
 
 namespace ktx::io {
 
+struct Frequency {
+    char mark;  // '=' device time, '~' the PC's clock
+    double hz;
+};
+
 struct FrequencyTick {
-    // New caption for freq1..freq8; unset = the panel keeps its text and colour.
+    // New value for freq1..freq8; unset = the panel keeps its text and colour.
+    std::array<std::optional<Frequency>, 8> values;
+    // The same as the FREQUENCY log writes them ("=50.0 Hz").
     std::array<std::optional<std::string>, 8> captions;
     bool writeLine = false;  // a stamp moved: the FREQUENCY line is due
 };

@@ -151,7 +151,8 @@ std::string foundInWords(std::string_view text, size_t offset)
     return std::string("'") + char(c) + "'";
 }
 
-// "line L, column C: expected ..., found ..." for a text that isn't JSON.
+}  // namespace
+
 std::string describeSyntaxError(std::string_view text, const Json::parse_error& e)
 {
     // The parser counts the byte it stopped at from 1.
@@ -174,8 +175,6 @@ std::string describeSyntaxError(std::string_view text, const Json::parse_error& 
     return "line " + std::to_string(line) + ", column " + std::to_string(offset - lineStart + 1) + ": expected " +
            expectedInWords(e.what()) + ", found " + foundInWords(text, offset);
 }
-
-}  // namespace
 
 Scenario defaultScenario()
 {

@@ -8,12 +8,17 @@
 #include <cstdio>
 #include <nlohmann/json.hpp>
 #include <string>
+#include <string_view>
 
 #include "base/LogSink.h"
 
 namespace ktx::sim {
 
 using Json = nlohmann::json;
+
+// "line L, column C: expected ..., found ..." for a text that isn't JSON (a
+// scenario, a check profile), in the words of someone editing the file.
+std::string describeSyntaxError(std::string_view text, const Json::parse_error& e);
 
 class ScenarioReader {
 public:

@@ -83,20 +83,38 @@ std::string ctimeText(int64_t utcMs)
     return text;
 }
 
-HeaderCheck checkFirmwareHeader(LogSink& log, const std::string& path)
+namespace {
+
+// Opens the file and reads its header; says on the TELIT console why not.
+HeaderCheck openWithHeader(LogSink& log, const std::string& path, FileHandle& file, FirmwareHeader& header)
 {
-    const FileHandle file = openFirmwareFile(path);
+    file = openFirmwareFile(path);
     if (!file) {
         LogTelit(log, cp("Ошибка открытия файла %s").c_str(), cp1251FromUtf8(path).c_str());
         return HeaderCheck::CannotOpen;
     }
-    FirmwareHeader header;
     if (!FirmwareReader(file.get()).readHeader(header)) {
         LogTelit(log, cp("Ошибка при чтении файла %s").c_str(), cp1251FromUtf8(path).c_str());
         return HeaderCheck::Incomplete;
     }
-    LogTelit(log, cp("Прошивка %s для %s").c_str(), header.firmwareName.c_str(), header.targetName.c_str());
     return HeaderCheck::Valid;
+}
+
+void logHeader(LogSink& log, const FirmwareHeader& header)
+{
+    LogTelit(log, cp("Прошивка %s для %s").c_str(), header.firmwareName.c_str(), header.targetName.c_str());
+}
+
+}  // namespace
+
+HeaderCheck checkFirmwareHeader(LogSink& log, const std::string& path)
+{
+    FileHandle file(nullptr, std::fclose);
+    FirmwareHeader header;
+    const HeaderCheck check = openWithHeader(log, path, file, header);
+    if (check == HeaderCheck::Valid)
+        logHeader(log, header);
+    return check;
 }
 
 FirmwareUpdate::FirmwareUpdate(AppContext& context, UpdateView& view, std::string workDir)
@@ -133,38 +151,52 @@ int progressMaximum(uint64_t fileBytes)
 
 UpdateOutcome FirmwareUpdate::run(const std::string& firmwarePath)
 {
+    // The file is opened and its header read before the modem is touched: a
+    // path that can't be read must not leave the modem powered on and in its
+    // loading mode for ten seconds before the update fails anyway.
+    FileHandle file(nullptr, std::fclose);
+    FirmwareHeader header;
+    switch (openWithHeader(context_.log, firmwarePath, file, header)) {
+    case HeaderCheck::CannotOpen:
+        return UpdateOutcome::FileOpenFailed;
+    case HeaderCheck::Incomplete:
+        return UpdateOutcome::HeaderIncomplete;
+    case HeaderCheck::Valid:
+        break;
+    }
     startMs_ = context_.time.monotonicMs();
     LogTelit(context_.log, "---------------------");
     LogTelit(context_.log, "%s", cp("Включение модуля GSM, начало перепрошивки:").c_str());
     LogTelit(context_.log, "%s", ctimeText(context_.time.wallClockUtcMs()).c_str());
-    const UpdateOutcome outcome = runOnLink(firmwarePath);
+    logHeader(context_.log, header);
+    FirmwareReader reader(file.get());
+    const UpdateOutcome outcome = runOnLink(reader, fileBytes(file.get()));
     // Whatever happened, the modem does not stay powered in its loading mode.
     view_.powerOff();
     return outcome;
 }
 
-UpdateOutcome FirmwareUpdate::runOnLink(const std::string& firmwarePath)
+UpdateOutcome FirmwareUpdate::runOnLink(FirmwareReader& reader, uint64_t fileSize)
 {
     LinkSession session(context_, LinkMode::Update);
     if (!session) {
         LogTelit(context_.log, "%s", cp("Ошибка открытия порта USB").c_str());
         return UpdateOutcome::LinkFailed;
     }
-    return runOpened(firmwarePath);
+    return runOpened(reader, fileSize);
 }
 
-UpdateOutcome FirmwareUpdate::runOpened(const std::string& firmwarePath)
+UpdateOutcome FirmwareUpdate::runOpened(FirmwareReader& reader, uint64_t fileSize)
 {
     if (!powerOn())
         return UpdateOutcome::PowerOnFailed;
     if (!switchToLoadingMode())
         return UpdateOutcome::ModeSwitchFailed;
     blockNumber_ = 0;
-    const FileHandle file = openFirmwareFile(firmwarePath);
     UpdateOutcome outcome;
     {
         DebugFiles debug(context_.log, workDir_);
-        outcome = transfer(file.get(), firmwarePath, debug);
+        outcome = transfer(reader, fileSize, debug);
     }
     context_.time.beep(100, 100);
     return outcome;
@@ -211,21 +243,9 @@ bool FirmwareUpdate::switchToLoadingMode()
     return true;
 }
 
-UpdateOutcome FirmwareUpdate::transfer(std::FILE* file, const std::string& firmwarePath, DebugFiles& debug)
+UpdateOutcome FirmwareUpdate::transfer(FirmwareReader& reader, uint64_t fileSize, DebugFiles& debug)
 {
-    if (!file) {
-        LogTelit(context_.log, cp("Ошибка открытия файла %s").c_str(), cp1251FromUtf8(firmwarePath).c_str());
-        return UpdateOutcome::FileOpenFailed;
-    }
-    FirmwareReader reader(file);
-    FirmwareHeader header;
-    if (!reader.readHeader(header)) {
-        LogTelit(context_.log, cp("Ошибка при чтении файла %s").c_str(), cp1251FromUtf8(firmwarePath).c_str());
-        return UpdateOutcome::HeaderIncomplete;
-    }
-    LogTelit(context_.log, cp("Прошивка %s для %s").c_str(), header.firmwareName.c_str(), header.targetName.c_str());
-
-    const int maximum = progressMaximum(fileBytes(file));
+    const int maximum = progressMaximum(fileSize);
     view_.setProgressMaximum(maximum);
     FirmwareRecord record;
     uint64_t progressBytes = 0;

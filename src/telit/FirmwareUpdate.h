@@ -1,5 +1,5 @@
 #pragma once
-// The modem firmware update: power the modem on, switch it into its loading
+// The modem firmware update: open the file and read its header, power the modem on, switch it into its loading
 // mode, stream the file's records to it in raw blocks, wait after each record
 // until the modem has taken it in, and power it off again. Every line goes to
 // the TELIT console; two debug files beside the program keep what was read
@@ -52,9 +52,8 @@ std::string outcomeLine(UpdateOutcome outcome);
 // under a thousand bytes still fills it at the end).
 int progressMaximum(uint64_t fileBytes);
 
-// The header check: writes its line to the TELIT console; Valid and
-// Incomplete decide whether the update button is enabled, CannotOpen leaves
-// it as it was.
+// The header check: writes its line to the TELIT console; only a Valid file
+// leaves the update button enabled.
 HeaderCheck checkFirmwareHeader(LogSink& log, const std::string& path);
 
 // "Www Mmm dd hh:mm:ss yyyy" in local time, as the C library's ctime gives it
@@ -71,11 +70,11 @@ public:
 private:
     struct DebugFiles;
 
-    UpdateOutcome runOnLink(const std::string& firmwarePath);
-    UpdateOutcome runOpened(const std::string& firmwarePath);
+    UpdateOutcome runOnLink(FirmwareReader& reader, uint64_t fileSize);
+    UpdateOutcome runOpened(FirmwareReader& reader, uint64_t fileSize);
     bool powerOn();
     bool switchToLoadingMode();
-    UpdateOutcome transfer(std::FILE* file, const std::string& firmwarePath, DebugFiles& debug);
+    UpdateOutcome transfer(FirmwareReader& reader, uint64_t fileSize, DebugFiles& debug);
     bool sendRecord(const FirmwareRecord& record, DebugFiles& debug);
     bool awaitRecord(const FirmwareRecord& record);
     void writeRaw(const std::string& bytes);

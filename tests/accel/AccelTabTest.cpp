@@ -1,14 +1,18 @@
 // The "Акселерометр" tab: start and stop, polls against a scripted device and
 // the simulated tracker.
+#include <QCoreApplication>
 #include <QDir>
+#include <QFile>
 #include <QFrame>
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTimer>
 #include <gtest/gtest.h>
+#include <cmath>
 
 #include "accel/ui/AccelTab.h"
+#include "base/ui/LivePlotPanel.h"
 #include "base/ui/PanelColors.h"
 #include "link/VirtualTimeSource.h"
 #include "sim/SimDriver.h"
@@ -95,6 +99,38 @@ TEST_F(AccelTabTest, StartsStoppedWithEverythingShownThenFollowsTheReplies)
     tab.TimerAccelTimer();
     EXPECT_EQ(text("LabelA1"), "-200");
     EXPECT_EQ(heartbeat(), colors::kBlue);
+}
+
+// A row caption on the tab and a curve of the plot that share a name show
+// the same quantity: "Модуль" is the squared length, which the plot does
+// not draw.
+TEST_F(AccelTabTest, PlotCurvesNamedLikeTheTabsRowsPlotTheirValues)
+{
+    driver.onCommand("GACCELERATE$", {"ACCELERATE=3,-4,60,3625;"});
+    tab.TimerAccelTimer();
+    auto* plot = tab.findChild<LivePlotPanel*>();
+    ASSERT_NE(plot, nullptr);
+    const QString csv = QDir::temp().filePath(QStringLiteral("ktx-accel-%1.csv").arg(QCoreApplication::applicationPid()));
+    ASSERT_TRUE(plot->saveCsv(csv));
+    QFile file(csv);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QStringList lines = QString::fromUtf8(file.readAll()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    file.remove();
+    ASSERT_EQ(lines.size(), 2);
+    const QStringList names = lines[0].trimmed().split(QLatin1Char(','));
+    const QStringList values = lines[1].trimmed().split(QLatin1Char(','));
+    const std::pair<const char*, const char*> rows[] = {
+        {"Label162", "LabelA1"}, {"Label164", "LabelA2"}, {"Label166", "LabelA3"}, {"Label168", "LabelA4"}};
+    int shared = 0;
+    for (const auto& [caption, value] : rows) {
+        const qsizetype column = names.indexOf(text(caption));
+        if (column < 0)
+            continue;
+        ++shared;
+        EXPECT_EQ(values.value(column).toDouble(), text(value).toDouble()) << text(caption).toStdString();
+    }
+    EXPECT_EQ(shared, 3) << "the three axes: " << lines[0].toStdString();
+    EXPECT_NEAR(values.last().toDouble(), std::sqrt(3625.0), 1e-3) << "the last curve is the vector's length";
 }
 
 TEST_F(AccelTabTest, ButtonTogglesAndAFailedOpenStopsThePoll)

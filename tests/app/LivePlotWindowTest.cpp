@@ -179,10 +179,37 @@ TEST_F(LivePlotWindowTest, TheChoiceIsKeptInItsOwnSectionLeavingTheOtherKeysAlon
     EXPECT_NE(after.find("[PLOTS]\r\nCan=1\r\nInputs=1\r\n"), std::string::npos) << after;
 
     open();
-    EXPECT_TRUE(window->inputsTab()->plot()->isVisible());  // its tab is the current one
+    // Its tab is the current one: it opens once the window is painted.
+    LivePlotPanel* restored = window->inputsTab()->plot();
+    EXPECT_TRUE(QTest::qWaitFor([restored] { return restored->isVisible(); }, 2000));
     EXPECT_TRUE(window->canTab()->plot()->wanted());
     EXPECT_FALSE(window->canTab()->plot()->isVisible());
     EXPECT_FALSE(window->rs485Tab()->plot()->wanted());
+}
+
+// A plot kept shown opens once the window is painted; a window closed
+// before that keeps it shown in the settings, and one opened meanwhile stays.
+TEST_F(LivePlotWindowTest, APlotKeptShownSurvivesACloseBeforeItOpened)
+{
+    const std::string kept = "[PLOTS]\r\nInputs=1\r\n";
+    for (bool openCanFirst : {false, true}) {
+        SCOPED_TRACE(openCanFirst);
+        {
+            QFile file(dir.filePath("Korvantix_control.ini"));
+            ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+            file.write(kept.data(), qint64(kept.size()));
+        }
+        window = std::make_unique<TKorvantixtest>(simulator, time, dir.path().toStdString());
+        window->show();  // no event handled: not painted yet
+        EXPECT_FALSE(window->inputsTab()->plot()->wanted());
+        if (openCanFirst)
+            window->canTab()->plot()->setWanted(true);
+        window->close();
+        const std::string after = test::readBytes(window->settingsPath());
+        EXPECT_NE(after.find("Inputs=1\r\n"), std::string::npos) << after;
+        EXPECT_EQ(after.find("Can=1\r\n") != std::string::npos, openCanFirst) << after;
+        window.reset();
+    }
 }
 
 TEST(PlotSettingsTest, TheSectionAppearsOnceAPlotWasShownAndThenRemembersHidingIt)

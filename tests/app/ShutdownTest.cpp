@@ -12,6 +12,8 @@
 #include <QThread>
 #include <csignal>
 #include <gtest/gtest.h>
+#include <fcntl.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 
 #include "base/Version.h"
@@ -161,12 +163,11 @@ TEST(ShutdownTest, NoDisplayIsOneLineAndExitCodeOne)
 
 // Starts the program on the simulator in an empty directory, signals it once
 // it is ready, and checks it ended normally with a complete settings file.
-void runUntilSignalled(int signalNumber)
+// Starts the program on the simulator in dir, sends the signal once its
+// handler is in place, and waits up to five seconds for the end.
+void signalOnceReady(QProcess& process, const QString& dir, int signalNumber)
 {
-    QTemporaryDir dir;
-    ASSERT_TRUE(dir.isValid());
-    QProcess process;
-    process.setWorkingDirectory(dir.path());
+    process.setWorkingDirectory(dir);
     process.setProcessEnvironment(offscreenEnvironment());
     process.start(programPath(), {QStringLiteral("--simulate")});
     ASSERT_TRUE(process.waitForStarted(5000));
@@ -176,9 +177,17 @@ void runUntilSignalled(int signalNumber)
         QThread::msleep(20);
     ASSERT_TRUE(catchesSignal(process.processId(), signalNumber));
     ::kill(static_cast<pid_t>(process.processId()), signalNumber);
-    ASSERT_TRUE(process.waitForFinished(5000));
+    ASSERT_TRUE(process.waitForFinished(5000)) << "still running 5 s after the signal";
     EXPECT_EQ(process.exitStatus(), QProcess::NormalExit);
     EXPECT_EQ(process.exitCode(), 0);
+}
+
+void runUntilSignalled(int signalNumber)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    QProcess process;
+    signalOnceReady(process, dir.path(), signalNumber);
 
     const QString path = dir.filePath(QStringLiteral("Korvantix_control.ini"));
     QFile file(path);
@@ -211,6 +220,32 @@ TEST(ShutdownTest, TermIntAndHangUpCloseTheWindowAndSaveTheSettings)
     }
 }
 
+// What the closing notice would say goes to standard error: no message box
+// waits for a button nobody is there to press.
+TEST(ShutdownTest, AfterASignalTheClosingNoticeIsPrintedNotShown)
+{
+    if (!QFileInfo::exists(programPath()))
+        GTEST_SKIP() << "korvantix-control not built beside the tests";
+    for (int signalNumber : {SIGTERM, SIGHUP}) {
+        SCOPED_TRACE(signalNumber);
+        QTemporaryDir dir;
+        ASSERT_TRUE(dir.isValid());
+        // Too large to be read: kept as it is, and said at exit.
+        QFile settings(dir.filePath(QStringLiteral("Korvantix_control.ini")));
+        ASSERT_TRUE(settings.open(QIODevice::WriteOnly));
+        settings.write(QByteArray(2 << 20, ';'));
+        settings.close();
+        QProcess process;
+        signalOnceReady(process, dir.path(), signalNumber);
+        const QString err = QString::fromUtf8(process.readAllStandardError());
+        const QString name = signalNumber == SIGTERM ? QStringLiteral("SIGTERM") : QStringLiteral("SIGHUP");
+        EXPECT_TRUE(err.contains(QStringLiteral("korvantix-control: ") + name + QStringLiteral(": Файл настроек ")))
+            << err.toStdString();
+        EXPECT_TRUE(err.contains(QStringLiteral("не прочитан (больше 1 МиБ)"))) << err.toStdString();
+        EXPECT_EQ(QFileInfo(settings).size(), 2 << 20) << "the file is left as it was";
+    }
+}
+
 TEST(ShutdownTest, UnderNohupTheHangUpStaysIgnored)
 {
     if (!QFileInfo::exists(programPath()))
@@ -234,6 +269,50 @@ TEST(ShutdownTest, UnderNohupTheHangUpStaysIgnored)
     ::kill(static_cast<pid_t>(process.processId()), SIGTERM);
     ASSERT_TRUE(process.waitForFinished(5000));
     EXPECT_EQ(process.exitCode(), 0);
+}
+
+// Under a file-size limit (ulimit -f) the settings cannot be written: that is
+// a write error, not SIGXFSZ killing the window, and no temporary stays. One
+// that a killed run left beside the settings is gone once the window starts.
+TEST(ShutdownTest, AFileSizeLimitIsAWriteErrorAndLeavesNoTemporary)
+{
+    if (!QFileInfo::exists(programPath()))
+        GTEST_SKIP() << "korvantix-control not built beside the tests";
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    QProcess gone;
+    gone.start(QStringLiteral("true"), {});
+    ASSERT_TRUE(gone.waitForFinished(5000));
+    const QString stale = dir.filePath(QStringLiteral("Korvantix_control.ini.tmp-%1-0").arg(gone.processId()));
+    QFile planted(stale);
+    ASSERT_TRUE(planted.open(QIODevice::WriteOnly));
+    planted.write("[CONFIG]\nAutoSt");
+    planted.close();
+    const timespec anHourAgo[2] = {{::time(nullptr) - 3600, 0}, {::time(nullptr) - 3600, 0}};
+    ASSERT_EQ(::utimensat(AT_FDCWD, stale.toLocal8Bit().constData(), anHourAgo, 0), 0);
+
+    QProcess process;
+    process.setWorkingDirectory(dir.path());
+    process.setProcessEnvironment(offscreenEnvironment());
+    // As a shell with "ulimit -f" starts it: SIGXFSZ at its default.
+    process.setChildProcessModifier([] {
+        const rlimit small{100, RLIM_INFINITY};
+        ::setrlimit(RLIMIT_FSIZE, &small);
+        std::signal(SIGXFSZ, SIG_DFL);
+    });
+    process.start(programPath(), {QStringLiteral("--simulate")});
+    ASSERT_TRUE(process.waitForStarted(5000));
+    QDeadlineTimer settle(5000);
+    while (!catchesSignal(process.processId(), SIGTERM) && !settle.hasExpired())
+        QThread::msleep(20);
+    ASSERT_TRUE(catchesSignal(process.processId(), SIGTERM));
+    EXPECT_FALSE(QFileInfo::exists(stale));
+    ::kill(static_cast<pid_t>(process.processId()), SIGTERM);
+    ASSERT_TRUE(process.waitForFinished(5000));
+    EXPECT_EQ(process.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(process.exitCode(), 0);
+    const QStringList left = QDir(dir.path()).entryList(QDir::Files);
+    EXPECT_TRUE(left.filter(QStringLiteral(".tmp-")).isEmpty()) << left.join(' ').toStdString();
 }
 
 }  // namespace

@@ -9,8 +9,11 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QScreen>
+#include <QTabBar>
 #include <QTabWidget>
+#include <QToolButton>
 #include <QTableWidget>
 #include <QTemporaryDir>
 #include <QTest>
@@ -109,6 +112,39 @@ TEST_F(WindowTest, FixedWindowWithNineTabsInOrder)
     EXPECT_EQ(pages()->currentIndex(), 0);
 }
 
+// At the window's one size every title is whole with nothing scrolled, and
+// the tool row beside them has room for a second button.
+TEST_F(WindowTest, NineWholeTabTitlesBesideTheToolRow)
+{
+    if (!window->findChild<QPushButton*>(QStringLiteral("HistoryButton")))
+        window->addToolButton(QStringLiteral("История"), QStringLiteral("HistoryButton"));
+    show();
+    QTabBar* bar = pages()->tabBar();
+    const QRect barRect(bar->mapTo(window.get(), QPoint(0, 0)), bar->size());
+    QRect titles;
+    for (int i = 0; i < bar->count(); ++i) {
+        const QRect tab = bar->tabRect(i).translated(barRect.topLeft());
+        EXPECT_TRUE(barRect.contains(tab)) << i << ": scrolled or cut";
+        EXPECT_GE(tab.width(), bar->fontMetrics().horizontalAdvance(bar->tabText(i))) << i << ": elided";
+        titles |= tab;
+    }
+    for (QToolButton* arrow : bar->findChildren<QToolButton*>())
+        EXPECT_FALSE(arrow->isVisible()) << "scroll arrows";
+    auto* row = child<QWidget>("ToolRow");
+    const QRect rowRect(row->mapTo(window.get(), QPoint(0, 0)), row->size());
+    EXPECT_FALSE(rowRect.intersects(titles));
+    EXPECT_TRUE(window->rect().contains(rowRect));
+    const auto buttons = row->findChildren<QPushButton*>();
+    ASSERT_GE(buttons.size(), 2);
+    for (QPushButton* button : buttons) {
+        EXPECT_TRUE(button->isVisible()) << button->objectName().toStdString();
+        EXPECT_GE(button->width(), button->fontMetrics().horizontalAdvance(button->text()))
+            << button->objectName().toStdString();
+        EXPECT_TRUE(rowRect.contains(QRect(button->mapTo(window.get(), QPoint(0, 0)), button->size())));
+    }
+    EXPECT_NE(row->findChild<QPushButton*>(QStringLiteral("ProtocolButton")), nullptr);
+}
+
 TEST_F(WindowTest, SevenTimersWithTheirIntervalsAllStopped)
 {
     show();
@@ -165,40 +201,72 @@ TEST_F(WindowTest, LeavingTheAccelerometerTabStopsItsPoll)
     EXPECT_EQ(button->text(), QStringLiteral("Начать проверку"));
 }
 
-TEST_F(WindowTest, WindowKeysToggleOutputOneAndEscTogglesTheStatusTest)
+// Z, Я and F11 switch output 1 only while the window itself has the focus;
+// Esc is the "Старт" button's key except in an edit and beside the GSM tab,
+// which has stopped every poll to have the channel alone. Each key goes to
+// the focused control first, as a real key press does.
+TEST_F(WindowTest, WindowKeysActOnlyWhereTheWindowHasThem)
 {
     show();
+    window->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
+    constexpr int kYa = 0x042F;  // Z under a Russian layout
     struct Case {
-        Qt::Key key;
-        bool outBox;
-        bool workBox;
+        const char* what;
+        const char* tab;
+        const char* focus;  // null: the window itself
+        int key;
+        bool switchesOutput;
+        bool togglesStatusTest;
     };
-    const Case cases[] = {{Qt::Key_Z, true, false},
-                          {Qt::Key_F11, false, false},
-                          {static_cast<Qt::Key>(0x042F), true, false}  /* Я: Z under a Russian layout */,
-                          {Qt::Key_Escape, true, true},
-                          {Qt::Key_Escape, true, false}};
+    const Case cases[] = {
+        {"Z, window", "TabSheet1", nullptr, Qt::Key_Z, true, false},
+        {"Я, window", "TabSheet1", nullptr, kYa, true, false},
+        {"F11, window", "TabSheet1", nullptr, Qt::Key_F11, true, false},
+        {"Esc, window", "TabSheet1", nullptr, Qt::Key_Escape, false, true},
+        {"Esc on a button", "TabSheet1", "Program", Qt::Key_Escape, false, true},
+        {"Esc in an edit", "TabSheet1", "Edit1", Qt::Key_Escape, false, false},
+        {"F11 in an edit", "TabSheet1", "Edit1", Qt::Key_F11, false, false},
+        {"Z on a check box", "TabSheet1", "OutBox", Qt::Key_Z, false, false},
+        {"Я on a check box", "TabSheet1", "OutBox", kYa, false, false},
+        {"F11 on a button", "TabSheet1", "Program", Qt::Key_F11, false, false},
+        {"Esc in an edit of another tab", "TabSheet7", "CoorLine", Qt::Key_Escape, false, false},
+        {"Esc, window, GSM tab", "TabSheet2", nullptr, Qt::Key_Escape, false, false},
+        {"Esc on a GSM button", "TabSheet2", "Button1", Qt::Key_Escape, false, false},
+        {"Z, window, GSM tab", "TabSheet2", nullptr, Qt::Key_Z, true, false},
+    };
     for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        selectTab(c.tab);
+        QWidget* focus = c.focus ? child<QWidget>(c.focus) : window.get();
+        ASSERT_NE(focus, nullptr);
+        focus->setFocus();
+        ASSERT_EQ(QApplication::focusWidget(), focus);
+        const bool outBefore = checked("OutBox");
+        const bool workBefore = checked("WorkBox");
         // QTest only types ASCII keys; the Cyrillic one is sent as the event.
         QKeyEvent press(QEvent::KeyPress, c.key, Qt::NoModifier, QString(QChar(char16_t(c.key))));
-        if (c.key > 0xFF)
-            QApplication::sendEvent(window.get(), &press);
-        else
-            QTest::keyClick(window.get(), c.key);
-        EXPECT_EQ(checked("OutBox"), c.outBox) << c.key;
-        EXPECT_EQ(checked("WorkBox"), c.workBox) << c.key;
+        QApplication::sendEvent(focus, &press);
+        EXPECT_EQ(checked("OutBox") != outBefore, c.switchesOutput);
+        EXPECT_EQ(checked("WorkBox") != workBefore, c.togglesStatusTest);
+        child<QCheckBox>("WorkBox")->setChecked(false);
     }
+    // Ctrl+Tab from a control on a tab goes to the next tab, and back.
+    selectTab("TabSheet1");
+    child<QWidget>("Program")->setFocus();
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab, Qt::ControlModifier);
+    EXPECT_EQ(pages()->currentIndex(), 1);
+    child<QWidget>("Button1")->setFocus();
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Backtab, Qt::ControlModifier | Qt::ShiftModifier);
+    EXPECT_EQ(pages()->currentIndex(), 0);
     // An edit that takes the key keeps it.
     selectTab("TabSheet2");
     auto* pin = child<QLineEdit>("PIN");
+    pin->setFocus();
     const bool outBefore = checked("OutBox");
     QTest::keyClick(pin, Qt::Key_Z);
     EXPECT_EQ(pin->text(), "z");
     EXPECT_EQ(checked("OutBox"), outBefore);
-    // Esc is no edit's key: it still reaches the cancel button.
-    QTest::keyClick(pin, Qt::Key_Escape);
-    EXPECT_TRUE(checked("WorkBox"));
-    child<QCheckBox>("WorkBox")->setChecked(false);
 }
 
 TEST_F(WindowTest, FirstStartWithoutSettingsFileShowsDefaults)
@@ -532,6 +600,33 @@ TEST(ConsoleApplicationTest, EscapingExceptionsAreReportedAndDeliveryGoesOn)
 
     EXPECT_EQ(reports, QStringList({QStringLiteral("reply buffer overrun"), QStringLiteral("Неизвестная ошибка")}));
     EXPECT_EQ(target.handled, 1);
+}
+
+// Units are named in Russian everywhere in the window (the logs and the
+// record keep theirs).
+TEST_F(WindowTest, NoEnglishUnitOnAnyTab)
+{
+    window->buildAllTabs();
+    const QRegularExpression english(QStringLiteral("\\b(rpm|Hz|km/h|sec)\\b"));
+    for (QWidget* widget : window->findChildren<QWidget*>()) {
+        QString text;
+        if (auto* label = qobject_cast<QLabel*>(widget))
+            text = label->text();
+        else if (auto* button = qobject_cast<QAbstractButton*>(widget))
+            text = button->text();
+        else if (auto* group = qobject_cast<QGroupBox*>(widget))
+            text = group->title();
+        EXPECT_FALSE(english.match(text).hasMatch()) << widget->objectName().toStdString() << ": " << text.toStdString();
+    }
+}
+
+// The keys the window handles itself are listed on "О программе", whole.
+TEST_F(WindowTest, AboutTabListsTheWindowsKeys)
+{
+    auto* keys = child<QLabel>("KeysLabel");
+    for (const char* key : {"Esc", "Z", "Я", "F11", "Ctrl+G"})
+        EXPECT_TRUE(keys->text().contains(QString::fromUtf8(key))) << key;
+    EXPECT_LE(keys->heightForWidth(keys->width()), keys->height()) << "the list is cut off";
 }
 
 TEST_F(WindowTest, AboutLinksOpenTheWebPageAndTheMailForm)

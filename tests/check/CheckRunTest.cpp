@@ -5,6 +5,7 @@
 #include <set>
 
 #include "check/CheckBench.h"
+#include "check/RecordFiles.h"
 #include "check/Steps.h"
 
 namespace ktx::check::test {
@@ -140,6 +141,58 @@ TEST(CheckRun, StopDuringGsmEndsThatStepAsErrorAndStillSwitchesTheModemOff)
     EXPECT_TRUE(sent(record.cleanupLog, "WORKGSM=0;$"));
     // The stop cut the 13 s power-on wait short.
     EXPECT_LT(record.steps[4].durationMs, 4000);
+}
+
+// A tracker that answers nothing at all is "error" in every step, never a
+// plain "fail".
+TEST(CheckRun, ASilentTrackerIsAnErrorInEveryStep)
+{
+    CheckBench bench;
+    bench.scenario.faults.silent = 1;
+    bench.step("gsm").registrationS = 2;
+    const RunRecord record = bench.run();
+    EXPECT_EQ(stepsWith(record, {Outcome::Fail, Outcome::Pass, Outcome::Marginal}), std::set<std::string>{});
+    EXPECT_EQ(record.outcome, Outcome::Error);
+    for (const StepRecord& step : record.steps)
+        for (const Measurement& m : step.measurements)
+            EXPECT_TRUE(m.outcome == Outcome::Error || m.name == "serial") << step.name << ": " << m.name;
+    EXPECT_EQ(exitCodeFor(record), 1);
+}
+
+TEST(CheckRun, ARunThatMeasuredNothingIsNotTested)
+{
+    CheckBench bench;
+    for (StepSpec& stepSpec : bench.profile.steps)
+        stepSpec.skip = true;
+    const RunRecord record = bench.run();
+    EXPECT_TRUE(nothingTested(record));
+    EXPECT_STREQ(verdictName(record), "not tested");
+    EXPECT_EQ(exitCodeFor(record), 3);
+    EXPECT_EQ(nlohmann::json::parse(recordJson(record))["outcome"], "not tested");
+    EXPECT_NE(recordHtml(record).find("НЕ ПРОВЕРЕН"), std::string::npos);
+    EXPECT_EQ(recordHtml(record).find("ГОДЕН"), std::string::npos);
+}
+
+// The record keeps the commands but not the SIM PIN or the access point's
+// user and password.
+TEST(CheckRun, TheRecordHidesTheProfilesSecrets)
+{
+    CheckBench bench;
+    bench.scenario.modem.sim = "pin";
+    bench.scenario.modem.simPin = "4719";
+    StepSpec& gsm = bench.step("gsm");
+    gsm.pin = "4719";
+    gsm.gprs = true;
+    gsm.apn = "internet.line";
+    gsm.apnUser = "lineuser";
+    gsm.apnPassword = "Pa55word";
+    const RunRecord record = bench.run();
+    EXPECT_EQ(measurement(record, "gsm", "SIM ready")->outcome, Outcome::Pass);
+    const std::string json = recordJson(record);
+    EXPECT_NE(json.find(R"(AT+CPIN=\"***\")"), std::string::npos);
+    EXPECT_NE(json.find("internet.line"), std::string::npos);
+    for (const char* secret : {"4719", "lineuser", "Pa55word"})
+        EXPECT_EQ(json.find(secret), std::string::npos) << secret;
 }
 
 TEST(CheckRun, OutputReadbackFollowsTheWiring)

@@ -1,10 +1,12 @@
 #!/usr/bin/env python3
 """korvantix-check as a line runs it: a process, its exit status, its three
-record files. One case per call: program_tests.py CASE --check BINARY ..."""
+record files. One case per call: program_tests.py CASE --check BINARY ...
+(--repeat N runs the pair case N times)."""
 import argparse
 import glob
 import json
 import os
+import resource
 import shutil
 import signal
 import subprocess
@@ -37,6 +39,17 @@ def load_record(path, schema):
         record = json.load(f)
     jsonschema.Draft7Validator(schema).validate(record)
     return record
+
+
+# A profile that takes well under a second on the simulated tracker.
+SHORT_PROFILE = {"name": "short", "steps": [
+    {"type": "identification", "firmware": {"min": 57, "max": 999}},
+    {"type": "outputs", "outputs": [{"output": 1, "input": None}]},
+    {"type": "accel", "magnitude": {"min": 0.8, "max": 1.2}}]}
+
+
+def record_files(folder):
+    return sorted(os.listdir(folder)) if os.path.isdir(folder) else []
 
 
 def step_outcomes(record):
@@ -121,6 +134,11 @@ def case_usage_errors(o, work):
     listed = run([o.check, "--simulate", "--list"])
     expect(listed.returncode == 0 and listed.stdout == "1234567\tKorvantix\tSUMI-5.7ab\n",
            "--list shows serial, description, firmware: %r" % listed.stdout)
+    # No tracker on the USB bus here: listing and checking agree that it is an error.
+    for args in (["--list"], ["--report-dir", folder]):
+        result = run([o.check] + args)
+        expect(result.returncode == 2 and result.stdout.count("\t") == 0,
+               "%s with no tracker exits 2, got %d: %s" % (args, result.returncode, result.stderr))
 
 
 def case_four_at_once(o, work):
@@ -142,7 +160,203 @@ def case_four_at_once(o, work):
     expect(found == {serial: "pass" for serial in serials}, "four records, one per serial: %s" % found)
 
 
+def case_pair_same_second(o, work):
+    """Two runs of the same serial started together, over and over: each keeps
+    its own whole set under its own name, never the other's files."""
+    profile = write_json(work, "short.json", SHORT_PROFILE)
+    folder = os.path.join(work, "records")
+    sets_seen = 0
+    same_second = 0
+    for round_number in range(o.repeat):
+        stations = ["A%d" % round_number, "B%d" % round_number]
+        processes = [subprocess.Popen([o.check, "--simulate", "--profile", profile, "--report-dir", folder,
+                                       "--station", station], stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True)
+                     for station in stations]
+        claimed = []
+        for station, process in zip(stations, processes):
+            out, err = process.communicate(timeout=60)
+            expect(process.returncode == 0, "round %d, %s: exit 0, got %d: %s" % (round_number, station,
+                                                                                 process.returncode, err))
+            paths = dict(line.split(None, 1) for line in out.splitlines() if line.split(None, 1)[0] in
+                         ("record:", "report:", "junit:"))
+            claimed.append(paths.get("record:", ""))
+            stem = paths.get("record:", "")[:-len(".json")]
+            expect(paths.get("report:") == stem + ".html" and paths.get("junit:") == stem + ".junit.xml",
+                   "round %d: the three names share one stem: %s" % (round_number, paths))
+            # Each file of the set is this run's: its station is in all three.
+            record = load_record(stem + ".json", o.schema_json)
+            expect(record["station"] == station, "round %d: the JSON is %s's" % (round_number, station))
+            with open(stem + ".html", encoding="utf-8") as f:
+                expect("<td>%s</td>" % station in f.read(), "round %d: the HTML is %s's" % (round_number, station))
+            suite = ElementTree.parse(stem + ".junit.xml").getroot().find("testsuite")
+            expect(suite.get("hostname") == station, "round %d: the JUnit file is %s's" % (round_number, station))
+            sets_seen += 1
+        expect(claimed[0] != claimed[1], "round %d: two runs, two records: %s" % (round_number, claimed))
+        same_second += os.path.basename(claimed[0])[:24] == os.path.basename(claimed[1])[:24]
+        if FAILED:
+            break
+    names = record_files(folder)
+    expect(len(names) == 3 * sets_seen and not [n for n in names if ".tmp-" in n],
+           "exactly three files per run, no temporary: %d files for %d runs" % (len(names), sets_seen))
+    print("%d pairs, %d started in the same second, %d record sets, each whole and its own"
+          % (o.repeat, same_second, sets_seen))
+
+
+def dead_pid():
+    child = subprocess.Popen(["true"])
+    child.wait()
+    return child.pid
+
+
+def case_file_size_limit(o, work):
+    """Under ulimit -f the check says the record could not be written and
+    exits 2; nothing is left, and what killed runs left is cleared."""
+    profile = write_json(work, "short.json", SHORT_PROFILE)
+    folder = os.path.join(work, "records")
+    os.makedirs(folder)
+    stale = os.path.join(folder, "1234567-20261209T120000Z.json.tmp-%d-0" % dead_pid())
+    fresh = os.path.join(folder, "1234567-20261209T120001Z.json.tmp-%d-0" % dead_pid())
+    for path in (stale, fresh):
+        with open(path, "w") as f:
+            f.write("{\n  \"outcome\": \"pa")
+    os.utime(stale, (time.time() - 3600, time.time() - 3600))
+
+    def limit_file_size():
+        resource.setrlimit(resource.RLIMIT_FSIZE, (2000, resource.RLIM_INFINITY))
+
+    # subprocess gives the child the default SIGXFSZ disposition (restore_signals).
+    result = subprocess.run([o.check, "--simulate", "--profile", profile, "--report-dir", folder],
+                            capture_output=True, text=True, timeout=60, preexec_fn=limit_file_size)
+    expect(result.returncode == 2, "exit 2 under a file-size limit, got %d: %s" % (result.returncode, result.stderr))
+    expect("the record could not be written" in result.stderr and "File too large" in result.stderr,
+           "it says why: %r" % result.stderr)
+    expect(record_files(folder) == [os.path.basename(fresh)],
+           "no record, no temporary; only a fresh one of another writer kept: %s" % record_files(folder))
+
+
+def case_full_disk(o, work):
+    """On a file system that fills up while the set is written, the run either
+    keeps the whole set (exit 0) or nothing of it (exit 2)."""
+    if os.geteuid() != 0:
+        print("skipped: mounting a small tmpfs needs root")
+        return
+    profile = write_json(work, "short.json", SHORT_PROFILE)
+    mount = os.path.join(work, "disk")
+    os.makedirs(mount)
+    size = 256 * 1024
+    if run(["mount", "-t", "tmpfs", "-o", "size=%d" % size, "tmpfs", mount]).returncode != 0:
+        print("skipped: tmpfs could not be mounted here")
+        return
+    try:
+        outcomes = {}
+        for free_pages in range(0, 6):
+            folder = os.path.join(mount, "records")
+            shutil.rmtree(folder, ignore_errors=True)
+            for name in os.listdir(mount):
+                os.remove(os.path.join(mount, name)) if name != "records" else None
+            os.makedirs(folder)
+            filler = os.path.join(mount, "filler")
+            with open(filler, "wb") as f:
+                try:
+                    f.write(b"\0" * (size - free_pages * 4096))
+                except OSError:
+                    pass
+            result = run([o.check, "--simulate", "--profile", profile, "--report-dir", folder], timeout=60)
+            names = record_files(folder)
+            outcomes[free_pages] = result.returncode
+            if result.returncode == 0:
+                expect(len(names) == 3, "%d pages free: exit 0 keeps the whole set: %s" % (free_pages, names))
+            else:
+                expect(result.returncode == 2 and "could not be written" in result.stderr,
+                       "%d pages free: exit 2 with its reason, got %d: %s" % (free_pages, result.returncode,
+                                                                             result.stderr))
+                expect(names == [], "%d pages free: a failed publish leaves nothing: %s" % (free_pages, names))
+        expect(outcomes[0] == 2 and outcomes[5] == 0, "no room fails, room for all passes: %s" % outcomes)
+        print("exit status by free 4 KiB pages: %s" % outcomes)
+    finally:
+        run(["umount", mount])
+
+
+def case_signals(o, work):
+    """A closed standard output (| head) and a closed terminal (SIGHUP) still
+    end through the cleanup and keep the record."""
+    profile = write_json(work, "short.json", SHORT_PROFILE)
+    folder = os.path.join(work, "piped")
+    # | head -1: the pipe closes after the first line.
+    process = subprocess.Popen([o.check, "--simulate", "--profile", profile, "--report-dir", folder],
+                               stdout=subprocess.PIPE, stderr=subprocess.PIPE)
+    process.stdout.readline()
+    process.stdout.close()
+    process.wait(timeout=60)
+    expect(process.returncode == 0, "a closed output does not kill the run, got %d" % process.returncode)
+    expect(len(records(folder)) == 1, "the record is kept: %s" % record_files(folder))
+    if records(folder):
+        record = load_record(records(folder)[0], o.schema_json)
+        expect(record["outcome"] == "pass" and any(e["kind"] == "sent" for e in record["cleanupLog"]),
+               "the run ended with its cleanup: %s" % record["cleanupLog"])
+    # SIGHUP during the modem's power-on, as SIGTERM.
+    stop_during_gsm(o, os.path.join(work, "hangup"), signal.SIGHUP)
+
+
+def case_not_utf8_or_not_tested(o, work):
+    folder = os.path.join(work, "records")
+    result = subprocess.run([o.check.encode(), b"--simulate", b"--station", "Иванов".encode("cp1251"),
+                             b"--report-dir", folder.encode()], capture_output=True, timeout=60)
+    expect(result.returncode == 2 and b"--station is not UTF-8" in result.stderr,
+           "a station name that is no UTF-8 is a usage error: %d %r" % (result.returncode, result.stderr))
+    expect(record_files(folder) == [], "and writes nothing")
+    every_step_skipped = {"name": "nothing", "steps": [dict(step, skip=True) for step in SHORT_PROFILE["steps"]]}
+    profile = write_json(work, "skipped.json", every_step_skipped)
+    result = run([o.check, "--simulate", "--profile", profile, "--report-dir", folder])
+    expect(result.returncode == 3, "a run that tested nothing exits 3, got %d: %s" % (result.returncode, result.stderr))
+    expect("1234567: not tested" in result.stdout, "and says so: %s" % result.stdout)
+    record = load_record(records(folder)[0], o.schema_json)
+    expect(record["outcome"] == "not tested", "the record says not tested: %s" % record["outcome"])
+    ElementTree.parse(records(folder)[0][:-len(".json")] + ".junit.xml")
+
+
+def case_symlinked_report_folder(o, work):
+    real = os.path.join(work, "real")
+    os.makedirs(real)
+    os.symlink(real, os.path.join(work, "linked"))
+    profile = write_json(work, "short.json", SHORT_PROFILE)
+    result = run([o.check, "--simulate", "--profile", profile, "--report-dir", os.path.join(work, "linked")])
+    expect(result.returncode == 0, "a symlinked folder the user names is taken: %d %s" % (result.returncode,
+                                                                                      result.stderr))
+    expect(len(records(real)) == 1, "the record is in the folder it leads to: %s" % record_files(real))
+
+
+def case_profile_schema(o, work):
+    """The profile's JSON Schema and the program agree on what a profile is."""
+    with open(o.profile_schema, encoding="utf-8") as f:
+        schema = json.load(f)
+    validator = jsonschema.Draft7Validator(schema)
+    default = json.loads(run([o.check, "--print-profile"]).stdout)
+    errors = list(validator.iter_errors(default))
+    expect(not errors, "the built-in profile passes the schema: %s" % [e.message for e in errors])
+    supply = {"type": "supply", "supply": {"min": 9, "max": 32}}
+    bad = [
+        ({"name": "p", "steps": [dict(supply, suply={"min": 9, "max": 32})]}, "steps[0].suply"),
+        ({"name": "p", "steps": [{"type": "accel", "registrationS": 5}]}, "steps[0].registrationS"),
+        ({"name": "p", "steps": [dict(supply, name="")]}, "steps[0].name"),
+        ({"name": "p", "steps": [{"type": "identification"}]}, "steps[0].firmware"),
+        ({"name": "p", "steps": [{"type": "gnss", "latitude": 55, "longitude": 61}]}, "steps[0].radiusM"),
+        ({"name": "p", "steps": [{"type": "supply", "supply": {"min": 9, "max": 32, "typ": 12}}]}, "steps[0].supply.typ"),
+    ]
+    for profile, key in bad:
+        expect(list(validator.iter_errors(profile)), "the schema refuses %s" % profile)
+        path = write_json(work, "bad.json", profile)
+        result = run([o.check, "--simulate", "--profile", path, "--report-dir", os.path.join(work, "records")])
+        expect(result.returncode == 2 and ('profile key "%s"' % key) in result.stderr,
+               "the program refuses %s naming %s: %s" % (profile, key, result.stderr))
+    expect(record_files(os.path.join(work, "records")) == [], "no record after a refused profile")
+
+
 def case_sigterm_during_gsm(o, work):
+    stop_during_gsm(o, work, signal.SIGTERM)
+
+
+def stop_during_gsm(o, work, stop_signal):
     process = subprocess.Popen([o.check, "--simulate", "--report-dir", work], stdout=subprocess.PIPE,
                                stderr=subprocess.PIPE, text=True)
     # The counters step is the one before GSM; the power-on then waits 13 s.
@@ -152,9 +366,9 @@ def case_sigterm_during_gsm(o, work):
             break
     time.sleep(1.5)
     stopped_at = time.monotonic()
-    process.send_signal(signal.SIGTERM)
+    process.send_signal(stop_signal)
     out, err = process.communicate(timeout=30)
-    expect(process.returncode == 2, "exit 2 after SIGTERM, got %d: %s" % (process.returncode, err))
+    expect(process.returncode == 2, "exit 2 after signal %d, got %d: %s" % (stop_signal, process.returncode, err))
     # The modem's own 3 s to settle after switching off is the longest wait left.
     expect(time.monotonic() - stopped_at < 8, "the run stops promptly")
     record = load_record(records(work)[0], o.schema_json)
@@ -192,6 +406,8 @@ def main():
     parser.add_argument("--screenshots", default="screenshots")
     parser.add_argument("--testbed")
     parser.add_argument("--emulated")
+    parser.add_argument("--profile-schema")
+    parser.add_argument("--repeat", type=int, default=20)
     o = parser.parse_args()
     with open(o.schema, encoding="utf-8") as f:
         o.schema_json = json.load(f)

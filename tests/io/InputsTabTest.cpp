@@ -182,16 +182,19 @@ TEST_F(InputsTabTest, FrequencyTicksShowFlipAndLog)
     answer("DEVICE_TEST,0,0$", "0,0,0,0,0,2000,0,0,0,tt=15000\r\n", "ADD_TEST=0,0,0,0,0,0,0,0;\r\n");
     tab.ButtonWorkClick();
     timer6.timeout({});
-    EXPECT_EQ(c<QLabel>("freq1")->text(), "=50.0 Hz");
+    // The screen in the user's language and separator; the log as the
+    // technicians' tools read it.
+    EXPECT_EQ(c<QLabel>("freq1")->text(), "=50,0 Гц");
     EXPECT_EQ(colors::background(c<QLabel>("freq1")), colors::kBtnFace);  // from the design's shadow
     EXPECT_EQ(colors::background(c<QLabel>("freq2")), colors::kBtnShadow);
-    EXPECT_EQ(log.streams.back().fields.substr(0, 12), "F1 =50.0 Hz\t");
+    EXPECT_EQ(log.streams.back().fields, "F1 =50.0 Hz\tF2 " + wait + "\tF3 " + wait + "\tF4 " + wait + "\tF5 " + wait
+            + "\tF6 " + wait + "\tF7 " + wait + "\tF8 " + wait + "\r\n");
 
     // The same rate again still flips the colour, so it shows as fresh.
     answer("DEVICE_TEST,0,0$", "0,0,0,0,0,3000,0,0,0,tt=25000\r\n", "ADD_TEST=0,0,0,0,0,0,0,0;\r\n");
     tab.ButtonWorkClick();
     timer6.timeout({});
-    EXPECT_EQ(c<QLabel>("freq1")->text(), "=50.0 Hz");
+    EXPECT_EQ(c<QLabel>("freq1")->text(), "=50,0 Гц");
     EXPECT_EQ(colors::background(c<QLabel>("freq1")), colors::kBtnShadow);
 
     // Timer1 stopped elsewhere while WorkBox stays checked: Timer6 stops itself.
@@ -240,8 +243,10 @@ TEST(InputsTabSimulated, PollsAndFrequenciesFollowTheDevice)
     for (int k = 0; k < 4; ++k) {
         SCOPED_TRACE(k);
         const QString text = tab.findChild<QLabel*>(QStringLiteral("freq%1").arg(k + 1))->text();
-        ASSERT_TRUE(text.startsWith('=') && text.endsWith(" Hz")) << text.toStdString();
-        EXPECT_NEAR(text.mid(1, text.size() - 4).toDouble(), rates[k] / 2, 0.11);
+        ASSERT_TRUE(text.startsWith('=') && text.endsWith(" Гц")) << text.toStdString();
+        bool number = false;
+        EXPECT_NEAR(QLocale().toDouble(text.mid(1, text.size() - 4), &number), rates[k] / 2, 0.11);
+        EXPECT_TRUE(number) << text.toStdString();
     }
     EXPECT_TRUE(log.debug.empty());
     EXPECT_EQ(log.streams.size(), 3u * 50 * 2 + 3);

@@ -40,10 +40,12 @@ grep -q -- '-dev' <<<"$depends" && fail "Depends names a -dev package: $depends"
 
 # The file list, exactly, with modes and owners.
 expected="$(cat <<LIST
+-rwxr-xr-x root/root ./usr/bin/korvantix-check
 -rwxr-xr-x root/root ./usr/bin/korvantix-control
 -rwxr-xr-x root/root ./usr/libexec/korvantix-control/korvantix-control-desktop
 -rw-r--r-- root/root ./usr/lib/udev/rules.d/99-korvantix-ftdi.rules
 -rw-r--r-- root/root ./usr/share/applications/korvantix-control.desktop
+-rw-r--r-- root/root ./usr/share/bash-completion/completions/korvantix-check
 -rw-r--r-- root/root ./usr/share/doc/korvantix-control/changelog.gz
 -rw-r--r-- root/root ./usr/share/doc/korvantix-control/copyright
 -rw-r--r-- root/root ./usr/share/doc/korvantix-control/examples/default.json
@@ -57,6 +59,10 @@ expected="$(cat <<LIST
 -rw-r--r-- root/root ./usr/share/icons/hicolor/48x48/apps/korvantix-control.png
 -rw-r--r-- root/root ./usr/share/icons/hicolor/64x64/apps/korvantix-control.png
 -rw-r--r-- root/root ./usr/share/icons/hicolor/scalable/apps/korvantix-control.svg
+-rw-r--r-- root/root ./usr/share/korvantix/check-profile.json
+-rw-r--r-- root/root ./usr/share/korvantix/check-profile.schema.json
+-rw-r--r-- root/root ./usr/share/korvantix/check-record.schema.json
+-rw-r--r-- root/root ./usr/share/man/man1/korvantix-check.1.gz
 -rw-r--r-- root/root ./usr/share/man/man1/korvantix-control.1.gz
 -rw-r--r-- root/root ./usr/share/metainfo/example.korvantix.control.metainfo.xml
 LIST
@@ -85,6 +91,36 @@ done
 # The program is the one of this version, and stripped.
 "$work/root/usr/bin/korvantix-control" --version | grep -qx "korvantix-control $version" || fail "binary version"
 file -b "$work/root/usr/bin/korvantix-control" 2>/dev/null | grep -q 'not stripped' && fail "binary not stripped"
+
+# The line check: this version, no Qt, its built-in profile shipped as it
+# prints it and valid against the shipped schema, its manual page and completion.
+check="$work/root/usr/bin/korvantix-check"
+"$check" --version | grep -qx "korvantix-check $version" || fail "korvantix-check version"
+readelf -d "$check" | grep -q 'libQt' && fail "korvantix-check links Qt"
+share="$work/root/usr/share/korvantix"
+cmp -s <("$check" --print-profile) "$share/check-profile.json" || fail "check-profile.json is not the built-in profile"
+"$check" --simulate --profile "$share/check-profile.json" --list >/dev/null || fail "the shipped profile does not load"
+python3 - "$share" <<'PY' || fail "the shipped schemas or profile do not validate"
+import json, sys
+import jsonschema
+share = sys.argv[1]
+load = lambda name: json.load(open(share + "/" + name, encoding="utf-8"))
+for name in ("check-profile.schema.json", "check-record.schema.json"):
+    jsonschema.Draft7Validator.check_schema(load(name))
+jsonschema.Draft7Validator(load("check-profile.schema.json")).validate(load("check-profile.json"))
+PY
+zcat "$work/root/usr/share/man/man1/korvantix-check.1.gz" | grep -q '^\.TH KORVANTIX-CHECK 1 .*"korvantix-check '"$version"'"' \
+  || fail "korvantix-check manual page header"
+for section in OPTIONS PROFILE OUTCOMES "EXIT STATUS" EXAMPLES; do
+  zcat "$work/root/usr/share/man/man1/korvantix-check.1.gz" | grep -q "^\.SH \"\?$section" || fail "manual page lacks $section"
+done
+bash -c 'source "$1"; COMP_WORDS=(korvantix-check --rep); COMP_CWORD=1; _korvantix_check; [ "${COMPREPLY[*]}" = --report-dir ]' \
+  _ "$work/root/usr/share/bash-completion/completions/korvantix-check" || fail "bash completion of --report-dir"
+
+# Debian's own checks of the package, errors and warnings.
+if command -v lintian >/dev/null; then
+  lintian --fail-on error,warning "$deb" >&2 || fail "lintian"
+fi
 
 # The menu entry starts the launcher, once on the device, once on the simulator.
 desktop="$work/root/usr/share/applications/$package.desktop"

@@ -77,11 +77,17 @@ TEST_F(TelitTabTest, BrowseCheckAndUpdate)
     c<QLineEdit>("FirmwarePath")->setText(QString::fromStdString(bench.dir.file("short.bin")));
     QTest::mouseClick(c<QPushButton>("Button27"), Qt::LeftButton);
     EXPECT_FALSE(c<QPushButton>("TelitInit")->isEnabled());
-    c<QLineEdit>("FirmwarePath")->setText(QString::fromStdString(bench.dir.file("missing.bin")));
-    tab().Button27Click();
-    EXPECT_FALSE(c<QPushButton>("TelitInit")->isEnabled()) << "a file that can't be opened changes nothing";
-    c<QLineEdit>("FirmwarePath")->setText(QString::fromStdString(bench.dir.file("good.bin")));
-    tab().Button27Click();
+    // Each check decides: a good file enables the update, one that can't be
+    // opened greys it again.
+    const struct {
+        const char* file;
+        bool enabled;
+    } checks[] = {{"good.bin", true}, {"missing.bin", false}, {"good.bin", true}};
+    for (const auto& check : checks) {
+        c<QLineEdit>("FirmwarePath")->setText(QString::fromStdString(bench.dir.file(check.file)));
+        tab().Button27Click();
+        EXPECT_EQ(c<QPushButton>("TelitInit")->isEnabled(), check.enabled) << check.file;
+    }
     ASSERT_TRUE(c<QPushButton>("TelitInit")->isEnabled());
 
     for (QTimer& timer : timers)
@@ -139,11 +145,16 @@ TEST_F(TelitTabTest, ProgressFollowsTheRecordsAndStopsWhereAFailedUpdateEnded)
 // button queues a power-off of its own.
 TEST_F(TelitTabTest, UpdateEndAndButtonEachPowerTheModemOffTheirWay)
 {
+    bench.scenario.telit.modemVersion = 0;  // the modem refuses its loading mode
     int queued = 0;
     int inAction = 0;
     tab().powerOffModem = [&] { ++queued; };
     tab().powerOffModemInAction = [&] { ++inAction; };
     c<QLineEdit>("FirmwarePath")->setText(QString::fromStdString(bench.dir.file("missing.bin")));
+    tab().TelitInitClick();
+    EXPECT_EQ(inAction, 0) << "a file that can't be opened powers nothing, so nothing is powered off";
+    FirmwareBuilder().record(payloadOf(10)).writeTo(bench.dir.path / "fw.bin");
+    c<QLineEdit>("FirmwarePath")->setText(QString::fromStdString(bench.dir.file("fw.bin")));
     tab().TelitInitClick();
     EXPECT_EQ(inAction, 1) << "a failed update leaves the modem powered too";
     EXPECT_EQ(queued, 0);

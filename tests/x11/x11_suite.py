@@ -96,6 +96,30 @@ class XServer:
         return False
 
 
+def crop(pixels, screen_width, rect):
+    """The RGB bytes of rect (x, y, width, height) out of a whole-screen shot."""
+    x, y, w, h = rect
+    return b"".join(pixels[3 * ((y + row) * screen_width + x):3 * ((y + row) * screen_width + x + w)] for row in range(h))
+
+
+def window_frame(x, window_id):
+    """The frame of a top-level window as the window manager drew it: (left, top, right, bottom)."""
+    info = subprocess.run(["xwininfo", "-id", str(window_id)], env=x.env, check=True, capture_output=True,
+                          text=True).stdout
+    fields = dict(line.strip().split(":", 1) for line in info.splitlines() if ":" in line)
+    left, top = int(fields["Absolute upper-left X"]), int(fields["Absolute upper-left Y"])
+    width, height = int(fields["Width"]), int(fields["Height"])
+    extents = subprocess.run(["xprop", "-id", str(window_id), "_NET_FRAME_EXTENTS"], env=x.env,
+                             capture_output=True, text=True).stdout
+    l, r, t, b = (list(map(int, extents.split("=")[1].split(","))) if "=" in extents else [0, 0, 0, 0])
+    return left - l, top - t, left + width + r, top + height + b
+
+
+def window_title(x, window_id):
+    return subprocess.run(["xdotool", "getwindowname", str(window_id)], env=x.env, capture_output=True,
+                          text=True).stdout.strip()
+
+
 def xwd_rgb(dump):
     """Width, height and RGB bytes of a 24- or 32-bit xwd dump with 8-bit channels (what Xvfb gives)."""
     fields = struct.unpack(">25I", dump[:100])
@@ -124,7 +148,7 @@ def write_png(path, width, height, rgb):
 class Console:
     """One run of the program in a working directory of its own."""
 
-    def __init__(self, x, program, scenario_changes=None, settings=""):
+    def __init__(self, x, program, scenario_changes=None, settings="", locale="ru_RU.UTF-8"):
         self.x = x
         self.dir = tempfile.mkdtemp(prefix="ktx-x11-")
         with open(DEFAULT_SCENARIO) as source:
@@ -139,7 +163,7 @@ class Console:
         # Identification only searches and asks the version.
         with open(self.path(SETTINGS), "w", newline="") as out:
             out.write("[CONFIG]\r\nAutoStart=0\r\n[GSM]\r\nReadGSMAuto=0\r\n" + settings)
-        env = dict(x.env, KTX_DEBUG_ACTIONS=TRACE, KTX_DEBUG_GEOMETRY=GEOMETRY, LC_ALL="ru_RU.UTF-8")
+        env = dict(x.env, KTX_DEBUG_ACTIONS=TRACE, KTX_DEBUG_GEOMETRY=GEOMETRY, LC_ALL=locale)
         self.process = subprocess.Popen([program, "--simulate=scenario.json"], cwd=self.dir, env=env,
                                         stdout=subprocess.DEVNULL, stderr=subprocess.PIPE)
         if not wait_for(lambda: self.ended("DeviceChange") >= 1 and os.path.exists(self.path(GEOMETRY)), 20):
@@ -169,14 +193,25 @@ class Console:
     def ended(self, name):
         return len(self.steps("end", name))
 
-    def centre(self, name):
+    def rect(self, name):
+        """(x, y, width, height) of a named widget on the screen."""
         with open(self.path(GEOMETRY)) as lines:
             for line in lines:
                 parts = line.split()
                 if parts[0] == name:
-                    x, y, w, h = map(int, parts[1:])
-                    return x + w // 2, y + h // 2
+                    return tuple(map(int, parts[1:]))
         raise KeyError(name)
+
+    def centre(self, name):
+        x, y, w, h = self.rect(name)
+        return x + w // 2, y + h // 2
+
+    def queued_since(self, ms, ignore=("DeviceChange", "PlugPollTimer")):
+        """Names of the actions queued after ms, but the background ones."""
+        return sorted({n for t, s, n in self.trace() if s == "queued" and t > ms and n not in ignore})
+
+    def last_ms(self):
+        return max([t for t, _, _ in self.trace()], default=0)
 
     def click(self, name, repeat=1):
         x, y = self.centre(name)
@@ -350,6 +385,159 @@ def check_close_during_update(x, program, shots):
         console.close()
 
 
+SCREEN_WIDTH = 1280
+
+
+def check_tab_titles_fit(x, program, shots):
+    """All nine tab titles whole, nothing scrolled, at the window's one size, in Russian and in C."""
+    said = []
+    for locale, tag in (("ru_RU.UTF-8", "ru_RU"), ("C", "C")):
+        console = Console(x, program, locale=locale)
+        try:
+            window = console.rect("window")
+            assert window[2:] == (785, 449), "the window is %dx%d" % window[2:]
+            bar = console.rect("tabbar")
+            pixels = x.screenshot(os.path.join(shots, "x11-screen-%s.png" % tag))
+            write_png(os.path.join(shots, "x11-tabs-%s.png" % tag), window[2], window[3],
+                      crop(pixels, SCREEN_WIDTH, window))
+            cut = []
+            for index in range(9):
+                tx, ty, tw, th = console.rect("tab%d" % index)
+                needs = console.rect("tabtext%d" % index)[2]
+                if tx < bar[0] or tx + tw > bar[0] + bar[2] or tw < needs:
+                    cut.append("tab%d at %d..%d (needs %d) in a bar %d..%d" % (
+                        index, tx, tx + tw, needs, bar[0], bar[0] + bar[2]))
+            assert not cut, "%s: cut or scrolled: %s" % (tag, "; ".join(cut))
+            tabs_end = max(console.rect("tab%d" % i)[0] + console.rect("tab%d" % i)[2] for i in range(9))
+            for name in ("ProtocolButton", "HistoryButton"):
+                try:
+                    bx, by, bw, bh = console.rect(name)
+                except KeyError:
+                    assert name != "ProtocolButton", "no \"Протокол\" button"
+                    continue
+                assert window[0] <= bx and bx + bw <= window[0] + window[2], "%s outside the window" % name
+                assert by >= bar[1] + bar[3] or bx >= tabs_end, "%s lies over the tabs" % name
+            said.append("%s: tabs end at %d of %d" % (tag, tabs_end - window[0], window[2]))
+        finally:
+            console.close()
+    return "; ".join(said)
+
+
+def check_greyed_button_keeps_focus(x, program, shots):
+    """Space pressed again on a button greyed by its own action starts nothing else, and works on it once it is back."""
+    console = Console(x, program, {"telit": {"enterDelayMs": 3000}})
+    try:
+        console.tab(TAB_GSM)
+        console.click("Button1")  # "Включение GSM": the click gives it the focus
+        assert wait_for(lambda: console.steps("start", "Button1"), 3), "the power-on did not start"
+        clicked = console.steps("queued", "Button1")[0]
+        time.sleep(0.3)
+        x.xdotool("key", "--delay", 150, "space", "space")
+        time.sleep(1)
+        others = [n for n in console.queued_since(clicked) if n != "Button1"]
+        assert not others, "Space on the greyed \"Включение GSM\" started %s" % others
+        assert wait_for(lambda: console.ended("Button1"), 60), "the power-on did not end"
+        time.sleep(0.5)
+        x.xdotool("key", "space")
+        assert wait_for(lambda: len(console.steps("queued", "Button1")) == 2, 3), \
+            "the focus did not come back to \"Включение GSM\": Space did not run it again"
+        console.process.kill()
+    finally:
+        console.close()
+
+    console = Console(x, program, {"telit": {"enterDelayMs": 3000}})
+    try:
+        firmware_file(console.path("firmware.bin"))
+        console.tab(TAB_TELIT)
+        console.type_into("FirmwarePath", console.path("firmware.bin"))
+        console.click("TelitInit")
+        assert wait_for(lambda: console.steps("start", "TelitInit"), 3), "the update did not start"
+        clicked = console.steps("queued", "TelitInit")[0]
+        time.sleep(0.3)
+        x.xdotool("key", "--delay", 150, "space", "space")
+        time.sleep(1)
+        others = [n for n in console.queued_since(clicked) if n != "TelitInit"]
+        assert not others, "Space on the greyed \"Перепрошивка TELIT\" queued %s" % others
+        return "nothing else queued on either; the focus came back to \"Включение GSM\""
+    finally:
+        console.close()
+
+
+def timer1_runs(console, since, seconds=1.0):
+    time.sleep(seconds)
+    return bool([t for t in console.steps("start", "Timer1") if t > since])
+
+
+def check_window_keys(x, program, shots):
+    """Esc toggles the status poll from the window itself only, not from an edit and not on the GSM tab;
+    Z and F11 switch output 1 only while no control has the focus."""
+    console = Console(x, program)
+    try:
+        mark = console.last_ms()
+        x.xdotool("key", "Escape")
+        assert timer1_runs(console, mark), "Esc with the window focused did not start the status poll"
+        x.xdotool("key", "Escape")
+        time.sleep(0.5)
+        console.click("Edit1")
+        mark = console.last_ms()
+        x.xdotool("key", "Escape")
+        assert not timer1_runs(console, mark), "Esc in an edit started the status poll"
+        console.process.kill()
+    finally:
+        console.close()
+
+    console = Console(x, program)
+    try:
+        console.tab(TAB_GSM)
+        mark = console.last_ms()
+        x.xdotool("key", "Escape")
+        assert not timer1_runs(console, mark), "Esc on the GSM tab started the status poll"
+        console.process.kill()
+    finally:
+        console.close()
+
+    console = Console(x, program)
+    try:
+        box = console.rect("OutBox")
+
+        def box_pixels():
+            time.sleep(0.3)
+            return crop(x.screenshot(os.path.join(shots, "x11-outbox.png")), SCREEN_WIDTH, box)
+        before = box_pixels()
+        x.xdotool("key", "F11")
+        assert box_pixels() != before, "F11 with the window focused did not switch output 1"
+        console.click("OutBox")  # switches it back and takes the focus
+        for key in ("z", "F11"):
+            before = box_pixels()
+            x.xdotool("key", key)
+            assert box_pixels() == before, "%s on the focused check box switched output 1" % key
+        return "Esc from the window only; Z and F11 left alone by a focused check box"
+    finally:
+        console.close()
+
+
+def check_plot_restored_beside(x, program, shots):
+    """A plot kept shown opens at start beside the window, on the screen, with the program's name in its title."""
+    console = Console(x, program, settings="[PLOTS]\r\nInputs=1\r\n")
+    try:
+        found = wait_for(lambda: subprocess.run(["xdotool", "search", "--onlyvisible", "--name", "^Напряжения"],
+                                                env=x.env, capture_output=True, text=True).stdout.split(), 5)
+        assert found, "the plot did not open"
+        plot = found[0]
+        main = subprocess.run(["xdotool", "search", "--onlyvisible", "--name", "^Корвантикс контроль"], env=x.env,
+                              capture_output=True, text=True).stdout.split()[0]
+        time.sleep(0.5)
+        plot_frame, main_frame = window_frame(x, plot), window_frame(x, main)
+        x.screenshot(os.path.join(shots, "x11-plot-restored.png"))
+        assert plot_frame[2] <= SCREEN_WIDTH and plot_frame[0] >= 0, "the plot %s is off the screen" % (plot_frame,)
+        assert plot_frame[1] == main_frame[1], "the plot's top %d, the window's %d" % (plot_frame[1], main_frame[1])
+        title = window_title(x, plot)
+        assert "Корвантикс контроль" in title, "the plot is titled %r" % title
+        return "plot frame %s beside the window's %s, titled %r" % (plot_frame, main_frame, title)
+    finally:
+        console.close()
+
+
 def check_protocol_during_update(x, program, shots):
     """"Протокол" is greyed while an update runs (no empty dialog over it), and runs after it."""
     console = Console(x, program, {"telit": {"enterDelayMs": 3000}})
@@ -376,6 +564,7 @@ def check_protocol_during_update(x, program, shots):
 
 
 CHECKS = [check_click_during_long_action, check_no_double_runs, check_fair_polls, check_close_during_update,
+          check_tab_titles_fit, check_greyed_button_keeps_focus, check_window_keys, check_plot_restored_beside,
           check_protocol_during_update]
 
 

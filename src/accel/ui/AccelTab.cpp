@@ -16,9 +16,11 @@ namespace {
 // In the order of accel::Arrow.
 constexpr const char* kArrowNames[accel::kArrowCount] = {"back", "front", "left", "right", "up", "down"};
 
-// In the order of accel::PlottedAxis; TimerAccel polls every 100 ms.
+// In the order of accel::PlottedAxis; TimerAccel polls every 100 ms. The tab's
+// "Модуль" is the squared length the device sends; the plot draws its root,
+// on the axes' scale, so it bears a name of its own.
 const PlotSetup kAxesPlot{"Accel", "Акселерометр", "отсчёты", 10'000, 100,
-    {{"Ось X", {200, 0, 0}}, {"Ось Y", {0, 140, 0}}, {"Ось Z", {0, 0, 200}}, {"Модуль", {0, 0, 0}}}, {600, 376}};
+    {{"Ось X", {200, 0, 0}}, {"Ось Y", {0, 140, 0}}, {"Ось Z", {0, 0, 200}}, {"Длина вектора", {0, 0, 0}}}, {600, 376}};
 
 }  // namespace
 

@@ -21,6 +21,7 @@
 #include <memory>
 
 #include "base/Version.h"
+#include "app/ui/CheckTexts.h"
 #include "app/ui/TKorvantixtest.h"
 #include "base/ui/DeviceActions.h"
 #include "check/CheckRun.h"
@@ -45,7 +46,7 @@ public:
 
     void stepStarted(const check::StepSpec& step, size_t index, size_t count) override
     {
-        const QString row = QStringLiteral("[%1/%2] %3 …").arg(index + 1).arg(count).arg(QString::fromStdString(step.name));
+        const QString row = QStringLiteral("[%1/%2] %3 …").arg(index + 1).arg(count).arg(stepTitle(step));
         onGuiThread(window_, [list = list_, row] {
             if (!*list)
                 return;
@@ -55,9 +56,7 @@ public:
     }
     void stepFinished(const check::StepRecord& step) override
     {
-        const QString verdict = QStringLiteral("%1  %2 с")
-            .arg(QString::fromLatin1(check::outcomeName(step.outcome)))
-            .arg(step.durationMs / 1000.0, 0, 'f', 1);
+        const QString verdict = outcomeTitle(step.outcome) + QStringLiteral("  ") + secondsText(step.durationMs);
         const bool bad = step.outcome == check::Outcome::Fail || step.outcome == check::Outcome::Error;
         const QColor colour = bad ? QColor(Qt::red) : step.outcome == check::Outcome::Marginal ? QColor(0xB0, 0x70, 0) : QColor(Qt::darkGreen);
         onGuiThread(window_, [list = list_, verdict, colour] {
@@ -257,12 +256,7 @@ void runProtocol(TKorvantixtest& window, QPushButton* protocolButton)
 
 void installProtocolAction(TKorvantixtest& window)
 {
-    auto* pages = window.findChild<QTabWidget*>(QStringLiteral("PageControl1"));
-    if (!pages)
-        return;
-    auto* button = new QPushButton(kTitle, pages);
-    button->setObjectName(QStringLiteral("ProtocolButton"));
-    pages->setCornerWidget(button, Qt::TopRightCorner);
+    QPushButton* button = window.addToolButton(kTitle, QStringLiteral("ProtocolButton"));
     QObject::connect(button, &QPushButton::clicked, &window, [&window, button] { runProtocol(window, button); });
     // Greyed while another exclusive action (a modem update) has the tracker.
     QObject::connect(&window.deviceActions(), &DeviceActions::exclusiveActionChanged, button,

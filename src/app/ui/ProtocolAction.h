@@ -6,7 +6,7 @@ namespace ktx {
 
 class TKorvantixtest;
 
-// Puts the "Протокол" button in the corner of the window's tab bar.
+// Puts the "Протокол" button in the window's tool row.
 void installProtocolAction(TKorvantixtest& window);
 
 }  // namespace ktx

@@ -1,10 +1,18 @@
 #include "app/ui/TKorvantixtest.h"
 
 #include <QAbstractButton>
+#include <QAbstractSpinBox>
+#include <QApplication>
+#include <QComboBox>
+#include <QPlainTextEdit>
+#include <QTextEdit>
 #include <QCloseEvent>
 #include <QLineEdit>
 #include <QTabBar>
 #include <QGuiApplication>
+#include <QHBoxLayout>
+#include <QProxyStyle>
+#include <QPushButton>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QScreen>
@@ -23,6 +31,7 @@
 #include "base/ui/StartupProbe.h"
 #include "base/ui/LivePlotPanel.h"
 #include "app/ui/ExitNotice.h"
+#include "app/ui/FocusKeeper.h"
 #include "app/ui/ProtocolAction.h"
 #include "can/ui/CanTab.h"
 #include "gnss/ui/GnssTab.h"
@@ -43,6 +52,30 @@ constexpr int kPlugPollMs = 250;
 const QColor kGreen(0, 128, 0);
 // The Z key under a Russian layout reports "Я" (Qt gives Unicode for letters).
 constexpr int kCyrillicYaKey = 0x042F;
+
+// A control the user types into; it passes on the keys it does not take.
+bool takesText(const QWidget* widget)
+{
+    return qobject_cast<const QLineEdit*>(widget) || qobject_cast<const QAbstractSpinBox*>(widget)
+        || qobject_cast<const QPlainTextEdit*>(widget) || qobject_cast<const QTextEdit*>(widget)
+        || qobject_cast<const QComboBox*>(widget);
+}
+
+// The room a tab's title gets either side, and the tool row's buttons.
+constexpr int kTabTitleMargin = 6;
+constexpr int kToolButtonPadding = 14;
+constexpr int kToolRowSpacing = 2;
+
+// The tab bar's titles with a narrow margin, as on the designed window.
+class CompactTabStyle : public QProxyStyle {
+public:
+    int pixelMetric(PixelMetric metric, const QStyleOption* option, const QWidget* widget) const override
+    {
+        if (metric == PM_TabBarTabHSpace)
+            return 2 * kTabTitleMargin;
+        return QProxyStyle::pixelMetric(metric, option, widget);
+    }
+};
 
 struct PageInfo {
     const char* objectName;
@@ -144,6 +177,7 @@ TKorvantixtest::TKorvantixtest(FtDriver& driver, TimeSource& time, const std::st
                    | Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
     setFixedSize(kClientWidth, kClientHeight);
     setFocusPolicy(Qt::StrongFocus);
+    new FocusKeeper(this);
 
     // On the real clock the device waits happen on a worker thread of their
     // own; on a virtual clock (tests) every action runs where it is asked for.
@@ -213,6 +247,37 @@ void TKorvantixtest::addPages()
         pages->addTab(pages_[index], QString::fromUtf8(info.title));
     }
     pages->setCurrentIndex(0);
+    // Nine whole titles and the tool row share the bar's one line: the
+    // titles get a narrow margin, never an ellipsis or scroll arrows.
+    QTabBar* bar = pages->tabBar();
+    auto* compact = new CompactTabStyle;
+    compact->setParent(bar);
+    bar->setStyle(compact);
+    bar->setElideMode(Qt::ElideNone);
+    bar->setUsesScrollButtons(false);
+    toolRow_ = new QWidget(pages);
+    toolRow_->setObjectName(QStringLiteral("ToolRow"));
+    auto* row = new QHBoxLayout(toolRow_);
+    row->setContentsMargins(0, 0, kToolRowSpacing, 0);
+    row->setSpacing(kToolRowSpacing);
+    pages->setCornerWidget(toolRow_, Qt::TopRightCorner);
+}
+
+QPushButton* TKorvantixtest::addToolButton(const QString& text, const QString& objectName)
+{
+    QTabWidget* pages = form_->PageControl1;
+    auto* button = new QPushButton(text, toolRow_);
+    button->setObjectName(objectName);
+    // As narrow as its text allows: the style's minimum width would push
+    // the last tab's title off the bar.
+    button->setFixedWidth(button->fontMetrics().horizontalAdvance(text) + kToolButtonPadding);
+    toolRow_->layout()->addWidget(button);
+    toolRow_->adjustSize();
+    // The tab widget lays its corner out again only when it is set, and
+    // hides the one it replaces, the same one here.
+    pages->setCornerWidget(toolRow_, Qt::TopRightCorner);
+    toolRow_->show();
+    return button;
 }
 
 ConsoleTab* TKorvantixtest::tab(int index)
@@ -381,6 +446,8 @@ bool TKorvantixtest::event(QEvent* event)
         identifyQueued();
         return true;
     }
+    if (event->type() == QEvent::Paint && plotsPending_)
+        QTimer::singleShot(0, this, &TKorvantixtest::restorePlotsOnce);
     return QWidget::event(event);
 }
 
@@ -407,9 +474,14 @@ void TKorvantixtest::writeDebugGeometry()
         text += what.toUtf8() + ' ' + QByteArray::number(global.x()) + ' ' + QByteArray::number(global.y()) + ' '
             + QByteArray::number(global.width()) + ' ' + QByteArray::number(global.height()) + '\n';
     };
+    add(QStringLiteral("window"), QRect(mapToGlobal(QPoint(0, 0)), size()));
     QTabBar* tabs = form_->PageControl1->tabBar();
-    for (int i = 0; i < tabs->count(); ++i)
+    add(QStringLiteral("tabbar"), QRect(tabs->mapToGlobal(QPoint(0, 0)), tabs->size()));
+    for (int i = 0; i < tabs->count(); ++i) {
         add(QStringLiteral("tab%1").arg(i), QRect(tabs->mapToGlobal(tabs->tabRect(i).topLeft()), tabs->tabRect(i).size()));
+        // The width the title's text needs: a narrower tab shows it cut.
+        add(QStringLiteral("tabtext%1").arg(i), QRect(0, 0, tabs->fontMetrics().horizontalAdvance(tabs->tabText(i)), 0));
+    }
     for (QWidget* widget : findChildren<QWidget*>()) {
         if (widget->objectName().isEmpty() || !(qobject_cast<QAbstractButton*>(widget) || qobject_cast<QLineEdit*>(widget)))
             continue;
@@ -465,7 +537,23 @@ void TKorvantixtest::readSettingsIntoTabs()
         if (built)
             built->loadSettings(settings_);
     }
-    restoreLivePlots(this, settings_.plotsShown);
+    // The plots kept shown open beside the window once it is painted: by then
+    // the window manager has framed it and the caption carries the program's
+    // name, so they are placed and titled as Ctrl+G places them.
+    plotsPending_ = true;
+}
+
+void TKorvantixtest::restorePlotsOnce()
+{
+    if (!plotsPending_)
+        return;
+    plotsPending_ = false;
+    // Only those kept shown: one the user opened meanwhile stays open.
+    for (LivePlotPanel* plot : findChildren<LivePlotPanel*>()) {
+        const auto kept = settings_.plotsShown.find(plot->setup().name);
+        if (kept != settings_.plotsShown.end() && kept->second)
+            plot->setWanted(true);
+    }
 }
 
 void TKorvantixtest::FormDestroy()
@@ -481,9 +569,10 @@ void TKorvantixtest::saveSettings()
         if (built)
             built->saveSettings(values);
     }
-    // Plots of tabs never built keep the state that was read.
+    // Plots of tabs never built keep the state that was read; one kept shown
+    // stays so when the window closes before it was restored.
     for (const auto& [name, shown] : livePlotsWanted(this))
-        values.plotsShown[name] = shown;
+        values.plotsShown[name] = shown || (plotsPending_ && values.plotsShown[name]);
     storage_.saveSettings(values);
 }
 
@@ -508,7 +597,10 @@ void TKorvantixtest::closeEvent(QCloseEvent* event)
     if (shown_ && !settingsSaved_) {
         settingsSaved_ = true;
         FormDestroy();
-        showExitNotice(this, storage_.exitMessage());
+        if (closingSignal_)
+            printExitNotice(consoles_, storage_.exitMessage(), closingSignal_);
+        else
+            showExitNotice(this, storage_.exitMessage());
     }
     QWidget::closeEvent(event);
 }
@@ -527,6 +619,12 @@ void TKorvantixtest::sayClosingAfterAction()
     notice->show();
     notice->raise();
     LogDebug(consoles_, 1, "%s", cp1251FromUtf8(text.toStdString()).c_str());
+}
+
+void TKorvantixtest::closeForSignal(int signalNumber)
+{
+    closingSignal_ = signalNumber;
+    close();
 }
 
 void TKorvantixtest::closeAfterRunningAction()
@@ -556,18 +654,33 @@ void TKorvantixtest::PageControl1Change(int index)
 
 void TKorvantixtest::keyPressEvent(QKeyEvent* event)
 {
-    switch (event->key()) {
+    if (!windowKey(event->key()))
+        QWidget::keyPressEvent(event);
+}
+
+bool TKorvantixtest::windowKey(int key)
+{
+    QWidget* focus = QApplication::focusWidget();
+    switch (key) {
     case Qt::Key_Z:
     case kCyrillicYaKey:
     case Qt::Key_F11:
+        // Only while no control has the focus: a check box or button passes
+        // these keys on, and they are not meant for the output there.
+        if (focus && focus != this)
+            return false;
         inputs_->OutButtonClick();
-        return;
+        return true;
     case Qt::Key_Escape:
-        // Program is the window's cancel button.
+        // Program is the window's cancel button, but not for an edit, which
+        // passes Esc on, and not beside a tab that has stopped every poll
+        // to have the channel alone (the GSM tab's modem tests).
+        if (takesText(focus) || tab(form_->PageControl1->currentIndex())->needsChannelAlone())
+            return false;
         inputs_->pressProgram();
-        return;
+        return true;
     default:
-        QWidget::keyPressEvent(event);
+        return false;
     }
 }
 

@@ -18,6 +18,7 @@
 #include "link/TimeSource.h"
 #include "link/UsbLink.h"
 
+class QPushButton;
 class QTimer;
 
 namespace Ui {
@@ -52,10 +53,19 @@ public:
     TKorvantixtest(FtDriver& driver, TimeSource& time, const std::string& workDir = ".", QWidget* parent = nullptr);
     ~TKorvantixtest() override;
 
+    // A button in the tool row at the tab bar's right end (the "ToolRow"
+    // widget), after those added before; the caller connects it.
+    QPushButton* addToolButton(const QString& text, const QString& objectName);
+
     void postDeviceChange();
     // Calls poll every 250 ms and posts a device change when it says so
     // (the simulated tracker's plug state).
     void watchPlugChanges(std::function<bool()> poll);
+
+    // A close asked for by SIGTERM, SIGINT or SIGHUP: nobody may be at the
+    // screen, so what the closing notice says goes to standard error and the
+    // debug console instead of a message box.
+    void closeForSignal(int signalNumber);
 
     void FormShow();
     void FormDestroy();
@@ -101,6 +111,9 @@ protected:
     void keyPressEvent(QKeyEvent* event) override;
 
 private:
+    // Z, F11, the Russian layout's Я and Esc, where they are the window's;
+    // false when the key is not taken.
+    bool windowKey(int key);
     QTimer* makeTimer(const char* name, int intervalMs);
     void identifyQueued();
     // KTX_DEBUG_GEOMETRY=<file name>: every button's, edit's and tab's name
@@ -113,6 +126,7 @@ private:
     QWidget* makeTab(int index, QWidget* page);
     ConsoleTab* tab(int index);
     void readSettingsIntoTabs();
+    void restorePlotsOnce();
     void saveSettings();
     void centreOnScreen();
 
@@ -134,9 +148,11 @@ private:
     QTimer* TimerAccel;
 
     std::array<LazyPage*, kTabCount> pages_{};
+    QWidget* toolRow_ = nullptr;
     std::array<ConsoleTab*, kTabCount> tabs_{};
     SettingsValues settings_;  // as read at show; kept for the tabs not built
     bool settingsRead_ = false;
+    bool plotsPending_ = false;  // read, not yet restored
     bool firmwareKnown_ = false;
     // The device as identification last handed it to the tabs: the GUI
     // thread's copy, for tabs built later (device_ is the worker's).
@@ -155,6 +171,7 @@ private:
     bool shown_ = false;
     bool settingsSaved_ = false;
     bool closeAfterAction_ = false;  // a close came while an action ran
+    int closingSignal_ = 0;          // the signal that asked for the close
     std::unique_ptr<DeviceActions> actions_;
     QObject* deviceChangeKey_ = nullptr;  // identification's place in the queue
 };

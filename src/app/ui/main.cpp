@@ -6,6 +6,7 @@
 #include <sys/stat.h>
 #include <xcb/xcb.h>
 #include <clocale>
+#include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <memory>
@@ -16,6 +17,7 @@
 #include "app/CommandLine.h"
 #include "app/DisplayCheck.h"
 #include "link/RealTimeSource.h"
+#include "base/FileWriter.h"
 #include "base/Version.h"
 #include "app/ui/ConsoleApplication.h"
 #include "app/ui/DeviceChangeMonitor.h"
@@ -136,6 +138,12 @@ int main(int argc, char** argv)
     // window caption. The window makes its caption the title when shown.
     QCoreApplication::setApplicationName(startTitle);
 
+    // Under a file-size limit (ulimit -f) a write fails with EFBIG and is said
+    // once like any failed write, instead of SIGXFSZ killing the window with
+    // its settings unsaved; what a run killed mid-write left is removed.
+    std::signal(SIGXFSZ, SIG_IGN);
+    ktx::removeStaleTemporaries(".");
+
     ktx::RealTimeSource time;
     std::unique_ptr<ktx::FtDriver> driver;
     ktx::sim::SimDriver* simulator = nullptr;
@@ -165,7 +173,7 @@ int main(int argc, char** argv)
     }
 
     ktx::ShutdownSignals shutdown;
-    QObject::connect(&shutdown, &ktx::ShutdownSignals::shutdownRequested, window.get(), [&window] { window->close(); });
+    QObject::connect(&shutdown, &ktx::ShutdownSignals::shutdownRequested, window.get(), [&window](int signalNumber) { window->closeForSignal(signalNumber); });
     shutdown.install();
 
     window->show();

@@ -123,8 +123,7 @@ void InputsTab::WorkBoxClick()
             timer1_->start();
         if (timer6_)
             timer6_->start();
-        for (QLabel* panel : frequencyPanels())
-            panel->setText(QStringLiteral("ждите"));
+        showFrequencyWait();
     } else {
         stopTimers();
     }
@@ -279,25 +278,35 @@ void InputsTab::Timer6Timer()
         [this](const io::FrequencyTick& tick) { showFrequencies(tick); });
 }
 
+void InputsTab::showFrequencyWait()
+{
+    const QString wait = QStringLiteral("ждите");
+    for (QLabel* panel : frequencyPanels())
+        panel->setText(wait);
+    frequencyLogTexts_.fill(cp1251FromUtf8(wait.toStdString()));
+}
+
 void InputsTab::showFrequencies(const io::FrequencyTick& tick)
 {
     const auto panels = frequencyPanels();
     for (size_t i = 0; i < panels.size(); ++i) {
-        if (!tick.captions[i])
+        if (!tick.values[i] || !tick.captions[i])
             continue;
-        panels[i]->setText(QString::fromStdString(*tick.captions[i]));
+        const io::Frequency& value = *tick.values[i];
+        panels[i]->setText(QChar::fromLatin1(value.mark) + QString::number(value.hz, 'f', 1).replace(u'.', decimalPoint())
+                           + QStringLiteral(" Гц"));
+        frequencyLogTexts_[i] = *tick.captions[i];
         // Flip the colour so that an unchanged value still shows as fresh.
         colors::setBackground(panels[i],
             colors::background(panels[i]) == colors::kBtnFace ? colors::kBtnShadow : colors::kBtnFace);
     }
     if (!tick.writeLine)
         return;
-    std::array<std::string, 8> shown;
-    for (size_t i = 0; i < shown.size(); ++i)
-        shown[i] = cp1251FromUtf8(panels[i]->text().toStdString());
     // Named after the device identification found: written where that is.
     runDeviceAction(context_, nullptr, this, nullptr,
-        [this, line = io::frequencyLine(shown)] { context_.log.streamLine("FREQUENCY", "FREQUENCYstream", line); },
+        [this, line = io::frequencyLine(frequencyLogTexts_)] {
+            context_.log.streamLine("FREQUENCY", "FREQUENCYstream", line);
+        },
         [] {});
 }
 

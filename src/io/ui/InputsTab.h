@@ -63,6 +63,8 @@ private:
 
     void stopTimers();
     void showFrequencies(const io::FrequencyTick& tick);
+    // "ждите" on every frequency panel, until the second tick after a start.
+    void showFrequencyWait();
     void blinkHeartbeat();
     void applyView(const io::StatusView& view);
     double scaleFactor(const QLineEdit* edit) const;
@@ -77,6 +79,10 @@ private:
     // What the counter panels show, kept by the device worker beside the
     // stamps of the same polls.
     std::array<std::string, 8> shownCounts_;
+    // What the FREQUENCY log writes for each panel (Windows-1251): the
+    // panel's "ждите", or its value with a point and "Hz" whatever the
+    // screen's language and separator.
+    std::array<std::string, 8> frequencyLogTexts_;
     LivePlotPanel* plot_ = nullptr;
 };
 

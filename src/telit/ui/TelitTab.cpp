@@ -63,16 +63,8 @@ void TelitTab::Button26Click()
 
 void TelitTab::Button27Click()
 {
-    switch (telit::checkFirmwareHeader(context_.log, firmwarePath())) {
-    case telit::HeaderCheck::Valid:
-        ui->TelitInit->setEnabled(true);
-        break;
-    case telit::HeaderCheck::Incomplete:
-        ui->TelitInit->setEnabled(false);
-        break;
-    case telit::HeaderCheck::CannotOpen:
-        break;
-    }
+    // A file the check could not open or read can't be flashed either.
+    ui->TelitInit->setEnabled(telit::checkFirmwareHeader(context_.log, firmwarePath()) == telit::HeaderCheck::Valid);
 }
 
 void TelitTab::TelitInitClick()
