@@ -152,7 +152,7 @@ void identifyDevices(AppContext& context, IdentificationView& view)
         if (view.readGsmAutoChecked())
             view.readGsmParams();
         if (view.autoCheckChecked())
-            view.programClick();
+            view.startStatusTest();
     }
 }
 

@@ -21,7 +21,9 @@ public:
     virtual bool readGsmAutoChecked() const = 0;
     virtual bool autoCheckChecked() const = 0;
     virtual void readGsmParams() = 0;  // reads the device's own network settings
-    virtual void programClick() = 0;   // starts or stops the status test
+    // Starts the status test unless it runs already (never stops it: an
+    // identification may follow any device plugged in).
+    virtual void startStatusTest() = 0;
 };
 
 // Firmware version number of a reply such as "SUMI-5.7..": major*10+minor

@@ -2,6 +2,7 @@
 
 #include "link/LinkSession.h"
 #include "link/ReplyBuffer.h"
+#include "link/UsbAccess.h"
 #include "base/TextCodec.h"
 #include "rs485/Rs485Messages.h"
 
@@ -55,7 +56,11 @@ ExtenderOutcome pollExtender(AppContext& context)
     ExtenderOutcome outcome;
     LinkSession session(context, LinkMode::Normal);
     if (!session) {
-        Log485(context.log, "%s", portErrorText().c_str());
+        // A refused device says why and what to do, here as in every poll.
+        const bool denied = session.link().openFailure().accessDenied;
+        Log485(context.log, "%s", (denied ? usbAccessDeniedText() : portErrorText()).c_str());
+        if (denied)
+            sayOpenFailure(context.log, session.link(), portErrorText());
         return outcome;
     }
     outcome.opened = true;

@@ -123,6 +123,27 @@ FirmwareUpdate::FirmwareUpdate(AppContext& context, UpdateView& view, std::strin
     frame_.reserve(RawBlock::kFullBytes);
 }
 
+std::string outcomeLine(UpdateOutcome outcome)
+{
+    switch (outcome) {
+    case UpdateOutcome::LinkFailed:
+        return "Перепрошивка модема не выполнена: ошибка открытия порта USB";
+    case UpdateOutcome::PowerOnFailed:
+        return "Перепрошивка модема не выполнена: модем не включился";
+    case UpdateOutcome::ModeSwitchFailed:
+        return "Перепрошивка модема не выполнена: модем не перешёл в режим загрузки";
+    case UpdateOutcome::FileOpenFailed:
+        return "Перепрошивка модема не выполнена: файл прошивки не открывается";
+    case UpdateOutcome::HeaderIncomplete:
+        return "Перепрошивка модема не выполнена: заголовок файла прошивки неполный";
+    case UpdateOutcome::Failed:
+        return "Перепрошивка модема не удалась";
+    case UpdateOutcome::Done:
+        break;
+    }
+    return "Перепрошивка модема завершена";
+}
+
 int progressMaximum(uint64_t fileBytes)
 {
     return static_cast<int>(std::clamp<uint64_t>(fileBytes / 1000, 1, INT_MAX));
@@ -143,7 +164,6 @@ UpdateOutcome FirmwareUpdate::run(const std::string& firmwarePath)
     case HeaderCheck::Valid:
         break;
     }
-    view_.stopPollTimers();
     startMs_ = context_.time.monotonicMs();
     LogTelit(context_.log, "---------------------");
     LogTelit(context_.log, "%s", cp("Включение модуля GSM, начало перепрошивки:").c_str());

@@ -27,7 +27,6 @@ constexpr const char* kBlockDebugFile = "telittest1.txt";
 class UpdateView {
 public:
     virtual ~UpdateView() = default;
-    virtual void stopPollTimers() = 0;        // Timer1 to Timer5
     // Before the first record: the bar runs from 0 to maximum.
     virtual void setProgressMaximum(int maximum) = 0;
     virtual void setProgress(int value) = 0;  // 0 to the maximum
@@ -45,6 +44,9 @@ enum class UpdateOutcome {
 };
 
 enum class HeaderCheck { CannotOpen, Incomplete, Valid };
+
+// One line saying how an update ended (UTF-8), for the debug console.
+std::string outcomeLine(UpdateOutcome outcome);
 
 // The bar counts thousands of bytes of the file (at least 1, so that a file
 // under a thousand bytes still fills it at the end).

@@ -3,10 +3,13 @@
 // worker thread, whatever the work shows arrives on the GUI thread in order.
 #include <QCoreApplication>
 #include <QPushButton>
+#include <QSignalSpy>
+#include <QTimer>
 #include <QTest>
 #include <QThread>
 #include <gtest/gtest.h>
 #include <atomic>
+#include <chrono>
 #include <semaphore>
 #include <stdexcept>
 #include <string>
@@ -134,6 +137,82 @@ TEST(DeviceActionsTest, WhatAWorkerActionThrowsIsRethrownOnTheGuiThreadAndTheQue
     EXPECT_EQ(reported, std::vector<QString>{QStringLiteral("no reply")});
     EXPECT_TRUE(secondRan);
     EXPECT_TRUE(button.isEnabled());
+}
+
+// Taking the tracker exclusively: on the worker, polls (actions keyed by
+// their timers) are dropped while the exclusive action waits and runs, other
+// actions queue behind it, the stop token reaches the work, and the polls are
+// taken again afterwards. A hold pauses them the same way without an action.
+TEST(DeviceActionsTest, AnExclusiveActionPausesThePollsAndGetsAStopToken)
+{
+    DeviceActions actions(DeviceActions::Mode::Worker);
+    QTimer pollTimer;
+    QObject button;
+    QSignalSpy changes(&actions, &DeviceActions::exclusiveActionChanged);
+    std::binary_semaphore started(0), resume(0);
+    std::atomic<bool> sawStop = false;
+    std::vector<std::string> ran;  // read once idle
+    DeviceActions::Action exclusive;
+    exclusive.key = &button;
+    exclusive.stop = std::make_shared<std::atomic<bool>>(false);
+    exclusive.work = [&, stop = exclusive.stop] {
+        started.release();
+        // A real check looks at the token between slices of its waits.
+        (void)resume.try_acquire_for(std::chrono::seconds(5));
+        sawStop = stop->load();
+        ran.push_back("exclusive");
+    };
+    auto poll = [&] {
+        DeviceActions::Action tick;
+        tick.key = &pollTimer;
+        tick.work = [&] { ran.push_back("poll"); };
+        return actions.enqueue(std::move(tick));
+    };
+    auto other = [&] {
+        DeviceActions::Action click;
+        click.work = [&] { ran.push_back("other"); };
+        return actions.enqueue(std::move(click));
+    };
+
+    ASSERT_TRUE(actions.enqueue(std::move(exclusive)));
+    EXPECT_TRUE(actions.exclusiveActionPending());
+    started.acquire();
+    EXPECT_FALSE(poll()) << "a poll's tick was queued while the tracker was taken";
+    EXPECT_TRUE(other());
+    actions.stopExclusive();
+    resume.release();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !actions.busy(); }, 5000));
+    EXPECT_TRUE(sawStop);
+    EXPECT_FALSE(actions.exclusiveActionPending());
+    EXPECT_EQ(changes.count(), 2);
+    EXPECT_EQ(ran, (std::vector<std::string>{"exclusive", "other"}));
+
+    EXPECT_TRUE(poll());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !actions.busy(); }, 5000));
+    actions.holdPolls();
+    EXPECT_FALSE(poll());
+    actions.releasePolls();
+    EXPECT_TRUE(poll());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !actions.busy(); }, 5000));
+    EXPECT_EQ(ran, (std::vector<std::string>{"exclusive", "other", "poll", "poll"}));
+}
+
+// A queued exclusive action dropped at shut-down no longer holds the polls.
+TEST(DeviceActionsTest, ShutDownReleasesTheExclusiveActionsItDrops)
+{
+    DeviceActions actions(DeviceActions::Mode::Inline);
+    DeviceActions::Action first;
+    first.work = [&] {
+        DeviceActions::Action exclusive;
+        exclusive.stop = std::make_shared<std::atomic<bool>>(false);
+        exclusive.work = [] { ADD_FAILURE() << "a dropped action ran"; };
+        actions.enqueue(std::move(exclusive));
+        EXPECT_TRUE(actions.exclusiveActionPending());
+        actions.shutDown();
+        EXPECT_FALSE(actions.exclusiveActionPending());
+    };
+    actions.enqueue(std::move(first));
+    EXPECT_FALSE(actions.pollsPaused());
 }
 
 }  // namespace

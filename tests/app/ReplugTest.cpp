@@ -98,6 +98,21 @@ TEST(ReplugTest, UnpluggedTrackerIsReportedThenIdentifiedAndPolledAgain)
     w.screenshot(QStringLiteral("replug-2-polling-again.png"));
 }
 
+// Identification follows every device change; with the automatic start
+// ticked it starts the status test, and one already running goes on: a
+// second identification (another device plugged in) never stops it.
+TEST(ReplugTest, AnotherIdentificationLeavesTheRunningStatusTestRunning)
+{
+    SimulatedWindow w(sim::defaultScenario());
+    ASSERT_TRUE(w.polling());
+    for (int change = 0; change < 2; ++change) {
+        w.window.postDeviceChange();
+        QApplication::processEvents();
+        EXPECT_TRUE(w.polling()) << "after identification " << change + 2;
+        EXPECT_TRUE(w.child<QCheckBox>("WorkBox")->isChecked());
+    }
+}
+
 TEST(ReplugTest, ACyrillicSerialReadsTheSameOnScreenAndInTheLogName)
 {
     sim::Scenario scenario = sim::defaultScenario();

@@ -42,7 +42,7 @@ struct RecordingView : IdentificationView {
     bool readGsmAutoChecked() const override { return readGsmAuto; }
     bool autoCheckChecked() const override { return autoCheck; }
     void readGsmParams() override { ++gsmReads; }
-    void programClick() override { ++programClicks; }
+    void startStatusTest() override { ++programClicks; }
 };
 
 struct IdentificationFixture : ::testing::Test {

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -9,6 +11,7 @@
 #include "rs485/ExtenderFrame.h"
 #include "rs485/ExtenderPoll.h"
 #include "rs485/FuelSensors.h"
+#include "link/UsbAccess.h"
 
 namespace ktx::rs485 {
 namespace {
@@ -213,6 +216,33 @@ TEST_F(FuelPollTest, CompleteReplyIsLoggedShortOneIsNot)
     driver.failCall("FT_Open");
     EXPECT_FALSE(pollFuelSensors(context, addresses).opened);
     EXPECT_EQ(utf8Lines(log.debug), std::vector<std::string>{"Устройство не подключено"});
+}
+
+// A tracker the system won't let the console open: each 485 poll says why
+// and what to do (the fuel poll in the debug console, the extender poll in
+// its own console too), whichever of them meets it first.
+TEST(Rs485AccessTest, EachPollSaysTheUsbPermissionProblem)
+{
+    const std::string explanation = utf8FromCp1251(usbAccessDeniedText());
+    const FuelAddresses addresses{"1", "2", "3", "4", "5", "6", "7", "8"};
+    struct Case {
+        const char* poll;
+        std::function<bool(AppContext&)> opened;
+        std::vector<std::string> ktx::test::RecordingSink::*console;
+    };
+    const Case cases[] = {
+        {"fuel", [&](AppContext& context) { return pollFuelSensors(context, addresses).opened; },
+            &ktx::test::RecordingSink::debug},
+        {"extender", [](AppContext& context) { return pollExtender(context).opened; }, &ktx::test::RecordingSink::debug},
+        {"extender", [](AppContext& context) { return pollExtender(context).opened; }, &ktx::test::RecordingSink::rs485},
+    };
+    for (const Case& c : cases) {
+        io::test::IoBench bench;
+        bench.driver.denyAccess("LIBUSB_ERROR_ACCESS");
+        EXPECT_FALSE(c.opened(bench.context)) << c.poll;
+        const std::vector<std::string> said = utf8Lines(bench.log.*c.console);
+        EXPECT_NE(std::find(said.begin(), said.end(), explanation), said.end()) << c.poll << ": " << testing::PrintToString(said);
+    }
 }
 
 }  // namespace

@@ -40,6 +40,13 @@ public:
     // Answers a written command by queueing chunks for the next reads.
     void onCommand(const std::string& command, std::vector<std::string> chunks) { answers_[command] = std::move(chunks); }
     void failCall(const std::string& name, FT_STATUS status = FT_IO_ERROR) { failures_[name] = status; }
+    // Every open fails as when the system refuses the device node.
+    void denyAccess(std::string detail)
+    {
+        failCall("FT_Open", FT_DEVICE_NOT_OPENED);
+        denied_ = FtFailure{true, std::move(detail)};
+    }
+    FtFailure lastFailure() const override { return denied_; }
     void setDevices(std::vector<ListedDevice> devices) { devices_ = std::move(devices); }
 
     const std::vector<DriverCall>& calls() const { return calls_; }
@@ -76,6 +83,7 @@ private:
     std::deque<std::string> script_;
     std::map<std::string, std::vector<std::string>> answers_;
     std::map<std::string, FT_STATUS> failures_;
+    FtFailure denied_;
     std::vector<ListedDevice> devices_;
     std::vector<DriverCall> calls_;
 };

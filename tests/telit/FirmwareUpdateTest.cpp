@@ -54,7 +54,6 @@ TEST(FirmwareUpdate, ModemReceivesEveryRecordExactlyAsInTheFile)
     EXPECT_EQ(bench.modem().framingErrors(), 0u);
     EXPECT_EQ(bench.driver().baudRate(), 1000000u) << "divisor 3";
     EXPECT_FALSE(bench.driver().isOpen()) << "the update link is closed";
-    EXPECT_EQ(bench.view.timerStops, 1);
     EXPECT_EQ(bench.view.powerOffs, 1);
     EXPECT_EQ(bench.view.maximum, progressMaximum(firmware.bytes.size()));
     EXPECT_EQ(bench.view.progress.back(), bench.view.maximum);
@@ -180,7 +179,6 @@ TEST(FirmwareUpdate, UnreadableFileOrHeaderFailsBeforeTheModemIsPowered)
         EXPECT_TRUE(bench.hasLine(c.line + bench.dir.file("firmware.bin"))) << c.what;
         EXPECT_FALSE(bench.hasLine("Включение модуля GSM, начало перепрошивки:")) << c.what;
         EXPECT_EQ(bench.modem().blocksReceived(), 0u) << c.what;
-        EXPECT_EQ(bench.view.timerStops, 0) << c.what;
         EXPECT_EQ(bench.view.powerOffs, 0) << c.what << ": nothing was powered on";
         EXPECT_LT(bench.time.monotonicMs(), 100) << c.what << ": no power-on settle, no mode switch";
         EXPECT_TRUE(bench.time.beeps().empty()) << c.what;

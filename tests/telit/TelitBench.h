@@ -24,12 +24,10 @@
 namespace ktx::telit::test {
 
 struct RecordingView : UpdateView {
-    int timerStops = 0;
     int powerOffs = 0;
     std::vector<int> progress;
     int maximum = -1;
 
-    void stopPollTimers() override { ++timerStops; }
     void setProgressMaximum(int value) override { maximum = value; }
     void setProgress(int value) override { progress.push_back(value); }
     void powerOff() override { ++powerOffs; }

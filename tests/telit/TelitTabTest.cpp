@@ -14,6 +14,7 @@
 #include "FirmwareBuilder.h"
 #include "TelitBench.h"
 #include "app/ui/Consoles.h"
+#include "base/ui/DeviceActions.h"
 #include "gsm/ui/GsmTab.h"
 #include "telit/ui/TelitTab.h"
 #include "support/Widgets.h"
@@ -27,13 +28,14 @@ struct TelitTabTest : ::testing::Test {
     UpdateBench bench;
     Consoles consoles{bench.time, bench.dir.path.string()};
     std::array<QTimer, 5> timers;
+    DeviceActions actions{DeviceActions::Mode::Inline};
 
     TelitTab& tab()
     {
         if (!tab_) {
-            context_ = std::make_unique<AppContext>(AppContext{bench.context().link, bench.time, consoles, bench.device});
+            context_ = std::make_unique<AppContext>(AppContext{bench.context().link, bench.time, consoles, bench.device, &actions});
             gsm_ = std::make_unique<GsmTab>(*context_, &timers[0]);
-            tab_ = std::make_unique<TelitTab>(*context_, std::array<QTimer*, 5>{&timers[0], &timers[1], &timers[2], &timers[3], &timers[4]});
+            tab_ = std::make_unique<TelitTab>(*context_);
             tab_->powerOffModem = [this] { gsm_->Button13Click(); };
             tab_->powerOffModemInAction = [this] { gsm_->powerOffInRunningAction(); };
             consoles.attach(nullptr, nullptr, nullptr, tab_->findChild<QPlainTextEdit*>("TelitMemo"));
@@ -91,15 +93,26 @@ TEST_F(TelitTabTest, BrowseCheckAndUpdate)
     for (QTimer& timer : timers)
         timer.start(1000);
     timers[2].stop();
+    // A poll's tick during the update runs nothing; afterwards it polls again.
+    int pollsRun = 0;
+    auto tick = [&](const QTimer& timer) {
+        DeviceActions::Action poll;
+        poll.key = &timer;
+        poll.work = [&pollsRun] { ++pollsRun; };
+        return actions.enqueue(std::move(poll));
+    };
     bool polledDuringTheUpdate = false;
     QObject::connect(c<QProgressBar>("ProgressBar1"), &QProgressBar::valueChanged, [&] {
         for (const QTimer& timer : timers)
-            polledDuringTheUpdate |= timer.isActive();
+            polledDuringTheUpdate |= tick(timer);
     });
     QTest::mouseClick(c<QPushButton>("TelitInit"), Qt::LeftButton);
     EXPECT_FALSE(polledDuringTheUpdate);
+    EXPECT_EQ(pollsRun, 0);
     for (size_t i = 0; i < timers.size(); ++i)
         EXPECT_EQ(timers[i].isActive(), i != 2) << "Timer" << i + 1 << ": polls that ran go on after the update";
+    EXPECT_TRUE(tick(timers[0]));
+    EXPECT_EQ(pollsRun, 1);
     EXPECT_EQ(c<QProgressBar>("ProgressBar1")->maximum(), int(firmware.bytes.size() / 1000));
     EXPECT_EQ(c<QProgressBar>("ProgressBar1")->value(), c<QProgressBar>("ProgressBar1")->maximum());
     EXPECT_EQ(bench.modem().records(), firmware.payloads);

@@ -79,6 +79,12 @@ class XServer:
         return pixels
 
 
+    def window_named(self, title):
+        """Whether a mapped window has this title."""
+        found = subprocess.run(["xdotool", "search", "--onlyvisible", "--name", "^%s$" % title], env=self.env,
+                               capture_output=True)
+        return found.returncode == 0 and found.stdout.strip() != b""
+
     def repaints(self, shots, name, seconds=1.0, frames=6):
         """Whether the screen changes within the time: several frames, since the
         blinking indicators may be back in the same phase a second later."""
@@ -372,7 +378,9 @@ def check_close_during_update(x, program, shots):
         assert console.ended("TelitInit") == 1, "the update was cut short"
         with open(console.path(SETTINGS), encoding="cp1251") as settings:
             assert "sms=STATUS" in settings.read(), "the settings were not written"
-        return "exited 0 after the update, settings written, the window painting meanwhile"
+        said = console.process.stderr.read().decode("utf-8", "replace")
+        assert "Перепрошивка модема завершена" in said, "the update's result was not said: %r" % said
+        return "exited 0 after the update, its result said, settings written, the window painting meanwhile"
     finally:
         console.close()
 
@@ -530,8 +538,34 @@ def check_plot_restored_beside(x, program, shots):
         console.close()
 
 
+def check_protocol_during_update(x, program, shots):
+    """"Протокол" is greyed while an update runs (no empty dialog over it), and runs after it."""
+    console = Console(x, program, {"telit": {"enterDelayMs": 3000}})
+    try:
+        firmware_file(console.path("firmware.bin"))
+        console.tab(TAB_TELIT)
+        console.type_into("FirmwarePath", console.path("firmware.bin"))
+        console.click("TelitInit")
+        assert wait_for(lambda: console.steps("start", "TelitInit"), 3), "the update did not start"
+        time.sleep(1)
+        console.click("ProtocolButton")
+        time.sleep(1)
+        x.screenshot(os.path.join(shots, "x11-protocol-during-update.png"))
+        assert not console.steps("queued", "ProtocolButton"), "a click on Протокол during the update queued a check"
+        assert not x.window_named("Протокол проверки"), "a Протокол dialog opened over the update"
+        assert not console.ended("TelitInit"), "the update ended before the check could be tried"
+        assert wait_for(lambda: console.ended("TelitInit"), 60), "the update did not end"
+        time.sleep(0.5)
+        console.click("ProtocolButton")
+        assert wait_for(lambda: console.steps("start", "ProtocolButton"), 5), "Протокол did not run after the update"
+        return "greyed during the update, ran after it"
+    finally:
+        console.close()
+
+
 CHECKS = [check_click_during_long_action, check_no_double_runs, check_fair_polls, check_close_during_update,
-          check_tab_titles_fit, check_greyed_button_keeps_focus, check_window_keys, check_plot_restored_beside]
+          check_tab_titles_fit, check_greyed_button_keeps_focus, check_window_keys, check_plot_restored_beside,
+          check_protocol_during_update]
 
 
 def main():

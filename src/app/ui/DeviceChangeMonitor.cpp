@@ -3,6 +3,7 @@
 #include <libudev.h>
 
 #include <QSocketNotifier>
+#include <cstdlib>
 #include <cstring>
 
 namespace ktx {
@@ -62,6 +63,19 @@ bool isPlugAction(const char* action)
     return action && (std::strcmp(action, "add") == 0 || std::strcmp(action, "remove") == 0);
 }
 
+bool mayBeTracker(const char* vendorId, const char* product)
+{
+    constexpr long kFtdiVendor = 0x0403;
+    const char* hexVendor = vendorId && *vendorId ? vendorId : product;
+    if (!hexVendor || !*hexVendor)
+        return true;
+    char* end = nullptr;
+    const long vendor = std::strtol(hexVendor, &end, 16);
+    // "0403" alone, or "403" before the product's '/'.
+    const bool whole = end != hexVendor && (*end == '\0' || (hexVendor == product && *end == '/'));
+    return !whole || vendor == kFtdiVendor;
+}
+
 void DeviceChangeMonitor::readEvents()
 {
     // The monitor's socket does not block: no event means nothing is left.
@@ -70,7 +84,9 @@ void DeviceChangeMonitor::readEvents()
         if (!device)
             break;
         const char* action = udev_device_get_action(device);
-        const bool changed = isPlugAction(action);
+        const bool changed = isPlugAction(action)
+            && mayBeTracker(udev_device_get_property_value(device, "ID_VENDOR_ID"),
+                udev_device_get_property_value(device, "PRODUCT"));
         udev_device_unref(device);
         if (changed)
             emit deviceChanged();

@@ -13,6 +13,12 @@ namespace ktx {
 // bind/unbind/change that follow our own opens of the chip are not.
 bool isPlugAction(const char* action);
 
+// Whether a device that came or went may be a tracker: an FTDI chip (vendor
+// 0403), from udev's ID_VENDOR_ID ("0403") or else the kernel's PRODUCT
+// ("403/6001/600"). A memory stick or a mouse is not; a device whose event
+// names no vendor at all counts, so a tracker is never missed.
+bool mayBeTracker(const char* vendorId, const char* product);
+
 class DeviceChangeMonitor : public QObject {
     Q_OBJECT
 public:
@@ -26,7 +32,7 @@ public:
     bool isRunning() const { return monitor_ != nullptr; }
 
 signals:
-    // Once for every USB device added or removed.
+    // Once for every USB device added or removed that may be a tracker.
     void deviceChanged();
 
 private:

@@ -14,6 +14,7 @@
 #include <QProxyStyle>
 #include <QPushButton>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QScreen>
 #include <QSignalBlocker>
 #include <QWindow>
@@ -134,9 +135,9 @@ public:
     {
         toWindow([](IdentificationView& w) { w.readGsmParams(); });
     }
-    void programClick() override
+    void startStatusTest() override
     {
-        toWindow([](IdentificationView& w) { w.programClick(); });
+        toWindow([](IdentificationView& w) { w.startStatusTest(); });
     }
 
 private:
@@ -346,7 +347,7 @@ QWidget* TKorvantixtest::makeTab(int index, QWidget* page)
         // The update ends by switching the modem off on the GSM tab; that tab
         // is built here, on the GUI thread, not from inside the update.
         GsmTab* gsm = gsmTab();
-        telit_ = new TelitTab(context_, {Timer1, Timer2, Timer3, Timer4, Timer5}, page);
+        telit_ = new TelitTab(context_, page);
         telit_->powerOffModem = [gsm] { gsm->Button13Click(); };
         telit_->powerOffModemInAction = [gsm] { gsm->powerOffInRunningAction(); };
         telit_->setWorkDir(workDir_);
@@ -578,12 +579,16 @@ void TKorvantixtest::saveSettings()
 void TKorvantixtest::closeEvent(QCloseEvent* event)
 {
     if (actions_->busy()) {
-        // Nothing new starts; the running action (a modem flash above all)
-        // ends first, showing its progress, and the window closes after it.
+        // Nothing new starts; a check stops at its next wait, and the running
+        // action (a modem flash above all, which is never cut off) ends
+        // first, showing its progress, and the window closes after it.
         for (QTimer* timer : findChildren<QTimer*>())
             timer->stop();
+        actions_->stopExclusive();
         actions_->shutDown();
         if (actions_->running()) {
+            if (!closeAfterAction_)
+                sayClosingAfterAction();
             closeAfterAction_ = true;
             event->ignore();
             return;
@@ -598,6 +603,22 @@ void TKorvantixtest::closeEvent(QCloseEvent* event)
             showExitNotice(this, storage_.exitMessage());
     }
     QWidget::closeEvent(event);
+}
+
+// A close that waits must say so, or the window seems to ignore it.
+void TKorvantixtest::sayClosingAfterAction()
+{
+    const QString text = QStringLiteral("Окно закроется, когда закончится текущее действие с трекером");
+    auto* notice = new QLabel(text, this);
+    notice->setObjectName(QStringLiteral("ClosingNotice"));
+    notice->setAlignment(Qt::AlignCenter);
+    notice->setAutoFillBackground(true);
+    notice->setStyleSheet(QStringLiteral("QLabel { background: #ffffc0; color: black; border: 1px solid #a0a060; padding: 4px; }"));
+    notice->adjustSize();
+    notice->move((width() - notice->width()) / 2, height() - notice->height() - 4);
+    notice->show();
+    notice->raise();
+    LogDebug(consoles_, 1, "%s", cp1251FromUtf8(text.toStdString()).c_str());
 }
 
 void TKorvantixtest::closeForSignal(int signalNumber)
@@ -715,9 +736,9 @@ void TKorvantixtest::readGsmParams()
     gsmTab()->ReadGSMParamsClick();
 }
 
-void TKorvantixtest::programClick()
+void TKorvantixtest::startStatusTest()
 {
-    inputs_->ProgramClick();
+    inputs_->startStatusTest();
 }
 
 }  // namespace ktx

@@ -101,7 +101,7 @@ public:
     bool readGsmAutoChecked() const override;
     bool autoCheckChecked() const override;
     void readGsmParams() override;
-    void programClick() override;
+    void startStatusTest() override;
 
 protected:
     bool event(QEvent* event) override;
@@ -120,6 +120,7 @@ private:
     // and screen rectangle, for tests that drive the window with real input.
     void writeDebugGeometry();
     void closeAfterRunningAction();
+    void sayClosingAfterAction();
     void addPages();
     QWidget* buildTab(int index, QWidget* page);
     QWidget* makeTab(int index, QWidget* page);

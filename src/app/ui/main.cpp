@@ -61,12 +61,27 @@ void printUsage(std::FILE* out, const char* program)
                  program);
 }
 
+// The check's connection stays open until Qt has made its own: an X server
+// whose last client leaves resets itself (Xvfb, a bare X session), and Qt's
+// connection would wait for that reset before its window is painted.
+xcb_connection_t* displayCheckConnection = nullptr;
+
 bool x11DisplayOpens(const std::string& name)
 {
     xcb_connection_t* connection = xcb_connect(name.c_str(), nullptr);
     const bool opened = xcb_connection_has_error(connection) == 0;
-    xcb_disconnect(connection);
+    if (opened && !displayCheckConnection)
+        displayCheckConnection = connection;
+    else
+        xcb_disconnect(connection);
     return opened;
+}
+
+void closeDisplayCheckConnection()
+{
+    if (displayCheckConnection)
+        xcb_disconnect(displayCheckConnection);
+    displayCheckConnection = nullptr;
 }
 
 bool socketExists(const std::string& path)
@@ -148,11 +163,13 @@ int main(int argc, char** argv)
                      "%s: no graphical display found (%s); the window needs one (korvantix-check tests trackers "
                      "without one)\n",
                      program, noDisplay.c_str());
+        closeDisplayCheckConnection();
         return kNoDisplayExit;
     }
 
     int qtArgc = 1;
     ktx::ConsoleApplication app(qtArgc, argv);
+    closeDisplayCheckConnection();
     QTranslator qtTranslator;
     ktx::installQtTranslations(app, qtTranslator);
     // Qt adopts the user's locale for the C library too; device commands,

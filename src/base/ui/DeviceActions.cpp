@@ -1,5 +1,6 @@
 #include "base/ui/DeviceActions.h"
 
+#include <QTimer>
 #include <algorithm>
 
 #include "base/FileWriter.h"
@@ -44,6 +45,7 @@ void DeviceActions::workerLoop()
             work = std::move(work_);
             work_ = nullptr;
         }
+        handOffAcquire(this);
         std::exception_ptr error;
         try {
             work();
@@ -51,7 +53,14 @@ void DeviceActions::workerLoop()
             error = std::current_exception();
         }
         // Behind every view call the work has posted.
-        QMetaObject::invokeMethod(this, [this, error] { finish(error); }, Qt::QueuedConnection);
+        handOffRelease(this);
+        QMetaObject::invokeMethod(
+            this,
+            [this, error] {
+                handOffAcquire(this);
+                finish(error);
+            },
+            Qt::QueuedConnection);
     }
 }
 
@@ -77,18 +86,39 @@ bool DeviceActions::isQueued(const QObject* key) const
     return key && std::any_of(queue_.begin(), queue_.end(), [key](const Action& queued) { return queued.key == key; });
 }
 
+void DeviceActions::assertGuiThread() const
+{
+    Q_ASSERT_X(QThread::currentThread() == thread(), "DeviceActions", "used off the GUI thread");
+}
+
+namespace {
+
+// A poll is an action its timer asks for.
+bool isPoll(const QObject* key)
+{
+    return qobject_cast<const QTimer*>(key) != nullptr;
+}
+
+}  // namespace
+
 bool DeviceActions::add(Action action, bool first)
 {
+    assertGuiThread();
     // What comes first answers something new (a device change during an
     // identification): it merges only with one still waiting.
     if (shutDown_ || (first ? isQueued(action.key) : isQueuedOrRunning(action.key))) {
         trace("refused", action.key);
         return false;
     }
+    if (pollsPaused() && isPoll(action.key)) {
+        trace("paused", action.key);
+        return false;
+    }
     trace("queued", action.key);
     if (!action.owner)
         action.owner = this;
     disable(action);
+    countExclusive(action, +1);
     if (first)
         queue_.push_front(std::move(action));
     else
@@ -124,13 +154,48 @@ void DeviceActions::trace(const char* step, const QObject* key) const
     appendToFile(traceFile_, std::string_view(line.constData(), static_cast<size_t>(line.size())));
 }
 
+void DeviceActions::countExclusive(const Action& action, int change)
+{
+    if (!action.stop)
+        return;
+    const bool wasPending = exclusiveActionPending();
+    exclusiveActions_ += change;
+    if (wasPending != exclusiveActionPending())
+        emit exclusiveActionChanged(exclusiveActionPending());
+}
+
+void DeviceActions::stopExclusive()
+{
+    assertGuiThread();
+    if (running_ && running_->stop)
+        running_->stop->store(true);
+    for (Action& queued : queue_)
+        if (queued.stop)
+            queued.stop->store(true);
+}
+
+void DeviceActions::holdPolls()
+{
+    assertGuiThread();
+    ++pollHolds_;
+}
+
+void DeviceActions::releasePolls()
+{
+    assertGuiThread();
+    if (pollHolds_ > 0)
+        --pollHolds_;
+}
+
 void DeviceActions::shutDown()
 {
     shutDown_ = true;
     std::deque<Action> dropped;
     dropped.swap(queue_);
-    for (Action& action : dropped)
+    for (Action& action : dropped) {
         release(action);
+        countExclusive(action, -1);
+    }
 }
 
 void DeviceActions::runInline()
@@ -146,6 +211,7 @@ void DeviceActions::runInline()
             queue.draining_ = false;
             if (queue.running_) {
                 queue.release(*queue.running_);
+                queue.countExclusive(*queue.running_, -1);
                 queue.running_.reset();
             }
         }
@@ -159,6 +225,7 @@ void DeviceActions::runInline()
         running_.reset();
         trace("end", ended.key);
         release(ended);
+        countExclusive(ended, -1);
         if (ended.owner && ended.done)
             ended.done();
     }
@@ -181,10 +248,12 @@ void DeviceActions::startNext()
 
 void DeviceActions::finish(std::exception_ptr error)
 {
+    assertGuiThread();
     Action ended = std::move(*running_);
     running_.reset();
     trace("end", ended.key);
     release(ended);
+    countExclusive(ended, -1);
     // The next action starts whatever this one's ending does; idle comes
     // once this one's results are shown.
     startNext();

@@ -15,15 +15,24 @@
 // merged into it. With every key queued at most once, first in first out
 // gives each running poll its turn before any other poll runs twice.
 //
+// Taking the tracker for a while (a check, a modem update): an exclusive
+// action pauses every poll while it is queued or runs. A poll is an action
+// keyed by its QTimer; its ticks are dropped, and its timer and check box are
+// left as they are, so the polls go on by themselves afterwards. The action's
+// work gets a stop token that stopExclusive() trips (the window's close, a
+// signal). holdPolls() pauses the polls the same way without an action (a tab
+// that needs the channel to itself while it is shown).
+//
 // KTX_DEBUG_ACTIONS=<file name> appends one line per step of every keyed
-// action ("<ms> queued|refused|start|end <key's object name>") to that file
-// in the working directory, for tests that drive the whole program.
+// action ("<ms> queued|refused|paused|start|end <key's object name>") to that
+// file in the working directory, for tests that drive the whole program.
 #include <QMetaObject>
 #include <QObject>
 #include <QElapsedTimer>
 #include <QPointer>
 #include <QThread>
 #include <QWidget>
+#include <atomic>
 #include <condition_variable>
 #include <deque>
 #include <exception>
@@ -38,20 +47,61 @@
 
 #include "link/AppContext.h"
 
+// ThreadSanitizer does not see the locks inside Qt's posted-event queue:
+// every hand-off between the worker and the GUI thread says it.
+#if defined(__SANITIZE_THREAD__)
+#define KTX_THREAD_SANITIZER 1
+#elif defined(__has_feature)
+#if __has_feature(thread_sanitizer)
+#define KTX_THREAD_SANITIZER 1
+#endif
+#endif
+#ifdef KTX_THREAD_SANITIZER
+extern "C" void __tsan_acquire(void* address);
+extern "C" void __tsan_release(void* address);
+#endif
+
 namespace ktx {
 
+inline void handOffRelease([[maybe_unused]] const void* address)
+{
+#ifdef KTX_THREAD_SANITIZER
+    __tsan_release(const_cast<void*>(address));
+#endif
+}
+
+inline void handOffAcquire([[maybe_unused]] const void* address)
+{
+#ifdef KTX_THREAD_SANITIZER
+    __tsan_acquire(const_cast<void*>(address));
+#endif
+}
+
 // Runs call on object's thread after everything posted to it before; at once
-// when already there. Dropped if object is gone by then.
+// when already there. Dropped if object is gone by then: object must outlive
+// the caller's thread's use of it (the window, the queue), since checking a
+// widget that the GUI thread may delete meanwhile is itself a race.
 template <class Call>
 void onGuiThread(QObject* object, Call&& call)
 {
     if (!object)
         return;
-    if (QThread::currentThread() == object->thread())
+    if (QThread::currentThread() == object->thread()) {
         call();
-    else
-        QMetaObject::invokeMethod(object, std::forward<Call>(call), Qt::QueuedConnection);
+        return;
+    }
+    handOffRelease(object);
+    QMetaObject::invokeMethod(
+        object,
+        [object, call = std::forward<Call>(call)]() mutable {
+            handOffAcquire(object);
+            call();
+        },
+        Qt::QueuedConnection);
 }
+
+// An exclusive action's stop token: tripped on the GUI thread, read on the worker.
+using StopToken = std::shared_ptr<std::atomic<bool>>;
 
 class DeviceActions : public QObject {
     Q_OBJECT
@@ -64,6 +114,7 @@ public:
         QPointer<QObject> owner;             // gone by then: done is skipped
         std::function<void()> work;          // on the worker
         std::function<void()> done;          // on the GUI thread afterwards
+        StopToken stop;                      // set: the action takes the tracker exclusively
     };
 
     explicit DeviceActions(Mode mode, QObject* parent = nullptr);
@@ -84,6 +135,17 @@ public:
     bool isQueuedOrRunning(const QObject* key) const;
     bool running() const { return running_.has_value(); }
     bool busy() const { return running() || !queue_.empty(); }
+    // False once shut down (the window is closing).
+    bool accepting() const { return !shutDown_; }
+
+    // An exclusive action is queued or running.
+    bool exclusiveActionPending() const { return exclusiveActions_ > 0; }
+    // Trips the stop token of every exclusive action queued or running.
+    void stopExclusive();
+    // Polls paused without an action, until the same number of releases.
+    void holdPolls();
+    void releasePolls();
+    bool pollsPaused() const { return exclusiveActions_ > 0 || pollHolds_ > 0; }
 
     // Drops the queued actions and accepts no more; the running one ends
     // normally, then idle() follows.
@@ -92,6 +154,8 @@ public:
 signals:
     // Nothing runs and nothing is queued.
     void idle();
+    // The first exclusive action was queued (true), the last one ended (false).
+    void exclusiveActionChanged(bool pending);
 
 private:
     bool add(Action action, bool first);
@@ -100,6 +164,8 @@ private:
     void finish(std::exception_ptr error);
     void release(Action& action);
     void disable(Action& action);
+    void countExclusive(const Action& action, int change);
+    void assertGuiThread() const;
     void trace(const char* step, const QObject* key) const;
     void workerLoop();
 
@@ -108,6 +174,8 @@ private:
     std::optional<Action> running_;
     bool shutDown_ = false;
     bool draining_ = false;  // Inline: a drain loop is on the stack
+    int exclusiveActions_ = 0;  // queued or running
+    int pollHolds_ = 0;
     // The worker waits for one piece of work at a time; a plain thread, so
     // that handing work over costs one wake-up and no event loop.
     std::mutex workMutex_;
@@ -119,10 +187,10 @@ private:
     QElapsedTimer traceClock_;
 };
 
-// The tab side: work on the device, then done(result) on the GUI thread.
-// Without a queue (a tab built on its own in a test) both run at once.
+namespace detail {
+
 template <class Work, class Done>
-void runDeviceAction(AppContext& context, const QObject* key, QWidget* owner, QWidget* button, Work work, Done done)
+DeviceActions::Action makeAction(const QObject* key, QWidget* owner, QWidget* button, Work work, Done done)
 {
     using Result = std::invoke_result_t<Work&>;
     DeviceActions::Action action;
@@ -140,12 +208,39 @@ void runDeviceAction(AppContext& context, const QObject* key, QWidget* owner, QW
                 done(std::move(**result));
         };
     }
-    if (context.actions) {
-        context.actions->enqueue(std::move(action));
-        return;
-    }
+    return action;
+}
+
+inline bool enqueueOrRun(AppContext& context, DeviceActions::Action action)
+{
+    if (context.actions)
+        return context.actions->enqueue(std::move(action));
     action.work();
     action.done();
+    return true;
+}
+
+}  // namespace detail
+
+// The tab side: work on the device, then done(result) on the GUI thread.
+// Without a queue (a tab built on its own in a test) both run at once.
+template <class Work, class Done>
+void runDeviceAction(AppContext& context, const QObject* key, QWidget* owner, QWidget* button, Work work, Done done)
+{
+    detail::enqueueOrRun(context, detail::makeAction(key, owner, button, std::move(work), std::move(done)));
+}
+
+// The same with the tracker taken exclusively: work(stop) may end early once
+// stop is set. False when the queue refused it.
+template <class Work, class Done>
+bool takeTrackerExclusively(AppContext& context, const QObject* key, QWidget* owner, QWidget* button, Work work,
+    Done done)
+{
+    StopToken stop = std::make_shared<std::atomic<bool>>(false);
+    auto bound = [stop, work = std::move(work)]() mutable { return work(static_cast<const std::atomic<bool>&>(*stop)); };
+    DeviceActions::Action action = detail::makeAction(key, owner, button, std::move(bound), std::move(done));
+    action.stop = std::move(stop);
+    return detail::enqueueOrRun(context, std::move(action));
 }
 
 }  // namespace ktx

@@ -107,6 +107,10 @@ void GsmTab::setWorkDir(const std::string& workDir)
 void GsmTab::stopStatusPoll()
 {
     onGuiThread(this, [this] {
+        // Inside an exclusive action (the modem's power-off at the end of an
+        // update) the poll is paused already and goes on after it.
+        if (context_.actions && context_.actions->exclusiveActionPending())
+            return;
         if (timer1_)
             timer1_->stop();
     });

@@ -106,6 +106,11 @@ void InputsTab::ProgramClick()
     ui->WorkBox->setChecked(!ui->WorkBox->isChecked());
 }
 
+void InputsTab::startStatusTest()
+{
+    ui->WorkBox->setChecked(true);
+}
+
 void InputsTab::WorkBoxClick()
 {
     // The poll's own memory belongs to the device worker.

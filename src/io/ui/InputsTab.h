@@ -29,6 +29,7 @@ public:
     ~InputsTab() override;
 
     void ProgramClick();      // toggles the status test
+    void startStatusTest();   // starts it unless it runs
     void OutButtonClick();    // toggles output 1
     void OutButton2Click();   // toggles output 2
     void ButtonWorkClick();   // one status poll

@@ -2,14 +2,16 @@
 
 #include <QFile>
 #include <QFileDialog>
+#include <cstdio>
 
+#include "base/TextCodec.h"
 #include "base/ui/DeviceActions.h"
 #include "ui_TelitTab.h"
 
 namespace ktx {
 
-TelitTab::TelitTab(AppContext& context, std::array<QTimer*, 5> pollTimers, QWidget* parent)
-    : QWidget(parent), ui(new Ui::TelitTab), context_(context), pollTimers_(pollTimers)
+TelitTab::TelitTab(AppContext& context, QWidget* parent)
+    : QWidget(parent), ui(new Ui::TelitTab), context_(context)
 {
     ui->setupUi(this);
     chooseFile = [this] { return showFileDialog(); };
@@ -68,31 +70,22 @@ void TelitTab::Button27Click()
 void TelitTab::TelitInitClick()
 {
     // Greyed until the update has ended: a second click cannot start another.
-    runDeviceAction(context_, ui->TelitInit, this, ui->TelitInit,
-        [this, path = firmwarePath(), workDir = workDir_] {
+    // The polls wait meanwhile and go on afterwards, their boxes untouched.
+    // A close or a signal does not cut a flash short: its stop token is not
+    // heeded.
+    takeTrackerExclusively(context_, ui->TelitInit, this, ui->TelitInit,
+        [this, path = firmwarePath(), workDir = workDir_](const std::atomic<bool>&) {
             telit::FirmwareUpdate update(context_, *this, workDir);
-            update.run(path);
+            return update.run(path);
         },
-        [this] {
-            // The polls the technician had running go on after the update:
-            // their check boxes still say they run.
-            for (QTimer* timer : stoppedTimers_)
-                timer->start();
-            stoppedTimers_.clear();
+        [this](telit::UpdateOutcome outcome) {
+            const std::string line = telit::outcomeLine(outcome);
+            LogDebug(context_.log, 1, "%s", cp1251FromUtf8(line).c_str());
+            // A close waited for the update and the window goes now: the
+            // result stays on the terminal.
+            if (context_.actions && !context_.actions->accepting())
+                std::fprintf(stderr, "%s\n", line.c_str());
         });
-}
-
-void TelitTab::stopPollTimers()
-{
-    onGuiThread(this, [this] {
-        stoppedTimers_.clear();
-        for (QTimer* timer : pollTimers_) {
-            if (timer && timer->isActive()) {
-                stoppedTimers_.push_back(timer);
-                timer->stop();
-            }
-        }
-    });
 }
 
 void TelitTab::setProgressMaximum(int maximum)

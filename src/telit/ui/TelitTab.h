@@ -23,9 +23,8 @@ namespace ktx {
 class TelitTab : public QWidget, public ConsoleTab, private telit::UpdateView {
     Q_OBJECT
 public:
-    // pollTimers: Timer1 to Timer5, stopped for an update and those that ran
-    // started again after it.
-    TelitTab(AppContext& context, std::array<QTimer*, 5> pollTimers, QWidget* parent = nullptr);
+    // An update takes the tracker exclusively: the polls wait for its end.
+    explicit TelitTab(AppContext& context, QWidget* parent = nullptr);
     ~TelitTab() override;
 
     void TelitInitClick();  // the update
@@ -52,7 +51,6 @@ signals:
 private:
     Ui::TelitTab* ui;
 
-    void stopPollTimers() override;
     void setProgressMaximum(int maximum) override;
     void setProgress(int value) override;
     void powerOff() override;
@@ -60,10 +58,8 @@ private:
     QString showFileDialog();
 
     AppContext& context_;
-    std::array<QTimer*, 5> pollTimers_;
     std::string workDir_ = ".";
     QString lastChosenFile_;  // what the dialog still holds after a cancel
-    std::vector<QTimer*> stoppedTimers_;  // were running when the update began
 };
 
 }  // namespace ktx
