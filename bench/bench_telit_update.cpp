@@ -145,9 +145,9 @@ void BM_TelitUpdate45MB(benchmark::State& state)
         TimedConsoles sink(consoles, time);
         ktx::DeviceInfo device;
         ktx::AppContext context{link, time, sink, device};
-        std::array<QTimer, 5> timers;
-        ktx::GsmTab gsm(context, &timers[0]);
-        ktx::TelitTab tab(context, {&timers[0], &timers[1], &timers[2], &timers[3], &timers[4]});
+        QTimer statusTimer;
+        ktx::GsmTab gsm(context, &statusTimer);
+        ktx::TelitTab tab(context);
         tab.powerOffModem = [&gsm] { gsm.Button13Click(); };
         consoles.attach(nullptr, nullptr, nullptr, tab.findChild<QPlainTextEdit*>(QStringLiteral("TelitMemo")));
         tab.setWorkDir(dir.path().toStdString());

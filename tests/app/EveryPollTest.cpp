@@ -35,7 +35,8 @@ TEST(EveryPollTest, EveryPollHasItsTurnsAndWaitsForTheCheck)
     QTemporaryDir dir;
     {
         std::ofstream profile(dir.filePath("check-profile.json").toStdString());
-        profile << R"({"name": "short", "steps": [{"type": "identification"}, {"type": "supply"}]})";
+        profile << R"({"name": "short", "steps": [{"type": "identification", "firmware": {"min": 57, "max": 999}},
+                                           {"type": "supply", "supply": {"min": 9, "max": 32}}]})";
     }
     RealTimeSource time;
     sim::SimDriver simulator(time, sim::defaultScenario());

@@ -235,6 +235,9 @@ TEST(ProtocolAction, ThePollsWaitForTheCheckAndGoOnAfterIt)
         if (!pending || !list)
             return;
         watch = QObject::connect(list->model(), &QAbstractItemModel::rowsInserted, [&] {
+            // The results database's row comes after the check has let go.
+            if (!w.window.deviceActions().exclusiveActionPending())
+                return;
             ++rowsSeen;
             QMetaObject::invokeMethod(timer1, "timeout");
             pollQueuedDuringTheCheck |= w.window.deviceActions().isQueued(timer1);
@@ -273,7 +276,7 @@ TEST(ProtocolAction, ACloseStopsTheCheckKeepsItsRecordAndClosesTheWindow)
     QTemporaryDir dir;
     {
         std::ofstream profile(dir.filePath("check-profile.json").toStdString());
-        profile << R"({"name": "long", "steps": [{"type": "identification"},
+        profile << R"({"name": "long", "steps": [{"type": "identification", "firmware": {"min": 57, "max": 999}},
                      {"type": "counters", "generators": [1], "seconds": 600}]})";
     }
     RealTimeSource time;
@@ -309,8 +312,10 @@ TEST(ProtocolAction, ClosingTheDialogMidRunLeavesTheCheckToFinish)
     QTemporaryDir dir;
     {
         std::ofstream profile(dir.filePath("check-profile.json").toStdString());
-        profile << R"({"name": "short", "steps": [{"type": "identification"}, {"type": "supply"},
-                     {"type": "counters", "generators": [1], "seconds": 1}, {"type": "supply"}]})";
+        profile << R"({"name": "short", "steps": [{"type": "identification", "firmware": {"min": 57, "max": 999}},
+                     {"type": "supply", "supply": {"min": 9, "max": 32}},
+                     {"type": "counters", "generators": [1], "seconds": 1},
+                     {"type": "supply", "supply": {"min": 9, "max": 32}}]})";
     }
     RealTimeSource time;
     sim::SimDriver simulator(time, sim::defaultScenario());

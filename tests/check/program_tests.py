@@ -169,7 +169,9 @@ def case_pair_same_second(o, work):
     same_second = 0
     for round_number in range(o.repeat):
         stations = ["A%d" % round_number, "B%d" % round_number]
+        # The results database sits outside the folder whose files are counted.
         processes = [subprocess.Popen([o.check, "--simulate", "--profile", profile, "--report-dir", folder,
+                                       "--results", os.path.join(work, "results.sqlite"),
                                        "--station", station], stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True)
                      for station in stations]
         claimed = []
@@ -261,7 +263,9 @@ def case_full_disk(o, work):
                     f.write(b"\0" * (size - free_pages * 4096))
                 except OSError:
                     pass
-            result = run([o.check, "--simulate", "--profile", profile, "--report-dir", folder], timeout=60)
+            # The results database is on the roomy disk: this is about the record set.
+            result = run([o.check, "--simulate", "--profile", profile, "--report-dir", folder,
+                          "--results", os.path.join(work, "results.sqlite")], timeout=60)
             names = record_files(folder)
             outcomes[free_pages] = result.returncode
             if result.returncode == 0:
