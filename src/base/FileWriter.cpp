@@ -1,4 +1,5 @@
 #include "base/FileWriter.h"
+#include "base/WriteFailure.h"
 
 #include <algorithm>
 #include <atomic>
@@ -16,22 +17,9 @@
 namespace ktx {
 namespace {
 
-WriteResult failure(const std::string& what, const std::string& path, int errorNumber)
-{
-    WriteResult result;
-    result.ok = false;
-    result.errorNumber = errorNumber;
-    result.path = path;
-    result.error = what + " " + path;
-    if (errorNumber != 0)
-        result.error += ": " + std::string(std::strerror(errorNumber));
-    return result;
-}
-
-WriteResult notRegular(const std::string& path)
-{
-    return failure("not a regular file:", path, 0);
-}
+using fileio::failure;
+using fileio::notRegular;
+using fileio::kStaleTemporaryS;
 
 WriteResult openFailure(const std::string& path, int errorNumber)
 {
@@ -140,26 +128,6 @@ WriteResult writeTemporaryFile(const std::string& path, std::string_view bytes, 
     return {};
 }
 
-constexpr std::time_t kStaleTemporaryS = 60;
-
-// The writer's PID of a name createTemporary() made ("NAME.tmp-PID-N").
-std::optional<pid_t> temporaryWriter(std::string_view name)
-{
-    const size_t tag = name.rfind(".tmp-");
-    if (tag == std::string_view::npos || tag == 0)
-        return std::nullopt;
-    const std::string_view rest = name.substr(tag + 5);
-    const size_t dash = rest.find('-');
-    auto digits = [](std::string_view text) {
-        return !text.empty() && text.size() <= 10
-            && std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
-    };
-    if (dash == std::string_view::npos || !digits(rest.substr(0, dash)) || !digits(rest.substr(dash + 1)))
-        return std::nullopt;
-    const long pid = std::stol(std::string(rest.substr(0, dash)));
-    return pid > 0 && pid <= std::numeric_limits<pid_t>::max() ? std::optional<pid_t>(static_cast<pid_t>(pid))
-                                                                : std::nullopt;
-}
 
 // EPERM: alive, only not ours to signal.
 bool processExists(pid_t pid) { return ::kill(pid, 0) == 0 || errno != ESRCH; }
@@ -249,8 +217,10 @@ int removeStaleTemporaries(const std::string& directory)
     int removed = 0;
     const std::string prefix = directory.empty() || directory.back() == '/' ? directory : directory + "/";
     while (const dirent* entry = ::readdir(folder)) {
-        const std::optional<pid_t> writer = temporaryWriter(entry->d_name);
-        if (!writer || *writer == ::getpid() || processExists(*writer))
+        const std::optional<uint64_t> writer = fileio::temporaryWriter(entry->d_name);
+        // An id no process can have is not one of this writer's names.
+        if (!writer || *writer > uint64_t(std::numeric_limits<pid_t>::max())
+            || *writer == uint64_t(::getpid()) || processExists(static_cast<pid_t>(*writer)))
             continue;
         const std::string path = prefix + entry->d_name;
         struct stat info {};

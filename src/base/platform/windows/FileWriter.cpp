@@ -5,6 +5,7 @@
 // over it in one step. Windows has no permission bits: a new file takes its
 // folder's access rules, and a read-only file is not replaced.
 #include "base/FileWriter.h"
+#include "base/WriteFailure.h"
 
 #include <algorithm>
 #include <atomic>
@@ -18,22 +19,9 @@
 namespace ktx {
 namespace {
 
-WriteResult failure(const std::string& what, const std::string& path, int errorNumber)
-{
-    WriteResult result;
-    result.ok = false;
-    result.errorNumber = errorNumber;
-    result.path = path;
-    result.error = what + " " + path;
-    if (errorNumber != 0)
-        result.error += ": " + std::string(std::strerror(errorNumber));
-    return result;
-}
-
-WriteResult notRegular(const std::string& path)
-{
-    return failure("not a regular file:", path, 0);
-}
+using fileio::failure;
+using fileio::notRegular;
+using fileio::kStaleTemporaryS;
 
 WriteResult refusedLink(const std::string& path)
 {
@@ -101,25 +89,6 @@ HANDLE createTemporary(const std::string& path, std::wstring& temporary)
     return INVALID_HANDLE_VALUE;
 }
 
-constexpr int64_t kStaleTemporaryS = 60;
-
-// The writer's process id of a name createTemporary() made ("NAME.tmp-PID-N").
-std::optional<DWORD> temporaryWriter(std::string_view name)
-{
-    const size_t tag = name.rfind(".tmp-");
-    if (tag == std::string_view::npos || tag == 0)
-        return std::nullopt;
-    const std::string_view rest = name.substr(tag + 5);
-    const size_t dash = rest.find('-');
-    auto digits = [](std::string_view text) {
-        return !text.empty() && text.size() <= 10
-            && std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
-    };
-    if (dash == std::string_view::npos || !digits(rest.substr(0, dash)) || !digits(rest.substr(dash + 1)))
-        return std::nullopt;
-    const unsigned long long pid = std::stoull(std::string(rest.substr(0, dash)));
-    return pid > 0 && pid <= 0xFFFFFFFFull ? std::optional<DWORD>(static_cast<DWORD>(pid)) : std::nullopt;
-}
 
 // A process that cannot be opened for lack of rights is alive all the same.
 bool processExists(DWORD pid)
@@ -232,8 +201,9 @@ int removeStaleTemporaries(const std::string& directory)
     int removed = 0;
     do {
         const std::string name = utf8FromWide(found.cFileName);
-        const std::optional<DWORD> writer = temporaryWriter(name);
-        if (!writer || *writer == GetCurrentProcessId() || processExists(*writer)
+        const std::optional<uint64_t> writer = fileio::temporaryWriter(name);
+        if (!writer || *writer > 0xFFFFFFFFull || *writer == GetCurrentProcessId()
+            || processExists(static_cast<DWORD>(*writer))
             || (found.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT))
             || !olderThanAMinute(found.ftLastWriteTime))
             continue;
