@@ -173,6 +173,14 @@ class Console:
     def path(self, name):
         return os.path.join(self.dir, name)
 
+    def start_update(self, records=40):
+        """Starts a modem update from the TELIT tab with a firmware file of its own."""
+        firmware_file(self.path("firmware.bin"), records=records)
+        self.tab(TAB_TELIT)
+        self.type_into("FirmwarePath", self.path("firmware.bin"))
+        self.click("TelitInit")
+        assert wait_for(lambda: self.steps("start", "TelitInit"), 3), "the update did not start"
+
     def close(self):
         if self.process.poll() is None:
             self.process.kill()
@@ -286,11 +294,7 @@ def check_no_double_runs(x, program, shots):
 
     console = Console(x, program, {"telit": {"enterDelayMs": 3000}})
     try:
-        firmware_file(console.path("firmware.bin"))
-        console.tab(TAB_TELIT)
-        console.type_into("FirmwarePath", console.path("firmware.bin"))
-        console.click("TelitInit")
-        assert wait_for(lambda: console.steps("start", "TelitInit"), 3), "the update did not start"
+        console.start_update()
         time.sleep(1.5)
         clicked_at = time.monotonic()
         console.click("TelitInit")
@@ -447,11 +451,7 @@ def check_greyed_button_keeps_focus(x, program, shots):
 
     console = Console(x, program, {"telit": {"enterDelayMs": 3000}})
     try:
-        firmware_file(console.path("firmware.bin"))
-        console.tab(TAB_TELIT)
-        console.type_into("FirmwarePath", console.path("firmware.bin"))
-        console.click("TelitInit")
-        assert wait_for(lambda: console.steps("start", "TelitInit"), 3), "the update did not start"
+        console.start_update()
         clicked = console.steps("queued", "TelitInit")[0]
         time.sleep(0.3)
         x.xdotool("key", "--delay", 150, "space", "space")
@@ -542,11 +542,7 @@ def check_protocol_during_update(x, program, shots):
     """"Протокол" is greyed while an update runs (no empty dialog over it), and runs after it."""
     console = Console(x, program, {"telit": {"enterDelayMs": 3000}})
     try:
-        firmware_file(console.path("firmware.bin"))
-        console.tab(TAB_TELIT)
-        console.type_into("FirmwarePath", console.path("firmware.bin"))
-        console.click("TelitInit")
-        assert wait_for(lambda: console.steps("start", "TelitInit"), 3), "the update did not start"
+        console.start_update()
         time.sleep(1)
         console.click("ProtocolButton")
         time.sleep(1)
