@@ -191,8 +191,7 @@ bool reportDirWritable(const std::string& dir, std::string& error)
 
 results::ResultsPlace resultsPlace(const Options& o)
 {
-    const std::string database = o.results.empty() ? o.reportDir + "/" + results::kDefaultResultsFile : o.results;
-    return {results::parseResultsTarget(database), o.reportDir, !o.results.empty()};
+    return results::resultsPlaceFor(o.results, o.reportDir);
 }
 
 // --sync, --history, --export: the database only, no tracker.

@@ -104,6 +104,12 @@ bool drainOutbox(ResultsStore& store, const ResultsPlace& place, FILE* out, FILE
 
 }  // namespace
 
+ResultsPlace resultsPlaceFor(const std::string& chosen, const std::string& reportDir)
+{
+    const std::string database = chosen.empty() ? reportDir + "/" + kDefaultResultsFile : chosen;
+    return {parseResultsTarget(database), reportDir, !chosen.empty()};
+}
+
 bool storeFinishedRun(const ResultsPlace& place, const std::string& recordPath, FILE* out, FILE* err)
 {
     if (!resultsDatabaseBuilt() && !place.chosen)
@@ -163,8 +169,8 @@ bool printHistory(const ResultsPlace& place, const std::string& serial, FILE* ou
         complain(err, "no runs of the tracker " + serial + " in " + shownTarget(place.target));
     for (const HistoryRun& run : history) {
         std::string failed;
-        for (const std::string& step : run.failedSteps)
-            failed += (failed.empty() ? "" : ", ") + step;
+        for (const StepName& step : run.failedSteps)
+            failed += (failed.empty() ? "" : ", ") + step.name;
         std::fprintf(out, "%s\t%s\t%s\t%s\t%s\n", run.start.c_str(), run.station.c_str(), run.operatorName.c_str(),
             run.outcome.c_str(), failed.c_str());
     }

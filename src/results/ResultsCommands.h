@@ -16,6 +16,9 @@ struct ResultsPlace {
     bool chosen = false;    // named by the user, not the default file
 };
 
+// The database the user named (empty: the default file in reportDir).
+ResultsPlace resultsPlaceFor(const std::string& chosen, const std::string& reportDir);
+
 // The run whose record was written to recordPath, then the outbox. true
 // when the run is stored (a failure to empty the outbox is only said), or
 // when a build without the database was not asked for one.

@@ -12,11 +12,18 @@
 
 namespace ktx::results {
 
+// A step as the profile named it, with its type (the window titles a step
+// by its type when the profile gave it no name of its own).
+struct StepName {
+    std::string name, type;
+};
+
 // A tracker's run as --history and the window list it.
 struct HistoryRun {
     std::string runId, start, station, operatorName, outcome;
-    std::string recordFile;                // the JSON record where it was written; empty when not known
-    std::vector<std::string> failedSteps;  // failed or unanswered, in run order
+    bool interrupted = false;
+    std::string recordFile;             // the JSON record where it was written; empty when not known
+    std::vector<StepName> failedSteps;  // failed or unanswered, in run order
 };
 
 // One measurement with its run and step, for the CSV export.

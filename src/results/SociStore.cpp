@@ -234,29 +234,33 @@ bool ResultsStore::history(const std::string& serial, std::vector<HistoryRun>& r
     soci::session& sql = session_->sql;
     try {
         HistoryRun run;
+        int interrupted = 0;
         soci::indicator fileKnown = soci::i_null;
         soci::statement readRuns = (sql.prepare <<
-            "SELECT run_id, started_at, station, operator, outcome, record_file FROM runs WHERE serial = :serial"
-            " ORDER BY started_at DESC, run_id",
+            "SELECT run_id, started_at, station, operator, outcome, interrupted, record_file FROM runs"
+            " WHERE serial = :serial ORDER BY started_at DESC, run_id",
             soci::use(serial), soci::into(run.runId), soci::into(run.start), soci::into(run.station),
-            soci::into(run.operatorName), soci::into(run.outcome), soci::into(run.recordFile, fileKnown));
+            soci::into(run.operatorName), soci::into(run.outcome), soci::into(interrupted),
+            soci::into(run.recordFile, fileKnown));
         readRuns.execute();
         std::map<std::string, size_t> byId;
         while (readRuns.fetch()) {
             if (fileKnown != soci::i_ok)
                 run.recordFile.clear();
+            run.interrupted = interrupted != 0;
             byId[run.runId] = runs.size();
             runs.push_back(run);
         }
-        std::string runId, stepName;
+        std::string runId;
+        StepName step;
         soci::statement readFailed = (sql.prepare <<
-            "SELECT s.run_id, s.name FROM steps s JOIN runs r ON r.run_id = s.run_id"
+            "SELECT s.run_id, s.name, s.type FROM steps s JOIN runs r ON r.run_id = s.run_id"
             " WHERE r.serial = :serial AND s.outcome IN ('fail', 'error') ORDER BY s.run_id, s.step_index",
-            soci::use(serial), soci::into(runId), soci::into(stepName));
+            soci::use(serial), soci::into(runId), soci::into(step.name), soci::into(step.type));
         readFailed.execute();
         while (readFailed.fetch())
             if (const auto found = byId.find(runId); found != byId.end())
-                runs[found->second].failedSteps.push_back(stepName);
+                runs[found->second].failedSteps.push_back(step);
         return true;
     } catch (const soci::soci_error& failure) {
         error = "results database " + shown_ + ": the runs could not be read: " + plainMessage(failure);

@@ -273,7 +273,10 @@ TEST_P(ResultsStoreTest, ARunIsStoredOnceAndReadBackWhole)
     EXPECT_EQ(history[1].start, "2026-12-09T12:00:00.000Z");
     EXPECT_EQ(history[1].recordFile, "/records/a.json");
     EXPECT_EQ(history[1].outcome, "fail");
-    EXPECT_EQ(history[1].failedSteps, std::vector<std::string>{"gnss"});
+    ASSERT_EQ(history[1].failedSteps.size(), 1u);
+    EXPECT_EQ(history[1].failedSteps[0].name, "gnss");
+    EXPECT_EQ(history[1].failedSteps[0].type, "gnss");
+    EXPECT_FALSE(history[1].interrupted);
     ASSERT_TRUE(store.history("no such serial", history, error));
     EXPECT_TRUE(history.empty());
 

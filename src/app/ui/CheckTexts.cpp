@@ -7,6 +7,8 @@
 namespace ktx {
 namespace {
 
+const QColor kMarginalColour(0xB0, 0x70, 0);
+
 struct TypeTitle {
     std::string_view type;
     const char* title;
@@ -21,14 +23,16 @@ constexpr TypeTitle kTypeTitles[] = {
 
 }  // namespace
 
-QString stepTitle(const check::StepSpec& step)
+QString stepTitle(const check::StepSpec& step) { return stepTitle(step.name, step.type); }
+
+QString stepTitle(const std::string& name, const std::string& type)
 {
-    if (step.name == step.type) {
+    if (name == type) {
         for (const TypeTitle& known : kTypeTitles)
-            if (known.type == step.type)
+            if (known.type == type)
                 return QString::fromUtf8(known.title);
     }
-    return QString::fromStdString(step.name);
+    return QString::fromStdString(name);
 }
 
 QString outcomeTitle(check::Outcome outcome)
@@ -46,6 +50,32 @@ QString outcomeTitle(check::Outcome outcome)
         return QStringLiteral("нет ответа");
     }
     return {};
+}
+
+VerdictText verdictForExitCode(int exitCode)
+{
+    switch (exitCode) {
+    case 0: return {QStringLiteral("ГОДЕН"), QColor(Qt::darkGreen)};
+    case 1: return {QStringLiteral("НЕ ГОДЕН"), QColor(Qt::red)};
+    case 3: return {QStringLiteral("НЕ ПРОВЕРЕН"), kMarginalColour};
+    default: return {QStringLiteral("ПРОВЕРКА ПРЕРВАНА"), QColor(Qt::red)};
+    }
+}
+
+VerdictText storedVerdict(const std::string& outcome, bool interrupted)
+{
+    if (interrupted)
+        return verdictForExitCode(2);
+    if (outcome == "not tested")
+        return verdictForExitCode(3);
+    if (outcome == "fail" || outcome == "error")
+        return verdictForExitCode(1);
+    if (outcome == "marginal")
+        return {verdictForExitCode(0).text + QStringLiteral(", ") + outcomeTitle(check::Outcome::Marginal), kMarginalColour};
+    if (outcome == "pass" || outcome == "skipped")
+        return verdictForExitCode(0);
+    // A verdict a newer program wrote: shown as it is stored.
+    return {QString::fromStdString(outcome), QColor(Qt::black)};
 }
 
 QString secondsText(int64_t ms)

@@ -1,7 +1,6 @@
 #include "app/ui/ProtocolAction.h"
 
 #include <QApplication>
-#include <QDesktopServices>
 #include <QDialog>
 #include <QDir>
 #include <QPointer>
@@ -26,6 +25,7 @@
 #include "app/ui/CheckTexts.h"
 #include "app/ui/TKorvantixtest.h"
 #include "base/ui/DeviceActions.h"
+#include "base/ui/LinkOpener.h"
 #include "check/CheckRun.h"
 #include "check/Exchanges.h"
 #include "check/Profile.h"
@@ -90,9 +90,7 @@ struct ProtocolOutcome {
 // the dialog instead of a terminal.
 void storeProtocol(const std::string& database, const std::string& folder, ProtocolOutcome& outcome)
 {
-    const results::ResultsPlace place{results::parseResultsTarget(database.empty()
-                                          ? folder + "/" + results::kDefaultResultsFile : database),
-        folder, !database.empty()};
+    const results::ResultsPlace place = results::resultsPlaceFor(database, folder);
     char* text = nullptr;
     size_t size = 0;
     FILE* lines = ::open_memstream(&text, &size);
@@ -117,13 +115,7 @@ bool readProfile(const QString& workDir, check::Profile& profile, std::string& e
     return check::parseProfile(check::defaultProfileText(), profile, error);
 }
 
-// KTX_NO_BROWSER: as on a PC where nothing opens files (and in tests).
-bool openLocalPath(const QString& path)
-{
-    if (!qEnvironmentVariableIsEmpty("KTX_NO_BROWSER"))
-        return false;
-    return QDesktopServices::openUrl(QUrl::fromLocalFile(path));
-}
+bool openLocalPath(const QString& path) { return localFileOpener()(QUrl::fromLocalFile(path)); }
 
 // The dialog: the steps as they run, then the verdict, where the record is
 // and a button that opens its folder.
@@ -193,16 +185,8 @@ QString verdictText(const ProtocolOutcome& outcome)
 {
     if (!outcome.identified)
         return QStringLiteral("<b style='color:red'>Трекер не опознан: подключите его и дождитесь серийного номера.</b>");
-    struct Verdict {
-        const char* colour;
-        const char* text;
-    };
-    const Verdict verdict = outcome.exitCode == 0 ? Verdict{"green", "ГОДЕН"}
-        : outcome.exitCode == 1                   ? Verdict{"red", "НЕ ГОДЕН"}
-        : outcome.exitCode == 3                   ? Verdict{"#B07000", "НЕ ПРОВЕРЕН"}
-                                                  : Verdict{"red", "ПРОВЕРКА ПРЕРВАНА"};
-    return QStringLiteral("<b style='font-size:16pt;color:%1'>%2</b>")
-        .arg(QLatin1String(verdict.colour), QString::fromUtf8(verdict.text));
+    const VerdictText verdict = verdictForExitCode(outcome.exitCode);
+    return QStringLiteral("<b style='font-size:16pt;color:%1'>%2</b>").arg(verdict.colour.name(), verdict.text);
 }
 
 // The verdict, the folder and whether the report could be opened.

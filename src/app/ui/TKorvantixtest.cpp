@@ -32,6 +32,7 @@
 #include "base/ui/LivePlotPanel.h"
 #include "app/ui/ExitNotice.h"
 #include "app/ui/FocusKeeper.h"
+#include "app/ui/HistoryAction.h"
 #include "app/ui/ProtocolAction.h"
 #include "can/ui/CanTab.h"
 #include "gnss/ui/GnssTab.h"
@@ -205,6 +206,7 @@ TKorvantixtest::TKorvantixtest(FtDriver& driver, TimeSource& time, const std::st
 
     connect(form_->PageControl1, &QTabWidget::currentChanged, this, &TKorvantixtest::PageControl1Change);
     installProtocolAction(*this);
+    installHistoryAction(*this);
 
     quitAfterFirstPaintWhenProbed(this);
 

@@ -10,6 +10,11 @@ UrlOpener desktopUrlOpener()
     return [](const QUrl& url) { return QDesktopServices::openUrl(url); };
 }
 
+UrlOpener localFileOpener()
+{
+    return [](const QUrl& url) { return qEnvironmentVariableIsEmpty("KTX_NO_BROWSER") && QDesktopServices::openUrl(url); };
+}
+
 void openLink(QWidget* parent, const UrlOpener& opener, const QUrl& url)
 {
     if (opener && opener(url))

@@ -15,6 +15,11 @@ using UrlOpener = std::function<bool(const QUrl&)>;
 // QDesktopServices::openUrl.
 UrlOpener desktopUrlOpener();
 
+// The same for the console's own files (a record's report, its folder);
+// with KTX_NO_BROWSER set it opens nothing, as on a PC with no program for
+// them (the tests, the X suite).
+UrlOpener localFileOpener();
+
 // Opens url with opener; when that fails, opens (without blocking) a message
 // over parent, object name "LinkMessage", holding the link as selectable text.
 void openLink(QWidget* parent, const UrlOpener& opener, const QUrl& url);
