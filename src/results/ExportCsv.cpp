@@ -1,7 +1,10 @@
 #include "results/ExportCsv.h"
 
+#include <charconv>
+#include <cmath>
 #include <ctime>
 #include <regex>
+#include <string_view>
 
 #include <nlohmann/json.hpp>
 
@@ -19,6 +22,28 @@ std::string field(const std::string& text)
     return quoted + "\"";
 }
 
+// A text a spreadsheet would take for a formula (a leading =, +, -, @, or a
+// tab or CR before one) keeps a leading apostrophe: the cell shows the text
+// and runs nothing.
+std::string textField(const std::string& text)
+{
+    if (!text.empty() && std::string_view("=+-@\t\r").find(text.front()) != std::string_view::npos)
+        return field("'" + text);
+    return field(text);
+}
+
+// A measured value is a number as JSON wrote it, or a text as read: a finite
+// number whole ("-0.25", "1e+20") stays a number a spreadsheet computes with.
+std::string valueField(const std::string& value)
+{
+    double number = 0;
+    const char* end = value.data() + value.size();
+    const auto [stop, error] = std::from_chars(value.data(), end, number);
+    if (!value.empty() && error == std::errc() && stop == end && std::isfinite(number))
+        return value;
+    return textField(value);
+}
+
 // JSON's number text: shortest exact form, '.' decimals, no locale.
 std::string number(const std::optional<double>& value) { return value ? nlohmann::json(*value).dump() : ""; }
 
@@ -31,9 +56,9 @@ std::string exportCsv(const std::vector<ExportRow>& rows)
     for (const ExportRow& r : rows) {
         for (const std::string* text : {&r.runId, &r.serial, &r.station, &r.operatorName, &r.runStart, &r.runOutcome,
                  &r.stepName, &r.stepType, &r.stepOutcome, &r.name})
-            csv += field(*text) + ",";
-        csv += field(r.value.value_or("")) + "," + field(r.units) + "," + number(r.low) + "," + number(r.high) + "," +
-               field(r.outcome) + "\r\n";
+            csv += textField(*text) + ",";
+        csv += valueField(r.value.value_or("")) + "," + textField(r.units) + "," + number(r.low) + "," +
+               number(r.high) + "," + textField(r.outcome) + "\r\n";
     }
     return csv;
 }

@@ -187,6 +187,64 @@ TEST(ResultsExport, CsvQuotesWhatNeedsItAndWritesPointDecimals)
         "id,1234567,\"Линия 1, стенд \"\"Б\"\"\",\"Иванов\nИ.\",,,,,,supply,,V,,-0.25,pass\r\n");
 }
 
+// A station, operator, step or unit name a spreadsheet would run as a
+// formula comes out as text; a value or limit that is a number, a negative
+// one included, stays a number.
+TEST(ResultsExport, FormulaLikeTextsStayTextsAndNegativeNumbersStayNumbers)
+{
+    struct Case {
+        const char* text;
+        const char* cell;
+    };
+    const Case texts[] = {
+        {"=HYPERLINK(\"http://x\";\"y\")", "\"'=HYPERLINK(\"\"http://x\"\";\"\"y\"\")\""},
+        {"+1+cmd|' /C calc'!A0", "'+1+cmd|' /C calc'!A0"},
+        {"-2+3", "'-2+3"},
+        {"-5", "'-5"},  // a name, not a value
+        {"@SUM(A1:A9)", "'@SUM(A1:A9)"},
+        {"\t=1+1", "'\t=1+1"},
+        {"\r=1+1", "\"'\r=1+1\""},
+        {"Линия 1 = стенд", "Линия 1 = стенд"},
+        {"", ""},
+    };
+    for (const Case& c : texts) {
+        ExportRow row;
+        row.runId = "id";
+        row.serial = c.text;
+        row.station = row.operatorName = row.stepName = row.name = row.units = c.text;
+        row.runStart = "2026-12-10T14:14:25.000Z";
+        row.runOutcome = row.stepOutcome = row.outcome = "fail";
+        row.stepType = "supply";
+        row.value = "-0.25";
+        row.low = -11.5;
+        row.high = -0.125;
+        const std::string cell = c.cell;
+        const std::string line = "id," + cell + "," + cell + "," + cell + ",2026-12-10T14:14:25.000Z,fail," + cell +
+                                 ",supply,fail," + cell + ",-0.25," + cell + ",-11.5,-0.125,fail\r\n";
+        const std::string csv = exportCsv({row});
+        EXPECT_EQ(csv.substr(csv.find("\r\n") + 2), line) << c.text;
+    }
+
+    const Case values[] = {
+        {"-0.25", "-0.25"},
+        {"-12", "-12"},
+        {"1e+20", "1e+20"},
+        {"0", "0"},
+        {"-1+2", "'-1+2"},
+        {"-inf", "'-inf"},
+        {"-", "'-"},
+        {"=1", "'=1"},
+        {"@A1", "'@A1"},
+        {"нет ответа", "нет ответа"},
+    };
+    for (const Case& c : values) {
+        ExportRow row;
+        row.value = c.text;
+        const std::string csv = exportCsv({row});
+        EXPECT_EQ(csv.substr(csv.find("\r\n") + 2), std::string(",,,,,,,,,,") + c.cell + ",,,,\r\n") << c.text;
+    }
+}
+
 TEST(ResultsExport, DatesBecomeInclusiveBoundsOrAreRefused)
 {
     struct Case {
