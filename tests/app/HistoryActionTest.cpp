@@ -26,6 +26,7 @@
 #include "results/ResultsStore.h"
 #include "sim/SimDriver.h"
 #include "support/LocaleScope.h"
+#include "support/SimulatedWindow.h"
 #include "support/Widgets.h"
 
 namespace ktx {
@@ -82,20 +83,7 @@ results::StepRow step(int index, const std::string& name, const std::string& typ
     return row;
 }
 
-// The window on the simulated tracker in virtual time: a click on a tool
-// button does all its work before it returns.
-struct HistoryWindow {
-    QTemporaryDir dir;
-    VirtualTimeSource time;
-    sim::SimDriver simulator{time, sim::defaultScenario()};
-    TKorvantixtest window{simulator, time, dir.path().toStdString()};
-
-    HistoryWindow()
-    {
-        qputenv("KTX_NO_BROWSER", "1");
-        window.show();
-        QApplication::processEvents();  // identification
-    }
+struct HistoryWindow : test::SimulatedWindow {
     ~HistoryWindow()
     {
         for (QDialog* dialog : window.findChildren<QDialog*>())
@@ -363,8 +351,7 @@ TEST(HistoryAction, OnTheWorkerTheClickReturnsAtOnceAndTheListFollows)
     }
     window.show();
     auto* button = window.findChild<QPushButton*>("HistoryButton");
-    auto* serial = window.findChild<QLabel*>("SerPanel");
-    ASSERT_TRUE(QTest::qWaitFor([&] { return serial->text() == "1234567" && !window.deviceActions().busy(); }, 20000));
+    ASSERT_TRUE(test::identifiedOnTheWorker(window));
 
     button->click();
     auto* closed = window.findChild<HistoryDialog*>("HistoryDialog");

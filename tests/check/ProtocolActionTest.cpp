@@ -26,6 +26,7 @@
 #include "results/ResultsStore.h"
 #include "sim/ModemModule.h"
 #include "sim/SimDriver.h"
+#include "support/SimulatedWindow.h"
 #include "support/Widgets.h"
 
 namespace ktx::check::test {
@@ -113,27 +114,8 @@ QString labelText(QDialog* dialog, const char* name)
     return label ? label->text() : QString("(no label %1)").arg(name);
 }
 
-// On the real clock: identification has run on the worker.
-bool identified(TKorvantixtest& window)
-{
-    auto* serial = window.findChild<QLabel*>("SerPanel");
-    return QTest::qWaitFor([&] { return serial->text() == "1234567" && !window.deviceActions().busy(); }, 20000);
-}
-
-// The window on the simulated tracker in virtual time: a click on
-// "Протокол" runs the whole check before it returns.
-struct ProtocolWindow {
-    QTemporaryDir dir;
-    VirtualTimeSource time;
-    sim::SimDriver simulator{time, sim::defaultScenario()};
-    TKorvantixtest window{simulator, time, dir.path().toStdString()};
-
-    ProtocolWindow()
-    {
-        qputenv("KTX_NO_BROWSER", "1");
-        window.show();
-        QApplication::processEvents();  // identification
-    }
+// In virtual time a click on "Протокол" runs the whole check before it returns.
+struct ProtocolWindow : ktx::test::SimulatedWindow {
     ~ProtocolWindow()
     {
         if (QDialog* dialog = protocolDialog())
@@ -283,7 +265,7 @@ TEST(ProtocolAction, ACloseStopsTheCheckKeepsItsRecordAndClosesTheWindow)
     sim::SimDriver simulator(time, sim::defaultScenario());
     TKorvantixtest window(simulator, time, dir.path().toStdString());
     window.show();
-    ASSERT_TRUE(identified(window));
+    ASSERT_TRUE(ktx::test::identifiedOnTheWorker(window));
     window.findChild<QPushButton*>("ProtocolButton")->click();
     ASSERT_TRUE(QTest::qWaitFor([] {
         QDialog* dialog = protocolDialog();
@@ -321,7 +303,7 @@ TEST(ProtocolAction, ClosingTheDialogMidRunLeavesTheCheckToFinish)
     sim::SimDriver simulator(time, sim::defaultScenario());
     TKorvantixtest window(simulator, time, dir.path().toStdString());
     window.show();
-    ASSERT_TRUE(identified(window));
+    ASSERT_TRUE(ktx::test::identifiedOnTheWorker(window));
     window.findChild<QPushButton*>("ProtocolButton")->click();
     ASSERT_TRUE(QTest::qWaitFor([] {
         QDialog* dialog = protocolDialog();
