@@ -413,12 +413,11 @@ def check_tab_titles_fit(x, program, shots):
                         index, tx, tx + tw, needs, bar[0], bar[0] + bar[2]))
             assert not cut, "%s: cut or scrolled: %s" % (tag, "; ".join(cut))
             tabs_end = max(console.rect("tab%d" % i)[0] + console.rect("tab%d" % i)[2] for i in range(9))
-            for name in ("ProtocolButton", "HistoryButton"):
+            for name, title in (("ProtocolButton", "Протокол"), ("HistoryButton", "История")):
                 try:
                     bx, by, bw, bh = console.rect(name)
                 except KeyError:
-                    assert name != "ProtocolButton", "no \"Протокол\" button"
-                    continue
+                    raise AssertionError("no \"%s\" button" % title)
                 assert window[0] <= bx and bx + bw <= window[0] + window[2], "%s outside the window" % name
                 assert by >= bar[1] + bar[3] or bx >= tabs_end, "%s lies over the tabs" % name
             said.append("%s: tabs end at %d of %d" % (tag, tabs_end - window[0], window[2]))
@@ -559,9 +558,38 @@ def check_protocol_during_update(x, program, shots):
         console.close()
 
 
+def check_history_click(x, program, shots):
+    """After a short "Протокол", a real click on "История" reads the runs as a device action and opens its dialog; Esc closes it."""
+    console = Console(x, program)
+    try:
+        with open(console.path("check-profile.json"), "w") as profile:
+            json.dump({"name": "short", "steps": [{"type": "identification", "firmware": {"min": 57, "max": 999}}]},
+                      profile)
+        console.click("ProtocolButton")
+        assert wait_for(lambda: console.ended("ProtocolButton"), 20), "Протокол did not run"
+        assert wait_for(lambda: x.window_named("Протокол проверки"), 5), "no Протокол dialog"
+        time.sleep(0.5)
+        x.xdotool("key", "Escape")
+        assert wait_for(lambda: not x.window_named("Протокол проверки"), 5), "Esc did not close the Протокол dialog"
+        time.sleep(0.3)
+        console.click("HistoryButton")
+        assert wait_for(lambda: console.ended("HistoryButton"), 10), "История read nothing"
+        assert wait_for(lambda: x.window_named("История проверок"), 5), "no История dialog"
+        time.sleep(0.5)
+        x.screenshot(os.path.join(shots, "x11-history.png"))
+        x.xdotool("key", "Escape")
+        assert wait_for(lambda: not x.window_named("История проверок"), 5), "Esc did not close the История dialog"
+        database = console.path(os.path.join("protocols", "korvantix-results.sqlite"))
+        assert os.path.exists(database), "Протокол stored no run"
+        read = console.steps("start", "HistoryButton")[0], console.steps("end", "HistoryButton")[0]
+        return "read in %d ms on the worker" % (read[1] - read[0])
+    finally:
+        console.close()
+
+
 CHECKS = [check_click_during_long_action, check_no_double_runs, check_fair_polls, check_close_during_update,
           check_tab_titles_fit, check_greyed_button_keeps_focus, check_window_keys, check_plot_restored_beside,
-          check_protocol_during_update]
+          check_protocol_during_update, check_history_click]
 
 
 def main():
