@@ -128,7 +128,7 @@ void HistoryDialog::showNoTracker()
 
 void HistoryDialog::showFailure(const QString& error)
 {
-    heading_->setText(QStringLiteral("Историю прочитать не удалось: база результатов недоступна."));
+    heading_->setText(QStringLiteral("Историю прочитать не удалось: что мешает, сказано ниже."));
     showNote(error);
 }
 
