@@ -30,6 +30,7 @@
 #include "check/Exchanges.h"
 #include "check/Profile.h"
 #include "check/RecordFiles.h"
+#include "link/LinkSession.h"
 #include "app/Settings.h"
 #include "results/ResultsCommands.h"
 
@@ -263,6 +264,12 @@ void runProtocol(TKorvantixtest& window, QPushButton* protocolButton)
             // is the one the record names, whatever was plugged meanwhile.
             if (context.device.index < 0)
                 return outcome;
+            // Pulled out since it was identified: said as every action says
+            // it, not as eleven steps without an answer.
+            if (LinkSession probe(context, LinkMode::Normal); !probe) {
+                probe.sayNotConnected();
+                return outcome;
+            }
             outcome.identified = true;
             const check::Tracker tracker{context.device.index, context.device.serialText, "Korvantix"};
             check::StoppableTime time(context.time, stop);
