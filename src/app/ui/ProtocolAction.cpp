@@ -278,7 +278,9 @@ void runProtocol(TKorvantixtest& window, QPushButton* protocolButton)
             record.station = station;
             record.operatorName = operatorName;
             record.programVersion = KTX_VERSION;
-            outcome.written = check::writeRecordFiles(record, folder);
+            // "protocols" is the console's own folder: a symlink there would
+            // take the records out of the working directory.
+            outcome.written = check::writeRecordFiles(record, folder, DirectoryLink::Refuse);
             outcome.exitCode = check::exitCodeFor(record);
             if (outcome.written.ok)
                 storeProtocol(database, folder, outcome);
