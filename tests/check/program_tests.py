@@ -330,6 +330,47 @@ def case_symlinked_report_folder(o, work):
     expect(len(records(real)) == 1, "the record is in the folder it leads to: %s" % record_files(real))
 
 
+def case_report_folder_faults(o, work):
+    """A FIFO, a file or a folder it may not write where the records go: exit
+    2 naming the folder, at once, and nothing written anywhere else."""
+    profile = write_json(work, "short.json", SHORT_PROFILE)
+    os.chmod(work, 0o755)
+    os.chmod(profile, 0o644)
+
+    def fifo(path):
+        os.mkfifo(path)
+
+    def plain_file(path):
+        with open(path, "w") as f:
+            f.write("not a folder\n")
+
+    def read_only(path):
+        os.makedirs(path)
+        os.chmod(path, 0o555)
+
+    def as_nobody():
+        # Root writes into a read-only folder; a technician does not.
+        os.setgid(65534)
+        os.setuid(65534)
+
+    faults = [("a FIFO", fifo, None), ("a file", plain_file, None)]
+    if os.geteuid() == 0:
+        faults.append(("a read-only folder", read_only, as_nobody))
+    for name, make, preexec in faults:
+        folder = os.path.join(work, "records-" + name.split()[-1])
+        make(folder)
+        before = sorted(os.listdir(work))
+        started = time.monotonic()
+        result = subprocess.run([o.check, "--simulate", "--profile", profile, "--report-dir", folder],
+                                capture_output=True, text=True, timeout=60, preexec_fn=preexec)
+        expect(result.returncode == 2, "%s: exit 2, got %d: %s" % (name, result.returncode, result.stderr))
+        expect(folder in result.stderr, "%s: the folder is named: %r" % (name, result.stderr))
+        expect(time.monotonic() - started < 30, "%s: no wait on it" % name)
+        expect(sorted(os.listdir(work)) == before, "%s: nothing written beside it: %s" % (name, os.listdir(work)))
+        if os.path.isdir(folder):
+            expect(os.listdir(folder) == [], "%s: nothing in it" % name)
+
+
 def case_profile_schema(o, work):
     """The profile's JSON Schema and the program agree on what a profile is."""
     with open(o.profile_schema, encoding="utf-8") as f:
