@@ -330,6 +330,51 @@ def case_symlinked_report_folder(o, work):
     expect(len(records(real)) == 1, "the record is in the folder it leads to: %s" % record_files(real))
 
 
+def case_fault_table(o, work):
+    """The check program on the simulated tracker playing each fault its
+    scenario file can hold: the exit status the README gives, a whole record
+    whose verdict agrees with it, and an end in bounded time."""
+    profile = write_json(work, "short.json", SHORT_PROFILE)
+    rows = [  # name, faults section, exit statuses allowed
+        ("healthy", {}, {0}),
+        ("silent", {"silent": 1}, {1}),
+        ("short replies", {"shortReplies": 1}, {1}),
+        ("garbage", {"garbage": 1}, {1}),
+        ("CR LF mid-reply", {"lineBreaks": 1}, {0, 1}),
+        ("64 KiB reply", {"floods": 1}, {0, 1}),
+        # Pulled out as the run starts: no tracker found, or one that stopped
+        # answering.
+        ("unplugged", {"unplugAtMs": 1}, {1, 2}),
+    ]
+    verdicts = {0: ("pass", "marginal"), 1: ("fail", "error")}
+    passed = 0
+    for row, (name, faults, allowed) in enumerate(rows):
+        folder = os.path.join(work, "records-%d" % row)
+        scenario = write_json(work, "scenario.json", {"faults": faults})
+        started = time.monotonic()
+        result = run([o.check, "--simulate=" + scenario, "--profile", profile, "--report-dir", folder], timeout=90)
+        seconds = time.monotonic() - started
+        failures = len(FAILED)
+        expect(result.returncode in allowed, "%s: exit %d, allowed %s: %s" % (name, result.returncode, sorted(allowed),
+                                                                            result.stderr))
+        expect(seconds < 60, "%s: ends in bounded time, took %.1f s" % (name, seconds))
+        expect(result.stdout.strip() or result.stderr.strip(), "%s: says something" % name)
+        if result.returncode in verdicts:
+            names = [n for n in record_files(folder) if n.startswith("1234567-")]
+            expect(len(names) == 3, "%s: one whole record set: %s" % (name, names))
+            if records(folder):
+                record = load_record(records(folder)[0], o.schema_json)
+                expect(record["outcome"] in verdicts[result.returncode],
+                       "%s: the verdict %s agrees with exit %d" % (name, record["outcome"], result.returncode))
+        elif result.returncode == 2:
+            expect("tracker" in result.stderr.lower() or "трекер" in result.stderr.lower(),
+                   "%s: exit 2 says the tracker is missing: %r" % (name, result.stderr))
+        ok = len(FAILED) == failures
+        passed += ok
+        print("%-20s exit %d  %5.1f s  %s" % (name, result.returncode, seconds, "ok" if ok else "FAIL"))
+    print("%d faults, %d passed" % (len(rows), passed))
+
+
 def case_report_folder_faults(o, work):
     """A FIFO, a file or a folder it may not write where the records go: exit
     2 naming the folder, at once, and nothing written anywhere else."""
