@@ -486,6 +486,29 @@ def case_emulated_chip(o, work):
            % (result.returncode, result.stdout, result.stderr))
     record = load_record(records(work)[0], o.schema_json)
     expect(record["device"]["serial"] == "1234567" and record["outcome"] == "pass", "the record is the chip's")
+    # The chip going bad, or pulled out as the run starts: the check fails
+    # (or finds no tracker) in bounded time, and a run it made keeps a whole
+    # record with that verdict.
+    profile = write_json(work, "short.json", SHORT_PROFILE)
+    for name, faults, allowed in [("silent", {"silent": 1}, {1}), ("garbage", {"garbage": 1}, {1}),
+                                  ("unplugged", {"unplugAtMs": 0}, {1, 2})]:
+        folder = os.path.join(work, "emulated-" + name)
+        scenario = write_json(work, "emulated-%s.json" % name, {"faults": faults})
+        started = time.monotonic()
+        result = run([o.testbed, o.emulated, "--scenario=" + scenario, "--", o.check, "--profile", profile,
+                      "--report-dir", folder], timeout=150)
+        expect(result.returncode in allowed, "%s chip: exit %d, allowed %s:\n%s" % (name, result.returncode,
+                                                                                  sorted(allowed), result.stderr))
+        expect(time.monotonic() - started < 120, "%s chip: bounded" % name)
+        if result.returncode == 1:
+            expect(len([n for n in record_files(folder) if n.startswith("1234567-")]) == 3,
+                   "%s chip: one whole record set: %s" % (name, record_files(folder)))
+            if records(folder):
+                expect(load_record(records(folder)[0], o.schema_json)["outcome"] in ("fail", "error"),
+                       "%s chip: the record fails" % name)
+        if result.returncode == 2:
+            expect("tracker" in result.stderr.lower(), "%s chip: exit 2 says why: %r" % (name, result.stderr))
+        print("emulated chip %-10s exit %d  %.1f s" % (name, result.returncode, time.monotonic() - started))
 
 
 CASES = {name[len("case_"):].replace("_", "-"): fn for name, fn in globals().items() if name.startswith("case_")}
