@@ -353,34 +353,51 @@ TEST_F(EmulatedChipTest, TheConsoleShowsTheSerialAndVersionItIdentified)
 // stops answering, answers garbage, or is pulled out mid-action): each ends
 // in bounded time with every earlier console line kept, and on a well chip
 // plugged in afterwards the same action works.
-TEST_F(EmulatedChipTest, WindowActionsMeetAChipGoneBadAndWorkOnAWellOneAfter)
+struct ChipFault {
+    const char* name;
+    double silent;
+    double garbage;
+    bool unplugMidAction;
+};
+
+class ChipGoneBadTest : public EmulatedChipTest {
+protected:
+    void meet(const ChipFault& fault);
+};
+
+void ChipGoneBadTest::meet(const ChipFault& fault)
 {
-    struct Fault {
-        const char* name;
-        double silent;
-        double garbage;
-        bool unplugMidAction;
-    };
-    const Fault faults[] = {{"silent", 1, 0, false}, {"garbage", 0, 1, false}, {"unplugged mid-action", 0, 0, true}};
     struct Action {
         const char* name;
-        std::function<void(TKorvantixtest&)> run;
+        std::function<void(TKorvantixtest&, const QDir& dir)> run;
         // What a run that worked left: a log line, or the modem's answer.
         std::function<bool(const QString& said, const QDir& dir)> worked;
     };
     const Action actions[] = {
-        {"status poll", [](TKorvantixtest& w) { w.findChild<QPushButton*>("ButtonWork")->click(); },
+        {"status poll", [](TKorvantixtest& w, const QDir&) { w.findChild<QPushButton*>("ButtonWork")->click(); },
          [](const QString&, const QDir& dir) { return QFileInfo(dir.filePath("AIN/AINstream-1234567.txt")).size() > 0; }},
         {"AT command",
-         [](TKorvantixtest& w) {
+         [](TKorvantixtest& w, const QDir&) {
              w.findChild<QLineEdit*>("ATCommand")->setText("AT+CSQ");
              w.findChild<QPushButton*>("ATButton")->click();
          },
          [](const QString& said, const QDir&) { return said.contains(QStringLiteral("CSQ")); }},
+        {"modem update",
+         [](TKorvantixtest& w, const QDir& dir) {
+             telit::test::FirmwareBuilder firmware("FW", "T", 100);
+             firmware.record(telit::test::payloadOf(1500));
+             firmware.writeTo(std::filesystem::path(dir.filePath(QStringLiteral("fw.bin")).toStdString()));
+             w.telitTab()->findChild<QLineEdit*>("FirmwarePath")->setText(dir.filePath(QStringLiteral("fw.bin")));
+             w.telitTab()->TelitInitClick();
+         },
+         [](const QString& said, const QDir&) {
+             return said.contains(QStringLiteral("Достигнут конец файла, конец перепрошивки:"));
+         }},
     };
     auto consoles = [](TKorvantixtest& w) {
         return w.findChild<QPlainTextEdit*>("DebugMemo")->toPlainText() + QLatin1Char('\x1e')
-            + w.findChild<QPlainTextEdit*>("GSMMemo")->toPlainText();
+            + w.findChild<QPlainTextEdit*>("GSMMemo")->toPlainText() + QLatin1Char('\x1e')
+            + w.findChild<QPlainTextEdit*>("TelitMemo")->toPlainText();
     };
     auto idle = [](TKorvantixtest& w) {
         QApplication::processEvents();
@@ -396,17 +413,21 @@ TEST_F(EmulatedChipTest, WindowActionsMeetAChipGoneBadAndWorkOnAWellOneAfter)
         const QString before = consoles(window);
         const int64_t startMs = time_.monotonicMs();
         std::thread hand(during);
-        action.run(window);
+        action.run(window, QDir(dir.path()));
         EXPECT_TRUE(idle(window)) << "the action ends";
         hand.join();
         const int64_t elapsedMs = time_.monotonicMs() - startMs;
         const QString after = consoles(window);
-        EXPECT_TRUE(after.section(QLatin1Char('\x1e'), 0, 0).startsWith(before.section(QLatin1Char('\x1e'), 0, 0)));
-        EXPECT_TRUE(after.section(QLatin1Char('\x1e'), 1).startsWith(before.section(QLatin1Char('\x1e'), 1)));
-        const QString said = after.mid(before.size());
+        QString said;
+        for (int console = 0; console < 3; ++console) {
+            const QString was = before.section(QLatin1Char('\x1e'), console, console);
+            const QString is = after.section(QLatin1Char('\x1e'), console, console);
+            EXPECT_TRUE(is.startsWith(was)) << "console " << console << " kept its earlier lines";
+            said += is.mid(was.size());
+        }
         return std::pair{elapsedMs, !said.contains(QStringLiteral("не подключено")) && action.worked(said, QDir(dir.path()))};
     };
-    for (const Fault& fault : faults) {
+    {
         for (const Action& action : actions) {
             SCOPED_TRACE(std::string(fault.name) + " / " + action.name);
             DeviceSpec device;
@@ -436,6 +457,22 @@ TEST_F(EmulatedChipTest, WindowActionsMeetAChipGoneBadAndWorkOnAWellOneAfter)
             bed_.unplug(device);
         }
     }
+}
+
+// One process per fault: a healthy modem update alone takes ten seconds.
+TEST_F(ChipGoneBadTest, SilentChip)
+{
+    meet({"silent", 1, 0, false});
+}
+
+TEST_F(ChipGoneBadTest, GarblingChip)
+{
+    meet({"garbage", 0, 1, false});
+}
+
+TEST_F(ChipGoneBadTest, ChipPulledOutMidAction)
+{
+    meet({"unplugged mid-action", 0, 0, true});
 }
 
 // Faults of the backend that only show with some settings: each of these
