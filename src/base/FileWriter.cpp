@@ -143,8 +143,14 @@ WriteResult appendToFile(const std::string& path, std::string_view bytes)
         ::close(fd);
         return notRegular(path);
     }
+    // A line cut by a full disk would have the next one glued to its
+    // remains: what a failed append wrote is taken back.
+    struct stat before {};
+    const bool sized = ::fstat(fd, &before) == 0;
     int errorNumber = 0;
     const bool written = writeAll(fd, bytes, errorNumber);
+    if (!written && sized && ::ftruncate(fd, before.st_size) != 0 && errorNumber == 0)
+        errorNumber = errno;
     if (::close(fd) != 0 && written && errno != EINTR)
         return failure("cannot write", path, errno);
     return written ? WriteResult{} : failure("cannot write", path, errorNumber);

@@ -57,6 +57,7 @@ RunRecord runCheck(FtDriver& driver, StoppableTime& time, const Tracker& tracker
     ExchangeLog log(time);
     log.setSecrets(secretsOf(profile));
     RecordingDriver recording(driver, log);
+    recording.openOnly(tracker.serial);
     UsbLink link(recording, time);
     link.setDeviceIndex(tracker.index);
     ConsoleCapture consoles(log);

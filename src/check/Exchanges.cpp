@@ -145,6 +145,16 @@ std::vector<Exchange> ExchangeLog::take()
     return std::move(lines_);
 }
 
+FT_STATUS RecordingDriver::FT_Open(int deviceNumber, FT_HANDLE* handle)
+{
+    std::string serial;
+    if (!serial_.empty() && deviceNumber >= 0
+        && deviceString(static_cast<uint32_t>(deviceNumber), FT_OPEN_BY_SERIAL_NUMBER, serial) == FT_OK
+        && serial != serial_)
+        return FT_DEVICE_NOT_FOUND;
+    return inner_.FT_Open(deviceNumber, handle);
+}
+
 FT_STATUS RecordingDriver::FT_Write(FT_HANDLE h, const void* buffer, uint32_t count, uint32_t* written)
 {
     const FT_STATUS status = inner_.FT_Write(h, buffer, count, written);

@@ -57,7 +57,12 @@ class RecordingDriver : public FtDriver {
 public:
     RecordingDriver(FtDriver& inner, ExchangeLog& log) : inner_(inner), log_(log) {}
 
-    FT_STATUS FT_Open(int deviceNumber, FT_HANDLE* handle) override { return inner_.FT_Open(deviceNumber, handle); }
+    // Opens only the tracker with this USB serial: one that came back under
+    // another serial at the same index (another tracker plugged in, a chip
+    // that re-enumerated as a different one) is not opened, so its answers
+    // are never recorded under the first one's serial. Empty: any.
+    void openOnly(std::string serial) { serial_ = std::move(serial); }
+    FT_STATUS FT_Open(int deviceNumber, FT_HANDLE* handle) override;
     FT_STATUS FT_SetBaudRate(FT_HANDLE h, uint32_t baud) override { return inner_.FT_SetBaudRate(h, baud); }
     FT_STATUS FT_SetDivisor(FT_HANDLE h, uint16_t divisor) override { return inner_.FT_SetDivisor(h, divisor); }
     FT_STATUS FT_SetTimeouts(FT_HANDLE h, uint32_t readMs, uint32_t writeMs) override
@@ -86,6 +91,7 @@ protected:
 private:
     FtDriver& inner_;
     ExchangeLog& log_;
+    std::string serial_;
 };
 
 // The consoles of the tabs, written into the exchange log.

@@ -362,10 +362,10 @@ PublishedSet publishRecordSet(const std::string& stem, const std::vector<RecordF
     return set;
 }
 
-WrittenRecord writeRecordFiles(const RunRecord& record, const std::string& directory)
+WrittenRecord writeRecordFiles(const RunRecord& record, const std::string& directory, DirectoryLink link)
 {
     WrittenRecord written;
-    if (const WriteResult made = ensureDirectory(directory, DirectoryLink::Follow); !made) {
+    if (const WriteResult made = ensureDirectory(directory, link); !made) {
         written.error = made.error;
         return written;
     }

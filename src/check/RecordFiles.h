@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "base/FileWriter.h"
 #include "check/Record.h"
 
 namespace ktx::check {
@@ -42,9 +43,10 @@ struct WrittenRecord {
     std::string jsonPath, htmlPath, junitPath;
 };
 
-// Creates directory (one level; a symlink the user named is followed) if
-// needed and publishes the three files as
-// <serial>-<YYYYMMDDTHHMMSSZ>[-N].json/.html/.junit.xml.
-WrittenRecord writeRecordFiles(const RunRecord& record, const std::string& directory);
+// Creates directory (one level; a symlink is followed when link says so: a
+// folder the user named, not the program's own) if needed and publishes the
+// three files as <serial>-<YYYYMMDDTHHMMSSZ>[-N].json/.html/.junit.xml.
+WrittenRecord writeRecordFiles(const RunRecord& record, const std::string& directory,
+                               DirectoryLink link = DirectoryLink::Follow);
 
 }  // namespace ktx::check

@@ -32,7 +32,7 @@ enum : int { kSilentChannel = 100, kShortChannel, kGarbageChannel, kGarbageBytes
 }  // namespace
 
 SimDriver::SimDriver(TimeSource& time, Scenario scenario)
-    : time_(time), scenario_(std::move(scenario)), model_(scenario_), startUs_(time.monotonicUs()),
+    : time_(time), scenario_(std::move(scenario)), startUs_(time.monotonicUs()),
       unplugPending_(scenario_.faults.unplugAtMs >= 0), replugPending_(scenario_.faults.replugAtMs >= 0)
 {
     if (unplugPending_)
@@ -41,11 +41,86 @@ SimDriver::SimDriver(TimeSource& time, Scenario scenario)
         replugAtUs_ = startUs_ + scenario_.faults.replugAtMs * 1000;
     rx_.reserve(1024);
     deliveries_.reserve(16);
+    startModel();
+}
+
+void SimDriver::startModel()
+{
+    modelStartUs_ = time_.monotonicUs();
+    model_ = std::make_unique<DeviceModel>(scenario_);
     // The device's clock and receiver time start from the PC's UTC time.
-    if (auto* gnss = model_.module<GnssModule>())
-        gnss->setUtcAtStartMs(time.wallClockUtcMs());
-    if (auto* clock = model_.module<ClockModule>())
-        clock->setUtcAtStartMs(time.wallClockUtcMs());
+    if (auto* gnss = model_->module<GnssModule>())
+        gnss->setUtcAtStartMs(time_.wallClockUtcMs());
+    if (auto* clock = model_->module<ClockModule>())
+        clock->setUtcAtStartMs(time_.wallClockUtcMs());
+}
+
+void SimDriver::rebootAfterMs(int64_t ms, int64_t bootMs, const Scenario& identity, bool usbDrops)
+{
+    rebootPending_ = true;
+    rebootAtUs_ = time_.monotonicUs() + ms * 1000;
+    bootEndUs_ = rebootAtUs_ + bootMs * 1000;
+    rebootIdentity_ = identity;
+    rebootDropsUsb_ = usbDrops;
+    if (usbDrops) {
+        unplugPending_ = true;
+        unplugAtUs_ = rebootAtUs_;
+        replugPending_ = true;
+        replugAtUs_ = bootEndUs_;
+    }
+}
+
+void SimDriver::updateReboot()
+{
+    if (!rebootPending_ || time_.monotonicUs() < rebootAtUs_)
+        return;
+    rebootPending_ = false;
+    // What was on its way stops where the restart cut it.
+    rx_.resize(deliveredEnd(rebootAtUs_));
+    std::erase_if(deliveries_, [this](const Delivery& d) { return d.begin >= rx_.size(); });
+    for (Delivery& d : deliveries_)
+        d.end = std::min(d.end, rx_.size());
+    if (readPos_ >= rx_.size())
+        dropReceived();
+    scenario_.version = rebootIdentity_.version;
+    if (rebootDropsUsb_) {
+        scenario_.serial = rebootIdentity_.serial;
+        scenario_.description = rebootIdentity_.description;
+    }
+    startModel();
+}
+
+void SimDriver::setRepliesAtWaitEdge(std::optional<int64_t> offsetUs)
+{
+    waitEdgeOffsetUs_ = offsetUs;
+    for (Delivery& d : deliveries_)
+        d.atWaitEdge = false;
+}
+
+int64_t SimDriver::spanUs(const Delivery& delivery) const
+{
+    const auto chunks = static_cast<int64_t>((delivery.end - delivery.begin + scenario_.chunkBytes - 1) / scenario_.chunkBytes);
+    return std::max<int64_t>(chunks - 1, 0) * scenario_.chunkIntervalUs;
+}
+
+void SimDriver::moveToWaitEdge(int64_t nowUs, int64_t deadlineUs)
+{
+    const int64_t offsetUs = *waitEdgeOffsetUs_;
+    int64_t busyUs = 0;  // deliveries keep their order on the wire
+    for (Delivery& d : deliveries_) {
+        const int64_t span = spanUs(d);
+        if (d.atWaitEdge && d.startUs <= nowUs)
+            d.atWaitEdge = false;  // already arriving
+        if (d.atWaitEdge && d.startUs + span <= deadlineUs) {
+            d.startUs = std::max(d.startUs, deadlineUs + offsetUs - span);
+            // Inside, it is taken by this read; outside, it may be pushed on
+            // by the next read of the same wait.
+            d.atWaitEdge = offsetUs > 0;
+        }
+        d.startUs = std::max(d.startUs, busyUs);
+        busyUs = d.startUs + span + scenario_.chunkIntervalUs;
+    }
+    busyUntilUs_ = std::max(busyUntilUs_, busyUs);
 }
 
 void SimDriver::unplugAfterMs(int64_t ms)
@@ -70,11 +145,12 @@ void SimDriver::setLatencyMs(int latencyMs)
 
 int64_t SimDriver::modelMs() const
 {
-    return (time_.monotonicUs() - startUs_) / 1000;
+    return (time_.monotonicUs() - modelStartUs_) / 1000;
 }
 
 void SimDriver::updatePlug()
 {
+    updateReboot();
     const int64_t nowUs = time_.monotonicUs();
     if (unplugPending_ && nowUs >= unplugAtUs_) {
         unplugPending_ = false;
@@ -222,8 +298,15 @@ FT_STATUS SimDriver::FT_Purge(FT_HANDLE handle, uint32_t mask)
     // A reply still on its way counts as received: the console purges before
     // each command so that no late reply reaches the next parser. Written
     // bytes reach the device at once, so there is nothing to purge for TX.
-    if (mask & FT_PURGE_RX)
+    // A reply held outside its wait is still on the wire: only what has
+    // arrived is dropped.
+    if ((mask & FT_PURGE_RX) && waitEdgeOffsetUs_) {
+        readPos_ = deliveredEnd(time_.monotonicUs());
+        if (readPos_ >= rx_.size())
+            dropReceived();
+    } else if (mask & FT_PURGE_RX) {
         dropReceived();
+    }
     return FT_OK;
 }
 
@@ -268,7 +351,7 @@ void SimDriver::onReply(std::string_view reply, int64_t delayMs)
     const int64_t chunks = static_cast<int64_t>((reply.size() + scenario_.chunkBytes - 1) / scenario_.chunkBytes);
     const int64_t startUs = std::max(commandEndUs_ + (int64_t(scenario_.latencyMs) + std::max<int64_t>(delayMs, 0)) * 1000, busyUntilUs_);
     busyUntilUs_ = startUs + chunks * scenario_.chunkIntervalUs;
-    deliveries_.push_back({startUs, begin, rx_.size()});
+    deliveries_.push_back({startUs, begin, rx_.size(), waitEdgeOffsetUs_.has_value()});
 }
 
 FT_STATUS SimDriver::FT_Write(FT_HANDLE handle, const void* buffer, uint32_t count, uint32_t* written)
@@ -285,7 +368,12 @@ FT_STATUS SimDriver::FT_Write(FT_HANDLE handle, const void* buffer, uint32_t cou
         commandEndUs_ = std::max(commandEndUs_, wireFreeUs_) + int64_t(count) * kBitsPerByte * 1000000 / wireBaud_;
         wireFreeUs_ = commandEndUs_;
     }
-    model_.receive(std::string_view(static_cast<const char*>(buffer), count), modelMs(), *this);
+    // A reply left outside the last wait stays where it is.
+    for (Delivery& d : deliveries_)
+        d.atWaitEdge = false;
+    // A restarting tracker hears nothing.
+    if (commandEndUs_ >= bootEndUs_)
+        model_->receive(std::string_view(static_cast<const char*>(buffer), count), modelMs(), *this);
     if (written)
         *written = count;
     return FT_OK;
@@ -331,6 +419,8 @@ FT_STATUS SimDriver::FT_Read(FT_HANDLE handle, void* buffer, uint32_t count, uin
         return FT_INVALID_PARAMETER;
 
     const int64_t deadlineUs = time_.monotonicUs() + int64_t(readTimeoutMs_) * 1000;
+    if (waitEdgeOffsetUs_)
+        moveToWaitEdge(time_.monotonicUs(), deadlineUs);
     for (;;) {
         const int64_t nowUs = time_.monotonicUs();
         const size_t ready = deliveredEnd(nowUs) - readPos_;
@@ -339,6 +429,8 @@ FT_STATUS SimDriver::FT_Read(FT_HANDLE handle, void* buffer, uint32_t count, uin
         int64_t wakeUs = std::min(deadlineUs, nextArrivalUs(nowUs));
         if (unplugPending_)
             wakeUs = std::min(wakeUs, std::max(unplugAtUs_, nowUs + 1));
+        if (rebootPending_)
+            wakeUs = std::min(wakeUs, std::max(rebootAtUs_, nowUs + 1));
         time_.sleepUs(static_cast<uint64_t>(std::max<int64_t>(wakeUs - nowUs, 1)));
         updatePlug();
         if (dead_)

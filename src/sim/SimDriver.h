@@ -5,6 +5,8 @@
 // tests run it in virtual time and the console in real time). Used from one
 // thread, like the real driver in this program.
 #include <cstdint>
+#include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -47,10 +49,24 @@ public:
     // bad (or well again) while the console runs.
     void setReplyFaults(const Faults& faults);
     void setLatencyMs(int latencyMs);
+    // The tracker restarts ms from now and answers nothing for bootMs: what
+    // it was sending is cut, its state is reset, and it comes back with the
+    // firmware version of `identity` (flashed meanwhile). With usbDrops its
+    // USB chip restarts too: the open channel dies, and the device returns
+    // as a new one with identity's serial and description.
+    void rebootAfterMs(int64_t ms, int64_t bootMs, const Scenario& identity, bool usbDrops);
+    // From now on each reply is held back to the edge of the console's wait
+    // for it: its last byte arrives offsetUs after the deadline of the read
+    // that would have taken it (negative: just before it). A reply pushed
+    // outside follows the console's further reads of the same command
+    // without a write between (a wait of several reads) and then stays
+    // outside; it survives the purge before the next command, as a late
+    // reply on the wire does. nullopt: replies on time again.
+    void setRepliesAtWaitEdge(std::optional<int64_t> offsetUs);
 
-    DeviceModel& device() { return model_; }
+    DeviceModel& device() { return *model_; }
     const Scenario& scenario() const { return scenario_; }
-    // Milliseconds since the simulator started: the device model's time.
+    // Milliseconds since the device (re)started: the device model's time.
     int64_t modelMs() const;
 
     bool isOpen() const { return open_; }
@@ -68,10 +84,15 @@ private:
         int64_t startUs;
         size_t begin;
         size_t end;
+        bool atWaitEdge = false;  // still to be moved to the edge of a read
     };
 
     void onReply(std::string_view reply, int64_t delayMs) override;
     void updatePlug();
+    void updateReboot();
+    void startModel();
+    int64_t spanUs(const Delivery& delivery) const;
+    void moveToWaitEdge(int64_t nowUs, int64_t deadlineUs);
     bool usable(FT_HANDLE handle) const;
     void dropReceived();
     size_t deliveredEnd(int64_t nowUs) const;
@@ -79,8 +100,9 @@ private:
 
     TimeSource& time_;
     Scenario scenario_;
-    DeviceModel model_;
+    std::unique_ptr<DeviceModel> model_;
     int64_t startUs_;
+    int64_t modelStartUs_ = 0;
 
     bool plugged_ = true;
     bool plugChanged_ = false;
@@ -105,6 +127,13 @@ private:
     std::vector<Delivery> deliveries_;
     int64_t busyUntilUs_ = 0;  // when the device may start its next reply
     uint64_t replyCount_ = 0;
+
+    bool rebootPending_ = false;
+    int64_t rebootAtUs_ = 0;
+    int64_t bootEndUs_ = 0;  // no replies before this
+    Scenario rebootIdentity_;
+    bool rebootDropsUsb_ = false;
+    std::optional<int64_t> waitEdgeOffsetUs_;
 };
 
 }  // namespace ktx::sim

@@ -140,6 +140,25 @@ TEST_F(FileWriterTest, ReplaceFailingHalfWayKeepsTheOldFileWhole)
     EXPECT_EQ(names(), (std::vector<std::string>{"snapshot.txt"}));
 }
 
+// A disk that fills up in the middle of a log line: the line is not left
+// cut (the next one would be glued to its remains); the log stays as it was.
+TEST_F(FileWriterTest, AppendFailingHalfWayLeavesNoCutLine)
+{
+    plant("AINstream.txt", "line 1\r\n");
+    WriteResult result;
+    {
+        const test::FileSizeLimit fullDisk(12);
+        ASSERT_TRUE(fullDisk.active());
+        result = appendToFile(path("AINstream.txt"), "line 2 is longer\r\n");
+    }
+
+    EXPECT_FALSE(result);
+    EXPECT_EQ(result.errorNumber, EFBIG);
+    EXPECT_EQ(readBytes(root_ / "AINstream.txt"), "line 1\r\n");
+    ASSERT_TRUE(appendToFile(path("AINstream.txt"), "line 3\r\n"));
+    EXPECT_EQ(readBytes(root_ / "AINstream.txt"), "line 1\r\nline 3\r\n");
+}
+
 TEST_F(FileWriterTest, ReplaceKeepsTheModeOfAnExistingFileAndAppliesTheUmaskToANewOne)
 {
     plant("secret.ini", "PIN=1234");

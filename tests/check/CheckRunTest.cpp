@@ -159,6 +159,24 @@ TEST(CheckRun, ASilentTrackerIsAnErrorInEveryStep)
     EXPECT_EQ(exitCodeFor(record), 1);
 }
 
+// The tracker drops off USB mid-step and a device with another serial comes
+// back at the same place: the step may not measure that one and record it
+// under the serial the run is about.
+TEST(CheckRun, ADeviceThatCameBackAsAnotherIsNotMeasured)
+{
+    CheckBench bench;
+    bench.profile.steps = {bench.step("can")};
+    sim::SimDriver driver(bench.clock, bench.scenario);
+    sim::Scenario other = sim::defaultScenario();
+    other.serial = "7654321";
+    driver.rebootAfterMs(bench.scenario.latencyMs + 1, 500, other, true);
+    const RunRecord record = runCheck(driver, bench.time, Tracker{0, bench.scenario.serial, bench.scenario.description},
+                                      bench.profile, bench.view);
+    EXPECT_EQ(record.device.serial, "1234567");
+    EXPECT_EQ(exitCodeFor(record), 1) << record.steps[0].message;
+    EXPECT_EQ(stepsWith(record, {Outcome::Pass, Outcome::Marginal}), std::set<std::string>{});
+}
+
 TEST(CheckRun, ARunThatMeasuredNothingIsNotTested)
 {
     CheckBench bench;

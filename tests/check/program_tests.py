@@ -330,6 +330,92 @@ def case_symlinked_report_folder(o, work):
     expect(len(records(real)) == 1, "the record is in the folder it leads to: %s" % record_files(real))
 
 
+def case_fault_table(o, work):
+    """The check program on the simulated tracker playing each fault its
+    scenario file can hold: the exit status the README gives, a whole record
+    whose verdict agrees with it, and an end in bounded time."""
+    profile = write_json(work, "short.json", SHORT_PROFILE)
+    rows = [  # name, faults section, exit statuses allowed
+        ("healthy", {}, {0}),
+        ("silent", {"silent": 1}, {1}),
+        ("short replies", {"shortReplies": 1}, {1}),
+        ("garbage", {"garbage": 1}, {1}),
+        ("CR LF mid-reply", {"lineBreaks": 1}, {0, 1}),
+        ("64 KiB reply", {"floods": 1}, {0, 1}),
+        # Pulled out as the run starts: no tracker found, or one that stopped
+        # answering.
+        ("unplugged", {"unplugAtMs": 1}, {1, 2}),
+    ]
+    verdicts = {0: ("pass", "marginal"), 1: ("fail", "error")}
+    passed = 0
+    for row, (name, faults, allowed) in enumerate(rows):
+        folder = os.path.join(work, "records-%d" % row)
+        scenario = write_json(work, "scenario.json", {"faults": faults})
+        started = time.monotonic()
+        result = run([o.check, "--simulate=" + scenario, "--profile", profile, "--report-dir", folder], timeout=90)
+        seconds = time.monotonic() - started
+        failures = len(FAILED)
+        expect(result.returncode in allowed, "%s: exit %d, allowed %s: %s" % (name, result.returncode, sorted(allowed),
+                                                                            result.stderr))
+        expect(seconds < 60, "%s: ends in bounded time, took %.1f s" % (name, seconds))
+        expect(result.stdout.strip() or result.stderr.strip(), "%s: says something" % name)
+        if result.returncode in verdicts:
+            names = [n for n in record_files(folder) if n.startswith("1234567-")]
+            expect(len(names) == 3, "%s: one whole record set: %s" % (name, names))
+            if records(folder):
+                record = load_record(records(folder)[0], o.schema_json)
+                expect(record["outcome"] in verdicts[result.returncode],
+                       "%s: the verdict %s agrees with exit %d" % (name, record["outcome"], result.returncode))
+        elif result.returncode == 2:
+            expect("tracker" in result.stderr.lower() or "трекер" in result.stderr.lower(),
+                   "%s: exit 2 says the tracker is missing: %r" % (name, result.stderr))
+        ok = len(FAILED) == failures
+        passed += ok
+        print("%-20s exit %d  %5.1f s  %s" % (name, result.returncode, seconds, "ok" if ok else "FAIL"))
+    print("%d faults, %d passed" % (len(rows), passed))
+
+
+def case_report_folder_faults(o, work):
+    """A FIFO, a file or a folder it may not write where the records go: exit
+    2 naming the folder, at once, and nothing written anywhere else."""
+    profile = write_json(work, "short.json", SHORT_PROFILE)
+    os.chmod(work, 0o755)
+    os.chmod(profile, 0o644)
+
+    def fifo(path):
+        os.mkfifo(path)
+
+    def plain_file(path):
+        with open(path, "w") as f:
+            f.write("not a folder\n")
+
+    def read_only(path):
+        os.makedirs(path)
+        os.chmod(path, 0o555)
+
+    def as_nobody():
+        # Root writes into a read-only folder; a technician does not.
+        os.setgid(65534)
+        os.setuid(65534)
+
+    faults = [("a FIFO", fifo, None), ("a file", plain_file, None)]
+    if os.geteuid() == 0:
+        faults.append(("a read-only folder", read_only, as_nobody))
+    for name, make, preexec in faults:
+        folder = os.path.join(work, "records-" + name.split()[-1])
+        make(folder)
+        before = sorted(os.listdir(work))
+        started = time.monotonic()
+        result = subprocess.run([o.check, "--simulate", "--profile", profile, "--report-dir", folder],
+                                capture_output=True, text=True, timeout=60, preexec_fn=preexec)
+        expect(result.returncode == 2, "%s: exit 2, got %d: %s" % (name, result.returncode, result.stderr))
+        expect(folder in result.stderr, "%s: the folder is named: %r" % (name, result.stderr))
+        expect(time.monotonic() - started < 30, "%s: no wait on it" % name)
+        expect(sorted(os.listdir(work)) == before, "%s: nothing written beside it: %s" % (name, os.listdir(work)))
+        if os.path.isdir(folder):
+            expect(os.listdir(folder) == [], "%s: nothing in it" % name)
+
+
 def case_profile_schema(o, work):
     """The profile's JSON Schema and the program agree on what a profile is."""
     with open(o.profile_schema, encoding="utf-8") as f:
@@ -400,6 +486,29 @@ def case_emulated_chip(o, work):
            % (result.returncode, result.stdout, result.stderr))
     record = load_record(records(work)[0], o.schema_json)
     expect(record["device"]["serial"] == "1234567" and record["outcome"] == "pass", "the record is the chip's")
+    # The chip going bad, or pulled out as the run starts: the check fails
+    # (or finds no tracker) in bounded time, and a run it made keeps a whole
+    # record with that verdict.
+    profile = write_json(work, "short.json", SHORT_PROFILE)
+    for name, faults, allowed in [("silent", {"silent": 1}, {1}), ("garbage", {"garbage": 1}, {1}),
+                                  ("unplugged", {"unplugAtMs": 0}, {1, 2})]:
+        folder = os.path.join(work, "emulated-" + name)
+        scenario = write_json(work, "emulated-%s.json" % name, {"faults": faults})
+        started = time.monotonic()
+        result = run([o.testbed, o.emulated, "--scenario=" + scenario, "--", o.check, "--profile", profile,
+                      "--report-dir", folder], timeout=150)
+        expect(result.returncode in allowed, "%s chip: exit %d, allowed %s:\n%s" % (name, result.returncode,
+                                                                                  sorted(allowed), result.stderr))
+        expect(time.monotonic() - started < 120, "%s chip: bounded" % name)
+        if result.returncode == 1:
+            expect(len([n for n in record_files(folder) if n.startswith("1234567-")]) == 3,
+                   "%s chip: one whole record set: %s" % (name, record_files(folder)))
+            if records(folder):
+                expect(load_record(records(folder)[0], o.schema_json)["outcome"] in ("fail", "error"),
+                       "%s chip: the record fails" % name)
+        if result.returncode == 2:
+            expect("tracker" in result.stderr.lower(), "%s chip: exit 2 says why: %r" % (name, result.stderr))
+        print("emulated chip %-10s exit %d  %.1f s" % (name, result.returncode, time.monotonic() - started))
 
 
 CASES = {name[len("case_"):].replace("_", "-"): fn for name, fn in globals().items() if name.startswith("case_")}

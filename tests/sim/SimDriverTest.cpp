@@ -353,5 +353,76 @@ TEST_F(SimFixture, AnUnplugDueMidExchangeKillsTheOpenLink)
     EXPECT_NE(driver().FT_Open(0, &handle), FT_OK);
 }
 
+// A reply held to the edge of the console's wait: just inside, the read that
+// waits for it takes it whole at its very end; just outside, no read of the
+// wait gets it and it lands, past the purge, in the next command's read.
+TEST_F(SimFixture, RepliesAtTheWaitEdgeLandJustInsideOrJustOutsideIt)
+{
+    ASSERT_TRUE(link().OpenLink(false));  // 100 ms reads
+    ReplyBuffer<127> buffer;
+    auto received = [&] { return std::string(buffer.data(), link().transferred()); };
+
+    driver().setRepliesAtWaitEdge(-200);
+    link().SendCommand("FL_READ_VERSION$");
+    const int64_t start = time.monotonicUs();
+    time.advanceMs(30);  // the console's pause before its read is part of the wait
+    link().ReadReply(buffer.data(), 127);
+    EXPECT_EQ(received(), "SUMI-5.7ab");
+    EXPECT_EQ(elapsedUs(start), 130000) << "the read waited to its end";
+
+    driver().setRepliesAtWaitEdge(200);
+    link().SendCommand("FL_READ_VERSION$");
+    link().ReadReply(buffer.data(), 127);
+    EXPECT_EQ(received(), "");
+    link().AwaitReply(buffer.data(), 127, 3);
+    EXPECT_EQ(received(), "") << "a wait of several reads never gets it either";
+    link().SendCommand("ADD_TEST$");
+    link().ReadReply(buffer.data(), 127);
+    EXPECT_EQ(received(), "SUMI-5.7ab") << "the late reply in the next command's read";
+
+    driver().setRepliesAtWaitEdge(std::nullopt);
+    link().SendCommand("FL_READ_VERSION$");
+    link().ReadReply(buffer.data(), 127);
+    EXPECT_EQ(received(), "SUMI-5.7ab");
+}
+
+// A tracker that restarts mid-exchange: the reply is cut, nothing answers
+// while it boots, its outputs are off again and it comes back with the new
+// firmware; with its USB chip restarted it is a new device with a new serial.
+TEST_F(SimFixture, ARebootCutsTheReplyAndComesBackWithTheNewIdentity)
+{
+    Scenario identity = defaultScenario();
+    identity.version = "SUMI-5.8ab";
+    identity.serial = "7654321";
+    for (const bool usbDrops : {false, true}) {
+        SCOPED_TRACE(usbDrops ? "USB drops" : "USB stays");
+        SimDriver sim(time, defaultScenario());
+        UsbLink link(sim, time);
+        ASSERT_TRUE(link.OpenLink(false));
+        link.SendCommand("DEVICE_TEST,1,1$");
+        time.advanceMs(50);
+        ASSERT_EQ(sim.device().outputs()[0], 1);
+
+        sim.rebootAfterMs(2, 500, identity, usbDrops);  // before the reply's 5 ms latency
+        link.SendCommand("FL_READ_VERSION$");
+        EXPECT_EQ(readAll(sim, link.handle()), "");
+        time.advanceMs(100);
+        link.SendCommand("FL_READ_VERSION$");
+        EXPECT_EQ(readAll(sim, link.handle()), "") << "still booting";
+
+        time.advanceMs(500);
+        EXPECT_EQ(sim.pollPlugChange(), usbDrops);
+        link.CloseLink();
+        ASSERT_TRUE(link.OpenLink(false));
+        link.SendCommand("FL_READ_VERSION$");
+        EXPECT_EQ(readAll(sim, link.handle()), "SUMI-5.8ab");
+        EXPECT_EQ(sim.device().outputs()[0], 0);
+        char serial[kFtListBufferSize] = {};
+        ASSERT_EQ(sim.FT_ListDevices(nullptr, serial, FT_LIST_BY_INDEX | FT_OPEN_BY_SERIAL_NUMBER), FT_OK);
+        EXPECT_STREQ(serial, usbDrops ? "7654321" : "1234567");
+        link.CloseLink();
+    }
+}
+
 }  // namespace
 }  // namespace ktx::sim

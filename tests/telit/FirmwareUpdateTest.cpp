@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <functional>
 #include <optional>
 #include <string>
 #include <sys/stat.h>
@@ -160,21 +163,35 @@ TEST(FirmwareUpdate, UnreadableFileOrHeaderFailsBeforeTheModemIsPowered)
     FirmwareBuilder tooShort;
     tooShort.bytes[0] = 40;  // a length below the fields it must hold
     tooShort.record(payloadOf(10));
+    using Path = std::filesystem::path;
+    auto holding = [](std::string bytes) {
+        return [bytes](const Path& file) { std::ofstream(file, std::ios::binary) << bytes; };
+    };
     const struct {
         const char* what;
-        std::optional<std::string> bytes;  // none: no file at all
+        std::function<void(const Path&)> make;  // none: no file at all
         UpdateOutcome outcome;
         const char* line;
     } cases[] = {
-        {"header length too small", tooShort.bytes, UpdateOutcome::HeaderIncomplete, "Ошибка при чтении файла "},
-        {"file ends in the header", FirmwareBuilder().bytes.substr(0, 13), UpdateOutcome::HeaderIncomplete,
+        {"header length too small", holding(tooShort.bytes), UpdateOutcome::HeaderIncomplete, "Ошибка при чтении файла "},
+        {"file ends in the header", holding(FirmwareBuilder().bytes.substr(0, 13)), UpdateOutcome::HeaderIncomplete,
          "Ошибка при чтении файла "},
-        {"no such file", std::nullopt, UpdateOutcome::FileOpenFailed, "Ошибка открытия файла "},
+        {"empty file", holding(""), UpdateOutcome::HeaderIncomplete, "Ошибка при чтении файла "},
+        {"no such file", nullptr, UpdateOutcome::FileOpenFailed, "Ошибка открытия файла "},
+        {"a directory", [](const Path& file) { std::filesystem::create_directory(file); }, UpdateOutcome::FileOpenFailed,
+         "Ошибка открытия файла "},
+        // Sparse, so the test costs no disk: only its header may be read.
+        {"100 MB of zeros",
+         [](const Path& file) {
+             std::ofstream(file, std::ios::binary).flush();
+             std::filesystem::resize_file(file, 100u << 20);
+         },
+         UpdateOutcome::HeaderIncomplete, "Ошибка при чтении файла "},
     };
     for (const auto& c : cases) {
         UpdateBench bench;
-        if (c.bytes)
-            std::ofstream(bench.dir.path / "firmware.bin", std::ios::binary) << *c.bytes;
+        if (c.make)
+            c.make(bench.dir.path / "firmware.bin");
         ASSERT_EQ(bench.runPath(bench.dir.file("firmware.bin")), c.outcome) << c.what;
         EXPECT_TRUE(bench.hasLine(c.line + bench.dir.file("firmware.bin"))) << c.what;
         EXPECT_FALSE(bench.hasLine("Включение модуля GSM, начало перепрошивки:")) << c.what;

@@ -5,14 +5,18 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QDir>
+#include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <string>
 #include <thread>
@@ -343,6 +347,132 @@ TEST_F(EmulatedChipTest, TheConsoleShowsTheSerialAndVersionItIdentified)
     const QString outDir = qEnvironmentVariable("KTX_SCREENSHOT_DIR", QDir::current().filePath("screenshots"));
     ASSERT_TRUE(QDir().mkpath(outDir));
     EXPECT_TRUE(window.grab().save(QDir(outDir).filePath("usb-emulated-identified.png")));
+}
+
+// The window's actions over the real USB path when the chip goes bad (it
+// stops answering, answers garbage, or is pulled out mid-action): each ends
+// in bounded time with every earlier console line kept, and on a well chip
+// plugged in afterwards the same action works.
+struct ChipFault {
+    const char* name;
+    double silent;
+    double garbage;
+    bool unplugMidAction;
+};
+
+class ChipGoneBadTest : public EmulatedChipTest {
+protected:
+    void meet(const ChipFault& fault);
+};
+
+void ChipGoneBadTest::meet(const ChipFault& fault)
+{
+    struct Action {
+        const char* name;
+        std::function<void(TKorvantixtest&, const QDir& dir)> run;
+        // What a run that worked left: a log line, or the modem's answer.
+        std::function<bool(const QString& said, const QDir& dir)> worked;
+    };
+    const Action actions[] = {
+        {"status poll", [](TKorvantixtest& w, const QDir&) { w.findChild<QPushButton*>("ButtonWork")->click(); },
+         [](const QString&, const QDir& dir) { return QFileInfo(dir.filePath("AIN/AINstream-1234567.txt")).size() > 0; }},
+        {"AT command",
+         [](TKorvantixtest& w, const QDir&) {
+             w.findChild<QLineEdit*>("ATCommand")->setText("AT+CSQ");
+             w.findChild<QPushButton*>("ATButton")->click();
+         },
+         [](const QString& said, const QDir&) { return said.contains(QStringLiteral("CSQ")); }},
+        {"modem update",
+         [](TKorvantixtest& w, const QDir& dir) {
+             telit::test::FirmwareBuilder firmware("FW", "T", 100);
+             firmware.record(telit::test::payloadOf(1500));
+             firmware.writeTo(std::filesystem::path(dir.filePath(QStringLiteral("fw.bin")).toStdString()));
+             w.telitTab()->findChild<QLineEdit*>("FirmwarePath")->setText(dir.filePath(QStringLiteral("fw.bin")));
+             w.telitTab()->TelitInitClick();
+         },
+         [](const QString& said, const QDir&) {
+             return said.contains(QStringLiteral("Достигнут конец файла, конец перепрошивки:"));
+         }},
+    };
+    auto consoles = [](TKorvantixtest& w) {
+        return w.findChild<QPlainTextEdit*>("DebugMemo")->toPlainText() + QLatin1Char('\x1e')
+            + w.findChild<QPlainTextEdit*>("GSMMemo")->toPlainText() + QLatin1Char('\x1e')
+            + w.findChild<QPlainTextEdit*>("TelitMemo")->toPlainText();
+    };
+    auto idle = [](TKorvantixtest& w) {
+        QApplication::processEvents();
+        return QTest::qWaitFor([&] { return !w.deviceActions().busy(); }, 30000);
+    };
+    // Runs the action on a fresh window: how long it took and what it said.
+    auto runOn = [&](const Action& action, const std::function<void()>& during) {
+        QTemporaryDir dir;
+        TKorvantixtest window(*driver_, time_, dir.path().toStdString());
+        window.show();
+        window.buildAllTabs();
+        EXPECT_TRUE(idle(window)) << "identification ends";
+        const QString before = consoles(window);
+        const int64_t startMs = time_.monotonicMs();
+        std::thread hand(during);
+        action.run(window, QDir(dir.path()));
+        EXPECT_TRUE(idle(window)) << "the action ends";
+        hand.join();
+        const int64_t elapsedMs = time_.monotonicMs() - startMs;
+        const QString after = consoles(window);
+        QString said;
+        for (int console = 0; console < 3; ++console) {
+            const QString was = before.section(QLatin1Char('\x1e'), console, console);
+            const QString is = after.section(QLatin1Char('\x1e'), console, console);
+            EXPECT_TRUE(is.startsWith(was)) << "console " << console << " kept its earlier lines";
+            said += is.mid(was.size());
+        }
+        return std::pair{elapsedMs, !said.contains(QStringLiteral("не подключено")) && action.worked(said, QDir(dir.path()))};
+    };
+    {
+        for (const Action& action : actions) {
+            SCOPED_TRACE(std::string(fault.name) + " / " + action.name);
+            DeviceSpec device;
+            sim::Scenario scenario = sim::defaultScenario();
+            scenario.faults.silent = fault.silent;
+            scenario.faults.garbage = fault.garbage;
+            EmulatedFt232r& bad = plug(device, scenario);
+            const auto [faultyMs, faultyWorked] = runOn(action, [&] {
+                if (!fault.unplugMidAction)
+                    return;
+                time_.sleepMs(5);
+                bad.unplug();
+                bed_.unplug(device);
+            });
+            EXPECT_LT(faultyMs, 20000);
+            if (!fault.unplugMidAction) {
+                bad.unplug();
+                bed_.unplug(device);
+            }
+
+            EmulatedFt232r& well = plug(device);
+            const auto [againMs, againWorked] = runOn(action, [] {});
+            EXPECT_TRUE(againWorked);
+            std::printf("%-22s %-12s %6lld ms  then %5lld ms on a well chip\n", fault.name, action.name,
+                        static_cast<long long>(faultyMs), static_cast<long long>(againMs));
+            well.unplug();
+            bed_.unplug(device);
+        }
+    }
+}
+
+// One process per fault: a healthy modem update alone takes ten seconds.
+TEST_F(ChipGoneBadTest, SilentChip)
+{
+    meet({"silent", 1, 0, false});
+}
+
+TEST_F(ChipGoneBadTest, GarblingChip)
+{
+    meet({"garbage", 0, 1, false});
+}
+
+TEST_F(ChipGoneBadTest, ChipPulledOutMidAction)
+{
+    meet({"unplugged mid-action", 0, 0, true});
 }
 
 // Faults of the backend that only show with some settings: each of these

@@ -30,6 +30,7 @@
 #include "check/Exchanges.h"
 #include "check/Profile.h"
 #include "check/RecordFiles.h"
+#include "link/LinkSession.h"
 #include "app/Settings.h"
 #include "results/ResultsCommands.h"
 
@@ -247,6 +248,12 @@ void runProtocol(TKorvantixtest& window, QPushButton* protocolButton)
             // is the one the record names, whatever was plugged meanwhile.
             if (context.device.index < 0)
                 return outcome;
+            // Pulled out since it was identified: said as every action says
+            // it, not as eleven steps without an answer.
+            if (LinkSession probe(context, LinkMode::Normal); !probe) {
+                probe.sayNotConnected();
+                return outcome;
+            }
             outcome.identified = true;
             const check::Tracker tracker{context.device.index, context.device.serialText, "Korvantix"};
             check::StoppableTime time(context.time, stop);
@@ -255,7 +262,9 @@ void runProtocol(TKorvantixtest& window, QPushButton* protocolButton)
             record.station = station;
             record.operatorName = operatorName;
             record.programVersion = KTX_VERSION;
-            outcome.written = check::writeRecordFiles(record, folder);
+            // "protocols" is the console's own folder: a symlink there would
+            // take the records out of the working directory.
+            outcome.written = check::writeRecordFiles(record, folder, DirectoryLink::Refuse);
             outcome.exitCode = check::exitCodeFor(record);
             if (outcome.written.ok)
                 storeProtocol(database, folder, outcome);
