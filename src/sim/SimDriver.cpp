@@ -5,8 +5,6 @@
 #include <limits>
 
 #include "base/TextCodec.h"
-#include "sim/ClockModule.h"
-#include "sim/GnssModule.h"
 #include "sim/SimRandom.h"
 
 namespace ktx::sim {
@@ -42,10 +40,7 @@ SimDriver::SimDriver(TimeSource& time, Scenario scenario)
     rx_.reserve(1024);
     deliveries_.reserve(16);
     // The device's clock and receiver time start from the PC's UTC time.
-    if (auto* gnss = model_.module<GnssModule>())
-        gnss->setUtcAtStartMs(time.wallClockUtcMs());
-    if (auto* clock = model_.module<ClockModule>())
-        clock->setUtcAtStartMs(time.wallClockUtcMs());
+    model_.setUtcAtStartMs(time.wallClockUtcMs());
 }
 
 void SimDriver::unplugAfterMs(int64_t ms)

@@ -1,4 +1,4 @@
-#include "sim/TelitScenario.h"
+#include "telit/sim/TelitScenario.h"
 
 #include "sim/ScenarioReader.h"
 

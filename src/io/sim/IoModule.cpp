@@ -1,4 +1,4 @@
-#include "sim/IoModule.h"
+#include "io/sim/IoModule.h"
 
 #include <algorithm>
 #include <cmath>

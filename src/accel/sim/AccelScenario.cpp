@@ -1,4 +1,4 @@
-#include "sim/AccelScenario.h"
+#include "accel/sim/AccelScenario.h"
 
 #include "sim/ScenarioReader.h"
 

@@ -1,4 +1,4 @@
-#include "sim/OneWireModule.h"
+#include "onewire/sim/OneWireModule.h"
 
 #include <cstdio>
 #include <cctype>

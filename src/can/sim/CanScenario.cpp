@@ -1,4 +1,4 @@
-#include "sim/CanScenario.h"
+#include "can/sim/CanScenario.h"
 
 #include "sim/ScenarioReader.h"
 

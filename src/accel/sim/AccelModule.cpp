@@ -1,4 +1,4 @@
-#include "sim/AccelModule.h"
+#include "accel/sim/AccelModule.h"
 
 #include <cmath>
 #include <numbers>

@@ -19,7 +19,7 @@ public:
     bool endsAtSemicolon(std::string_view commandStart) const override;
 
     // UTC at model time 0, from the PC's clock.
-    void setUtcAtStartMs(int64_t utcMs) { utcAtStartMs_ = utcMs; }
+    void setUtcAtStartMs(int64_t utcMs) override { utcAtStartMs_ = utcMs; }
     // The clock's time at model time nowMs, in UTC milliseconds.
     int64_t clockMs(int64_t nowMs) const { return utcAtStartMs_ + nowMs + offsetMs_; }
 

@@ -1,4 +1,4 @@
-#include "sim/TelitModule.h"
+#include "telit/sim/TelitModule.h"
 
 #include <cstdio>
 

@@ -1,4 +1,4 @@
-#include "sim/GnssScenario.h"
+#include "gnss/sim/GnssScenario.h"
 
 #include <array>
 #include <string_view>

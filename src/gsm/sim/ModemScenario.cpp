@@ -1,4 +1,4 @@
-#include "sim/ModemScenario.h"
+#include "gsm/sim/ModemScenario.h"
 
 #include "sim/ScenarioReader.h"
 

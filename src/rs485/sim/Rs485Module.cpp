@@ -1,4 +1,4 @@
-#include "sim/Rs485Module.h"
+#include "rs485/sim/Rs485Module.h"
 
 #include <algorithm>
 #include <array>

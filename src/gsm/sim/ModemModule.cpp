@@ -1,4 +1,4 @@
-#include "sim/ModemModule.h"
+#include "gsm/sim/ModemModule.h"
 
 #include <cctype>
 #include <cmath>

@@ -1,4 +1,4 @@
-#include "sim/Rs485Scenario.h"
+#include "rs485/sim/Rs485Scenario.h"
 
 #include "sim/ScenarioReader.h"
 

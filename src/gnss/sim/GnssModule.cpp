@@ -1,4 +1,4 @@
-#include "sim/GnssModule.h"
+#include "gnss/sim/GnssModule.h"
 
 #include <algorithm>
 #include <chrono>

@@ -1,4 +1,4 @@
-#include "sim/CanModule.h"
+#include "can/sim/CanModule.h"
 
 #include <algorithm>
 #include <cmath>

@@ -1,4 +1,4 @@
-#include "sim/ClockModule.h"
+#include "gnss/sim/ClockModule.h"
 
 #include <chrono>
 

@@ -19,7 +19,7 @@ public:
     void reply(std::string_view command, int64_t nowMs, std::string& out) override;
 
     // UTC at model time 0, from the PC's clock; the fix's date and time run on from it.
-    void setUtcAtStartMs(int64_t utcMs) { utcAtStartMs_ = utcMs; }
+    void setUtcAtStartMs(int64_t utcMs) override { utcAtStartMs_ = utcMs; }
 
     // The antenna supply reading at model time nowMs: about 970 when
     // normal (with the scenario's analogue noise), above 980 on a break, low

@@ -1,4 +1,4 @@
-#include "sim/OneWireScenario.h"
+#include "onewire/sim/OneWireScenario.h"
 
 #include "base/HexDigit.h"
 #include "sim/ScenarioReader.h"
