@@ -10,12 +10,6 @@ namespace {
 
 constexpr uint32_t kReplyBytes = 511;
 
-const std::string& notConnectedText()
-{
-    static const std::string text = cp1251FromUtf8("Устройство не подключено");
-    return text;
-}
-
 const std::string& errorPrefix()
 {
     static const std::string text = cp1251FromUtf8("Ошибка: ");

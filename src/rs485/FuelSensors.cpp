@@ -9,7 +9,6 @@
 #include "link/LinkSession.h"
 #include "link/ReplyBuffer.h"
 #include "link/UsbAccess.h"
-#include "rs485/Rs485Messages.h"
 
 namespace ktx::rs485 {
 namespace {
