@@ -2,8 +2,8 @@
 // What each area's sim/ folder gives the simulated tracker, declared here
 // once for every area of the build's list (base/AreaList.h). In the area's
 // sim/SimRegistration.h: ScenarioSection_<area>, the keys of the scenario
-// it reads; in its sim/SimRegistration.cpp: the reader of those keys and the
-// function adding its modules to the device model. The build gathers the
+// it reads; in its sim/ sources: the reader of those keys and the function
+// adding its modules to the device model. The build gathers the
 // areas' SimRegistration.h files into sim/SimRegistrations.h.
 #include <nlohmann/json_fwd.hpp>
 

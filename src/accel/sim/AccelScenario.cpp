@@ -1,11 +1,15 @@
 #include "accel/sim/AccelScenario.h"
+#include "accel/sim/SimRegistration.h"
 
 #include "sim/ScenarioReader.h"
 
 namespace ktx::sim {
 
-bool readAccelScenario(const Json& root, AccelScenario& out, ScenarioReader& reader)
+// The "accel" object, if present; false (with the reader's message
+// naming the key) on a wrong type or range.
+bool readScenarioSection_accel(const Json& root, ScenarioSection_accel& areaSection, ScenarioReader& reader)
 {
+    AccelScenario& out = areaSection.accel;
     bool ok = true;
     const Json* section = scenarioSection(root, "accel", reader, ok);
     if (!section)

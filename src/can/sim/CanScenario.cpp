@@ -1,4 +1,5 @@
 #include "can/sim/CanScenario.h"
+#include "can/sim/SimRegistration.h"
 
 #include "sim/ScenarioReader.h"
 
@@ -35,8 +36,11 @@ bool axlesKey(ScenarioReader& r, const Json& object, std::vector<int>& out)
 
 }  // namespace
 
-bool readCanScenario(const Json& root, CanScenario& out, ScenarioReader& reader)
+// The "can" object, if present; false (with the reader's message
+// naming the key) on a wrong type or range.
+bool readScenarioSection_can(const Json& root, ScenarioSection_can& areaSection, ScenarioReader& reader)
 {
+    CanScenario& out = areaSection.can;
     bool ok = true;
     const Json* section = scenarioSection(root, "can", reader, ok);
     if (!section)

@@ -1,12 +1,9 @@
 #pragma once
 // Scenario values of the vehicle on the CAN bus, read from the scenario's "can" object.
 #include <cstdint>
-#include <nlohmann/json_fwd.hpp>
 #include <vector>
 
 namespace ktx::sim {
-
-class ScenarioReader;
 
 struct CanScenario {
     bool capture = true;               // false: CANTEST;$ goes unanswered
@@ -39,9 +36,5 @@ struct CanScenario {
     double fourteenLines = 0;
     double garbage = 0;
 };
-
-// Reads root's "can" object, if present, into out; false (with the reader's
-// message naming the key) on a wrong type or range.
-bool readCanScenario(const nlohmann::json& root, CanScenario& out, ScenarioReader& reader);
 
 }  // namespace ktx::sim

@@ -1,4 +1,5 @@
 #include "gnss/sim/GnssScenario.h"
+#include "gnss/sim/SimRegistration.h"
 
 #include <array>
 #include <string_view>
@@ -35,8 +36,11 @@ bool nameKey(const Json& object, const char* key, const std::array<std::pair<std
 
 }  // namespace
 
-bool readGnssScenario(const Json& root, GnssScenario& out, ScenarioReader& reader)
+// The "gnss" object, if present; false (with the reader's message
+// naming the key) on a wrong type or range.
+bool readScenarioSection_gnss(const Json& root, ScenarioSection_gnss& areaSection, ScenarioReader& reader)
 {
+    GnssScenario& out = areaSection.gnss;
     bool ok = true;
     const Json* section = scenarioSection(root, "gnss", reader, ok);
     if (!section)

@@ -1,11 +1,8 @@
 #pragma once
 // Scenario values of the GNSS receiver, its antenna and the real-time clock, read from the scenario's "gnss" object.
 #include <cstdint>
-#include <nlohmann/json_fwd.hpp>
 
 namespace ktx::sim {
-
-class ScenarioReader;
 
 enum class AntennaWiring { Normal, Break, Short };
 enum class ReceiverKind { Gps, Glonass, Unreported };
@@ -22,9 +19,5 @@ struct GnssScenario {
     int positionNoise = 300;  // +- units of 0.00001 minute, changing every second
     int64_t clockOffsetS = 0;  // the device clock ahead of UTC (negative: behind) at start
 };
-
-// Reads root's "gnss" object, if present, into out; false (with the reader's
-// message naming the key) on a wrong type or range.
-bool readGnssScenario(const nlohmann::json& root, GnssScenario& out, ScenarioReader& reader);
 
 }  // namespace ktx::sim

@@ -5,14 +5,8 @@
 #include "gnss/sim/ClockModule.h"
 #include "gnss/sim/GnssModule.h"
 #include "sim/DeviceModel.h"
-#include "sim/ScenarioReader.h"
 
 namespace ktx::sim {
-
-bool readScenarioSection_gnss(const Json& root, ScenarioSection_gnss& out, ScenarioReader& reader)
-{
-    return readGnssScenario(root, out.gnss, reader);
-}
 
 void addSimModules_gnss(DeviceModel& model, const Scenario& scenario)
 {

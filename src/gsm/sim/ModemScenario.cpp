@@ -1,4 +1,5 @@
 #include "gsm/sim/ModemScenario.h"
+#include "gsm/sim/SimRegistration.h"
 
 #include "sim/ScenarioReader.h"
 
@@ -30,8 +31,11 @@ bool oneOf(const std::string& value, std::initializer_list<const char*> allowed)
 
 }  // namespace
 
-bool readModemScenario(const Json& root, ModemScenario& out, ScenarioReader& reader)
+// The "modem" object, if present; false (with the reader's message
+// naming the key) on a wrong type or range.
+bool readScenarioSection_gsm(const Json& root, ScenarioSection_gsm& areaSection, ScenarioReader& reader)
 {
+    ModemScenario& out = areaSection.modem;
     bool ok = true;
     const Json* section = scenarioSection(root, "modem", reader, ok);
     if (!section)

@@ -5,11 +5,8 @@
 #include <cstdint>
 #include <string>
 
-#include <nlohmann/json_fwd.hpp>
 
 namespace ktx::sim {
-
-class ScenarioReader;
 
 struct ModemScenario {
     // SIM card: "ready", "pin" (waits for simPin), "puk" or "absent".
@@ -54,9 +51,5 @@ struct ModemScenario {
     std::string serverIp = "192.0.2.47";
     int serverPort = 5050;
 };
-
-// Reads root's "modem" object, if present, into out; false (with the reader's
-// message naming the key) on a wrong type or range.
-bool readModemScenario(const nlohmann::json& root, ModemScenario& out, ScenarioReader& reader);
 
 }  // namespace ktx::sim

@@ -1,4 +1,5 @@
 #include "onewire/sim/OneWireScenario.h"
+#include "onewire/sim/SimRegistration.h"
 
 #include "base/HexDigit.h"
 #include "sim/ScenarioReader.h"
@@ -57,8 +58,11 @@ bool readSensor(const Json& value, const std::string& key, TemperatureSensor& se
 
 }  // namespace
 
-bool readOneWireScenario(const Json& root, OneWireScenario& out, ScenarioReader& reader)
+// The "onewire" object, if present; false (with the reader's message
+// naming the key) on a wrong type or range.
+bool readScenarioSection_onewire(const Json& root, ScenarioSection_onewire& areaSection, ScenarioReader& reader)
 {
+    OneWireScenario& out = areaSection.onewire;
     bool ok = true;
     const Json* section = scenarioSection(root, "onewire", reader, ok);
     if (!section)

@@ -2,13 +2,10 @@
 // Scenario values of the 1-Wire bus and its sensors, read from the scenario's "onewire" object.
 #include <array>
 #include <cstdint>
-#include <nlohmann/json_fwd.hpp>
 #include <string>
 #include <vector>
 
 namespace ktx::sim {
-
-class ScenarioReader;
 
 enum class SensorFault {
     None,
@@ -43,9 +40,5 @@ struct OneWireScenario {
 };
 
 constexpr size_t kMaxOneWireSensors = 64;
-
-// Reads root's "onewire" object, if present, into out; false (with the reader's
-// message naming the key) on a wrong type or range.
-bool readOneWireScenario(const nlohmann::json& root, OneWireScenario& out, ScenarioReader& reader);
 
 }  // namespace ktx::sim

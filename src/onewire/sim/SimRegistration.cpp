@@ -4,14 +4,8 @@
 
 #include "onewire/sim/OneWireModule.h"
 #include "sim/DeviceModel.h"
-#include "sim/ScenarioReader.h"
 
 namespace ktx::sim {
-
-bool readScenarioSection_onewire(const Json& root, ScenarioSection_onewire& out, ScenarioReader& reader)
-{
-    return readOneWireScenario(root, out.onewire, reader);
-}
 
 void addSimModules_onewire(DeviceModel& model, const Scenario& scenario)
 {

@@ -1,4 +1,5 @@
 #include "rs485/sim/Rs485Scenario.h"
+#include "rs485/sim/SimRegistration.h"
 
 #include "sim/ScenarioReader.h"
 
@@ -30,8 +31,11 @@ bool readFuelSensor(const Json& value, const std::string& key, FuelSensor& senso
 
 }  // namespace
 
-bool readRs485Scenario(const Json& root, Rs485Scenario& out, ScenarioReader& reader)
+// The "rs485" object, if present; false (with the reader's message
+// naming the key) on a wrong type or range.
+bool readScenarioSection_rs485(const Json& root, ScenarioSection_rs485& areaSection, ScenarioReader& reader)
 {
+    Rs485Scenario& out = areaSection.rs485;
     bool ok = true;
     const Json* section = scenarioSection(root, "rs485", reader, ok);
     if (!section)

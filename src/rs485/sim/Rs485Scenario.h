@@ -2,13 +2,10 @@
 // Scenario values of the RS-485 fuel level sensors and the input extender, read from the scenario's "rs485" object.
 #include <array>
 #include <cstdint>
-#include <nlohmann/json_fwd.hpp>
 #include <string>
 #include <vector>
 
 namespace ktx::sim {
-
-class ScenarioReader;
 
 struct FuelSensor {
     std::string address;  // bus address as the console sends it
@@ -29,9 +26,5 @@ struct Rs485Scenario {
 };
 
 constexpr size_t kMaxFuelSensors = 256;
-
-// Reads root's "rs485" object, if present, into out; false (with the reader's
-// message naming the key) on a wrong type or range.
-bool readRs485Scenario(const nlohmann::json& root, Rs485Scenario& out, ScenarioReader& reader);
 
 }  // namespace ktx::sim

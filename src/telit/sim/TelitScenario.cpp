@@ -1,11 +1,15 @@
 #include "telit/sim/TelitScenario.h"
+#include "telit/sim/SimRegistration.h"
 
 #include "sim/ScenarioReader.h"
 
 namespace ktx::sim {
 
-bool readTelitScenario(const Json& root, TelitScenario& out, ScenarioReader& reader)
+// The "telit" object, if present; false (with the reader's message
+// naming the key) on a wrong type or range.
+bool readScenarioSection_telit(const Json& root, ScenarioSection_telit& areaSection, ScenarioReader& reader)
 {
+    TelitScenario& out = areaSection.telit;
     bool ok = true;
     const Json* section = scenarioSection(root, "telit", reader, ok);
     if (!section)

@@ -2,11 +2,8 @@
 // Scenario values of the relay and modem side of a modem firmware update,
 // read from the scenario's "telit" object.
 #include <cstdint>
-#include <nlohmann/json_fwd.hpp>
 
 namespace ktx::sim {
-
-class ScenarioReader;
 
 struct TelitScenario {
     int modemVersion = 1;    // "TELITENTER=%d;"; 0: the modem refuses its loading mode
@@ -18,9 +15,5 @@ struct TelitScenario {
     bool eraseFails = false;         // erase records answered "GSMWAIT=2;"
     int64_t wrongAnswerRecord = -1;  // the record (from 0) whose polls all get "GSMWAIT=0;"
 };
-
-// Reads root's "telit" object, if present, into out; false (with the reader's
-// message naming the key) on a wrong type or range.
-bool readTelitScenario(const nlohmann::json& root, TelitScenario& out, ScenarioReader& reader);
 
 }  // namespace ktx::sim
