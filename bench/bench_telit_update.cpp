@@ -22,7 +22,7 @@
 #include "base/TextCodec.h"
 #include "link/VirtualTimeSource.h"
 #include "sim/SimDriver.h"
-#include "sim/TelitModule.h"
+#include "telit/sim/TelitModule.h"
 #include "telit/FirmwareFile.h"
 #include "telit/RawBlock.h"
 #include "telit/FirmwareUpdate.h"

@@ -15,13 +15,11 @@ constexpr uint32_t kReplyBudget = 100;
 AccelPollOutcome pollAccelerometer(AppContext& context)
 {
     AccelPollOutcome outcome;
-    LinkSession session(context, LinkMode::Fast);
-    if (!session)
+    ReplyBuffer<kReplyBytes> reply;
+    // Not opened: the tab stops its poll, with nothing said for it.
+    if (!exchangeAlone(context, LinkMode::Fast, "GACCELERATE$", reply, {0, kReplyBudget}, [](const LinkSession&) {}))
         return outcome;
     outcome.opened = true;
-    ReplyBuffer<kReplyBytes> reply;
-    session.exchange("GACCELERATE$", reply, {0, kReplyBudget});
-    session.close();
     outcome.reading = scanAccelReading(reply.c_str());
     return outcome;
 }

@@ -10,12 +10,6 @@ namespace {
 
 constexpr uint32_t kReplyBytes = 511;
 
-const std::string& notConnectedText()
-{
-    static const std::string text = cp1251FromUtf8("Устройство не подключено");
-    return text;
-}
-
 const std::string& errorPrefix()
 {
     static const std::string text = cp1251FromUtf8("Ошибка: ");
@@ -32,15 +26,11 @@ std::string streamFields(const CanSlot& slot)
 CanPollOutcome CanMonitor::poll(std::string_view decimalPoint)
 {
     CanPollOutcome outcome;
-    LinkSession session(context_, LinkMode::Normal);
-    if (!session) {
-        sayOpenFailure(context_.log, session.link(), notConnectedText());
-        return outcome;
-    }
-    outcome.opened = true;
     ReplyBuffer<kReplyBytes> reply;
-    session.exchange(kCanCommand, reply);
-    session.close();
+    if (!exchangeAlone(context_, LinkMode::Normal, kCanCommand, reply, {},
+            [&](LinkSession& session) { sayOpenFailure(context_.log, session.link(), notConnectedText()); }))
+        return outcome;
+    outcome.opened = true;
 
     const auto frames = parseCanReply(reply.c_str());
     if (!frames) {

@@ -43,9 +43,8 @@ std::vector<std::string> secretsOf(const Profile& profile)
 {
     std::vector<std::string> secrets;
     for (const StepSpec& stepSpec : profile.steps)
-        for (const std::string* secret : {&stepSpec.pin, &stepSpec.apnUser, &stepSpec.apnPassword})
-            if (!secret->empty())
-                secrets.push_back(*secret);
+        if (const StepType* stepType = findStepType(stepSpec.type); stepType && stepType->secrets)
+            stepType->secrets(stepSpec, secrets);
     return secrets;
 }
 

@@ -7,66 +7,24 @@
 #include <string_view>
 #include <vector>
 
+#include "check/CheckArea.h"
+#include "check/CheckRegistrations.h"
 #include "check/Record.h"
 
 namespace ktx::check {
 
-struct Range {
-    double low = 0;
-    double high = 0;
-};
-
-struct OutputWiring {
-    int output = 1;                 // 1 or 2
-    std::optional<int> input;       // the input (1..8) it is wired to, if any
-};
-
-struct StepSpec {
-    std::string type;  // identification, supply, outputs, counters, gsm, gnss, clock, onewire, rs485, can, accel
+// A step as the profile gives it: the keys every step has, and each area's
+// keys of its own steps (only those of the step's type are set).
+struct CommonStepSpec {
+    std::string type;  // one of the step types the areas register
     std::string name;
     bool optional = false;
     bool skip = false;
-
-    // identification
-    Range firmware{0, 0};
-    // supply: volts; an unset one is not measured
-    std::optional<Range> supply, battery, ain1, ain2;
-    // outputs
-    std::vector<OutputWiring> outputs;
-    // counters: those with a generator connected (1..8), and the seconds
-    // between the two readings
-    std::vector<int> generators;
-    double counterSeconds = 2;
-    // gsm
-    int simIndex = 0;
-    std::string pin;
-    double registrationS = 30;
-    std::optional<Range> signal;  // rssi 0..31
-    bool gprs = false;
-    std::string apn, apnUser, apnPassword;
-    bool server = false;
-    std::string serverIp, serverPort;
-    // gnss
-    double fixS = 60;
-    std::optional<double> latitude, longitude;
-    double radiusM = 0;
-    // clock
-    double toleranceS = 5;
-    // onewire
-    std::vector<std::string> sensors;
-    int minSensors = 1;
-    Range temperature{-40, 85};
-    // rs485
-    std::vector<std::string> fuelSensors;
-    Range level{0, 4095};
-    bool extender = false;
-    // can
-    double frameS = 10;
-    std::vector<std::string> values;  // "speed", "engineSpeed"
-    // accel
-    double countsPerG = 64;
-    Range magnitude{0.8, 1.2};
 };
+
+#define KTX_STEP_KEYS(area) , StepKeys_##area
+struct StepSpec : CommonStepSpec KTX_FOR_EACH_AREA(KTX_STEP_KEYS) {};
+#undef KTX_STEP_KEYS
 
 struct Profile {
     std::string name;

@@ -11,16 +11,6 @@
 namespace ktx::check {
 namespace {
 
-bool listString(FtDriver& driver, uint32_t index, uint32_t which, std::string& text)
-{
-    char buffer[kFtListBufferSize] = {};
-    void* const indexArg = reinterpret_cast<void*>(static_cast<uintptr_t>(index));
-    if (driver.FT_ListDevices(indexArg, buffer, FT_LIST_BY_INDEX | which) != FT_OK)
-        return false;
-    text = buffer;
-    return true;
-}
-
 // A console that keeps nothing: --list only wants the version.
 class NoConsole : public LogSink {
 public:
@@ -38,17 +28,17 @@ bool listTrackers(FtDriver& driver, std::vector<Tracker>& trackers, std::string&
 {
     trackers.clear();
     uint32_t count = 0;
-    if (driver.FT_ListDevices(&count, nullptr, FT_LIST_NUMBER_ONLY) != FT_OK) {
+    if (!listedDeviceCount(driver, count)) {
         error = "the USB devices could not be listed (is the FTDI chip's driver reachable?)";
         return false;
     }
     for (uint32_t index = 0; index < count; ++index) {
         Tracker tracker;
         tracker.index = static_cast<int>(index);
-        if (!listString(driver, index, FT_OPEN_BY_DESCRIPTION, tracker.description)
+        if (!listedDeviceString(driver, index, FT_OPEN_BY_DESCRIPTION, tracker.description)
             || !acceptedDescription(tracker.description.c_str()))
             continue;
-        if (!listString(driver, index, FT_OPEN_BY_SERIAL_NUMBER, tracker.serial))
+        if (!listedDeviceString(driver, index, FT_OPEN_BY_SERIAL_NUMBER, tracker.serial))
             continue;
         trackers.push_back(tracker);
     }

@@ -22,15 +22,10 @@ void decodeInto(ClockOutcome& outcome, const char* reply, const char* fallback)
 ClockOutcome readClock(AppContext& context)
 {
     ClockOutcome outcome;
-    LinkSession session(context, LinkMode::Normal);
-    if (!session) {
-        session.sayNotConnected();
-        return outcome;
-    }
-    outcome.opened = true;
     ReplyBuffer<kClockReplyBytes> reply;
-    session.exchange("GTIMER$", reply);
-    session.close();
+    if (!exchangeAlone(context, LinkMode::Normal, "GTIMER$", reply))
+        return outcome;
+    outcome.opened = true;
     decodeInto(outcome, reply.c_str(), "");
     return outcome;
 }

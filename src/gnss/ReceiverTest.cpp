@@ -15,14 +15,9 @@ constexpr uint32_t kStartWaitMs = 2000;
 
 std::optional<int32_t> requestAntennaReading(AppContext& context)
 {
-    LinkSession session(context, LinkMode::Normal);
-    if (!session) {
-        session.sayNotConnected();
-        return std::nullopt;
-    }
     ReplyBuffer<kReceiverReplyBytes> reply;
-    session.exchange("ADD_TEST$", reply);
-    session.close();
+    if (!exchangeAlone(context, LinkMode::Normal, "ADD_TEST$", reply))
+        return std::nullopt;
     return scanAntennaReading(reply.c_str());
 }
 
@@ -40,15 +35,10 @@ void startReceiver(AppContext& context)
 PositionReply requestPosition(AppContext& context)
 {
     PositionReply result;
-    LinkSession session(context, LinkMode::Normal);
-    if (!session) {
-        session.sayNotConnected();
-        return result;
-    }
-    result.opened = true;
     ReplyBuffer<kReceiverReplyBytes> reply;
-    session.exchange("GPOINT$", reply);
-    session.close();
+    if (!exchangeAlone(context, LinkMode::Normal, "GPOINT$", reply))
+        return result;
+    result.opened = true;
     result.raw = reply.c_str();
     result.words = scanPoint(reply.c_str());
     return result;

@@ -72,10 +72,4 @@ const std::string& noAnswerLine()
     return text;
 }
 
-const std::string& openFailedLine()
-{
-    static const std::string text = cp1251FromUtf8("Ошибка открытия порта USB");
-    return text;
-}
-
 }  // namespace ktx::gsm

@@ -36,7 +36,6 @@ Verdict judgeReply(const ReplyTable& table, std::string_view reply);
 // The console texts shared by every modem test, Windows-1251.
 const std::string& separatorLine();
 const std::string& noAnswerLine();
-const std::string& openFailedLine();
 
 // A UTF-8 format whose "%s" are filled in turn by bytes, as a Windows-1251
 // line. The bytes are inserted, never read as a format.

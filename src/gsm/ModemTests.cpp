@@ -11,6 +11,7 @@
 #include "gsm/ModemFrame.h"
 #include "gsm/ModemJudge.h"
 #include "base/TextCodec.h"
+#include "link/UsbAccess.h"
 #include "link/WriteReport.h"
 
 namespace ktx::gsm {
@@ -230,7 +231,7 @@ void ModemTests::begin(int mode, const std::string& title)
 bool ModemTests::opened(const LinkSession& session)
 {
     if (!session)
-        line(openFailedLine());
+        line(portErrorText());
     return session.isOpen();
 }
 

@@ -13,12 +13,6 @@ namespace {
 constexpr uint32_t kReplyBytes = 128;
 constexpr uint32_t kReplyBudget = 100;
 
-const std::string& notConnectedText()
-{
-    static const std::string text = cp1251FromUtf8("Устройство не подключено");
-    return text;
-}
-
 }  // namespace
 
 std::string deviceTestCommand(bool output1, bool output2)

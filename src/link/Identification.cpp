@@ -106,6 +106,22 @@ bool parseVersionReply(const char* reply, int& version, bool& dral)
     return false;
 }
 
+bool listedDeviceCount(FtDriver& driver, uint32_t& count)
+{
+    count = 0;
+    return driver.FT_ListDevices(&count, nullptr, FT_LIST_NUMBER_ONLY) == FT_OK;
+}
+
+bool listedDeviceString(FtDriver& driver, uint32_t index, uint32_t which, std::string& text)
+{
+    char buffer[kFtListBufferSize] = {};
+    void* const indexArg = reinterpret_cast<void*>(static_cast<uintptr_t>(index));
+    if (driver.FT_ListDevices(indexArg, buffer, FT_LIST_BY_INDEX | which) != FT_OK)
+        return false;
+    text = buffer;
+    return true;
+}
+
 void identifyDevices(AppContext& context, IdentificationView& view)
 {
     FtDriver& driver = context.link.driver();
@@ -114,23 +130,22 @@ void identifyDevices(AppContext& context, IdentificationView& view)
     context.link.setDeviceIndex(0);
 
     uint32_t count = 0;
-    if (driver.FT_ListDevices(&count, nullptr, FT_LIST_NUMBER_ONLY) != FT_OK)
+    if (!listedDeviceCount(driver, count))
         return;
     ReplyBuffer<63> buffer;
+    std::string description;
+    std::string serialText;
     for (uint32_t index = 0; index < count; ++index) {
-        void* const indexArg = reinterpret_cast<void*>(static_cast<uintptr_t>(index));
-        buffer.clear();
-        if (driver.FT_ListDevices(indexArg, buffer.data(), FT_LIST_BY_INDEX | FT_OPEN_BY_DESCRIPTION) != FT_OK) {
+        if (!listedDeviceString(driver, index, FT_OPEN_BY_DESCRIPTION, description)) {
             sayAccessDenied(context, view, driver.lastFailure());
             return;
         }
-        if (!acceptedDescription(buffer.c_str()))
+        if (!acceptedDescription(description.c_str()))
             continue;
-        buffer.clear();
-        if (driver.FT_ListDevices(indexArg, buffer.data(), FT_LIST_BY_INDEX | FT_OPEN_BY_SERIAL_NUMBER) != FT_OK)
+        if (!listedDeviceString(driver, index, FT_OPEN_BY_SERIAL_NUMBER, serialText))
             continue;
-        const int32_t serial = serialNumber(buffer.c_str());
-        context.device.serialText = buffer.c_str();
+        const int32_t serial = serialNumber(serialText.c_str());
+        context.device.serialText = serialText;
         view.showSerialText(context.device.serialText);
         if (serial < 1 || serial > kMaxSerial) {
             LogDebug(context.log, 1, kUnknownNumberText.c_str(), serial);

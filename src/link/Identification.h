@@ -33,6 +33,13 @@ bool parseVersionReply(const char* reply, int& version, bool& dral);
 // The descriptions a tracker's USB chip carries.
 bool acceptedDescription(const char* description);
 
+// How many FTDI devices the driver lists; false when it could not list them.
+bool listedDeviceCount(FtDriver& driver, uint32_t& count);
+// Device index's description or serial string as the driver lists it (which:
+// FT_OPEN_BY_DESCRIPTION or FT_OPEN_BY_SERIAL_NUMBER); false when the driver
+// refused it.
+bool listedDeviceString(FtDriver& driver, uint32_t index, uint32_t which, std::string& text);
+
 // Up to 15 attempts at the ten-byte version reply over an open channel; false
 // when none came whole (the buffer then holds whatever the last read left).
 bool readVersionReply(AppContext& context, ReplyBuffer<63>& buffer);

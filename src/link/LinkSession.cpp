@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "base/TextCodec.h"
+#include "link/UsbAccess.h"
 
 namespace ktx {
 
@@ -43,9 +44,8 @@ std::string LinkSession::exchange(std::string_view command, uint32_t capacity, R
 
 void LinkSession::sayNotConnected() const
 {
-    static const std::string text = cp1251FromUtf8("Устройство не подключено");
     if (!open_ && !refused_)
-        LogDebug(context_.log, 1, "%s", text.c_str());
+        LogDebug(context_.log, 1, "%s", notConnectedText().c_str());
 }
 
 void LinkSession::close()

@@ -55,4 +55,30 @@ private:
     bool refused_ = false;
 };
 
+// Most device actions are one command and its reply on a session of their
+// own: opened, exchanged, closed before the reply is looked at. False, with
+// nothing sent, when the link did not open; notOpened(session) has then said
+// so in the action's words.
+template <size_t N, typename NotOpened>
+bool exchangeAlone(AppContext& context, LinkMode mode, std::string_view command, ReplyBuffer<N>& reply,
+    ReplyWait wait, NotOpened&& notOpened)
+{
+    LinkSession session(context, mode);
+    if (!session) {
+        notOpened(session);
+        return false;
+    }
+    session.exchange(command, reply, wait);
+    return true;
+}
+
+// The same for the actions with no words of their own for a link that did
+// not open: "Устройство не подключено".
+template <size_t N>
+bool exchangeAlone(AppContext& context, LinkMode mode, std::string_view command, ReplyBuffer<N>& reply,
+    ReplyWait wait = {})
+{
+    return exchangeAlone(context, mode, command, reply, wait, [](const LinkSession& session) { session.sayNotConnected(); });
+}
+
 }  // namespace ktx

@@ -28,4 +28,16 @@ void sayOpenFailure(LogSink& log, const UsbLink& link, const std::string& otherw
         LogDebug(log, 2, "%s", failure.detail.c_str());
 }
 
+const std::string& notConnectedText()
+{
+    static const std::string text = cp1251FromUtf8("Устройство не подключено");
+    return text;
+}
+
+const std::string& portErrorText()
+{
+    static const std::string text = cp1251FromUtf8("Ошибка открытия порта USB");
+    return text;
+}
+
 }  // namespace ktx

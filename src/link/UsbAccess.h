@@ -12,6 +12,9 @@ namespace ktx {
 // Windows-1251, as the consoles take it.
 const std::string& usbAccessDeniedText();   // the whole explanation
 const std::string& usbAccessDeniedShort();  // fits the version label
+// The link would not open for another reason; every area says it alike.
+const std::string& notConnectedText();      // "Устройство не подключено"
+const std::string& portErrorText();         // "Ошибка открытия порта USB"
 
 // Says why the link could not be opened: the access explanation when the
 // system refused it, otherwise the caller's own text; the USB libraries'

@@ -4,7 +4,6 @@
 #include "link/ReplyBuffer.h"
 #include "link/UsbAccess.h"
 #include "base/TextCodec.h"
-#include "rs485/Rs485Messages.h"
 
 namespace ktx::rs485 {
 namespace {

@@ -9,7 +9,6 @@
 #include "link/LinkSession.h"
 #include "link/ReplyBuffer.h"
 #include "link/UsbAccess.h"
-#include "rs485/Rs485Messages.h"
 
 namespace ktx::rs485 {
 namespace {
@@ -93,15 +92,11 @@ std::array<double, kFuelSlots> plottedLevels(const std::optional<FuelReadings>& 
 FuelOutcome pollFuelSensors(AppContext& context, const FuelAddresses& addresses)
 {
     FuelOutcome outcome;
-    LinkSession session(context, LinkMode::Normal);
-    if (!session) {
-        sayOpenFailure(context.log, session.link(), notConnectedText());
-        return outcome;
-    }
-    outcome.opened = true;
     ReplyBuffer<kReplyBytes> reply;
-    session.exchange(fuelCommand(addresses), reply);
-    session.close();
+    if (!exchangeAlone(context, LinkMode::Normal, fuelCommand(addresses), reply, {},
+            [&](LinkSession& session) { sayOpenFailure(context.log, session.link(), notConnectedText()); }))
+        return outcome;
+    outcome.opened = true;
 
     outcome.readings = parseFuelReply(reply.c_str());
     if (outcome.readings)

@@ -2,15 +2,7 @@
 
 #include <algorithm>
 
-#include "sim/AccelModule.h"
-#include "sim/CanModule.h"
-#include "sim/ClockModule.h"
-#include "sim/GnssModule.h"
-#include "sim/IoModule.h"
-#include "sim/ModemModule.h"
-#include "sim/OneWireModule.h"
-#include "sim/Rs485Module.h"
-#include "sim/TelitModule.h"
+#include "sim/SimAreas.h"
 #include "sim/VersionModule.h"
 
 namespace ktx::sim {
@@ -31,21 +23,11 @@ constexpr size_t kMaxFrameBytes = 64 * 1024;
 DeviceModel::DeviceModel(const Scenario& scenario)
 {
     auto version = std::make_unique<VersionModule>(scenario.version, scenario.faults.shortVersionReplies);
-    auto io = std::make_unique<IoModule>(scenario);
     version_ = version.get();
-    io_ = io.get();
     addModule(std::move(version));
-    addModule(std::move(io));
-    addModule(std::make_unique<ModemModule>(scenario));
-    addModule(std::make_unique<TelitModule>(scenario));
-    auto gnss = std::make_unique<GnssModule>(scenario);
-    io_->setAntennaReading([receiver = gnss.get()](int64_t nowMs) { return receiver->antennaReading(nowMs); });
-    addModule(std::move(gnss));
-    addModule(std::make_unique<ClockModule>(scenario));
-    addModule(std::make_unique<AccelModule>(scenario));
-    addModule(std::make_unique<OneWireModule>(scenario));
-    addModule(std::make_unique<Rs485Module>(scenario));
-    addModule(std::make_unique<CanModule>(scenario));
+#define KTX_ADD_SIM_MODULES(area) addSimModules_##area(*this, scenario);
+    KTX_FOR_EACH_AREA(KTX_ADD_SIM_MODULES)
+#undef KTX_ADD_SIM_MODULES
     input_.reserve(kMaxCommandBytes);
     reply_.reserve(256);
 }
@@ -58,9 +40,10 @@ void DeviceModel::addModule(std::unique_ptr<SimModule> module)
         modules_.push_back(std::move(module));
 }
 
-const std::array<int, 2>& DeviceModel::outputs() const
+void DeviceModel::setUtcAtStartMs(int64_t utcMs)
 {
-    return io_->outputs();
+    for (const auto& module : modules_)
+        module->setUtcAtStartMs(utcMs);
 }
 
 void DeviceModel::execute(std::string_view command, int64_t nowMs, std::string& reply)

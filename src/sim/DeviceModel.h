@@ -3,6 +3,7 @@
 // commands, hands each to the module that owns it and passes on the replies.
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -13,7 +14,6 @@
 
 namespace ktx::sim {
 
-class IoModule;
 class VersionModule;
 
 // Receives each reply as the firmware finishes it.
@@ -26,7 +26,7 @@ public:
 
 class DeviceModel {
 public:
-    // With the version and input/output modules of the scenario.
+    // With the version module and every area's modules, in the areas' order.
     explicit DeviceModel(const Scenario& scenario);
     ~DeviceModel();
 
@@ -51,10 +51,15 @@ public:
         return nullptr;
     }
 
-    // Output states last set by DEVICE_TEST.
-    const std::array<int, 2>& outputs() const;
-    IoModule& io() { return *io_; }
     VersionModule& version() { return *version_; }
+
+    // Links between areas of the device go through the model, so no area's
+    // module knows another's. The antenna supply, measured by the receiver's
+    // module and reported by the input module (0 while none measures it):
+    void setAntennaReading(std::function<int32_t(int64_t nowMs)> reading) { antennaReading_ = std::move(reading); }
+    int32_t antennaReading(int64_t nowMs) const { return antennaReading_ ? antennaReading_(nowMs) : 0; }
+    // The PC's UTC time at model time 0, for every module that keeps time.
+    void setUtcAtStartMs(int64_t utcMs);
     // Bytes of an unfinished command.
     std::string_view partialCommand() const { return input_; }
 
@@ -64,8 +69,8 @@ private:
     void finishCommand(int64_t nowMs, ReplySink& sink);
 
     std::vector<std::unique_ptr<SimModule>> modules_;
-    IoModule* io_ = nullptr;
     VersionModule* version_ = nullptr;
+    std::function<int32_t(int64_t)> antennaReading_;
     std::string input_;
     std::string reply_;
     int64_t replyDelayMs_ = 0;

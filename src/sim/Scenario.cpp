@@ -68,29 +68,8 @@ bool readScenario(const Json& root, Scenario& s, std::string& error)
         && r.integerKey(root, "latencyMs", 0, 10000, s.latencyMs)
         && r.integerKey(root, "chunkBytes", 1, 4096, s.chunkBytes)
         && r.integerKey(root, "chunkIntervalUs", 0, 1000000, s.chunkIntervalUs)
-        && r.integerKey(root, "power", 0, 1023, s.power)
-        && r.integerKey(root, "battery", 0, 1023, s.battery)
-        && r.integerKey(root, "ain1", 0, 1023, s.ain1)
-        && r.integerKey(root, "ain2", 0, 1023, s.ain2)
-        && r.arrayKey(root, "inputs", s.inputs,
-            [&](const Json& v, const std::string& key, int& out) {
-                if (v.is_boolean()) {
-                    out = v.get<bool>() ? 1 : 0;
-                    return true;
-                }
-                int64_t bit = 0;
-                if (!r.integer(v, key, 0, 1, bit))
-                    return false;
-                out = static_cast<int>(bit);
-                return true;
-            })
-        && r.arrayKey(root, "counterRates", s.counterRates,
-            [&](const Json& v, const std::string& key, double& out) { return r.number(v, key, 0.0, 1e6, out); })
         && r.integerKey(root, "noise", 0, 100, s.noise)
-        && r.integerKey(root, "seed", 0, std::numeric_limits<int64_t>::max(), s.seed)
-        && r.boolKey(root, "deviceTime", s.deviceTime)
-        && r.integerKey(root, "deviceTimeStartMs", 1, std::numeric_limits<int32_t>::max(), s.deviceTimeStartMs)
-        && r.boolKey(root, "longAddTest", s.longAddTest);
+        && r.integerKey(root, "seed", 0, std::numeric_limits<int64_t>::max(), s.seed);
     if (!ok)
         return false;
 
@@ -111,13 +90,14 @@ bool readScenario(const Json& root, Scenario& s, std::string& error)
     }
     if (!sectionOk)
         return false;
-    return readModemScenario(root, s.modem, r)
-        && readTelitScenario(root, s.telit, r)
-        && readGnssScenario(root, s.gnss, r)
-        && readAccelScenario(root, s.accel, r)
-        && readOneWireScenario(root, s.onewire, r)
-        && readRs485Scenario(root, s.rs485, r)
-        && readCanScenario(root, s.can, r);
+    // Each area reads its own keys, with its own prefix.
+#define KTX_READ_SECTION(area) \
+    r.setPrefix(""); \
+    if (!readScenarioSection_##area(root, static_cast<ScenarioSection_##area&>(s), r)) \
+        return false;
+    KTX_FOR_EACH_AREA(KTX_READ_SECTION)
+#undef KTX_READ_SECTION
+    return true;
 }
 
 // What the parser wanted next, in the words of someone editing the file.

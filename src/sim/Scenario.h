@@ -7,13 +7,8 @@
 #include <string>
 #include <string_view>
 
-#include "sim/ModemScenario.h"
-#include "sim/TelitScenario.h"
-#include "sim/GnssScenario.h"
-#include "sim/AccelScenario.h"
-#include "sim/OneWireScenario.h"
-#include "sim/Rs485Scenario.h"
-#include "sim/CanScenario.h"
+#include "sim/SimAreas.h"
+#include "sim/SimRegistrations.h"
 
 namespace ktx::sim {
 
@@ -35,7 +30,8 @@ struct Faults {
     int shortVersionReplies = 0;
 };
 
-struct Scenario {
+// The keys every area shares: identity, reply timing, randomness, faults.
+struct SharedScenario {
     std::string description = "Korvantix";  // FTDI description string
     std::string serial = "1234567";         // FTDI serial-number string
     std::string version = "SUMI-5.7ab";     // FL_READ_VERSION$ reply
@@ -44,28 +40,16 @@ struct Scenario {
     int chunkBytes = 64;         // reply bytes per USB transfer
     int chunkIntervalUs = 1000;  // time between two transfers
 
-    int power = 555;  // raw supply, 10-bit
-    int battery = 700;
-    int ain1 = 300;
-    int ain2 = 400;
-    std::array<int, 8> inputs{1, 0, 1, 0, 0, 1, 0, 0};
-    std::array<double, 8> counterRates{10, 5, 2, 1, 0.5, 0, 0, 0};  // counts per second
     int noise = 3;               // +- counts on the analogue values
     uint64_t seed = 1;
-    bool deviceTime = true;      // DEVICE_TEST carries tt=, ADD_TEST a time value
-    int64_t deviceTimeStartMs = 1000;  // device time when the simulator starts
-    bool longAddTest = true;     // twelve ADD_TEST= fields instead of eight
 
     Faults faults;
-    // Each area's own section.
-    ModemScenario modem;
-    TelitScenario telit;
-    GnssScenario gnss;
-    AccelScenario accel;
-    OneWireScenario onewire;
-    Rs485Scenario rs485;
-    CanScenario can;
 };
+
+// The shared keys and each area's own section, one per area of the list.
+#define KTX_SCENARIO_SECTION(area) , ScenarioSection_##area
+struct Scenario : SharedScenario KTX_FOR_EACH_AREA(KTX_SCENARIO_SECTION) {};
+#undef KTX_SCENARIO_SECTION
 
 // Largest scenario file and text accepted.
 constexpr size_t kMaxScenarioBytes = 1 << 20;

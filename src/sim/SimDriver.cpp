@@ -5,8 +5,6 @@
 #include <limits>
 
 #include "base/TextCodec.h"
-#include "sim/ClockModule.h"
-#include "sim/GnssModule.h"
 #include "sim/SimRandom.h"
 
 namespace ktx::sim {
@@ -49,10 +47,7 @@ void SimDriver::startModel()
     modelStartUs_ = time_.monotonicUs();
     model_ = std::make_unique<DeviceModel>(scenario_);
     // The device's clock and receiver time start from the PC's UTC time.
-    if (auto* gnss = model_->module<GnssModule>())
-        gnss->setUtcAtStartMs(time_.wallClockUtcMs());
-    if (auto* clock = model_->module<ClockModule>())
-        clock->setUtcAtStartMs(time_.wallClockUtcMs());
+    model_->setUtcAtStartMs(time_.wallClockUtcMs());
 }
 
 void SimDriver::rebootAfterMs(int64_t ms, int64_t bootMs, const Scenario& identity, bool usbDrops)

@@ -41,6 +41,9 @@ public:
     // command last carried out leaves the device (a modem that answers
     // after seconds, a flash that takes its time).
     virtual int64_t lastReplyDelayMs() const { return 0; }
+    // The PC's UTC time at model time 0, for a module that keeps time (a
+    // clock, a receiver's fixes).
+    virtual void setUtcAtStartMs(int64_t utcMs) { (void)utcMs; }
 };
 
 }  // namespace ktx::sim

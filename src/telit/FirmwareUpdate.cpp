@@ -12,6 +12,7 @@
 #include "base/FileWriter.h"
 #include "base/TextCodec.h"
 #include "link/LinkSession.h"
+#include "link/UsbAccess.h"
 #include "link/WriteReport.h"
 #include "telit/RawBlock.h"
 
@@ -180,7 +181,7 @@ UpdateOutcome FirmwareUpdate::runOnLink(FirmwareReader& reader, uint64_t fileSiz
 {
     LinkSession session(context_, LinkMode::Update);
     if (!session) {
-        LogTelit(context_.log, "%s", cp("Ошибка открытия порта USB").c_str());
+        LogTelit(context_.log, "%s", portErrorText().c_str());
         return UpdateOutcome::LinkFailed;
     }
     return runOpened(reader, fileSize);

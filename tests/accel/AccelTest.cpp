@@ -5,7 +5,7 @@
 #include <cmath>
 
 #include "accel/AccelReading.h"
-#include "sim/AccelModule.h"
+#include "accel/sim/AccelModule.h"
 #include "sim/DeviceModel.h"
 
 namespace ktx::accel {

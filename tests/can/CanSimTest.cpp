@@ -6,7 +6,7 @@
 
 #include "can/CanDecoder.h"
 #include "can/CanReply.h"
-#include "sim/CanModule.h"
+#include "can/sim/CanModule.h"
 #include "sim/DeviceModel.h"
 #include "sim/Scenario.h"
 

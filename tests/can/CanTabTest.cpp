@@ -21,7 +21,7 @@
 #include "base/TextCodec.h"
 #include "link/UsbLink.h"
 #include "link/VirtualTimeSource.h"
-#include "sim/CanModule.h"
+#include "can/sim/CanModule.h"
 #include "sim/SimDriver.h"
 #include "support/FileBytes.h"
 #include "support/FileSizeLimit.h"

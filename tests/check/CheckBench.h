@@ -8,7 +8,8 @@
 #include "check/CheckRun.h"
 #include "check/Profile.h"
 #include "link/VirtualTimeSource.h"
-#include "sim/ModemModule.h"
+#include "gsm/sim/ModemModule.h"
+#include "io/sim/IoModule.h"
 #include "sim/Scenario.h"
 #include "sim/SimDriver.h"
 
@@ -64,6 +65,8 @@ struct CheckBench {
     }
 
     bool modemPowered() const { return driver->device().module<sim::ModemModule>()->powered(); }
+    // Output states last set by DEVICE_TEST.
+    const std::array<int, 2>& outputs() const { return driver->device().module<sim::IoModule>()->outputs(); }
 
     std::unique_ptr<sim::SimDriver> driver;
 };

@@ -54,7 +54,7 @@ TEST(CheckRun, DefaultProfilePassesOnTheSimulatedTrackerAndLeavesItSwitchedOff)
     EXPECT_EQ(supply->units, "V");
     EXPECT_TRUE(sent(record.steps[0].log, "FL_READ_VERSION$"));
     EXPECT_FALSE(bench.modemPowered());
-    EXPECT_EQ(bench.driver->device().outputs(), (std::array<int, 2>{0, 0}));
+    EXPECT_EQ(bench.outputs(), (std::array<int, 2>{0, 0}));
     EXPECT_TRUE(sent(record.cleanupLog, "WORKGSM=0;$"));
 }
 
@@ -88,7 +88,7 @@ TEST(CheckRun, EachScenarioFaultFailsExactlyItsStep)
         EXPECT_EQ(stepsWith(record, {Outcome::Fail, Outcome::Error}), std::set<std::string>{c.step});
         EXPECT_EQ(exitCodeFor(record), 1);
         EXPECT_FALSE(bench.modemPowered());
-        EXPECT_EQ(bench.driver->device().outputs(), (std::array<int, 2>{0, 0}));
+        EXPECT_EQ(bench.outputs(), (std::array<int, 2>{0, 0}));
     }
 }
 
@@ -221,7 +221,7 @@ TEST(CheckRun, OutputReadbackFollowsTheWiring)
     const RunRecord record = bench.run();
     EXPECT_EQ(measurement(record, "outputs", "output 1 on, input 2")->outcome, Outcome::Fail);
     EXPECT_EQ(measurement(record, "outputs", "output 1 off, input 2")->outcome, Outcome::Pass);
-    EXPECT_EQ(bench.driver->device().outputs(), (std::array<int, 2>{0, 0}));
+    EXPECT_EQ(bench.outputs(), (std::array<int, 2>{0, 0}));
 }
 
 TEST(CheckRun, GnssPositionIsJudgedAgainstTheRadius)

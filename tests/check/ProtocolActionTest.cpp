@@ -24,7 +24,7 @@
 #include "link/RealTimeSource.h"
 #include "link/VirtualTimeSource.h"
 #include "results/ResultsStore.h"
-#include "sim/ModemModule.h"
+#include "gsm/sim/ModemModule.h"
 #include "sim/SimDriver.h"
 #include "support/SimulatedWindow.h"
 #include "support/Widgets.h"

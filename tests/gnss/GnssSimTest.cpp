@@ -5,9 +5,9 @@
 
 #include "gnss/ClockRegisters.h"
 #include "gnss/PointFix.h"
-#include "sim/ClockModule.h"
+#include "gnss/sim/ClockModule.h"
 #include "sim/DeviceModel.h"
-#include "sim/GnssModule.h"
+#include "gnss/sim/GnssModule.h"
 
 namespace ktx::sim {
 namespace {

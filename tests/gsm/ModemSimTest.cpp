@@ -9,7 +9,7 @@
 
 #include "gsm/DeviceSettings.h"
 #include "gsm/GsmBench.h"
-#include "sim/ModemModule.h"
+#include "gsm/sim/ModemModule.h"
 #include "sim/SimDriver.h"
 #include "support/FileBytes.h"
 

@@ -4,7 +4,7 @@
 
 #include "onewire/OneWireReplies.h"
 #include "sim/DeviceModel.h"
-#include "sim/OneWireModule.h"
+#include "onewire/sim/OneWireModule.h"
 #include "sim/Scenario.h"
 #include "support/SimScenario.h"
 

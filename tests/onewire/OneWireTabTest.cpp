@@ -13,7 +13,7 @@
 #include "base/ui/StyledShape.h"
 #include "io/IoFixture.h"
 #include "onewire/ui/OneWireTab.h"
-#include "sim/OneWireModule.h"
+#include "onewire/sim/OneWireModule.h"
 #include "sim/SimDriver.h"
 #include "support/LocaleScope.h"
 #include "support/Widgets.h"

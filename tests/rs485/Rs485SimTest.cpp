@@ -6,7 +6,7 @@
 #include "rs485/ExtenderFrame.h"
 #include "rs485/FuelSensors.h"
 #include "sim/DeviceModel.h"
-#include "sim/Rs485Module.h"
+#include "rs485/sim/Rs485Module.h"
 #include "sim/Scenario.h"
 #include "support/SimScenario.h"
 

@@ -13,7 +13,7 @@
 #include "base/ui/StyledShape.h"
 #include "io/IoFixture.h"
 #include "rs485/ui/Rs485Tab.h"
-#include "sim/Rs485Module.h"
+#include "rs485/sim/Rs485Module.h"
 #include "sim/SimDriver.h"
 #include "support/LocaleScope.h"
 #include "support/Widgets.h"

@@ -15,7 +15,7 @@
 #include "link/UsbLink.h"
 #include "link/VirtualTimeSource.h"
 #include "sim/SimDriver.h"
-#include "sim/TelitModule.h"
+#include "telit/sim/TelitModule.h"
 #include "support/FileBytes.h"
 #include "support/RecordingSink.h"
 #include "telit/FirmwareUpdate.h"

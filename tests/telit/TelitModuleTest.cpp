@@ -6,7 +6,7 @@
 
 #include "FirmwareBuilder.h"
 #include "sim/DeviceModel.h"
-#include "sim/TelitModule.h"
+#include "telit/sim/TelitModule.h"
 
 namespace ktx::telit::test {
 namespace {
