@@ -15,6 +15,7 @@
 #include <string>
 
 #include "check/CheckBench.h"
+#include "io/sim/IoModule.h"
 #include "check/RecordFiles.h"
 
 namespace ktx::check::test {
@@ -94,7 +95,7 @@ StepRun runStep(CheckBench& bench, sim::SimDriver& driver)
     run.elapsedMs = (bench.clock.monotonicUs() - startUs) / 1000;
     run.linkClosed = !driver.isOpen();
     run.switchedOff = !driver.device().module<sim::ModemModule>()->powered()
-        && driver.device().outputs() == std::array<int, 2>{0, 0};
+        && driver.device().module<sim::IoModule>()->outputs() == std::array<int, 2>{0, 0};
     return run;
 }
 

@@ -5,6 +5,7 @@
 #include "link/ReplyBuffer.h"
 #include "link/UsbLink.h"
 #include "link/VirtualTimeSource.h"
+#include "io/sim/IoModule.h"
 #include "sim/SimDriver.h"
 
 namespace ktx::sim {
@@ -401,7 +402,7 @@ TEST_F(SimFixture, ARebootCutsTheReplyAndComesBackWithTheNewIdentity)
         ASSERT_TRUE(link.OpenLink(false));
         link.SendCommand("DEVICE_TEST,1,1$");
         time.advanceMs(50);
-        ASSERT_EQ(sim.device().outputs()[0], 1);
+        ASSERT_EQ(sim.device().module<IoModule>()->outputs()[0], 1);
 
         sim.rebootAfterMs(2, 500, identity, usbDrops);  // before the reply's 5 ms latency
         link.SendCommand("FL_READ_VERSION$");
@@ -416,7 +417,7 @@ TEST_F(SimFixture, ARebootCutsTheReplyAndComesBackWithTheNewIdentity)
         ASSERT_TRUE(link.OpenLink(false));
         link.SendCommand("FL_READ_VERSION$");
         EXPECT_EQ(readAll(sim, link.handle()), "SUMI-5.8ab");
-        EXPECT_EQ(sim.device().outputs()[0], 0);
+        EXPECT_EQ(sim.device().module<IoModule>()->outputs()[0], 0);
         char serial[kFtListBufferSize] = {};
         ASSERT_EQ(sim.FT_ListDevices(nullptr, serial, FT_LIST_BY_INDEX | FT_OPEN_BY_SERIAL_NUMBER), FT_OK);
         EXPECT_STREQ(serial, usbDrops ? "7654321" : "1234567");
