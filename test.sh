@@ -51,7 +51,7 @@ tsan_build=
 if [ "$tsan" = 1 ]; then
   cmake -S . -B build-tsan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DKTX_TSAN=ON -DKTX_BENCH=OFF \
     -DCMAKE_C_FLAGS_DEBUG="-O1 -g1" -DCMAKE_CXX_FLAGS_DEBUG="-O1 -g1" >/dev/null
-  tsan_build="cmake --build build-tsan -j $jobs --target test_app test_tabs korvantix-control"
+  tsan_build="cmake --build build-tsan -j $jobs --target test_app test_tabs korvantix-control ktx-tsan-canary"
 fi
 background_log=build-asan/background-build.log
 # Its own process group, so that an early exit stops the whole build. Each
