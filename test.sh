@@ -54,10 +54,14 @@ if [ "$tsan" = 1 ]; then
   tsan_build="cmake --build build-tsan -j $jobs --target test_app test_tabs korvantix-control ktx-tsan-canary"
 fi
 background_log=build-asan/background-build.log
+# The sanitizer tree first: its tests start once it is built (the marker),
+# while the fuzz and ThreadSanitizer trees go on building.
+asan_built=build-asan/.built-for-test-sh
+rm -f "$asan_built"
 # Its own process group, so that an early exit stops the whole build. Each
 # tree's build time goes to the log.
 timed() { local start=$SECONDS; "$@" || return 1; echo "   ($((SECONDS - start)) s: $*)"; }
-setsid nice -n 19 bash -c "$(declare -f timed); timed cmake --build build-asan -j $jobs \
+setsid nice -n 19 bash -c "$(declare -f timed); timed cmake --build build-asan -j $jobs && touch $asan_built \
   && timed cmake --build build-fuzz -j $jobs ${tsan_build:+&& timed $tsan_build}" \
   >"$background_log" 2>&1 &
 background_build=$!
@@ -81,13 +85,18 @@ wait "$windows_deps" || { cat build-windows/install-deps.log; echo "the Windows 
 stage "benchmarks (short run: a smoke test, the figures shared with the build)"
 ./build/korvantix_bench --benchmark_min_time=0.05 || { echo "benchmarks failed"; exit 1; }
 
-stage "rest of the sanitizer (ASan + UBSan) and fuzz builds"
-wait "$background_build" || { tail -n 60 "$background_log"; echo "sanitizer or fuzz build failed"; exit 1; }
-trap - EXIT
+stage "rest of the sanitizer (ASan + UBSan) build"
+while [ ! -e "$asan_built" ] && kill -0 "$background_build" 2>/dev/null; do sleep 1; done
+[ -e "$asan_built" ] || { wait "$background_build" || true; tail -n 60 "$background_log"; echo "sanitizer build failed"; exit 1; }
 grep '^   (' "$background_log" || true
-stage "tests under the sanitizers"
+stage "tests under the sanitizers (the fuzz and ThreadSanitizer trees build meanwhile)"
 ASAN_OPTIONS="detect_leaks=1:abort_on_error=1" UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1" \
   ctest --test-dir build-asan --output-on-failure -j "$test_jobs" --timeout 600
+
+stage "rest of the fuzz and ThreadSanitizer builds"
+wait "$background_build" || { tail -n 60 "$background_log"; echo "fuzz or ThreadSanitizer build failed"; exit 1; }
+trap - EXIT
+grep '^   (' "$background_log" | tail -n +2 || true
 
 # The ThreadSanitizer run mostly waits (the window's polls, the console's
 # 30 s): it goes alongside the fuzz targets, which keep their full time each
