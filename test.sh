@@ -16,6 +16,11 @@ stage() {
 
 stage "dependencies"
 "$root/scripts/install-deps.sh"
+# The Windows stage's packages (cross compiler, Wine) download and unpack
+# meanwhile, while the normal tree compiles; that stage waits for them.
+mkdir -p build-windows
+"$root/scripts/install-deps.sh" --windows >build-windows/install-deps.log 2>&1 &
+windows_deps=$!
 
 jobs="$(nproc)"
 # Many tests spend their time waiting on the simulated tracker's timing.
@@ -39,20 +44,25 @@ CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWit
   "-DCMAKE_CXX_FLAGS_RELWITHDEBINFO=-O2 -gline-tables-only -DNDEBUG" \
   -DKTX_FUZZ=ON -DBUILD_TESTING=OFF >/dev/null
 # ThreadSanitizer only where the device worker and the GUI thread meet: the
-# window's and the tabs' tests (asserts on, for the GUI-thread checks).
-# Not yet part of every run (KTX_TSAN=1 ./test.sh adds it): its suppressions
-# are still being settled.
-tsan="${KTX_TSAN:-0}"
-tsan_build=true
+# window's and the tabs' tests and the console (asserts on, for the GUI-thread
+# checks). KTX_TSAN=0 leaves it out.
+tsan="${KTX_TSAN:-1}"
+tsan_build=
 if [ "$tsan" = 1 ]; then
   cmake -S . -B build-tsan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DKTX_TSAN=ON -DKTX_BENCH=OFF \
     -DCMAKE_C_FLAGS_DEBUG="-O1 -g1" -DCMAKE_CXX_FLAGS_DEBUG="-O1 -g1" >/dev/null
-  tsan_build="cmake --build build-tsan -j $jobs --target test_app test_tabs"
+  tsan_build="cmake --build build-tsan -j $jobs --target test_app test_tabs korvantix-control ktx-tsan-canary"
 fi
 background_log=build-asan/background-build.log
-# Its own process group, so that an early exit stops the whole build.
-setsid nice -n 19 sh -c "cmake --build build-asan -j $jobs && cmake --build build-fuzz -j $jobs \
-  && $tsan_build" \
+# The sanitizer tree first: its tests start once it is built (the marker),
+# while the fuzz and ThreadSanitizer trees go on building.
+asan_built=build-asan/.built-for-test-sh
+rm -f "$asan_built"
+# Its own process group, so that an early exit stops the whole build. Each
+# tree's build time goes to the log.
+timed() { local start=$SECONDS; "$@" || return 1; echo "   ($((SECONDS - start)) s: $*)"; }
+setsid nice -n 19 bash -c "$(declare -f timed); timed cmake --build build-asan -j $jobs && touch $asan_built \
+  && timed cmake --build build-fuzz -j $jobs ${tsan_build:+&& timed $tsan_build}" \
   >"$background_log" 2>&1 &
 background_build=$!
 trap 'kill -- "-$background_build" 2>/dev/null || true' EXIT
@@ -67,34 +77,43 @@ timeout 600 /usr/bin/python3 tests/x11/x11_suite.py build/korvantix-control buil
   || { echo "X server tests failed"; exit 1; }
 
 stage "the line check for Windows: mingw-w64 cross build, tests under Wine, zip"
-# Its packages (cross compiler, Wine) are installed here, so the stage's time
-# is what it adds on a fresh machine.
+# Its packages have been installing since the first stage; on a fresh machine
+# what is left of that shows in this stage's time.
+wait "$windows_deps" || { cat build-windows/install-deps.log; echo "the Windows packages failed to install"; exit 1; }
 "$root/scripts/windows-build.sh" "$root/build-windows" || { echo "Windows build or its tests failed"; exit 1; }
 
 stage "benchmarks (short run: a smoke test, the figures shared with the build)"
 ./build/korvantix_bench --benchmark_min_time=0.05 || { echo "benchmarks failed"; exit 1; }
 
-stage "rest of the sanitizer (ASan + UBSan) and fuzz builds"
-wait "$background_build" || { tail -n 60 "$background_log"; echo "sanitizer or fuzz build failed"; exit 1; }
-trap - EXIT
-tail -n 1 "$background_log"
-stage "tests under the sanitizers"
+stage "rest of the sanitizer (ASan + UBSan) build"
+while [ ! -e "$asan_built" ] && kill -0 "$background_build" 2>/dev/null; do sleep 1; done
+[ -e "$asan_built" ] || { wait "$background_build" || true; tail -n 60 "$background_log"; echo "sanitizer build failed"; exit 1; }
+grep '^   (' "$background_log" || true
+stage "tests under the sanitizers (the fuzz and ThreadSanitizer trees build meanwhile)"
 ASAN_OPTIONS="detect_leaks=1:abort_on_error=1" UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1" \
   ctest --test-dir build-asan --output-on-failure -j "$test_jobs" --timeout 600
 
-if [ "$tsan" = 1 ]; then
-stage "worker-mode tests under ThreadSanitizer (and the console with every poll on for 30 s)"
-# Reports from inside Qt and glibc, whose locks it cannot see, are
-# suppressed by library name only; any race in the project's code fails.
-(
-  cd build-tsan
-  export TSAN_OPTIONS="suppressions=$root/tests/tsan/qt-glibc.supp halt_on_error=1 second_deadlock_stack=1"
-  export KTX_SCREENSHOT_DIR="$root/build-tsan/screenshots"
-  ./test_tabs --gtest_brief=1 && KTX_SOAK_SECONDS=30 ./test_app --gtest_brief=1
-) || { echo "ThreadSanitizer tests failed"; exit 1; }
-fi
+stage "rest of the fuzz and ThreadSanitizer builds"
+wait "$background_build" || { tail -n 60 "$background_log"; echo "fuzz or ThreadSanitizer build failed"; exit 1; }
+trap - EXIT
+grep '^   (' "$background_log" | tail -n +2 || true
 
-stage "fuzz targets, ${fuzz_seconds} s each"
+# The ThreadSanitizer run mostly waits (the window's polls, the console's
+# 30 s): it goes alongside the fuzz targets, which keep their full time each
+# and yield it the CPU when it needs some.
+tsan_run=
+if [ "$tsan" = 1 ]; then
+  tsan_log=build-tsan/tsan-run.log
+  (
+    started=$SECONDS
+    status=0
+    tests/tsan/run.sh build-tsan || status=$?
+    echo "   (ThreadSanitizer run: $((SECONDS - started)) s)"
+    exit "$status"
+  ) >"$tsan_log" 2>&1 &
+  tsan_run=$!
+fi
+stage "fuzz targets, ${fuzz_seconds} s each$([ -n "$tsan_run" ] && echo ", and beside them the worker-mode tests under ThreadSanitizer")"
 # One target per core at a time: each still fuzzes its full time.
 fuzz_one() {
   local target="$1" name corpus
@@ -104,7 +123,7 @@ fuzz_one() {
   local seeds=()
   [ -d "fuzz/seeds/$name" ] && seeds=("fuzz/seeds/$name")
   local status=0
-  "$target" -max_total_time="$fuzz_seconds" -timeout=10 -rss_limit_mb=2048 \
+  nice -n 10 "$target" -max_total_time="$fuzz_seconds" -timeout=10 -rss_limit_mb=2048 \
     "$corpus" "${seeds[@]}" >"build-fuzz/$name.log" 2>&1 || status=$?
   echo "$status" >"build-fuzz/$name.status"
 }
@@ -112,12 +131,26 @@ targets=()
 for target in build-fuzz/fuzz_*; do
   [ -x "$target" ] && targets+=("$target")
 done
+fuzz_pids=()
+# Keeps in fuzz_pids the targets not yet waited for.
+fuzz_running() {
+  local pid alive=()
+  for pid in "${fuzz_pids[@]}"; do
+    kill -0 "$pid" 2>/dev/null && alive+=("$pid")
+  done
+  fuzz_pids=("${alive[@]}")
+}
 for target in "${targets[@]}"; do
-  while [ "$(jobs -rp | wc -l)" -ge "$jobs" ]; do wait -n || true; done
+  fuzz_running
+  while [ "${#fuzz_pids[@]}" -ge "$jobs" ]; do
+    wait -n "${fuzz_pids[@]}" || true
+    fuzz_running
+  done
   rm -f "build-fuzz/$(basename "$target").status"
   fuzz_one "$target" &
+  fuzz_pids+=($!)
 done
-wait
+for pid in "${fuzz_pids[@]}"; do wait "$pid" || true; done
 fuzz_failed=0
 for target in "${targets[@]}"; do
   name="$(basename "$target")"
@@ -130,6 +163,17 @@ for target in "${targets[@]}"; do
     tail -n 1 "build-fuzz/$name.log"
   fi
 done
+if [ -n "$tsan_run" ]; then
+  echo "-- worker-mode tests under ThreadSanitizer and the console for 30 s"
+  tsan_status=0
+  wait "$tsan_run" || tsan_status=$?
+  grep -E '^\[  (PASSED|FAILED) |^the console|^   \(ThreadSanitizer' "$tsan_log" || true
+  if [ "$tsan_status" -ne 0 ]; then
+    tail -n 200 "$tsan_log"
+    echo "ThreadSanitizer tests failed"
+    exit 1
+  fi
+fi
 [ "$fuzz_failed" -eq 0 ] || exit 1
 stage "done"
 echo "== all tests passed in $SECONDS s"

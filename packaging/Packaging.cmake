@@ -107,8 +107,10 @@ set(CPACK_DEBIAN_PACKAGE_HOMEPAGE https://korvantix.example)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # Qt's own dialogs and menus (file dialog, edit menus) in the user's
 # language, and ALSA, which the beeper loads with its first tone: no library
-# links them, so shlibdeps can't find them.
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-translations-l10n, libasound2 (>= 1.0.16)")
+# links them, so shlibdeps can't find them; nor SOCI's two back ends, which
+# the results database loads by name.
+set(CPACK_DEBIAN_PACKAGE_DEPENDS
+  "qt6-translations-l10n, libasound2 (>= 1.0.16), libsoci-sqlite3-4.0, libsoci-postgresql4.0")
 set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA ${src}/postinst ${src}/postrm)
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 include(CPack)

@@ -3,9 +3,7 @@
 // insert, both engines' transactional DDL for the migrations).
 #include "results/ResultsStore.h"
 
-#include <soci/postgresql/soci-postgresql.h>
 #include <soci/soci.h>
-#include <soci/sqlite3/soci-sqlite3.h>
 
 #include <chrono>
 #include <map>
@@ -145,10 +143,10 @@ bool ResultsStore::open(const ResultsTarget& target, std::string& error)
         return (error = "results database: " + error), false;
     auto opened = std::make_unique<Session>();
     try {
-        if (target.engine == Engine::Sqlite)
-            opened->sql.open(soci::sqlite3, connection);
-        else
-            opened->sql.open(soci::postgresql, connection);
+        // The back end is loaded by name on first use: linked, PostgreSQL's
+        // client library and the two dozen it needs (Kerberos, LDAP, TLS)
+        // were loaded and bound at every start of the window and the check.
+        opened->sql.open(target.engine == Engine::Sqlite ? "sqlite3" : "postgresql", connection);
     } catch (const soci::soci_error& failure) {
         error = "results database " + shown_ + " could not be opened: " + plainMessage(failure);
         return false;

@@ -45,7 +45,6 @@ void DeviceActions::workerLoop()
             work = std::move(work_);
             work_ = nullptr;
         }
-        handOffAcquire(this);
         std::exception_ptr error;
         try {
             work();
@@ -53,11 +52,11 @@ void DeviceActions::workerLoop()
             error = std::current_exception();
         }
         // Behind every view call the work has posted.
-        handOffRelease(this);
+        [[maybe_unused]] const HandOffPost post;
         QMetaObject::invokeMethod(
             this,
             [this, error] {
-                handOffAcquire(this);
+                handOffReceived();
                 finish(error);
             },
             Qt::QueuedConnection);
