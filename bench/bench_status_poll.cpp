@@ -44,9 +44,9 @@ struct PollTab {
     ktx::Consoles consoles{time, dir.path().toStdString()};
     ktx::DeviceInfo device;
     ktx::AppContext context;
-    QTimer timer1;
-    QTimer timer6;
-    ktx::InputsTab tab{context, &timer1, &timer6};
+    ktx::InputsTab tab{context};
+    QTimer& timer1 = *tab.findChild<QTimer*>("Timer1");
+    QTimer& timer6 = *tab.findChild<QTimer*>("Timer6");
 };
 
 void BM_StatusPollTab(benchmark::State& state)
@@ -138,10 +138,8 @@ struct ShownTab {
     ktx::Consoles consoles{time, dir.path().toStdString()};
     ktx::DeviceInfo device;
     ktx::AppContext context{link, time, consoles, device};
-    QTimer timer1;
-    QTimer timer6;
     QWidget window;
-    ktx::InputsTab* tab = new ktx::InputsTab(context, &timer1, &timer6, &window);
+    ktx::InputsTab* tab = new ktx::InputsTab(context, &window);
 
     explicit ShownTab(bool plotShown)
     {

@@ -21,7 +21,8 @@ class LivePlotPanel;
 class AccelTab : public QWidget, public ConsoleTab {
     Q_OBJECT
 public:
-    AccelTab(AppContext& context, QTimer* timerAccel, QWidget* parent = nullptr);
+    // Makes its own poll timer, TimerAccel.
+    explicit AccelTab(AppContext& context, QWidget* parent = nullptr);
     ~AccelTab() override;
 
     void ButtonStartAxelClick();  // starts or stops the poll

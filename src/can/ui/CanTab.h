@@ -30,7 +30,8 @@ class CanTab : public QWidget, public ConsoleTab {
     can::CanMonitor monitor_;
 
 public:
-    CanTab(AppContext& context, QTimer* timer3, QWidget* parent = nullptr);
+    // Makes its own poll timer, Timer3.
+    explicit CanTab(AppContext& context, QWidget* parent = nullptr);
     ~CanTab() override;
 
     // Older firmware has no CAN: the tab itself is disabled below this.

@@ -28,7 +28,8 @@ class StyledShape;
 class OneWireTab : public QWidget, public ConsoleTab {
     Q_OBJECT
 public:
-    OneWireTab(AppContext& context, QTimer* timer4, QWidget* parent = nullptr);
+    // Makes its own poll timer, Timer4 (the temperature sensors).
+    explicit OneWireTab(AppContext& context, QWidget* parent = nullptr);
     ~OneWireTab() override;
 
     static std::span<const VersionRule> versionRules();
