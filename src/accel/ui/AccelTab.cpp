@@ -84,16 +84,11 @@ void AccelTab::TimerAccelTimer()
             }
             if (!outcome.reading)
                 return;
-            blinkHeartbeat();
+            colors::blinkHeartbeat(ui->Panel53);
             applyView(accel::accelView(*outcome.reading));
         });
 }
 
-void AccelTab::blinkHeartbeat()
-{
-    const bool yellow = colors::background(ui->Panel53) == colors::kYellow;
-    colors::setBackground(ui->Panel53, yellow ? colors::kBlue : colors::kYellow);
-}
 
 void AccelTab::applyView(const accel::AccelView& view)
 {

@@ -36,7 +36,6 @@ public:
 private:
     Ui::AccelTab* ui;
 
-    void blinkHeartbeat();
     void applyView(const accel::AccelView& view);
     std::array<QLabel*, accel::kArrowCount> greenArrows() const;
     std::array<QLabel*, accel::kArrowCount> redArrows() const;

@@ -154,19 +154,12 @@ void CanTab::CANPushClick()
                     timer3_->stop();
                 return;
             }
-            blinkHeartbeat();
+            colors::blinkHeartbeat(ui->Panel47);
             if (outcome.view)
                 applyView(*outcome.view);
         });
 }
 
-void CanTab::blinkHeartbeat()
-{
-    // The check box's caption follows, so it stays readable on blue.
-    const bool yellow = colors::background(ui->Panel47) == colors::kYellow;
-    colors::setBackground(ui->Panel47, yellow ? colors::kBlue : colors::kYellow);
-    colors::setTextColor(ui->Panel47, yellow ? colors::kYellow : colors::kBlack);
-}
 
 void CanTab::applyView(const can::CanView& view)
 {

@@ -70,7 +70,6 @@ private:
     void applyView(const can::CanView& view);
     void applyRows(QTableWidget* grid, const std::vector<can::RowWrite>& rows);
     void keyCellChanged(QTableWidget* grid, can::KeyedRows& keys, int row, int column);
-    void blinkHeartbeat();
     std::array<QLabel*, can::kPanelCount> panels() const;
     std::array<QLineEdit*, can::kIdBoxCount> idBoxes() const;
     std::array<ShapeWidget*, can::kLampCount> lamps() const;

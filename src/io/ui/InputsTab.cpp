@@ -198,21 +198,11 @@ void InputsTab::ButtonWorkClick()
                     stopTimers();  // started by hand: still make sure nothing polls on
                 return;
             }
-            blinkHeartbeat();
+            colors::blinkHeartbeat(ui->Panel26);
             applyView(*polled.view);
         });
 }
 
-void InputsTab::blinkHeartbeat()
-{
-    if (colors::background(ui->Panel26) == colors::kYellow) {
-        colors::setBackground(ui->Panel26, colors::kBlue);
-        colors::setTextColor(ui->Panel26, colors::kYellow);
-    } else {
-        colors::setBackground(ui->Panel26, colors::kYellow);
-        colors::setTextColor(ui->Panel26, colors::kBlack);
-    }
-}
 
 double InputsTab::scaleFactor(const QLineEdit* edit) const
 {
@@ -299,8 +289,7 @@ void InputsTab::showFrequencies(const io::FrequencyTick& tick)
                            + QStringLiteral(" Гц"));
         frequencyLogTexts_[i] = *tick.captions[i];
         // Flip the colour so that an unchanged value still shows as fresh.
-        colors::setBackground(panels[i],
-            colors::background(panels[i]) == colors::kBtnFace ? colors::kBtnShadow : colors::kBtnFace);
+        colors::alternateBackground(panels[i], colors::kBtnFace, colors::kBtnShadow);
     }
     if (!tick.writeLine)
         return;

@@ -67,7 +67,6 @@ private:
     void showFrequencies(const io::FrequencyTick& tick);
     // "ждите" on every frequency panel, until the second tick after a start.
     void showFrequencyWait();
-    void blinkHeartbeat();
     void applyView(const io::StatusView& view);
     double scaleFactor(const QLineEdit* edit) const;
     std::array<QLabel*, 8> counterPanels() const;

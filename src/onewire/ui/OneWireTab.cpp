@@ -246,11 +246,6 @@ void OneWireTab::resetLamps()
     }
 }
 
-void OneWireTab::blinkHeartbeat()
-{
-    colors::setBackground(ui->OneWire,
-        colors::background(ui->OneWire) == colors::kBtnShadow ? colors::kBtnFace : colors::kBtnShadow);
-}
 
 void OneWireTab::Button16Click()
 {
@@ -277,7 +272,7 @@ void OneWireTab::Button16Click()
                 return;
             const onewire::TickOutcome outcome = tick.result->outcome;
             if (outcome != onewire::TickOutcome::OpenFailed)
-                blinkHeartbeat();
+                colors::alternateBackground(ui->OneWire, colors::kBtnShadow, colors::kBtnFace);
             if (outcome == onewire::TickOutcome::Reading)
                 showReading(sensors_[tick.sensor], tick.result->value);
             if (outcome == onewire::TickOutcome::OpenFailed || outcome == onewire::TickOutcome::Unreadable) {

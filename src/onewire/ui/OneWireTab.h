@@ -65,7 +65,6 @@ private:
     void lightLamp(size_t sensor, bool addressed);
     void resetLamps();
     void showReading(Sensor& sensor, float value);
-    void blinkHeartbeat();
 
     AppContext& context_;
     QTimer* timer4_;

@@ -260,16 +260,6 @@ void Rs485Tab::Button14Click()
     ui->CheckBox1->setChecked(!ui->CheckBox1->isChecked());
 }
 
-void Rs485Tab::blinkHeartbeat()
-{
-    if (colors::background(ui->Panel42) == colors::kYellow) {
-        colors::setBackground(ui->Panel42, colors::kBlue);
-        colors::setTextColor(ui->Panel42, colors::kYellow);
-    } else {
-        colors::setBackground(ui->Panel42, colors::kYellow);
-        colors::setTextColor(ui->Panel42, colors::kBlack);
-    }
-}
 
 void Rs485Tab::Button12Click()
 {
@@ -289,7 +279,7 @@ void Rs485Tab::showFuel(const rs485::FuelOutcome& outcome)
         timer2_->stop();  // also when the poll came from the hidden button
         return;
     }
-    blinkHeartbeat();
+    colors::blinkHeartbeat(ui->Panel42);
     if (!outcome.readings)
         return;
     for (size_t i = 0; i < slots_.size(); ++i) {

@@ -81,7 +81,6 @@ private:
     void RashirEnableClick();
     FuelSlot buildSlot(int number, QGroupBox* group, const QColor& captionColor);
     InputCell buildCell(int input, int column, int row);
-    void blinkHeartbeat();
     void showInputs(const std::array<bool, rs485::kExtenderInputs>& states);
 
     Ui::Rs485Tab* ui;
