@@ -66,7 +66,6 @@ public:
     static std::vector<SettingsSection> settingsSections();
     AppContext& context() { return context_; }
     Consoles& consoles() { return consoles_; }
-    DeviceInfo& device() { return device_; }
 
     // The pages: the areas' tabs in their registered order, then About.
     int tabCount() const { return static_cast<int>(pages_.size()); }

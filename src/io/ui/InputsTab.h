@@ -52,8 +52,6 @@ public:
     // The debug console.
     QPlainTextEdit* console() const override;
 
-    // What the polls have gathered, for the frequency tick and for tests.
-    const io::StatusPoll& statusPoll() const { return poll_; }
     LivePlotPanel* plot() const { return plot_; }
 
 private:
