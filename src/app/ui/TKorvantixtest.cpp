@@ -37,6 +37,7 @@
 #include "base/TextCodec.h"
 #include "base/ui/ConsoleTab.h"
 #include "base/ui/TabRegistration.h"
+#include "base/ui/VersionRules.h"
 #include "gsm/ModemTests.h"
 #include "ui_TKorvantixtest.h"
 
@@ -307,6 +308,12 @@ QWidget* TKorvantixtest::tabWidget(int index)
     return pages_[index]->content();
 }
 
+// What the firmware identified last lacks is hidden (or greyed) on a tab.
+void TKorvantixtest::applyGatedControls(QWidget& tab, int index) const
+{
+    applyVersionRules(tab, kAreaTabs[index]->gatedControls, firmware_.version);
+}
+
 std::vector<ConsoleTab*> TKorvantixtest::builtTabs() const
 {
     std::vector<ConsoleTab*> built;
@@ -333,8 +340,8 @@ QWidget* TKorvantixtest::buildTab(int index, QWidget* page)
         made->loadSettings(settings_.sections[index]);
         restoreLivePlots(widget, settings_.window.plotsShown);
     }
-    if (firmwareKnown_)
-        made->applyFirmware(firmware_);
+    if (firmwareKnown_ && index < kAreaTabCount)
+        applyGatedControls(*widget, index);
     return widget;
 }
 
@@ -710,8 +717,9 @@ void TKorvantixtest::applyFirmware(const DeviceInfo& device)
         pages->setCurrentIndex(current);
     }
     // Tabs built later get the rules when they are made.
-    for (ConsoleTab* built : builtTabs())
-        built->applyFirmware(device);
+    for (int index = 0; index < kAreaTabCount; ++index)
+        if (tabs_[index])
+            applyGatedControls(*pages_[index]->content(), index);
 }
 
 bool TKorvantixtest::readGsmAutoChecked() const

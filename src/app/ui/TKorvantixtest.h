@@ -120,6 +120,7 @@ private:
     ConsoleTab* tab(int index);
     // The tabs made so far, in page order.
     std::vector<ConsoleTab*> builtTabs() const;
+    void applyGatedControls(QWidget& tab, int index) const;
     // The modem off inside the running action, then every tab told so.
     void switchModemOffInAction();
     // The first tab that acts on it.

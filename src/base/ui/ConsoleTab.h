@@ -26,15 +26,13 @@ public:
     virtual void loadSettings(const SettingsSection&) {}
     // Writes what the tab's controls hold into its section.
     virtual void saveSettings(SettingsSection&) const {}
-    // Stops the tab's running polls.
+    // Stops the tab's running polls (one that polls only while shown).
     virtual void stopPolls() {}
     // While this tab is shown, the other tabs' polls pause (it needs the
     // channel to itself); their boxes stay as they are.
     virtual bool needsChannelAlone() const { return false; }
     // This tab's polls stop whenever another tab is chosen.
     virtual bool pollsOnlyWhileShown() const { return false; }
-    // Identification understood the firmware version (device.version).
-    virtual void applyFirmware(const DeviceInfo&) {}
     // The console the tab holds, if any (its registration says which).
     virtual QPlainTextEdit* console() const { return nullptr; }
 

@@ -254,16 +254,6 @@ std::span<const VersionRule> CanTab::versionRules()
     return kVersionRules;
 }
 
-void CanTab::stopPolls()
-{
-    ui->CheckBox2->setChecked(false);
-}
-
-void CanTab::applyFirmware(const DeviceInfo& device)
-{
-    applyVersionRules(*this, kVersionRules, device.version);
-}
-
 can::CanSnapshot CanTab::snapshot() const
 {
     can::CanSnapshot s = formSnapshot();

@@ -38,9 +38,6 @@ public:
     static constexpr int kMinimumFirmware = 53;
     static std::span<const VersionRule> versionRules();
 
-    void stopPolls() override;
-    void applyFirmware(const DeviceInfo& device) override;
-
     void CANPushClick();    // one poll (Timer3's tick, the hidden CANPush)
     void CheckBox2Click();  // CheckBox2's state drives Timer3
     void Button15Click();   // flips CheckBox2

@@ -75,11 +75,6 @@ std::span<const VersionRule> GnssTab::versionRules()
     return kVersionRules;
 }
 
-void GnssTab::applyFirmware(const DeviceInfo& device)
-{
-    applyVersionRules(*this, kVersionRules, device.version);
-}
-
 bool GnssTab::eventFilter(QObject* watched, QEvent* event)
 {
     if (watched == ui->maplabel && event->type() == QEvent::MouseButtonRelease

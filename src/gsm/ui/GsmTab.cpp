@@ -89,11 +89,6 @@ void GsmTab::saveSettings(SettingsSection& section) const
     section.setFlag(kReadGsmAutoKey, ui->ReadGSMAuto->isChecked());
 }
 
-void GsmTab::applyFirmware(const DeviceInfo& device)
-{
-    applyVersionRules(*this, kVersionRules, device.version);
-}
-
 void GsmTab::runFollowup(IdentificationFollowup followup)
 {
     if (followup == IdentificationFollowup::ReadDeviceSettings)

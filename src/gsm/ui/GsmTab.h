@@ -35,7 +35,6 @@ public:
     void loadSettings(const SettingsSection& section) override;
     void saveSettings(SettingsSection& section) const override;
     bool needsChannelAlone() const override { return true; }
-    void applyFirmware(const DeviceInfo& device) override;
 
     // The device's settings read, when ReadGSMAuto asks for it.
     void runFollowup(IdentificationFollowup followup) override;

@@ -311,11 +311,6 @@ void InputsTab::saveSettings(SettingsSection& section) const
     section.setFlag(kAutoStartKey, ui->AutoCheckBox->isChecked());
 }
 
-void InputsTab::stopPolls()
-{
-    ui->WorkBox->setChecked(false);
-}
-
 void InputsTab::runFollowup(IdentificationFollowup followup)
 {
     if (followup == IdentificationFollowup::StartStatusTest)

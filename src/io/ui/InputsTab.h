@@ -39,7 +39,6 @@ public:
 
     void loadSettings(const SettingsSection& section) override;
     void saveSettings(SettingsSection& section) const override;
-    void stopPolls() override;  // the continuous status poll (WorkBox)
 
     // The status test, when AutoCheckBox asks for it.
     void runFollowup(IdentificationFollowup followup) override;

@@ -120,11 +120,6 @@ std::span<const VersionRule> OneWireTab::versionRules()
     return kVersionRules;
 }
 
-void OneWireTab::applyFirmware(const DeviceInfo& device)
-{
-    applyVersionRules(*this, kVersionRules, device.version);
-}
-
 OneWireTab::Sensor OneWireTab::buildSensor(int number, QGroupBox* group)
 {
     const QString n = QString::number(number);

@@ -33,7 +33,6 @@ public:
     ~OneWireTab() override;
 
     static std::span<const VersionRule> versionRules();
-    void applyFirmware(const DeviceInfo& device) override;
 
     // temper1readClick .. temper8readClick: sensor is 1 to 8.
     void temperReadClick(int sensor);

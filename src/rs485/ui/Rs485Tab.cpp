@@ -376,16 +376,6 @@ void Rs485Tab::saveSettings(SettingsSection& section) const
         section.setText(kSettings[i].key, slots_[i].address->text().toStdString());
 }
 
-void Rs485Tab::stopPolls()
-{
-    ui->CheckBox1->setChecked(false);
-}
-
-void Rs485Tab::applyFirmware(const DeviceInfo& device)
-{
-    applyVersionRules(*this, kVersionRules, device.version);
-}
-
 QPlainTextEdit* Rs485Tab::console() const
 {
     return ui->memo485;

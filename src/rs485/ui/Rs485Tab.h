@@ -41,8 +41,6 @@ public:
 
     void loadSettings(const SettingsSection& section) override;
     void saveSettings(SettingsSection& section) const override;
-    void stopPolls() override;  // the fuel sensor poll; the extender poll runs on
-    void applyFirmware(const DeviceInfo& device) override;
     // The RS-485 console.
     QPlainTextEdit* console() const override;
 
