@@ -39,8 +39,8 @@ void runPolls(benchmark::State& state, int undecoded)
     ktx::DeviceInfo device;
     device.version = 57;
     ktx::AppContext context{link, time, consoles, device};
-    QTimer timer3;
-    ktx::CanTab tab(context, &timer3);
+    ktx::CanTab tab(context);
+    QTimer& timer3 = *tab.findChild<QTimer*>("Timer3");
     tab.writeGridHeaders();
     const QTableWidget* grid = tab.findChild<QTableWidget*>(QStringLiteral("CANGrid"));
     // Fill CANGrid with every identifier of the scenario first.

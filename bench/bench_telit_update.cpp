@@ -147,10 +147,7 @@ void BM_TelitUpdate45MB(benchmark::State& state)
         TimedConsoles sink(consoles, time);
         ktx::DeviceInfo device;
         ktx::AppContext context{link, time, sink, device};
-        QTimer statusTimer;
-        ktx::GsmTab gsm(context, &statusTimer);
         ktx::TelitTab tab(context);
-        tab.powerOffModem = [&gsm] { gsm.Button13Click(); };
         consoles.attach(nullptr, nullptr, nullptr, tab.findChild<QPlainTextEdit*>(QStringLiteral("TelitMemo")));
         tab.setWorkDir(dir.path().toStdString());
         tab.findChild<QLineEdit*>(QStringLiteral("FirmwarePath"))->setText(dir.filePath("firmware.bin"));

@@ -10,27 +10,7 @@
 namespace ktx {
 namespace {
 
-constexpr const char* kConfig = "CONFIG";
-constexpr const char* kGsm = "GSM";
-constexpr const char* k485 = "485";
 constexpr const char* kPlots = "PLOTS";
-
-// The GSM texts in the order they are written.
-struct GsmText {
-    const char* key;
-    std::string SettingsValues::*field;
-};
-constexpr GsmText kGsmTexts[] = {
-    {"PIN", &SettingsValues::pin},       {"apnapn", &SettingsValues::apnapn},
-    {"apnusr", &SettingsValues::apnusr}, {"apnpwd", &SettingsValues::apnpwd},
-    {"ip", &SettingsValues::ip},         {"Port", &SettingsValues::port},
-    {"telnum", &SettingsValues::telnum}, {"sms", &SettingsValues::sms},
-};
-
-std::string llsKey(size_t index)
-{
-    return "LLSAddr" + std::to_string(index + 1);
-}
 
 int digitValue(char c, int base)
 {
@@ -56,6 +36,30 @@ void readText(const ProfileFile& file, const char* section, const std::string& k
 {
     if (const auto text = file.get(section, key))
         field = utf8FromCp1251(*text);
+}
+
+void readSection(const ProfileFile& file, SettingsSection& section)
+{
+    for (size_t index = 0; index < section.keys().size(); ++index) {
+        const SettingKey& key = section.keys()[index];
+        if (key.kind == SettingKind::Flag) {
+            const bool on = readBool(file, section.name(), key.key, section.value(index) == "1");
+            section.setValue(index, on ? "1" : "0");
+            continue;
+        }
+        std::string text = section.value(index);
+        readText(file, section.name(), key.key, text);
+        section.setValue(index, std::move(text));
+    }
+}
+
+void writeSection(ProfileFile& file, const SettingsSection& section)
+{
+    for (size_t index = 0; index < section.keys().size(); ++index) {
+        const SettingKey& key = section.keys()[index];
+        file.set(section.name(), key.key,
+            key.kind == SettingKind::Flag ? section.value(index) : cp1251FromUtf8(section.value(index)));
+    }
 }
 
 }  // namespace
@@ -93,36 +97,28 @@ int profileInt(const std::string& text, int defaultValue)
     return static_cast<int>(value);
 }
 
-SettingsValues readSettings(const std::string& path, ProfileFile::LoadResult* how)
+SettingsValues readSettings(const std::string& path, std::vector<SettingsSection> sections, ProfileFile::LoadResult* how)
 {
     const ProfileFile file = ProfileFile::load(path, how);
-    SettingsValues values;
-    values.autoStart = readBool(file, kConfig, "AutoStart", values.autoStart);
-    for (const GsmText& text : kGsmTexts)
-        readText(file, kGsm, text.key, values.*text.field);
-    values.readGsmAuto = readBool(file, kGsm, "ReadGSMAuto", values.readGsmAuto);
-    for (size_t i = 0; i < values.llsAddr.size(); ++i)
-        readText(file, k485, llsKey(i), values.llsAddr[i]);
-    readText(file, "RESULTS", "Database", values.resultsDatabase);
+    SettingsValues values{std::move(sections), {}};
+    for (SettingsSection& section : values.sections)
+        readSection(file, section);
+    readText(file, "RESULTS", "Database", values.window.resultsDatabase);
     for (const std::string& name : file.keys(kPlots))
-        values.plotsShown[name] = readBool(file, kPlots, name.c_str(), false);
+        values.window.plotsShown[name] = readBool(file, kPlots, name.c_str(), false);
     return values;
 }
 
 WriteResult writeSettings(const std::string& path, const SettingsValues& values)
 {
     ProfileFile file = ProfileFile::load(path);
-    file.set(kConfig, "AutoStart", values.autoStart ? "1" : "0");
-    for (const GsmText& text : kGsmTexts)
-        file.set(kGsm, text.key, cp1251FromUtf8(values.*text.field));
-    file.set(kGsm, "ReadGSMAuto", values.readGsmAuto ? "1" : "0");
-    for (size_t i = 0; i < values.llsAddr.size(); ++i)
-        file.set(k485, llsKey(i), cp1251FromUtf8(values.llsAddr[i]));
+    for (const SettingsSection& section : values.sections)
+        writeSection(file, section);
     // A file whose user never showed a plot gains no section for them.
-    const bool anyShown = std::any_of(values.plotsShown.begin(), values.plotsShown.end(),
-        [](const auto& plot) { return plot.second; });
+    const std::map<std::string, bool>& plots = values.window.plotsShown;
+    const bool anyShown = std::any_of(plots.begin(), plots.end(), [](const auto& plot) { return plot.second; });
     if (anyShown || !file.keys(kPlots).empty())
-        for (const auto& [name, shown] : values.plotsShown)
+        for (const auto& [name, shown] : plots)
             file.set(kPlots, name, shown ? "1" : "0");
     return file.save(path);
 }

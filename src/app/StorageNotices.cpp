@@ -47,10 +47,10 @@ void StorageNotices::checkWorkDir()
     log_.workDirUnwritableSaid();
 }
 
-SettingsValues StorageNotices::loadSettings()
+SettingsValues StorageNotices::loadSettings(std::vector<SettingsSection> sections)
 {
     ProfileFile::LoadResult how;
-    const SettingsValues values = readSettings(settingsPath_, &how);
+    SettingsValues values = readSettings(settingsPath_, std::move(sections), &how);
     const bool missing = how.result == FileReadResult::CannotOpen && how.errorNumber == ENOENT;
     if (how.result == FileReadResult::Ok || missing || settingsKeptAsTheyAre_)
         return values;

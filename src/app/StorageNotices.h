@@ -20,7 +20,8 @@ public:
     void checkWorkDir();
     // The settings file's values, or the defaults when it is missing or
     // cannot be read; an existing file that cannot be read is never written.
-    SettingsValues loadSettings();
+    // sections: the tabs' sections at their defaults.
+    SettingsValues loadSettings(std::vector<SettingsSection> sections);
     void saveSettings(const SettingsValues& values);
 
     // UTF-8; empty when there is nothing to tell.

@@ -48,8 +48,8 @@ struct AccelTabTest : ::testing::Test {
     test::RecordingSink log;
     DeviceInfo device;
     AppContext context{link, time, log, device};
-    QTimer timerAccel;
-    AccelTab tab{context, &timerAccel};
+    AccelTab tab{context};
+    QTimer& timerAccel = *tab.findChild<QTimer*>("TimerAccel");
 
     QString text(const char* name) { return control<QLabel>(tab, name)->text(); }
     int bar(const char* name) { return control<QProgressBar>(tab, name)->value(); }
@@ -161,8 +161,8 @@ TEST(AccelTabSimulated, LiveAxesFromTheDefaultScenario)
     test::RecordingSink log;
     DeviceInfo device;
     AppContext context{link, time, log, device};
-    QTimer timerAccel;
-    AccelTab tab(context, &timerAccel);
+    AccelTab tab(context);
+    QTimer& timerAccel = *tab.findChild<QTimer*>("TimerAccel");
     tab.findChild<QPushButton*>("ButtonStartAxel")->click();
 
     std::set<QString> xValues;

@@ -26,6 +26,7 @@
 #include "rs485/ui/Rs485Tab.h"
 #include "sim/SimDriver.h"
 #include "support/FileBytes.h"
+#include "support/WindowTabs.h"
 
 namespace ktx {
 namespace {
@@ -40,17 +41,17 @@ struct PlotCase {
 };
 
 const PlotCase kCases[] = {
-    {"Inputs", [](TKorvantixtest& w) -> QWidget* { return w.inputsTab(); },
-        [](TKorvantixtest& w) { return w.inputsTab()->plot(); }, [](TKorvantixtest& w) { w.inputsTab()->ButtonWorkClick(); },
+    {"Inputs", [](TKorvantixtest& w) -> QWidget* { return test::inputsTab(w); },
+        [](TKorvantixtest& w) { return test::inputsTab(w)->plot(); }, [](TKorvantixtest& w) { test::inputsTab(w)->ButtonWorkClick(); },
         200, 300},
-    {"Rs485", [](TKorvantixtest& w) -> QWidget* { return w.rs485Tab(); },
-        [](TKorvantixtest& w) { return w.rs485Tab()->plot(); }, [](TKorvantixtest& w) { w.rs485Tab()->Button12Click(); },
+    {"Rs485", [](TKorvantixtest& w) -> QWidget* { return test::rs485Tab(w); },
+        [](TKorvantixtest& w) { return test::rs485Tab(w)->plot(); }, [](TKorvantixtest& w) { test::rs485Tab(w)->Button12Click(); },
         125, 2400},
-    {"Can", [](TKorvantixtest& w) -> QWidget* { return w.canTab(); },
-        [](TKorvantixtest& w) { return w.canTab()->plot(); }, [](TKorvantixtest& w) { w.canTab()->CANPushClick(); }, 250,
+    {"Can", [](TKorvantixtest& w) -> QWidget* { return test::canTab(w); },
+        [](TKorvantixtest& w) { return test::canTab(w)->plot(); }, [](TKorvantixtest& w) { test::canTab(w)->CANPushClick(); }, 250,
         1200},
-    {"Accel", [](TKorvantixtest& w) -> QWidget* { return w.accelTab(); },
-        [](TKorvantixtest& w) { return w.accelTab()->plot(); }, [](TKorvantixtest& w) { w.accelTab()->TimerAccelTimer(); },
+    {"Accel", [](TKorvantixtest& w) -> QWidget* { return test::accelTab(w); },
+        [](TKorvantixtest& w) { return test::accelTab(w)->plot(); }, [](TKorvantixtest& w) { test::accelTab(w)->TimerAccelTimer(); },
         100, 100},
 };
 
@@ -118,7 +119,7 @@ TEST_F(LivePlotWindowTest, EachTabsPollDrawsItsCurvesOverItsSpan)
 TEST_F(LivePlotWindowTest, APollThatFailsLeavesAGapInTheCurve)
 {
     open();
-    InputsTab* tab = window->inputsTab();
+    InputsTab* tab = test::inputsTab(*window);
     for (int i = 0; i < 5; ++i) {
         time.advanceMs(200);
         tab->ButtonWorkClick();
@@ -139,18 +140,18 @@ TEST_F(LivePlotWindowTest, OnlyTheCurrentTabsPlotShowsAndCtrlGTogglesIt)
     open();
     window->activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
-    LivePlotPanel* inputs = window->inputsTab()->plot();
-    LivePlotPanel* can = window->canTab()->plot();
+    LivePlotPanel* inputs = test::inputsTab(*window)->plot();
+    LivePlotPanel* can = test::canTab(*window)->plot();
     QTest::keyClick(window.get(), Qt::Key_G, Qt::ControlModifier);
     EXPECT_TRUE(inputs->wanted());
     EXPECT_FALSE(can->wanted());
 
-    pages()->setCurrentWidget(window->canTab()->parentWidget());
+    pages()->setCurrentWidget(test::canTab(*window)->parentWidget());
     EXPECT_FALSE(inputs->isVisible());
     QTest::keyClick(window.get(), Qt::Key_G, Qt::ControlModifier);
     EXPECT_TRUE(can->isVisible());
     EXPECT_TRUE(inputs->wanted());
-    pages()->setCurrentWidget(window->inputsTab()->parentWidget());
+    pages()->setCurrentWidget(test::inputsTab(*window)->parentWidget());
     EXPECT_TRUE(inputs->isVisible());
     EXPECT_FALSE(can->isVisible());
 }
@@ -164,8 +165,8 @@ TEST_F(LivePlotWindowTest, TheChoiceIsKeptInItsOwnSectionLeavingTheOtherKeysAlon
         file.write(before.data(), qint64(before.size()));
     }
     open();
-    window->inputsTab()->plot()->setWanted(true);
-    window->canTab()->plot()->setWanted(true);
+    test::inputsTab(*window)->plot()->setWanted(true);
+    test::canTab(*window)->plot()->setWanted(true);
     window->close();
     const std::string after = test::readBytes(window->settingsPath());
     // Every line that was there still is, in its order, with its value.
@@ -180,11 +181,11 @@ TEST_F(LivePlotWindowTest, TheChoiceIsKeptInItsOwnSectionLeavingTheOtherKeysAlon
 
     open();
     // Its tab is the current one: it opens once the window is painted.
-    LivePlotPanel* restored = window->inputsTab()->plot();
+    LivePlotPanel* restored = test::inputsTab(*window)->plot();
     EXPECT_TRUE(QTest::qWaitFor([restored] { return restored->isVisible(); }, 2000));
-    EXPECT_TRUE(window->canTab()->plot()->wanted());
-    EXPECT_FALSE(window->canTab()->plot()->isVisible());
-    EXPECT_FALSE(window->rs485Tab()->plot()->wanted());
+    EXPECT_TRUE(test::canTab(*window)->plot()->wanted());
+    EXPECT_FALSE(test::canTab(*window)->plot()->isVisible());
+    EXPECT_FALSE(test::rs485Tab(*window)->plot()->wanted());
 }
 
 // A plot kept shown opens once the window is painted; a window closed
@@ -201,9 +202,9 @@ TEST_F(LivePlotWindowTest, APlotKeptShownSurvivesACloseBeforeItOpened)
         }
         window = std::make_unique<TKorvantixtest>(simulator, time, dir.path().toStdString());
         window->show();  // no event handled: not painted yet
-        EXPECT_FALSE(window->inputsTab()->plot()->wanted());
+        EXPECT_FALSE(test::inputsTab(*window)->plot()->wanted());
         if (openCanFirst)
-            window->canTab()->plot()->setWanted(true);
+            test::canTab(*window)->plot()->setWanted(true);
         window->close();
         const std::string after = test::readBytes(window->settingsPath());
         EXPECT_NE(after.find("Inputs=1\r\n"), std::string::npos) << after;
@@ -217,17 +218,17 @@ TEST(PlotSettingsTest, TheSectionAppearsOnceAPlotWasShownAndThenRemembersHidingI
     QTemporaryDir dir;
     const std::string path = dir.filePath("Korvantix_control.ini").toStdString();
     SettingsValues values;
-    values.plotsShown = {{"Inputs", false}, {"Can", false}};
+    values.window.plotsShown = {{"Inputs", false}, {"Can", false}};
     ASSERT_TRUE(writeSettings(path, values));
     EXPECT_EQ(test::readBytes(path).find("[PLOTS]"), std::string::npos);  // never shown: the file as it was
 
-    values.plotsShown["Can"] = true;
+    values.window.plotsShown["Can"] = true;
     ASSERT_TRUE(writeSettings(path, values));
-    EXPECT_EQ(readSettings(path).plotsShown, (std::map<std::string, bool>{{"Can", true}, {"Inputs", false}}));
+    EXPECT_EQ(readSettings(path, {}).window.plotsShown, (std::map<std::string, bool>{{"Can", true}, {"Inputs", false}}));
 
-    values.plotsShown["Can"] = false;  // hidden again: kept as hidden, not forgotten
+    values.window.plotsShown["Can"] = false;  // hidden again: kept as hidden, not forgotten
     ASSERT_TRUE(writeSettings(path, values));
-    EXPECT_EQ(readSettings(path).plotsShown, (std::map<std::string, bool>{{"Can", false}, {"Inputs", false}}));
+    EXPECT_EQ(readSettings(path, {}).window.plotsShown, (std::map<std::string, bool>{{"Can", false}, {"Inputs", false}}));
 }
 
 }  // namespace

@@ -8,6 +8,7 @@
 #include "support/FileBytes.h"
 #include "app/ProfileFile.h"
 #include "app/Settings.h"
+#include "app/ui/TKorvantixtest.h"
 #include "base/RegularFile.h"
 
 namespace ktx {
@@ -22,6 +23,30 @@ void writeBytes(const std::string& path, const std::string& bytes)
     std::ofstream(path, std::ios::binary) << bytes;
 }
 
+// The tabs' sections as the window has them, at their defaults.
+SettingsValues defaults()
+{
+    return SettingsValues{TKorvantixtest::settingsSections(), {}};
+}
+
+SettingsValues readSettings(const std::string& path)
+{
+    return ktx::readSettings(path, TKorvantixtest::settingsSections());
+}
+
+SettingsSection& section(SettingsValues& values, std::string_view name)
+{
+    for (SettingsSection& found : values.sections)
+        if (name == found.name())
+            return found;
+    throw std::out_of_range("no settings section " + std::string(name));
+}
+
+const SettingsSection& section(const SettingsValues& values, std::string_view name)
+{
+    return section(const_cast<SettingsValues&>(values), name);
+}
+
 class SettingsTest : public ::testing::Test {
 protected:
     QTemporaryDir dir_;
@@ -30,11 +55,12 @@ protected:
 
 void expectDefaults(const SettingsValues& v)
 {
-    const SettingsValues d;
-    EXPECT_EQ(v.autoStart, false);
-    EXPECT_EQ(v.readGsmAuto, true);
-    EXPECT_EQ(v.pin + v.apnapn + v.apnusr + v.apnpwd + v.ip + v.port + v.telnum + v.sms, "");
-    EXPECT_EQ(v.llsAddr, d.llsAddr);
+    EXPECT_EQ(section(v, "CONFIG").flag("AutoStart"), false);
+    EXPECT_EQ(section(v, "GSM").flag("ReadGSMAuto"), true);
+    for (const char* key : {"PIN", "apnapn", "apnusr", "apnpwd", "ip", "Port", "telnum", "sms"})
+        EXPECT_EQ(section(v, "GSM").text(key), "") << key;
+    for (int i = 1; i <= 8; ++i)
+        EXPECT_EQ(section(v, "485").text("LLSAddr" + std::to_string(i)), std::to_string(i));
 }
 
 TEST_F(SettingsTest, MissingOrUnreadableFileGivesDefaults)
@@ -70,17 +96,17 @@ TEST_F(SettingsTest, BooleansFollowTheProfileIntegerRule)
     for (const Case& c : cases) {
         writeBytes(path_, std::string("[CONFIG]\r\nAutoStart=") + c.text + "\r\n[GSM]\r\nReadGSMAuto=" + c.text + "\r\n");
         const SettingsValues v = readSettings(path_);
-        EXPECT_EQ(v.autoStart, c.autoStart) << '"' << c.text << '"';
-        EXPECT_EQ(v.readGsmAuto, c.readGsmAuto) << '"' << c.text << '"';
+        EXPECT_EQ(section(v, "CONFIG").flag("AutoStart"), c.autoStart) << '"' << c.text << '"';
+        EXPECT_EQ(section(v, "GSM").flag("ReadGSMAuto"), c.readGsmAuto) << '"' << c.text << '"';
     }
 }
 
 TEST_F(SettingsTest, FreshFileHoldsAllKeysInOrderOwnerOnly)
 {
-    SettingsValues v;
-    v.autoStart = true;
-    v.pin = "1234";
-    v.port = "5000";
+    SettingsValues v = defaults();
+    section(v, "CONFIG").setFlag("AutoStart", true);
+    section(v, "GSM").setText("PIN", "1234");
+    section(v, "GSM").setText("Port", "5000");
     ASSERT_TRUE(writeSettings(path_, v));
     EXPECT_EQ(readBytes(path_),
               "[CONFIG]\r\nAutoStart=1\r\n\r\n"
@@ -110,8 +136,8 @@ TEST_F(SettingsTest, WriteKeepsForeignContentInPlace)
                "\n"
                "[Tail]\n"
                "x=1");
-    SettingsValues v;
-    v.pin = "4321";
+    SettingsValues v = defaults();
+    section(v, "GSM").setText("PIN", "4321");
     ASSERT_TRUE(writeSettings(path_, v));
     EXPECT_EQ(readBytes(path_),
               "; kept comment\r\n"
@@ -135,41 +161,41 @@ TEST_F(SettingsTest, TheResultsDatabaseIsReadAndKeptAsTyped)
 {
     const std::string database = "postgresql://line@db.local/results?connect_timeout=3";
     writeBytes(path_, "[RESULTS]\r\nDatabase=" + database + "\r\n");
-    EXPECT_EQ(readSettings(path_).resultsDatabase, database);
+    EXPECT_EQ(readSettings(path_).window.resultsDatabase, database);
     SettingsValues v = readSettings(path_);
-    v.resultsDatabase = "changed.sqlite";
+    v.window.resultsDatabase = "changed.sqlite";
     ASSERT_TRUE(writeSettings(path_, v));
-    EXPECT_EQ(readSettings(path_).resultsDatabase, database);
-    EXPECT_EQ(readSettings(dir_.path().toStdString() + "/none.ini").resultsDatabase, "");
+    EXPECT_EQ(readSettings(path_).window.resultsDatabase, database);
+    EXPECT_EQ(readSettings(dir_.path().toStdString() + "/none.ini").window.resultsDatabase, "");
 }
 
 TEST_F(SettingsTest, TextsRoundTripAsCp1251AndEmptiedAddressStaysEmpty)
 {
-    SettingsValues v;
-    v.sms = "Привет";
-    v.apnapn = "internet.mts.ru";
-    v.llsAddr[2] = "";
+    SettingsValues v = defaults();
+    section(v, "GSM").setText("sms", "Привет");
+    section(v, "GSM").setText("apnapn", "internet.mts.ru");
+    section(v, "485").setText("LLSAddr3", "");
     ASSERT_TRUE(writeSettings(path_, v));
     const std::string bytes = readBytes(path_);
     EXPECT_NE(bytes.find("sms=\xCF\xF0\xE8\xE2\xE5\xF2\r\n"), std::string::npos);
     EXPECT_NE(bytes.find("LLSAddr3=\r\n"), std::string::npos);
 
     const SettingsValues back = readSettings(path_);
-    EXPECT_EQ(back.sms, "Привет");
-    EXPECT_EQ(back.apnapn, "internet.mts.ru");
-    EXPECT_EQ(back.llsAddr[2], "");
-    EXPECT_EQ(back.llsAddr[3], "4");
+    EXPECT_EQ(section(back, "GSM").text("sms"), "Привет");
+    EXPECT_EQ(section(back, "GSM").text("apnapn"), "internet.mts.ru");
+    EXPECT_EQ(section(back, "485").text("LLSAddr3"), "");
+    EXPECT_EQ(section(back, "485").text("LLSAddr4"), "4");
 }
 
 TEST_F(SettingsTest, LineBreakInAValueCannotAddAKey)
 {
-    SettingsValues v;
-    v.apnpwd = "secret\r\nReadGSMAuto=0\n[CONFIG]\nAutoStart=1";
+    SettingsValues v = defaults();
+    section(v, "GSM").setText("apnpwd", "secret\r\nReadGSMAuto=0\n[CONFIG]\nAutoStart=1");
     ASSERT_TRUE(writeSettings(path_, v));
     const SettingsValues back = readSettings(path_);
-    EXPECT_TRUE(back.readGsmAuto);
-    EXPECT_FALSE(back.autoStart);
-    EXPECT_EQ(back.apnpwd, "secretReadGSMAuto=0[CONFIG]AutoStart=1");
+    EXPECT_TRUE(section(back, "GSM").flag("ReadGSMAuto"));
+    EXPECT_FALSE(section(back, "CONFIG").flag("AutoStart"));
+    EXPECT_EQ(section(back, "GSM").text("apnpwd"), "secretReadGSMAuto=0[CONFIG]AutoStart=1");
     EXPECT_EQ(ProfileFile::load(path_).lines().size(), 18u + 3u + 2u);  // keys, headers, separators
 }
 
@@ -177,11 +203,11 @@ TEST_F(SettingsTest, UnwritablePlaceReturnsFalseAndLeavesNoTemporaryFile)
 {
     const std::string root = dir_.path().toStdString();
     writeBytes(root + "/plain", "x");
-    EXPECT_FALSE(writeSettings(root + "/plain/" + kSettingsFileName, SettingsValues{}));
-    EXPECT_FALSE(writeSettings(std::string("/proc/") + kSettingsFileName, SettingsValues{}));
+    EXPECT_FALSE(writeSettings(root + "/plain/" + kSettingsFileName, defaults()));
+    EXPECT_FALSE(writeSettings(std::string("/proc/") + kSettingsFileName, defaults()));
 
     fs::create_directory(path_);  // rename cannot replace a directory
-    EXPECT_FALSE(writeSettings(path_, SettingsValues{}));
+    EXPECT_FALSE(writeSettings(path_, defaults()));
     for (const auto& entry : fs::directory_iterator(root))
         EXPECT_EQ(entry.path().filename().string().find(".tmp-"), std::string::npos) << entry.path();
 }

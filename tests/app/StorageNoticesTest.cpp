@@ -65,6 +65,20 @@ const Unreadable kUnreadable[] = {
      "больше 1 МиБ"},
 };
 
+// The GSM tab's section, where the PIN is kept.
+SettingsSection& gsmSection(SettingsValues& values)
+{
+    for (SettingsSection& section : values.sections)
+        if (std::string_view(section.name()) == "GSM")
+            return section;
+    throw std::out_of_range("no GSM section");
+}
+
+SettingsValues loadSettings(StorageNotices& notices)
+{
+    return notices.loadSettings(TKorvantixtest::settingsSections());
+}
+
 std::string lastDebugUtf8(const test::RecordingSink& log)
 {
     return log.debug.empty() ? std::string() : utf8FromCp1251(log.debug.back());
@@ -83,11 +97,11 @@ TEST(StorageNoticesTest, UnreadableSettingsAreLeftAloneSaidAndDefaultsUsed)
         StorageNotices notices(dir.path().toStdString(), log);
         {
             test::NoRootOverride asUser;
-            const SettingsValues values = notices.loadSettings();
-            EXPECT_EQ(values.pin, "");
-            EXPECT_TRUE(values.readGsmAuto);
+            SettingsValues values = loadSettings(notices);
+            EXPECT_EQ(gsmSection(values).text("PIN"), "");
+            EXPECT_TRUE(gsmSection(values).flag("ReadGSMAuto"));
             SettingsValues typed = values;
-            typed.pin = "0000";
+            gsmSection(typed).setText("PIN", "0000");
             notices.saveSettings(typed);
         }
         ASSERT_EQ(log.debug.size(), 1u);
@@ -107,12 +121,14 @@ TEST(StorageNoticesTest, MissingFileIsAFirstStartAndGetsWritten)
     test::RecordingSink log;
     StorageNotices notices(dir.path().toStdString(), log);
     notices.checkWorkDir();
-    SettingsValues values = notices.loadSettings();
-    values.pin = "4321";
+    SettingsValues values = loadSettings(notices);
+    gsmSection(values).setText("PIN", "4321");
     notices.saveSettings(values);
     EXPECT_TRUE(log.debug.empty());
     EXPECT_EQ(notices.exitMessage(), "");
-    EXPECT_EQ(readSettings(dir.path().toStdString() + "/" + kSettingsFileName).pin, "4321");
+    SettingsValues written = readSettings(dir.path().toStdString() + "/" + kSettingsFileName,
+        TKorvantixtest::settingsSections());
+    EXPECT_EQ(gsmSection(written).text("PIN"), "4321");
 }
 
 // A settings file the user may read but not write (left by a run under
@@ -126,9 +142,9 @@ TEST(StorageNoticesTest, ReadOnlySettingsFileIsNotReplaced)
     test::RecordingSink log;
     StorageNotices notices(dir.path().toStdString(), log);
     test::NoRootOverride asUser;
-    SettingsValues values = notices.loadSettings();
-    EXPECT_EQ(values.pin, "1234");
-    values.pin = "0000";
+    SettingsValues values = loadSettings(notices);
+    EXPECT_EQ(gsmSection(values).text("PIN"), "1234");
+    gsmSection(values).setText("PIN", "0000");
     notices.saveSettings(values);
     EXPECT_EQ(readBytes(file), kSettingsWithForeignSection);
     EXPECT_NE(notices.exitMessage().find("Настройки не сохранены"), std::string::npos) << notices.exitMessage();

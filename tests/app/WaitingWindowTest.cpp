@@ -33,6 +33,7 @@
 #include "onewire/ui/OneWireTab.h"
 #include "sim/SimDriver.h"
 #include "support/ScriptedDriver.h"
+#include "support/WindowTabs.h"
 
 namespace ktx {
 namespace {
@@ -310,9 +311,9 @@ TEST_F(WaitingWindowTest, TabsBuiltDuringAndAfterAQueuedIdentificationFollowTheF
     DeviceActions& actions = window->deviceActions();
     EXPECT_LT(showAndIdentify(), 500);
     ASSERT_TRUE(QTest::qWaitFor([&] { return actions.running(); }, 1000));
-    ASSERT_FALSE(window->isTabBuilt(TKorvantixtest::kGnss));
+    ASSERT_FALSE(window->isTabBuilt(test::kGnssPage));
 
-    GnssTab* gnss = window->gnssTab();  // built while the tracker has not answered yet
+    GnssTab* gnss = test::gnssTab(*window);  // built while the tracker has not answered yet
     ASSERT_TRUE(actions.running());
     EXPECT_FALSE(gnss->findChild<QWidget*>("Panel20")->isHidden());
     // A modem line from another thread, before the GSM tab exists.
@@ -320,14 +321,14 @@ TEST_F(WaitingWindowTest, TabsBuiltDuringAndAfterAQueuedIdentificationFollowTheF
     ASSERT_TRUE(waitForIdle(5000));
     EXPECT_TRUE(gnss->findChild<QWidget*>("Panel20")->isHidden());
 
-    for (int tab : {TKorvantixtest::kOneWire, TKorvantixtest::kCan, TKorvantixtest::kGsm})
+    for (int tab : {test::kOneWirePage, test::kCanPage, test::kGsmPage})
         ASSERT_FALSE(window->isTabBuilt(tab)) << tab;
-    EXPECT_TRUE(window->oneWireTab()->findChild<QWidget*>("GroupBox15")->isEnabled());
-    CanTab* can = window->canTab();
+    EXPECT_TRUE(test::oneWireTab(*window)->findChild<QWidget*>("GroupBox15")->isEnabled());
+    CanTab* can = test::canTab(*window);
     EXPECT_FALSE(can->findChild<QWidget*>("CANGrid")->isHidden());
     EXPECT_EQ(can->snapshot().version, "QOZT-5.5..");
-    EXPECT_TRUE(window->findChild<QTabWidget*>("PageControl1")->isTabEnabled(TKorvantixtest::kCan));
-    EXPECT_TRUE(window->gsmTab()->findChild<QPlainTextEdit*>("GSMMemo")->toPlainText().contains("from the worker"));
+    EXPECT_TRUE(window->findChild<QTabWidget*>("PageControl1")->isTabEnabled(test::kCanPage));
+    EXPECT_TRUE(test::gsmTab(*window)->findChild<QPlainTextEdit*>("GSMMemo")->toPlainText().contains("from the worker"));
 }
 
 // The simulated tracker that never answers its version query: 15 attempts,

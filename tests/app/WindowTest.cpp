@@ -26,6 +26,7 @@
 #include "base/Version.h"
 #include "app/ui/AboutTab.h"
 #include "app/ui/ConsoleApplication.h"
+#include "base/ui/DeviceActions.h"
 #include "base/ui/LinkLabelHover.h"
 #include "app/ui/TKorvantixtest.h"
 #include "can/ui/CanTab.h"
@@ -37,6 +38,7 @@
 #include "link/VirtualTimeSource.h"
 #include "sim/SimDriver.h"
 #include "support/ScriptedDriver.h"
+#include "support/WindowTabs.h"
 
 namespace ktx {
 namespace {
@@ -157,23 +159,34 @@ TEST_F(WindowTest, SevenTimersWithTheirIntervalsAllStopped)
     }
 }
 
-TEST_F(WindowTest, GsmTabStopsThePollsAndLeavingItRestartsNothing)
+// While the GSM tab is shown its modem steps have the tracker alone: every
+// poll's tick is dropped, while its box and timer stay as the user left them,
+// and the polls go on by themselves once another tab is chosen.
+TEST_F(WindowTest, GsmTabPausesThePollsAndLeavingItResumesThem)
 {
     show();
     for (const char* box : {"WorkBox", "CheckBox1", "CheckBox2"})
         child<QCheckBox>(box)->setChecked(true);
-    for (const char* timer : {"Timer1", "Timer6", "Timer2", "Timer3"})
-        ASSERT_TRUE(running(timer)) << timer;
-
+    const char* const timers[] = {"Timer1", "Timer6", "Timer2", "Timer3"};
+    auto tick = [this](const char* timer) {
+        const int opens = driver.countCalls("FT_Open");
+        EXPECT_TRUE(QMetaObject::invokeMethod(child<QTimer>(timer), "timeout"));
+        QApplication::processEvents();
+        return driver.countCalls("FT_Open") - opens;
+    };
     selectTab("TabSheet2");
+    EXPECT_TRUE(window->deviceActions().pollsPaused());
     for (const char* box : {"WorkBox", "CheckBox1", "CheckBox2"})
-        EXPECT_FALSE(checked(box)) << box;
-    for (const char* timer : {"Timer1", "Timer6", "Timer2", "Timer3"})
-        EXPECT_FALSE(running(timer)) << timer;
+        EXPECT_TRUE(checked(box)) << box;
+    for (const char* timer : timers)
+        EXPECT_TRUE(running(timer)) << timer;
+    for (const char* timer : {"Timer1", "Timer2", "Timer3"})
+        EXPECT_EQ(tick(timer), 0) << timer << " polled beside the GSM tab";
 
-    selectTab("TabSheet1");
-    for (const char* timer : {"Timer1", "Timer6", "Timer2", "Timer3"})
-        EXPECT_FALSE(running(timer)) << timer;
+    selectTab("TabSheet5");
+    EXPECT_FALSE(window->deviceActions().pollsPaused());
+    for (const char* timer : timers)
+        EXPECT_TRUE(running(timer)) << timer;
 }
 
 TEST_F(WindowTest, OtherTabsLeaveThePollsRunning)
@@ -343,7 +356,7 @@ TEST_F(WindowTest, SettingsOfTabsNeverOpenedAreWrittenBackUnchanged)
     show();
     QApplication::processEvents();
     EXPECT_EQ(window->findChild<QLabel*>("SerPanel")->text(), "1234567");
-    for (int tab : {TKorvantixtest::kGsm, TKorvantixtest::kRs485, TKorvantixtest::kCan, TKorvantixtest::kAbout})
+    for (int tab : {test::kGsmPage, test::kRs485Page, test::kCanPage, test::kAboutPage})
         EXPECT_FALSE(window->isTabBuilt(tab)) << tab;
     window->close();
 
@@ -364,6 +377,38 @@ TEST_F(WindowTest, SettingsOfTabsNeverOpenedAreWrittenBackUnchanged)
     EXPECT_EQ(child<QLineEdit>("LLSAddr8")->text(), "200");
 }
 
+// A file as the console writes it goes back byte for byte, whether its tabs
+// were opened (each writes its own section) or not (the window keeps what
+// was read), with foreign sections and the window's own keys in place.
+TEST_F(WindowTest, ASettingsFileRoundTripsByteForByteThroughTheWindow)
+{
+    const std::string utf8 = "[CONFIG]\r\nAutoStart=1\r\n\r\n"
+                             "[GSM]\r\nPIN=1234\r\napnapn=internet.тест\r\napnusr=user\r\napnpwd=\r\nip=192.0.2.1\r\n"
+                             "Port=5050\r\ntelnum=+70001234567\r\nsms=Статус\r\nReadGSMAuto=0\r\n\r\n"
+                             "[485]\r\nLLSAddr1=9\r\nLLSAddr2=\r\nLLSAddr3=3\r\nLLSAddr4=4\r\nLLSAddr5=5\r\n"
+                             "LLSAddr6=6\r\nLLSAddr7=7\r\nLLSAddr8=200\r\n\r\n"
+                             "[Foreign]\r\nKey=kept\r\n\r\n"
+                             "[RESULTS]\r\nDatabase=results.sqlite\r\n\r\n"
+                             "[PLOTS]\r\nAccel=0\r\nCan=0\r\nInputs=0\r\nRs485=0\r\n";
+    const QByteArray bytes = QByteArray::fromStdString(cp1251FromUtf8(utf8));
+    for (const bool openEveryTab : {false, true}) {
+        SCOPED_TRACE(openEveryTab ? "every tab opened" : "tabs never opened");
+        {
+            QFile file(dir.filePath("Korvantix_control.ini"));
+            ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+            file.write(bytes);
+        }
+        window = std::make_unique<TKorvantixtest>(driver, time, dir.path().toStdString());
+        show();
+        if (openEveryTab)
+            window->buildAllTabs();
+        window->close();
+        QFile file(dir.filePath("Korvantix_control.ini"));
+        ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+        EXPECT_EQ(utf8FromCp1251(file.readAll().toStdString()), utf8);
+    }
+}
+
 // Start-up builds only the first tab; another is built, visible and working,
 // the moment it is first chosen.
 TEST_F(WindowTest, ATabIsBuiltWhenFirstShown)
@@ -371,19 +416,19 @@ TEST_F(WindowTest, ATabIsBuiltWhenFirstShown)
     show();
     auto* tabs = window->findChild<QTabWidget*>("PageControl1");
     ASSERT_NE(tabs, nullptr);
-    EXPECT_TRUE(window->isTabBuilt(TKorvantixtest::kInputs));
-    for (int tab = TKorvantixtest::kGsm; tab < TKorvantixtest::kTabCount; ++tab)
+    EXPECT_TRUE(window->isTabBuilt(test::kInputsPage));
+    for (int tab = test::kGsmPage; tab < test::kPageCount; ++tab)
         EXPECT_FALSE(window->isTabBuilt(tab)) << tab;
     EXPECT_EQ(window->findChild<QPushButton*>("ButtonStartAxel"), nullptr);
 
-    tabs->setCurrentIndex(TKorvantixtest::kAccel);
-    EXPECT_TRUE(window->isTabBuilt(TKorvantixtest::kAccel));
+    tabs->setCurrentIndex(test::kAccelPage);
+    EXPECT_TRUE(window->isTabBuilt(test::kAccelPage));
     auto* start = window->findChild<QPushButton*>("ButtonStartAxel");
     ASSERT_NE(start, nullptr);
     EXPECT_TRUE(start->isVisible());
     QTest::mouseClick(start, Qt::LeftButton);
     EXPECT_TRUE(window->findChild<QTimer*>("TimerAccel")->isActive());
-    tabs->setCurrentIndex(TKorvantixtest::kInputs);
+    tabs->setCurrentIndex(test::kInputsPage);
     EXPECT_FALSE(window->findChild<QTimer*>("TimerAccel")->isActive());
 }
 
@@ -395,23 +440,23 @@ TEST_F(WindowTest, TabsBuiltAfterIdentificationFollowTheFirmware)
     driver.onCommand("FL_READ_VERSION$", {"PENK-5.1xy"});
     window = std::make_unique<TKorvantixtest>(driver, time, dir.path().toStdString());
     show();
-    ASSERT_FALSE(window->isTabBuilt(TKorvantixtest::kCan));
-    ASSERT_FALSE(window->isTabBuilt(TKorvantixtest::kGnss));
+    ASSERT_FALSE(window->isTabBuilt(test::kCanPage));
+    ASSERT_FALSE(window->isTabBuilt(test::kGnssPage));
 
-    CanTab* can = window->canTab();
+    CanTab* can = test::canTab(*window);
     EXPECT_TRUE(can->findChild<QWidget*>("CANGrid")->isHidden());
     EXPECT_EQ(can->snapshot().version, "PENK-5.1xy");
-    EXPECT_TRUE(window->gnssTab()->findChild<QWidget*>("Panel20")->isHidden());
-    EXPECT_FALSE(window->oneWireTab()->findChild<QWidget*>("GroupBox15")->isEnabled());
-    EXPECT_FALSE(pages()->isTabEnabled(TKorvantixtest::kCan));
+    EXPECT_TRUE(test::gnssTab(*window)->findChild<QWidget*>("Panel20")->isHidden());
+    EXPECT_FALSE(test::oneWireTab(*window)->findChild<QWidget*>("GroupBox15")->isEnabled());
+    EXPECT_FALSE(pages()->isTabEnabled(test::kCanPage));
 
     // A newer tracker plugged in later shows them again, built or not.
     driver.onCommand("FL_READ_VERSION$", {"SUMI-5.7ab"});
     window->postDeviceChange();
     QApplication::processEvents();
     EXPECT_FALSE(can->findChild<QWidget*>("CANGrid")->isHidden());
-    EXPECT_FALSE(window->rs485Tab()->findChild<QWidget*>("GroupBox5")->isHidden());
-    EXPECT_TRUE(pages()->isTabEnabled(TKorvantixtest::kCan));
+    EXPECT_FALSE(test::rs485Tab(*window)->findChild<QWidget*>("GroupBox5")->isHidden());
+    EXPECT_TRUE(pages()->isTabEnabled(test::kCanPage));
 }
 
 // Each tab's table names its own controls: a misspelt or moved control would
@@ -419,9 +464,9 @@ TEST_F(WindowTest, TabsBuiltAfterIdentificationFollowTheFirmware)
 TEST_F(WindowTest, EveryVersionRuleNamesAControlOfItsTab)
 {
     const std::pair<QWidget*, std::span<const VersionRule>> tables[] = {
-        {window->gsmTab(), GsmTab::versionRules()},         {window->gnssTab(), GnssTab::versionRules()},
-        {window->oneWireTab(), OneWireTab::versionRules()}, {window->rs485Tab(), Rs485Tab::versionRules()},
-        {window->canTab(), CanTab::versionRules()},
+        {test::gsmTab(*window), GsmTab::versionRules()},         {test::gnssTab(*window), GnssTab::versionRules()},
+        {test::oneWireTab(*window), OneWireTab::versionRules()}, {test::rs485Tab(*window), Rs485Tab::versionRules()},
+        {test::canTab(*window), CanTab::versionRules()},
     };
     for (const auto& [tab, rules] : tables) {
         EXPECT_FALSE(rules.empty()) << tab->objectName().toStdString();
@@ -446,7 +491,7 @@ TEST_F(WindowTest, ShowWritesGridHeadersResetsCanRecordAndSetsTitles)
     EXPECT_EQ(cell("WeightGrid", 15, 0), QStringLiteral("Ось 15"));
     EXPECT_EQ(child<QTableWidget>("WeightGrid")->rowCount(), 16);
 
-    CanTab* can = window->canTab();
+    CanTab* can = test::canTab(*window);
     for (uint8_t byte : can->lastDecoded)
         ASSERT_EQ(byte, 0xFF);
 
@@ -558,7 +603,8 @@ TEST(SimulatedWindowTest, PluggingTheSimulatedTrackerBackInIdentifiesItAgain)
     ASSERT_NE(debugMemo, nullptr);
     EXPECT_EQ(window.findChild<QLabel*>("SerPanel")->text(), "1234567");
     EXPECT_EQ(window.findChild<QLabel*>("VerLabel")->text(), "SUMI-5.7ab");
-    EXPECT_EQ(window.device().version, 57);
+    // Version 57 understood: the tabs from 53 on are enabled.
+    EXPECT_TRUE(window.findChild<QTabWidget*>("PageControl1")->isTabEnabled(test::kCanPage));
     const QString serialLine = QStringLiteral("Серийный номер 1234567");
     EXPECT_EQ(debugMemo->toPlainText().count(serialLine), 1);
 

@@ -50,8 +50,8 @@ struct CanBench {
     test::RecordingSink log;
     DeviceInfo device;
     AppContext context{link, time, log, device};
-    QTimer timer3;
-    CanTab tab{context, &timer3};
+    CanTab tab{context};
+    QTimer& timer3 = *tab.findChild<QTimer*>("Timer3");
 
     CanBench(VirtualTimeSource& clock, FtDriver& driver) : time(clock), link(driver, clock)
     {

@@ -27,9 +27,9 @@ struct PollCase {
 };
 
 struct InputsPlotTest : ::testing::Test, io::test::IoBench {
-    QTimer timer1;
-    QTimer timer6;
-    InputsTab tab{context, &timer1, &timer6};
+    InputsTab tab{context};
+    QTimer& timer1 = *tab.findChild<QTimer*>("Timer1");
+    QTimer& timer6 = *tab.findChild<QTimer*>("Timer6");
 };
 
 TEST_F(InputsPlotTest, TheCsvOfARunReadsBackAsThePolledValues)
@@ -100,7 +100,7 @@ TEST(InputsPlotShiftTest, EightHoursOfPollsKeepTheMemoryFlat)
     device.version = 57;
     AppContext context{link, time, log, device};
     QWidget window;
-    InputsTab tab(context, nullptr, nullptr, &window);
+    InputsTab tab(context, &window);
     window.show();
     tab.plot()->setWanted(true);
     const SampleRing& ring = tab.plot()->ring();

@@ -28,8 +28,8 @@ const QLocale kRussian(QLocale::Russian, QLocale::Russia);
 
 struct OneWireTabTest : ::testing::Test, io::test::IoBench {
     LocaleScope russian{kRussian};
-    QTimer timer4;
-    OneWireTab tab{context, &timer4};
+    OneWireTab tab{context};
+    QTimer& timer4 = *tab.findChild<QTimer*>("Timer4");
 
     const OneWireTab::Sensor& sensor(int n) { return tab.sensor(n - 1); }
     // Ticks until sensor n (1..8) has been served.
@@ -170,8 +170,8 @@ TEST(OneWireTabSimulated, EightSensorsReadAndShown)
     DeviceInfo device;
     device.version = 57;
     AppContext context{link, time, log, device};
-    QTimer timer4;
-    OneWireTab tab(context, &timer4);
+    OneWireTab tab(context);
+    QTimer& timer4 = *tab.findChild<QTimer*>("Timer4");
     tab.resize(777, 421);
 
     auto* bus = driver.device().module<sim::OneWireModule>();

@@ -25,9 +25,9 @@ constexpr const char* kDefaultCommand = "LLSTEST=1,2,3,4,5,6,7,8;$";
 constexpr const char* kExtenderCommand = "S485=5:7:50:19200:31FD0500A5;";
 
 struct Rs485TabTest : ::testing::Test, io::test::IoBench {
-    QTimer timer2;
-    QTimer timer5;
-    Rs485Tab tab{context, &timer2, &timer5};
+    Rs485Tab tab{context};
+    QTimer& timer2 = *tab.findChild<QTimer*>("Timer2");
+    QTimer& timer5 = *tab.findChild<QTimer*>("Timer5");
     std::vector<QString> messages;
 
     Rs485TabTest()
@@ -178,7 +178,7 @@ TEST(Rs485TabLocale, InitialTextsHoldNoSeparator)
     for (const QLocale& locale : {QLocale(QLocale::Russian, QLocale::Russia), QLocale::c()}) {
         const test::LocaleScope scope(locale);
         io::test::IoBench bench;
-        Rs485Tab tab(bench.context, nullptr, nullptr);
+        Rs485Tab tab(bench.context);
         EXPECT_EQ(tab.findChild<QLabel*>("LLSTemper1")->text(), "0");
         EXPECT_EQ(tab.findChild<QLabel*>("LLSLevel1")->text(), "---");
     }
@@ -194,9 +194,9 @@ TEST(Rs485TabSimulated, DefaultScenarioFillsTheTab)
     io::test::RecordingSink log;
     DeviceInfo device;
     AppContext context{link, time, log, device};
-    QTimer timer2;
-    QTimer timer5;
-    Rs485Tab tab(context, &timer2, &timer5);
+    Rs485Tab tab(context);
+    QTimer& timer2 = *tab.findChild<QTimer*>("Timer2");
+    QTimer& timer5 = *tab.findChild<QTimer*>("Timer5");
     tab.resize(777, 421);
 
     tab.findChild<QCheckBox*>("CheckBox1")->setChecked(true);

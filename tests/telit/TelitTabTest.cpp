@@ -15,7 +15,7 @@
 #include "TelitBench.h"
 #include "app/ui/Consoles.h"
 #include "base/ui/DeviceActions.h"
-#include "gsm/ui/GsmTab.h"
+#include "gsm/ModemTests.h"
 #include "telit/ui/TelitTab.h"
 #include "support/Widgets.h"
 
@@ -34,10 +34,9 @@ struct TelitTabTest : ::testing::Test {
     {
         if (!tab_) {
             context_ = std::make_unique<AppContext>(AppContext{bench.context().link, bench.time, consoles, bench.device, &actions});
-            gsm_ = std::make_unique<GsmTab>(*context_, &timers[0]);
             tab_ = std::make_unique<TelitTab>(*context_);
-            tab_->powerOffModem = [this] { gsm_->Button13Click(); };
-            tab_->powerOffModemInAction = [this] { gsm_->powerOffInRunningAction(); };
+            // As the window does: the modem tests' own power-off, with no tab's shapes to paint.
+            tab_->switchModemOff = [this] { gsm::ModemTests(*context_, noShapes_).powerOff(); };
             consoles.attach(nullptr, nullptr, nullptr, tab_->findChild<QPlainTextEdit*>("TelitMemo"));
             tab_->setWorkDir(bench.dir.path.string());
             tab_->resize(777, 421);
@@ -53,7 +52,10 @@ struct TelitTabTest : ::testing::Test {
 
 private:
     std::unique_ptr<AppContext> context_;
-    std::unique_ptr<GsmTab> gsm_;
+    struct NoShapes : gsm::ModemView {
+        void stopStatusPoll() override {}
+        void paintShape(int, bool) override {}
+    } noShapes_;
     std::unique_ptr<TelitTab> tab_;
 };
 
@@ -141,26 +143,28 @@ TEST_F(TelitTabTest, ProgressFollowsTheRecordsAndStopsWhereAFailedUpdateEnded)
     EXPECT_EQ(memoLines().last(), "Ошибка перепрошивки модема, пожалуйста, повторите попытку");
 }
 
-// The update's end powers the modem off inside its own action; only the
-// button queues a power-off of its own.
-TEST_F(TelitTabTest, UpdateEndAndButtonEachPowerTheModemOffTheirWay)
+// The update's end powers the modem off inside its own action; the button
+// runs the same power-off in an action of its own, the tracker taken as an
+// update takes it.
+TEST_F(TelitTabTest, UpdateEndAndButtonEachPowerTheModemOffInsideAnAction)
 {
     bench.scenario.telit.modemVersion = 0;  // the modem refuses its loading mode
-    int queued = 0;
-    int inAction = 0;
-    tab().powerOffModem = [&] { ++queued; };
-    tab().powerOffModemInAction = [&] { ++inAction; };
+    int powerOffs = 0;
+    int exclusive = 0;
+    tab().switchModemOff = [&] {
+        ++powerOffs;
+        exclusive += actions.running() && actions.exclusiveActionPending();
+    };
     c<QLineEdit>("FirmwarePath")->setText(QString::fromStdString(bench.dir.file("missing.bin")));
     tab().TelitInitClick();
-    EXPECT_EQ(inAction, 0) << "a file that can't be opened powers nothing, so nothing is powered off";
+    EXPECT_EQ(powerOffs, 0) << "a file that can't be opened powers nothing, so nothing is powered off";
     FirmwareBuilder().record(payloadOf(10)).writeTo(bench.dir.path / "fw.bin");
     c<QLineEdit>("FirmwarePath")->setText(QString::fromStdString(bench.dir.file("fw.bin")));
     tab().TelitInitClick();
-    EXPECT_EQ(inAction, 1) << "a failed update leaves the modem powered too";
-    EXPECT_EQ(queued, 0);
+    EXPECT_EQ(powerOffs, 1) << "a failed update leaves the modem powered too";
     QTest::mouseClick(c<QPushButton>("Button28"), Qt::LeftButton);
-    EXPECT_EQ(queued, 1);
-    EXPECT_EQ(inAction, 1);
+    EXPECT_EQ(powerOffs, 2);
+    EXPECT_EQ(exclusive, 2);
 }
 
 TEST_F(TelitTabTest, FileDialogOffersBinFilesAndFillsThePath)

@@ -30,6 +30,7 @@
 #include "telit/FirmwareBuilder.h"
 #include "usb/EmulatedFt232r.h"
 #include "usb/UsbTestbed.h"
+#include "support/WindowTabs.h"
 
 namespace ktx::usbemu {
 namespace {
@@ -669,7 +670,7 @@ protected:
             QTimer* poll = window.findChild<QTimer*>("Timer1");
             EXPECT_TRUE(poll->isActive());
 
-            TelitTab* telit = window.telitTab();
+            TelitTab* telit = test::telitTab(window);
             telit->findChild<QLineEdit*>("FirmwarePath")->setText(firmwarePath_);
             telit->TelitInitClick();
             EXPECT_TRUE(QTest::qWaitFor([&] { return !window.deviceActions().busy(); }, 60000));

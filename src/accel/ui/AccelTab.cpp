@@ -6,6 +6,7 @@
 #include "base/ui/PanelColors.h"
 #include "base/ui/SvgPixmap.h"
 #include "link/SampleClock.h"
+#include "accel/ui/TabRegistration.h"
 #include "ui_AccelTab.h"
 
 static void initAccelTabResources() { Q_INIT_RESOURCE(accel_tab); }
@@ -22,10 +23,13 @@ constexpr const char* kArrowNames[accel::kArrowCount] = {"back", "front", "left"
 const PlotSetup kAxesPlot{"Accel", "Акселерометр", "отсчёты", 10'000, 100,
     {{"Ось X", {200, 0, 0}}, {"Ось Y", {0, 140, 0}}, {"Ось Z", {0, 0, 200}}, {"Длина вектора", {0, 0, 0}}}, {600, 376}};
 
+constexpr TabTimer kAccelTimer{"TimerAccel", 100};
+constexpr TabTimer kTimers[] = {kAccelTimer};
+
 }  // namespace
 
-AccelTab::AccelTab(AppContext& context, QTimer* timerAccel, QWidget* parent)
-    : QWidget(parent), ui(new Ui::AccelTab), context_(context), timerAccel_(timerAccel)
+AccelTab::AccelTab(AppContext& context, QWidget* parent)
+    : QWidget(parent), ui(new Ui::AccelTab), context_(context), timerAccel_(makeTabTimer(this, kAccelTimer))
 {
     initAccelTabResources();
     ui->setupUi(this);
@@ -44,8 +48,7 @@ AccelTab::AccelTab(AppContext& context, QTimer* timerAccel, QWidget* parent)
         value->setTextFormat(Qt::PlainText);
 
     connect(ui->ButtonStartAxel, &QPushButton::clicked, this, &AccelTab::ButtonStartAxelClick);
-    if (timerAccel_)
-        connect(timerAccel_, &QTimer::timeout, this, &AccelTab::TimerAccelTimer);
+    connect(timerAccel_, &QTimer::timeout, this, &AccelTab::TimerAccelTimer);
     plot_ = new LivePlotPanel(kAxesPlot, sampleClockOf(context_.time), this);
 }
 
@@ -81,16 +84,11 @@ void AccelTab::TimerAccelTimer()
             }
             if (!outcome.reading)
                 return;
-            blinkHeartbeat();
+            colors::blinkHeartbeat(ui->Panel53);
             applyView(accel::accelView(*outcome.reading));
         });
 }
 
-void AccelTab::blinkHeartbeat()
-{
-    const bool yellow = colors::background(ui->Panel53) == colors::kYellow;
-    colors::setBackground(ui->Panel53, yellow ? colors::kBlue : colors::kYellow);
-}
 
 void AccelTab::applyView(const accel::AccelView& view)
 {
@@ -119,4 +117,21 @@ std::array<QLabel*, accel::kArrowCount> AccelTab::redArrows() const
     return {ui->RedBack, ui->RedFront, ui->RedLeft, ui->RedRight, ui->RedUp, ui->RedDown};
 }
 
+namespace accel {
+namespace {
+
+QWidget* makeTab(const TabEnvironment& environment, QWidget* page)
+{
+    return new AccelTab(environment.context, page);
+}
+
+}  // namespace
+
+const TabRegistration& tabRegistration()
+{
+    static const TabRegistration registration{.pageName = "TabSheet9", .title = "Акселерометр", .make = makeTab, .timers = kTimers};
+    return registration;
+}
+
+}  // namespace accel
 }  // namespace ktx

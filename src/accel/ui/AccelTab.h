@@ -21,7 +21,8 @@ class LivePlotPanel;
 class AccelTab : public QWidget, public ConsoleTab {
     Q_OBJECT
 public:
-    AccelTab(AppContext& context, QTimer* timerAccel, QWidget* parent = nullptr);
+    // Makes its own poll timer, TimerAccel.
+    explicit AccelTab(AppContext& context, QWidget* parent = nullptr);
     ~AccelTab() override;
 
     void ButtonStartAxelClick();  // starts or stops the poll
@@ -35,7 +36,6 @@ public:
 private:
     Ui::AccelTab* ui;
 
-    void blinkHeartbeat();
     void applyView(const accel::AccelView& view);
     std::array<QLabel*, accel::kArrowCount> greenArrows() const;
     std::array<QLabel*, accel::kArrowCount> redArrows() const;

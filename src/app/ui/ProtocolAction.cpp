@@ -239,7 +239,7 @@ void runProtocol(TKorvantixtest& window, QPushButton* protocolButton)
     const std::string station = QSysInfo::machineHostName().toStdString();
     const std::string operatorName = qEnvironmentVariable("USER").toStdString();
     const std::string folder = QDir(workDir).filePath(QStringLiteral("protocols")).toStdString();
-    const std::string database = readSettings(window.settingsPath()).resultsDatabase;
+    const std::string database = readSettings(window.settingsPath(), {}).window.resultsDatabase;
     takeTrackerExclusively(context, protocolButton, &window, protocolButton,
         [&context, windowObject = static_cast<QObject*>(&window), profile, station, operatorName, folder, database,
             rows = std::make_shared<const QPointer<QListWidget>>(shown.list)](const std::atomic<bool>& stop) {

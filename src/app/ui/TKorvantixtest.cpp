@@ -20,7 +20,6 @@
 #include <QWindow>
 #include <QTimer>
 
-#include "accel/ui/AccelTab.h"
 #include "link/RealTimeSource.h"
 #include "app/Settings.h"
 #include "base/Version.h"
@@ -34,14 +33,13 @@
 #include "app/ui/FocusKeeper.h"
 #include "app/ui/HistoryAction.h"
 #include "app/ui/ProtocolAction.h"
-#include "can/ui/CanTab.h"
-#include "gnss/ui/GnssTab.h"
-#include "gsm/ui/GsmTab.h"
-#include "telit/ui/TelitTab.h"
-#include "io/ui/InputsTab.h"
+#include "app/ui/AreaTabs.h"
+#include "base/AreaList.h"
 #include "base/TextCodec.h"
-#include "onewire/ui/OneWireTab.h"
-#include "rs485/ui/Rs485Tab.h"
+#include "base/ui/ConsoleTab.h"
+#include "base/ui/TabRegistration.h"
+#include "base/ui/VersionRules.h"
+#include "gsm/ModemTests.h"
 #include "ui_TKorvantixtest.h"
 
 namespace ktx {
@@ -78,23 +76,34 @@ public:
     }
 };
 
-struct PageInfo {
-    const char* objectName;
-    const char* title;
-    int minimumFirmware;  // the tab is disabled below this version
-};
+// The areas' tabs in the build's order; the About page follows them.
+#define KTX_TAB_REGISTRATION(area) &area::tabRegistration(),
+const TabRegistration* const kAreaTabs[] = {KTX_FOR_EACH_AREA(KTX_TAB_REGISTRATION)};
+#undef KTX_TAB_REGISTRATION
+constexpr int kAreaTabCount = static_cast<int>(std::size(kAreaTabs));
+constexpr const char* kAboutPageName = "TabSheet3";
+constexpr const char* kAboutTitle = "О программе";
 
-// In the order of TabIndex.
-constexpr PageInfo kPages[] = {
-    {"TabSheet1", "Входы и выходы", 0},
-    {"TabSheet2", "GSM/GPRS", GsmTab::kMinimumFirmware},
-    {"TabSheet7", "GPS/ГЛОНАСС", 0},
-    {"TabSheet6", "1WIRE", 0},
-    {"TabSheet4", "485/LLS", Rs485Tab::kMinimumFirmware},
-    {"TabSheet5", "CAN", CanTab::kMinimumFirmware},
-    {"TabSheet9", "Акселерометр", 0},
-    {"TabSheet8", "TELIT", 0},
-    {"TabSheet3", "О программе", 0},
+Consoles::Console consoleOf(TabConsole console)
+{
+    switch (console) {
+    case TabConsole::Modem:
+        return Consoles::Modem;
+    case TabConsole::Rs485:
+        return Consoles::Rs485;
+    case TabConsole::Telit:
+        return Consoles::Telit;
+    default:
+        return Consoles::Debug;
+    }
+}
+
+// The modem switched off on behalf of another tab: its console lines are the
+// modem console's; the shapes are the GSM tab's own business.
+class QuietModemView : public gsm::ModemView {
+public:
+    void stopStatusPoll() override {}
+    void paintShape(int, bool) override {}
 };
 
 QString fromCp1251(const std::string& bytes)
@@ -189,19 +198,12 @@ TKorvantixtest::TKorvantixtest(FtDriver& driver, TimeSource& time, const std::st
     deviceChangeKey_->setObjectName(QStringLiteral("DeviceChange"));
     connect(actions_.get(), &DeviceActions::idle, this, &TKorvantixtest::closeAfterRunningAction);
 
-    Timer1 = makeTimer("Timer1", 200);
-    Timer2 = makeTimer("Timer2", 125);
-    Timer3 = makeTimer("Timer3", 250);
-    Timer4 = makeTimer("Timer4", 1000);
-    Timer5 = makeTimer("Timer5", 1000);
-    Timer6 = makeTimer("Timer6", 10000);
-    TimerAccel = makeTimer("TimerAccel", 100);
-
     workDir_ = workDir;
+    settings_.sections = settingsSections();
     consoles_.setSerialSource([this] { return device_.serialText; });
     addPages();
     // The first tab is the one shown, and it holds the debug console.
-    tab(kInputs);
+    tab(0);
     storage_.checkWorkDir();
 
     connect(form_->PageControl1, &QTabWidget::currentChanged, this, &TKorvantixtest::PageControl1Change);
@@ -231,22 +233,16 @@ TKorvantixtest::~TKorvantixtest()
     delete form_;
 }
 
-QTimer* TKorvantixtest::makeTimer(const char* name, int intervalMs)
-{
-    auto* timer = new QTimer(this);
-    timer->setObjectName(QString::fromLatin1(name));
-    timer->setInterval(intervalMs);
-    return timer;
-}
-
 void TKorvantixtest::addPages()
 {
     QTabWidget* pages = form_->PageControl1;
-    for (int index = 0; index < kTabCount; ++index) {
-        const PageInfo& info = kPages[index];
-        pages_[index] = new LazyPage(QString::fromLatin1(info.objectName),
-                                     [this, index](QWidget* page) { return buildTab(index, page); }, pages);
-        pages->addTab(pages_[index], QString::fromUtf8(info.title));
+    for (int index = 0; index <= kAreaTabCount; ++index) {
+        const bool about = index == kAreaTabCount;
+        auto* page = new LazyPage(QString::fromLatin1(about ? kAboutPageName : kAreaTabs[index]->pageName),
+                                  [this, index](QWidget* page) { return buildTab(index, page); }, pages);
+        pages_.push_back(page);
+        tabs_.push_back(nullptr);
+        pages->addTab(page, QString::fromUtf8(about ? kAboutTitle : kAreaTabs[index]->title));
     }
     pages->setCurrentIndex(0);
     // Nine whole titles and the tool row share the bar's one line: the
@@ -288,14 +284,50 @@ ConsoleTab* TKorvantixtest::tab(int index)
     return tabs_[index];
 }
 
+std::vector<SettingsSection> TKorvantixtest::settingsSections()
+{
+    std::vector<SettingsSection> sections;
+    for (const TabRegistration* registration : kAreaTabs)
+        sections.emplace_back(registration->settingsSection, registration->settings);
+    return sections;
+}
+
 bool TKorvantixtest::isTabBuilt(int index) const
 {
-    return index >= 0 && index < kTabCount && pages_[index]->isBuilt();
+    return index >= 0 && index < tabCount() && pages_[index]->isBuilt();
+}
+
+int TKorvantixtest::tabIndex(const QString& pageName) const
+{
+    for (int index = 0; index < tabCount(); ++index)
+        if (pages_[index]->objectName() == pageName)
+            return index;
+    return -1;
+}
+
+QWidget* TKorvantixtest::tabWidget(int index)
+{
+    return pages_[index]->content();
+}
+
+// What the firmware identified last lacks is hidden (or greyed) on a tab.
+void TKorvantixtest::applyGatedControls(QWidget& tab, int index) const
+{
+    applyVersionRules(tab, kAreaTabs[index]->gatedControls, firmware_.version);
+}
+
+std::vector<ConsoleTab*> TKorvantixtest::builtTabs() const
+{
+    std::vector<ConsoleTab*> built;
+    for (ConsoleTab* made : tabs_)
+        if (made)
+            built.push_back(made);
+    return built;
 }
 
 void TKorvantixtest::buildAllTabs()
 {
-    for (int index = 0; index < kTabCount; ++index)
+    for (int index = 0; index < tabCount(); ++index)
         tab(index);
 }
 
@@ -306,115 +338,45 @@ QWidget* TKorvantixtest::buildTab(int index, QWidget* page)
     QWidget* widget = makeTab(index, page);
     ConsoleTab* made = dynamic_cast<ConsoleTab*>(widget);
     tabs_[index] = made;
-    if (settingsRead_) {
-        made->loadSettings(settings_);
-        restoreLivePlots(widget, settings_.plotsShown);
+    if (settingsRead_ && index < kAreaTabCount) {
+        made->loadSettings(settings_.sections[index]);
+        restoreLivePlots(widget, settings_.window.plotsShown);
     }
-    if (firmwareKnown_)
-        made->applyFirmware(firmware_);
+    if (firmwareKnown_ && index < kAreaTabCount)
+        applyGatedControls(*widget, index);
     return widget;
 }
 
 QWidget* TKorvantixtest::makeTab(int index, QWidget* page)
 {
-    switch (index) {
-    case kInputs:
-        inputs_ = new InputsTab(context_, Timer1, Timer6, page);
-        inputs_->setObjectName(QStringLiteral("InputsTab"));
-        consoles_.attach(Consoles::Debug, inputs_->console());
-        return inputs_;
-    case kGsm:
-        gsm_ = new GsmTab(context_, Timer1, page);
-        gsm_->setWorkDir(workDir_);
-        consoles_.attach(Consoles::Modem, gsm_->console());
-        return gsm_;
-    case kGnss:
-        return gnss_ = new GnssTab(context_, page);
-    case kOneWire:
-        return oneWire_ = new OneWireTab(context_, Timer4, page);
-    case kRs485:
-        rs485_ = new Rs485Tab(context_, Timer2, Timer5, page);
-        consoles_.attach(Consoles::Rs485, rs485_->console());
-        return rs485_;
-    case kCan:
-        can_ = new CanTab(context_, Timer3, page);
-        can_->setWorkDir(workDir_);
-        // The grids' header rows and the empty record, as on a fresh show.
-        can_->writeGridHeaders();
-        can_->resetLastDecoded();
-        return can_;
-    case kAccel:
-        return accel_ = new AccelTab(context_, TimerAccel, page);
-    case kTelit: {
-        // The update ends by switching the modem off on the GSM tab; that tab
-        // is built here, on the GUI thread, not from inside the update.
-        GsmTab* gsm = gsmTab();
-        telit_ = new TelitTab(context_, page);
-        telit_->powerOffModem = [gsm] { gsm->Button13Click(); };
-        telit_->powerOffModemInAction = [gsm] { gsm->powerOffInRunningAction(); };
-        telit_->setWorkDir(workDir_);
-        consoles_.attach(Consoles::Telit, telit_->console());
-        connect(telit_, &TelitTab::saveSettingsRequested, this, &TKorvantixtest::FormDestroy);
-        return telit_;
-    }
-    default:
+    if (index == kAreaTabCount) {
         about_ = new AboutTab(page);
         about_->setTitle(windowTitle());
         return about_;
     }
+    const TabRegistration& registration = *kAreaTabs[index];
+    const TabEnvironment environment{context_, workDir_, [this] { FormDestroy(); },
+        [this] { switchModemOffInAction(); }};
+    QWidget* made = registration.make(environment, page);
+    if (registration.console != TabConsole::None)
+        consoles_.attach(consoleOf(registration.console), dynamic_cast<ConsoleTab*>(made)->console());
+    return made;
 }
 
-InputsTab* TKorvantixtest::inputsTab()
+// On the device worker, inside the action that asked for it.
+void TKorvantixtest::switchModemOffInAction()
 {
-    tab(kInputs);
-    return inputs_;
-}
-
-GsmTab* TKorvantixtest::gsmTab()
-{
-    tab(kGsm);
-    return gsm_;
-}
-
-GnssTab* TKorvantixtest::gnssTab()
-{
-    tab(kGnss);
-    return gnss_;
-}
-
-OneWireTab* TKorvantixtest::oneWireTab()
-{
-    tab(kOneWire);
-    return oneWire_;
-}
-
-Rs485Tab* TKorvantixtest::rs485Tab()
-{
-    tab(kRs485);
-    return rs485_;
-}
-
-CanTab* TKorvantixtest::canTab()
-{
-    tab(kCan);
-    return can_;
-}
-
-AccelTab* TKorvantixtest::accelTab()
-{
-    tab(kAccel);
-    return accel_;
-}
-
-TelitTab* TKorvantixtest::telitTab()
-{
-    tab(kTelit);
-    return telit_;
+    QuietModemView quiet;
+    gsm::ModemTests(context_, quiet, workDir_).powerOff();
+    onGuiThread(this, [this] {
+        for (ConsoleTab* built : builtTabs())
+            built->modemSwitchedOff();
+    });
 }
 
 AboutTab* TKorvantixtest::aboutTab()
 {
-    tab(kAbout);
+    tab(kAreaTabCount);
     return about_;
 }
 
@@ -533,12 +495,11 @@ void TKorvantixtest::FormShow()
 
 void TKorvantixtest::readSettingsIntoTabs()
 {
-    settings_ = storage_.loadSettings();
+    settings_ = storage_.loadSettings(settingsSections());
     settingsRead_ = true;
-    for (ConsoleTab* built : tabs_) {
-        if (built)
-            built->loadSettings(settings_);
-    }
+    for (int index = 0; index < kAreaTabCount; ++index)
+        if (tabs_[index])
+            tabs_[index]->loadSettings(settings_.sections[index]);
     // The plots kept shown open beside the window once it is painted: by then
     // the window manager has framed it and the caption carries the program's
     // name, so they are placed and titled as Ctrl+G places them.
@@ -552,8 +513,8 @@ void TKorvantixtest::restorePlotsOnce()
     plotsPending_ = false;
     // Only those kept shown: one the user opened meanwhile stays open.
     for (LivePlotPanel* plot : findChildren<LivePlotPanel*>()) {
-        const auto kept = settings_.plotsShown.find(plot->setup().name);
-        if (kept != settings_.plotsShown.end() && kept->second)
+        const auto kept = settings_.window.plotsShown.find(plot->setup().name);
+        if (kept != settings_.window.plotsShown.end() && kept->second)
             plot->setWanted(true);
     }
 }
@@ -567,14 +528,14 @@ void TKorvantixtest::FormDestroy()
 void TKorvantixtest::saveSettings()
 {
     SettingsValues values = settings_;
-    for (const ConsoleTab* built : tabs_) {
-        if (built)
-            built->saveSettings(values);
-    }
+    for (int index = 0; index < kAreaTabCount; ++index)
+        if (tabs_[index])
+            tabs_[index]->saveSettings(values.sections[index]);
     // Plots of tabs never built keep the state that was read; one kept shown
     // stays so when the window closes before it was restored.
+    std::map<std::string, bool>& plots = values.window.plotsShown;
     for (const auto& [name, shown] : livePlotsWanted(this))
-        values.plotsShown[name] = shown || (plotsPending_ && values.plotsShown[name]);
+        plots[name] = shown || (plotsPending_ && plots[name]);
     storage_.saveSettings(values);
 }
 
@@ -639,15 +600,21 @@ void TKorvantixtest::closeAfterRunningAction()
 
 void TKorvantixtest::PageControl1Change(int index)
 {
-    if (index < 0 || index >= kTabCount)
+    if (index < 0 || index >= tabCount())
         return;
     const ConsoleTab* shown = tab(index);
-    for (int other = 0; other < kTabCount; ++other) {
-        ConsoleTab* hidden = tabs_[other];
-        if (other == index || !hidden)
-            continue;
-        if (shown->needsChannelAlone() || hidden->pollsOnlyWhileShown())
+    for (ConsoleTab* hidden : builtTabs())
+        if (hidden != shown && hidden->pollsOnlyWhileShown())
             hidden->stopPolls();
+    // A tab that needs the channel alone has every poll paused while it is
+    // shown; the polls' boxes and timers stay, and they go on once it is left.
+    const bool holdPolls = shown->needsChannelAlone();
+    if (holdPolls != pollsHeld_) {
+        pollsHeld_ = holdPolls;
+        if (holdPolls)
+            actions_->holdPolls();
+        else
+            actions_->releasePolls();
     }
     // Only the page shown has its place in the window, once laid out.
     if (qEnvironmentVariableIsSet("KTX_DEBUG_GEOMETRY"))
@@ -671,34 +638,70 @@ bool TKorvantixtest::windowKey(int key)
         // these keys on, and they are not meant for the output there.
         if (focus && focus != this)
             return false;
-        inputs_->OutButtonClick();
-        return true;
+        return toTabs(WindowCommand::SwitchOutput1);
     case Qt::Key_Escape:
         // Program is the window's cancel button, but not for an edit, which
-        // passes Esc on, and not beside a tab that has stopped every poll
-        // to have the channel alone (the GSM tab's modem tests).
+        // passes Esc on, and not beside a tab that has paused every poll to
+        // have the channel alone (the GSM tab's modem tests).
         if (takesText(focus) || tab(form_->PageControl1->currentIndex())->needsChannelAlone())
             return false;
-        inputs_->pressProgram();
-        return true;
+        return toTabs(WindowCommand::StartStopStatusTest);
     default:
         return false;
     }
 }
 
+bool TKorvantixtest::tabFollows(int index, IdentificationFollowup followup) const
+{
+    const TabRegistration& registration = *kAreaTabs[index];
+    if (!registration.followupFlag || registration.followup != followup)
+        return false;
+    SettingsSection now = settings_.sections[index];
+    if (tabs_[index])
+        tabs_[index]->saveSettings(now);
+    return now.flag(registration.followupFlag);
+}
+
+bool TKorvantixtest::anyTabFollows(IdentificationFollowup followup) const
+{
+    for (int index = 0; index < kAreaTabCount; ++index)
+        if (tabFollows(index, followup))
+            return true;
+    return false;
+}
+
+// A tab not built yet is built for it, as a click on it would.
+void TKorvantixtest::runFollowup(IdentificationFollowup followup)
+{
+    for (int index = 0; index < kAreaTabCount; ++index)
+        if (tabFollows(index, followup))
+            tab(index)->runFollowup(followup);
+}
+
+bool TKorvantixtest::toTabs(WindowCommand command)
+{
+    for (ConsoleTab* built : builtTabs())
+        if (built->windowCommand(command))
+            return true;
+    return false;
+}
+
 void TKorvantixtest::showSerialText(const std::string& serialText)
 {
-    inputs_->showSerialText(fromCp1251(serialText));
+    for (ConsoleTab* built : builtTabs())
+        built->showSerialText(fromCp1251(serialText));
 }
 
 void TKorvantixtest::showVersionText(const std::string& versionText)
 {
-    inputs_->showVersionText(fromCp1251(versionText));
+    for (ConsoleTab* built : builtTabs())
+        built->showVersionText(fromCp1251(versionText));
 }
 
 void TKorvantixtest::setVersionColourGreen(bool green)
 {
-    inputs_->setVersionColour(green ? kGreen : QColor(Qt::black));
+    for (ConsoleTab* built : builtTabs())
+        built->setVersionColour(green ? kGreen : QColor(Qt::black));
 }
 
 void TKorvantixtest::applyFirmware(const DeviceInfo& device)
@@ -711,36 +714,34 @@ void TKorvantixtest::applyFirmware(const DeviceInfo& device)
         // page stays, and no tab-change handler runs for a change nobody made.
         const QSignalBlocker blocker(pages);
         const int current = pages->currentIndex();
-        for (int index = 0; index < kTabCount; ++index)
-            pages->setTabEnabled(index, device.version >= kPages[index].minimumFirmware);
+        for (int index = 0; index < kAreaTabCount; ++index)
+            pages->setTabEnabled(index, device.version >= kAreaTabs[index]->minimumFirmware);
         pages->setCurrentIndex(current);
     }
     // Tabs built later get the rules when they are made.
-    for (ConsoleTab* built : tabs_) {
-        if (built)
-            built->applyFirmware(device);
-    }
+    for (int index = 0; index < kAreaTabCount; ++index)
+        if (tabs_[index])
+            applyGatedControls(*pages_[index]->content(), index);
 }
 
 bool TKorvantixtest::readGsmAutoChecked() const
 {
-    // Until the GSM tab is opened, its box holds what the settings file said.
-    return gsm_ ? gsm_->readsDeviceSettingsOnIdentification() : settings_.readGsmAuto;
+    return anyTabFollows(IdentificationFollowup::ReadDeviceSettings);
 }
 
 bool TKorvantixtest::autoCheckChecked() const
 {
-    return inputs_->startsStatusTestOnIdentification();
+    return anyTabFollows(IdentificationFollowup::StartStatusTest);
 }
 
 void TKorvantixtest::readGsmParams()
 {
-    gsmTab()->ReadGSMParamsClick();
+    runFollowup(IdentificationFollowup::ReadDeviceSettings);
 }
 
 void TKorvantixtest::startStatusTest()
 {
-    inputs_->startStatusTest();
+    runFollowup(IdentificationFollowup::StartStatusTest);
 }
 
 }  // namespace ktx

@@ -1,16 +1,18 @@
 #pragma once
-// The console's one window: nine tabs, seven poll timers, device
-// identification on every device change, settings read at show and written
-// at close.
+// The console's one window: the areas' tabs from their registrations and
+// the About page, device identification on every device change, settings
+// read at show and written at close.
 #include <QEvent>
 #include <QWidget>
 #include <array>
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "link/AppContext.h"
-#include "base/SettingsValues.h"
+#include "base/ui/ConsoleTab.h"
+#include "app/Settings.h"
 #include "app/StorageNotices.h"
 #include "app/ui/Consoles.h"
 #include "link/FtDriver.h"
@@ -28,24 +30,12 @@ class TKorvantixtest;
 namespace ktx {
 
 class AboutTab;
-class AccelTab;
 class DeviceActions;
-class CanTab;
-class ConsoleTab;
-class GnssTab;
-class GsmTab;
-class InputsTab;
 class LazyPage;
-class OneWireTab;
-class Rs485Tab;
-class TelitTab;
 
 class TKorvantixtest : public QWidget, public IdentificationView {
     Q_OBJECT
 public:
-    // The tabs in their order on the window.
-    enum TabIndex { kInputs, kGsm, kGnss, kOneWire, kRs485, kCan, kAccel, kTelit, kAbout, kTabCount };
-
     // Posted to the window when a device may have come or gone.
     static QEvent::Type deviceChangeEventType();
 
@@ -72,19 +62,23 @@ public:
     void PageControl1Change(int index);
 
     const std::string& settingsPath() const { return settingsPath_; }
+    // Every tab's settings section at its defaults, in page order.
+    static std::vector<SettingsSection> settingsSections();
     AppContext& context() { return context_; }
     Consoles& consoles() { return consoles_; }
-    DeviceInfo& device() { return device_; }
 
-    // A tab's widgets are made when it is first shown; these make them now.
-    InputsTab* inputsTab();
-    GsmTab* gsmTab();
-    GnssTab* gnssTab();
-    OneWireTab* oneWireTab();
-    Rs485Tab* rs485Tab();
-    CanTab* canTab();
-    AccelTab* accelTab();
-    TelitTab* telitTab();
+    // The pages: the areas' tabs in their registered order, then About.
+    int tabCount() const { return static_cast<int>(pages_.size()); }
+    // The index of the page of that objectName, -1 for none.
+    int tabIndex(const QString& pageName) const;
+    // A tab's widgets are made when it is first shown; this makes them now.
+    QWidget* tabWidget(int index);
+    template <class Tab>
+    Tab* tabNamed(const QString& pageName)
+    {
+        const int index = tabIndex(pageName);
+        return index < 0 ? nullptr : dynamic_cast<Tab*>(tabWidget(index));
+    }
     AboutTab* aboutTab();
     bool isTabBuilt(int index) const;
     // Every tab made now (tests and screenshots reach into all of them).
@@ -114,7 +108,6 @@ private:
     // Z, F11, the Russian layout's Я and Esc, where they are the window's;
     // false when the key is not taken.
     bool windowKey(int key);
-    QTimer* makeTimer(const char* name, int intervalMs);
     void identifyQueued();
     // KTX_DEBUG_GEOMETRY=<file name>: every button's, edit's and tab's name
     // and screen rectangle, for tests that drive the window with real input.
@@ -125,6 +118,18 @@ private:
     QWidget* buildTab(int index, QWidget* page);
     QWidget* makeTab(int index, QWidget* page);
     ConsoleTab* tab(int index);
+    // The tabs made so far, in page order.
+    std::vector<ConsoleTab*> builtTabs() const;
+    void applyGatedControls(QWidget& tab, int index) const;
+    // The modem off inside the running action, then every tab told so.
+    void switchModemOffInAction();
+    // The first tab that acts on it.
+    bool toTabs(WindowCommand command);
+    // Whether the tab's follow-up flag is set: its box, or for a tab not
+    // built yet, its section as read.
+    bool tabFollows(int index, IdentificationFollowup followup) const;
+    bool anyTabFollows(IdentificationFollowup followup) const;
+    void runFollowup(IdentificationFollowup followup);
     void readSettingsIntoTabs();
     void restorePlotsOnce();
     void saveSettings();
@@ -139,18 +144,12 @@ private:
     AppContext context_;
     Ui::TKorvantixtest* form_;
 
-    QTimer* Timer1;
-    QTimer* Timer2;
-    QTimer* Timer3;
-    QTimer* Timer4;
-    QTimer* Timer5;
-    QTimer* Timer6;
-    QTimer* TimerAccel;
-
-    std::array<LazyPage*, kTabCount> pages_{};
+    std::vector<LazyPage*> pages_;
     QWidget* toolRow_ = nullptr;
-    std::array<ConsoleTab*, kTabCount> tabs_{};
-    SettingsValues settings_;  // as read at show; kept for the tabs not built
+    std::vector<ConsoleTab*> tabs_;  // null until built
+    // As read at show (the tabs' sections at their defaults until then),
+    // one section per area tab; kept for the tabs not built.
+    SettingsValues settings_;
     bool settingsRead_ = false;
     bool plotsPending_ = false;  // read, not yet restored
     bool firmwareKnown_ = false;
@@ -158,18 +157,11 @@ private:
     // thread's copy, for tabs built later (device_ is the worker's).
     DeviceInfo firmware_;
 
-    InputsTab* inputs_ = nullptr;
-    GsmTab* gsm_ = nullptr;
-    GnssTab* gnss_ = nullptr;
-    OneWireTab* oneWire_ = nullptr;
-    Rs485Tab* rs485_ = nullptr;
-    CanTab* can_ = nullptr;
-    AccelTab* accel_ = nullptr;
-    TelitTab* telit_ = nullptr;
     AboutTab* about_ = nullptr;
 
     bool shown_ = false;
     bool settingsSaved_ = false;
+    bool pollsHeld_ = false;         // by the tab shown, which needs the channel alone
     bool closeAfterAction_ = false;  // a close came while an action ran
     int closingSignal_ = 0;          // the signal that asked for the close
     std::unique_ptr<DeviceActions> actions_;

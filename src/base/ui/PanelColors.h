@@ -46,4 +46,19 @@ inline void setCaptionAndTextColor(QWidget* widget, const QColor& color)
 
 inline QColor textColor(const QWidget* widget) { return widget->palette().color(QPalette::WindowText); }
 
+// first, or second when the background is first already.
+inline void alternateBackground(QWidget* widget, const QColor& first, const QColor& second)
+{
+    setBackground(widget, background(widget) == first ? second : first);
+}
+
+// A poll's heartbeat panel, one step per poll that got through: yellow with
+// black text, then blue with yellow text, so the caption stays readable.
+inline void blinkHeartbeat(QWidget* panel)
+{
+    const bool wasYellow = background(panel) == kYellow;
+    alternateBackground(panel, kYellow, kBlue);
+    setTextColor(panel, wasYellow ? kYellow : kBlack);
+}
+
 }  // namespace ktx::colors

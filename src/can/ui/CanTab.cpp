@@ -12,6 +12,7 @@
 #include "base/ui/ShapeWidget.h"
 #include "base/TextCodec.h"
 #include "link/SampleClock.h"
+#include "can/ui/TabRegistration.h"
 #include "ui_CanTab.h"
 
 namespace ktx {
@@ -66,11 +67,14 @@ QString cellText(const QTableWidget* grid, int row, int column)
     return item ? item->text() : QString();
 }
 
+constexpr TabTimer kCanTimer{"Timer3", 250};
+constexpr TabTimer kTimers[] = {kCanTimer};
+
 }  // namespace
 
-CanTab::CanTab(AppContext& context, QTimer* timer3, QWidget* parent)
+CanTab::CanTab(AppContext& context, QWidget* parent)
     : QWidget(parent), monitor_(context), lastDecoded(monitor_.lastDecoded()), ui(new Ui::CanTab), context_(context),
-      timer3_(timer3)
+      timer3_(makeTabTimer(this, kCanTimer))
 {
     ui->setupUi(this);
     prepareGrid(ui->CANGrid, 3, 1, 118);
@@ -98,8 +102,7 @@ CanTab::CanTab(AppContext& context, QTimer* timer3, QWidget* parent)
     connect(ui->Button15, &QPushButton::clicked, this, &CanTab::Button15Click);
     connect(ui->Button21, &QPushButton::clicked, this, &CanTab::Button21Click);
     connect(ui->CANPush, &QPushButton::clicked, this, &CanTab::CANPushClick);
-    if (timer3_)
-        connect(timer3_, &QTimer::timeout, this, &CanTab::CANPushClick);
+    connect(timer3_, &QTimer::timeout, this, &CanTab::CANPushClick);
     plot_ = new LivePlotPanel(kDrivePlot, sampleClockOf(context_.time), this);
 }
 
@@ -127,8 +130,6 @@ std::array<ShapeWidget*, can::kLampCount> CanTab::lamps() const
 
 void CanTab::CheckBox2Click()
 {
-    if (!timer3_)
-        return;
     if (ui->CheckBox2->isChecked())
         timer3_->start();
     else
@@ -142,30 +143,23 @@ void CanTab::Button15Click()
 
 void CanTab::CANPushClick()
 {
-    runDeviceAction(context_, timer3_ ? static_cast<const QObject*>(timer3_) : ui->CANPush, this, nullptr,
+    runDeviceAction(context_, timer3_, this, nullptr,
         [this, point = decimalPoint()] { return monitor_.poll(point); },
         [this](const can::CanPollOutcome& outcome) {
             plot_->append(can::plottedDrive(outcome.view));
             if (!outcome.opened) {
                 if (ui->CheckBox2->isChecked())
                     ui->CheckBox2->setChecked(false);  // stops Timer3
-                else if (timer3_)
+                else
                     timer3_->stop();
                 return;
             }
-            blinkHeartbeat();
+            colors::blinkHeartbeat(ui->Panel47);
             if (outcome.view)
                 applyView(*outcome.view);
         });
 }
 
-void CanTab::blinkHeartbeat()
-{
-    // The check box's caption follows, so it stays readable on blue.
-    const bool yellow = colors::background(ui->Panel47) == colors::kYellow;
-    colors::setBackground(ui->Panel47, yellow ? colors::kBlue : colors::kYellow);
-    colors::setTextColor(ui->Panel47, yellow ? colors::kYellow : colors::kBlack);
-}
 
 void CanTab::applyView(const can::CanView& view)
 {
@@ -260,16 +254,6 @@ std::span<const VersionRule> CanTab::versionRules()
     return kVersionRules;
 }
 
-void CanTab::stopPolls()
-{
-    ui->CheckBox2->setChecked(false);
-}
-
-void CanTab::applyFirmware(const DeviceInfo& device)
-{
-    applyVersionRules(*this, kVersionRules, device.version);
-}
-
 can::CanSnapshot CanTab::snapshot() const
 {
     can::CanSnapshot s = formSnapshot();
@@ -317,4 +301,27 @@ void CanTab::Button21Click()
         [] {});
 }
 
+namespace can {
+namespace {
+
+QWidget* makeTab(const TabEnvironment& environment, QWidget* page)
+{
+    auto* tab = new CanTab(environment.context, page);
+    tab->setWorkDir(environment.workDir);
+    // The grids' header rows and the empty record, as on a fresh show.
+    tab->writeGridHeaders();
+    tab->resetLastDecoded();
+    return tab;
+}
+
+}  // namespace
+
+const TabRegistration& tabRegistration()
+{
+    static const TabRegistration registration{.pageName = "TabSheet5", .title = "CAN", .make = makeTab,
+        .minimumFirmware = CanTab::kMinimumFirmware, .gatedControls = CanTab::versionRules(), .timers = kTimers};
+    return registration;
+}
+
+}  // namespace can
 }  // namespace ktx

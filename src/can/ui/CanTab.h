@@ -30,15 +30,13 @@ class CanTab : public QWidget, public ConsoleTab {
     can::CanMonitor monitor_;
 
 public:
-    CanTab(AppContext& context, QTimer* timer3, QWidget* parent = nullptr);
+    // Makes its own poll timer, Timer3.
+    explicit CanTab(AppContext& context, QWidget* parent = nullptr);
     ~CanTab() override;
 
     // Older firmware has no CAN: the tab itself is disabled below this.
     static constexpr int kMinimumFirmware = 53;
     static std::span<const VersionRule> versionRules();
-
-    void stopPolls() override;
-    void applyFirmware(const DeviceInfo& device) override;
 
     void CANPushClick();    // one poll (Timer3's tick, the hidden CANPush)
     void CheckBox2Click();  // CheckBox2's state drives Timer3
@@ -69,7 +67,6 @@ private:
     void applyView(const can::CanView& view);
     void applyRows(QTableWidget* grid, const std::vector<can::RowWrite>& rows);
     void keyCellChanged(QTableWidget* grid, can::KeyedRows& keys, int row, int column);
-    void blinkHeartbeat();
     std::array<QLabel*, can::kPanelCount> panels() const;
     std::array<QLineEdit*, can::kIdBoxCount> idBoxes() const;
     std::array<ShapeWidget*, can::kLampCount> lamps() const;

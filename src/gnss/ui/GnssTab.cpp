@@ -12,6 +12,7 @@
 #include "gnss/PointFix.h"
 #include "gnss/ReceiverTest.h"
 #include "base/TextCodec.h"
+#include "gnss/ui/TabRegistration.h"
 #include "ui_GnssTab.h"
 
 static void initGnssTabResources() { Q_INIT_RESOURCE(gnss_tab); }
@@ -72,11 +73,6 @@ const VersionRule kVersionRules[] = {
 std::span<const VersionRule> GnssTab::versionRules()
 {
     return kVersionRules;
-}
-
-void GnssTab::applyFirmware(const DeviceInfo& device)
-{
-    applyVersionRules(*this, kVersionRules, device.version);
 }
 
 bool GnssTab::eventFilter(QObject* watched, QEvent* event)
@@ -166,4 +162,22 @@ void GnssTab::showClock(const gnss::ClockOutcome& outcome)
         ui->READEDTIME->setText(fromUtf8(outcome.text));
 }
 
+namespace gnss {
+namespace {
+
+QWidget* makeTab(const TabEnvironment& environment, QWidget* page)
+{
+    return new GnssTab(environment.context, page);
+}
+
+}  // namespace
+
+const TabRegistration& tabRegistration()
+{
+    static const TabRegistration registration{.pageName = "TabSheet7", .title = "GPS/ГЛОНАСС", .make = makeTab,
+        .gatedControls = GnssTab::versionRules()};
+    return registration;
+}
+
+}  // namespace gnss
 }  // namespace ktx

@@ -24,7 +24,6 @@ public:
     ~GnssTab() override;
 
     static std::span<const VersionRule> versionRules();
-    void applyFirmware(const DeviceInfo& device) override;
 
     void Button18Click();   // antenna test
     void Button20Click();   // switches the receiver on

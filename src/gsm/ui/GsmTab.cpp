@@ -2,11 +2,12 @@
 
 #include <QLineEdit>
 
-#include "base/SettingsValues.h"
+#include "base/SettingsSection.h"
 #include "base/ui/DeviceActions.h"
 #include "base/ui/PanelColors.h"
 #include "base/ui/ShapeWidget.h"
 #include "gsm/DeviceSettings.h"
+#include "gsm/ui/TabRegistration.h"
 #include "base/TextCodec.h"
 #include "ui_GsmTab.h"
 
@@ -23,22 +24,26 @@ const VersionRule kVersionRules[] = {
     {52, "GSMMemo", false},
 };
 
-// The edits the settings file keeps, with their keys' fields.
-template <class Values, class Form>
-auto settingsEdits(Values& values, Form* form)
+// ReadGSMAuto: identification reads the device's settings too.
+constexpr const char* kReadGsmAutoKey = "ReadGSMAuto";
+// The edits first, each under its own name, in the order they are written.
+constexpr SettingKey kSettings[] = {
+    {"PIN", SettingKind::Text, ""},    {"apnapn", SettingKind::Text, ""}, {"apnusr", SettingKind::Text, ""},
+    {"apnpwd", SettingKind::Text, ""}, {"ip", SettingKind::Text, ""},     {"Port", SettingKind::Text, ""},
+    {"telnum", SettingKind::Text, ""}, {"sms", SettingKind::Text, ""},    {kReadGsmAutoKey, SettingKind::Flag, "1"},
+};
+
+template <class Form>
+auto settingsEdits(Form* form)
 {
-    return std::array{
-        std::pair{form->PIN, &values.pin},       std::pair{form->apnapn, &values.apnapn},
-        std::pair{form->apnusr, &values.apnusr}, std::pair{form->apnpwd, &values.apnpwd},
-        std::pair{form->ip, &values.ip},         std::pair{form->Port, &values.port},
-        std::pair{form->telnum, &values.telnum}, std::pair{form->sms, &values.sms},
-    };
+    return std::array{form->PIN, form->apnapn, form->apnusr, form->apnpwd, form->ip, form->Port, form->telnum,
+        form->sms};
 }
 
 }  // namespace
 
-GsmTab::GsmTab(AppContext& context, QTimer* timer1, QWidget* parent)
-    : QWidget(parent), ui(new Ui::GsmTab), context_(context), timer1_(timer1), tests_(context, *this)
+GsmTab::GsmTab(AppContext& context, QWidget* parent)
+    : QWidget(parent), ui(new Ui::GsmTab), context_(context), tests_(context, *this)
 {
     ui->setupUi(this);
     for (int mode : gsm::kShapeModes)
@@ -70,28 +75,30 @@ std::span<const VersionRule> GsmTab::versionRules()
     return kVersionRules;
 }
 
-void GsmTab::loadSettings(const SettingsValues& values)
+void GsmTab::loadSettings(const SettingsSection& section)
 {
-    for (const auto& [edit, value] : settingsEdits(values, ui))
-        edit->setText(QString::fromStdString(*value));
-    ui->ReadGSMAuto->setChecked(values.readGsmAuto);
+    for (QLineEdit* edit : settingsEdits(ui))
+        edit->setText(QString::fromStdString(section.text(edit->objectName().toStdString())));
+    ui->ReadGSMAuto->setChecked(section.flag(kReadGsmAutoKey));
 }
 
-void GsmTab::saveSettings(SettingsValues& values) const
+void GsmTab::saveSettings(SettingsSection& section) const
 {
-    for (const auto& [edit, value] : settingsEdits(values, ui))
-        *value = edit->text().toStdString();
-    values.readGsmAuto = ui->ReadGSMAuto->isChecked();
+    for (const QLineEdit* edit : settingsEdits(ui))
+        section.setText(edit->objectName().toStdString(), edit->text().toStdString());
+    section.setFlag(kReadGsmAutoKey, ui->ReadGSMAuto->isChecked());
 }
 
-void GsmTab::applyFirmware(const DeviceInfo& device)
+void GsmTab::runFollowup(IdentificationFollowup followup)
 {
-    applyVersionRules(*this, kVersionRules, device.version);
+    if (followup == IdentificationFollowup::ReadDeviceSettings)
+        ReadGSMParamsClick();
 }
 
-bool GsmTab::readsDeviceSettingsOnIdentification() const
+void GsmTab::modemSwitchedOff()
 {
-    return ui->ReadGSMAuto->isChecked();
+    for (int mode : gsm::kShapeModes)
+        paintShapeNow(mode, false);
 }
 
 QPlainTextEdit* GsmTab::console() const
@@ -106,14 +113,8 @@ void GsmTab::setWorkDir(const std::string& workDir)
 
 void GsmTab::stopStatusPoll()
 {
-    onGuiThread(this, [this] {
-        // Inside an exclusive action (the modem's power-off at the end of an
-        // update) the poll is paused already and goes on after it.
-        if (context_.actions && context_.actions->exclusiveActionPending())
-            return;
-        if (timer1_)
-            timer1_->stop();
-    });
+    // Nothing to stop: every step runs with the tracker taken exclusively,
+    // so the polls are paused already and go on after it.
 }
 
 void GsmTab::paintShape(int mode, bool passed)
@@ -134,8 +135,9 @@ template <class Action>
 void GsmTab::run(QPushButton* button, Action action)
 {
     // Every modem step is greyed while it waits its turn or runs, so a
-    // double click starts it once.
-    runDeviceAction(context_, button, this, button, std::move(action), [] {});
+    // double click starts it once; no poll comes between its exchanges.
+    takeTrackerExclusively(context_, button, this, button,
+        [action = std::move(action)](const std::atomic<bool>&) mutable { action(); }, [] {});
 }
 
 std::string GsmTab::bytes(const QLineEdit* edit) const
@@ -166,11 +168,6 @@ void GsmTab::ReadGSMParamsClick()
             if (found.port)
                 showValue(ui->Port, *found.port);
         });
-}
-
-void GsmTab::powerOffInRunningAction()
-{
-    tests_.powerOff();
 }
 
 void GsmTab::Button13Click()
@@ -264,4 +261,26 @@ void GsmTab::Button22Click()
     run(ui->Button22, [this] { tests_.speaker(); });
 }
 
+namespace gsm {
+namespace {
+
+QWidget* makeTab(const TabEnvironment& environment, QWidget* page)
+{
+    auto* tab = new GsmTab(environment.context, page);
+    tab->setWorkDir(environment.workDir);
+    return tab;
+}
+
+}  // namespace
+
+const TabRegistration& tabRegistration()
+{
+    static const TabRegistration registration{.pageName = "TabSheet2", .title = "GSM/GPRS", .make = makeTab,
+        .minimumFirmware = GsmTab::kMinimumFirmware, .gatedControls = GsmTab::versionRules(),
+        .console = TabConsole::Modem, .settingsSection = "GSM", .settings = kSettings,
+        .followupFlag = kReadGsmAutoKey, .followup = IdentificationFollowup::ReadDeviceSettings};
+    return registration;
+}
+
+}  // namespace gsm
 }  // namespace ktx

@@ -1,7 +1,6 @@
 #pragma once
 // The "GSM/GPRS" tab: modem test settings, the column of step tests with
 // their state shapes, the AT console and the device settings read.
-#include <QTimer>
 #include <QWidget>
 #include <memory>
 #include <string>
@@ -24,35 +23,33 @@ namespace ktx {
 class GsmTab : public QWidget, public ConsoleTab, private gsm::ModemView {
     Q_OBJECT
 public:
-    // timer1: the status poll, stopped by every modem action.
-    GsmTab(AppContext& context, QTimer* timer1, QWidget* parent = nullptr);
+    // Every modem step takes the tracker exclusively: the polls pause while
+    // it waits or runs and go on afterwards.
+    explicit GsmTab(AppContext& context, QWidget* parent = nullptr);
     ~GsmTab() override;
 
     // Older firmware has no modem tests: the tab itself is disabled below this.
     static constexpr int kMinimumFirmware = 52;
     static std::span<const VersionRule> versionRules();
 
-    void loadSettings(const SettingsValues& values) override;
-    void saveSettings(SettingsValues& values) const override;
+    void loadSettings(const SettingsSection& section) override;
+    void saveSettings(SettingsSection& section) const override;
     bool needsChannelAlone() const override { return true; }
-    void applyFirmware(const DeviceInfo& device) override;
 
-    // ReadGSMAuto: identification reads the device's settings too.
-    bool readsDeviceSettingsOnIdentification() const;
+    // The device's settings read, when ReadGSMAuto asks for it.
+    void runFollowup(IdentificationFollowup followup) override;
+    // Every shape red again.
+    void modemSwitchedOff() override;
     // The modem console.
-    QPlainTextEdit* console() const;
+    QPlainTextEdit* console() const override;
 
     // Where the microphone and speaker tests write their files.
     void setWorkDir(const std::string& workDir);
 
     // Reads the device's own network settings into the edits.
     void ReadGSMParamsClick();
-    // Switches the modem off; also the TELIT tab's Button28 and the end of
-    // every modem firmware update.
+    // Switches the modem off.
     void Button13Click();
-    // The modem off inside the device action already running (the end of
-    // a firmware update).
-    void powerOffInRunningAction();
     void Button1Click();
     void Button2Click();
     void Button3Click();
@@ -81,7 +78,6 @@ private:
 
     Ui::GsmTab* ui;
     AppContext& context_;
-    QTimer* timer1_;
     gsm::ModemTests tests_;
 };
 

@@ -2,10 +2,11 @@
 
 #include <QLocale>
 
-#include "base/SettingsValues.h"
+#include "base/SettingsSection.h"
 #include "base/ui/DeviceActions.h"
 #include "base/ui/LivePlotPanel.h"
 #include "base/ui/SvgPixmap.h"
+#include "io/ui/TabRegistration.h"
 #include "base/ui/PanelColors.h"
 #include "base/TextCodec.h"
 #include "link/SampleClock.h"
@@ -19,6 +20,14 @@ namespace {
 // The default locale is the system's unless a test has set another.
 QString decimalPoint() { return QLocale().decimalPoint(); }
 
+constexpr TabTimer kStatusTimer{"Timer1", 200};
+constexpr TabTimer kFrequencyTimer{"Timer6", 10000};
+constexpr TabTimer kTimers[] = {kStatusTimer, kFrequencyTimer};
+
+// AutoCheckBox: identification starts the status test too.
+constexpr const char* kAutoStartKey = "AutoStart";
+constexpr SettingKey kSettings[] = {{kAutoStartKey, SettingKind::Flag, "0"}};
+
 // In the order of io::PlottedVolt; Timer1 polls every 200 ms.
 const PlotSetup kVoltsPlot{"Inputs", "Напряжения", "В", 60'000, 200,
     {{"Питание", {200, 0, 0}}, {"Аккумулятор", {0, 0, 200}}, {"Аналог. 1", {0, 140, 0}}, {"Аналог. 2", {200, 120, 0}}},
@@ -26,8 +35,9 @@ const PlotSetup kVoltsPlot{"Inputs", "Напряжения", "В", 60'000, 200,
 
 }  // namespace
 
-InputsTab::InputsTab(AppContext& context, QTimer* timer1, QTimer* timer6, QWidget* parent)
-    : QWidget(parent), ui(new Ui::InputsTab), context_(context), timer1_(timer1), timer6_(timer6), poll_(context)
+InputsTab::InputsTab(AppContext& context, QWidget* parent)
+    : QWidget(parent), ui(new Ui::InputsTab), context_(context), timer1_(makeTabTimer(this, kStatusTimer)),
+      timer6_(makeTabTimer(this, kFrequencyTimer)), poll_(context)
 {
     initInputsTabResources();
     ui->setupUi(this);
@@ -76,10 +86,8 @@ InputsTab::InputsTab(AppContext& context, QTimer* timer1, QTimer* timer6, QWidge
     // toggled, not clicked: the poll and other tabs change the check too.
     connect(ui->WorkBox, &QCheckBox::toggled, this, &InputsTab::WorkBoxClick);
     connect(ui->ButtonWork, &QPushButton::clicked, this, &InputsTab::ButtonWorkClick);
-    if (timer1_)
-        connect(timer1_, &QTimer::timeout, this, &InputsTab::ButtonWorkClick);
-    if (timer6_)
-        connect(timer6_, &QTimer::timeout, this, &InputsTab::Timer6Timer);
+    connect(timer1_, &QTimer::timeout, this, &InputsTab::ButtonWorkClick);
+    connect(timer6_, &QTimer::timeout, this, &InputsTab::Timer6Timer);
 
     connect(ui->OutBox, &QCheckBox::toggled, this, &InputsTab::OutBoxClick);
     connect(ui->OutBox2, &QCheckBox::toggled, this, &InputsTab::OutBox2Click);
@@ -119,10 +127,8 @@ void InputsTab::WorkBoxClick()
         frequencies_.reset();
     }, [] {});
     if (ui->WorkBox->isChecked()) {
-        if (timer1_)
-            timer1_->start();
-        if (timer6_)
-            timer6_->start();
+        timer1_->start();
+        timer6_->start();
         showFrequencyWait();
     } else {
         stopTimers();
@@ -131,10 +137,8 @@ void InputsTab::WorkBoxClick()
 
 void InputsTab::stopTimers()
 {
-    if (timer1_)
-        timer1_->stop();
-    if (timer6_)
-        timer6_->stop();
+    timer1_->stop();
+    timer6_->stop();
 }
 
 void InputsTab::OutButtonClick()
@@ -169,10 +173,9 @@ void InputsTab::ButtonWorkClick()
     const std::array<double, 4> scales = {
         scaleFactor(ui->Edit1), scaleFactor(ui->Edit2), scaleFactor(ui->Edit3), scaleFactor(ui->Edit4)};
     const std::string point = decimalPoint().toStdString();
-    // With the timer, a click shares the timer's key and merges with a poll
-    // already queued; greying the button at every tick would only repaint it.
-    runDeviceAction(context_, timer1_ ? static_cast<const QObject*>(timer1_) : ui->ButtonWork, this,
-        timer1_ ? nullptr : ui->ButtonWork,
+    // A click shares the timer's key and merges with a poll already queued;
+    // greying the button at every tick would only repaint it.
+    runDeviceAction(context_, timer1_, this, nullptr,
         [this, out1, out2, scales, point] {
             Polled polled{poll_.poll(out1, out2), std::nullopt};
             if (polled.outcome.opened) {
@@ -192,24 +195,14 @@ void InputsTab::ButtonWorkClick()
                 if (ui->WorkBox->isChecked())
                     ui->WorkBox->setChecked(false);  // stops both timers
                 else
-                    stopTimers();  // started by hand or by another tab: still make sure nothing polls on
+                    stopTimers();  // started by hand: still make sure nothing polls on
                 return;
             }
-            blinkHeartbeat();
+            colors::blinkHeartbeat(ui->Panel26);
             applyView(*polled.view);
         });
 }
 
-void InputsTab::blinkHeartbeat()
-{
-    if (colors::background(ui->Panel26) == colors::kYellow) {
-        colors::setBackground(ui->Panel26, colors::kBlue);
-        colors::setTextColor(ui->Panel26, colors::kYellow);
-    } else {
-        colors::setBackground(ui->Panel26, colors::kYellow);
-        colors::setTextColor(ui->Panel26, colors::kBlack);
-    }
-}
 
 double InputsTab::scaleFactor(const QLineEdit* edit) const
 {
@@ -267,9 +260,8 @@ void InputsTab::applyView(const io::StatusView& view)
 
 void InputsTab::Timer6Timer()
 {
-    if (!timer1_ || !timer1_->isActive()) {
-        if (timer6_)
-            timer6_->stop();
+    if (!timer1_->isActive()) {
+        timer6_->stop();
         return;
     }
     // The counts and stamps are the worker's, from the same polls.
@@ -297,8 +289,7 @@ void InputsTab::showFrequencies(const io::FrequencyTick& tick)
                            + QStringLiteral(" Гц"));
         frequencyLogTexts_[i] = *tick.captions[i];
         // Flip the colour so that an unchanged value still shows as fresh.
-        colors::setBackground(panels[i],
-            colors::background(panels[i]) == colors::kBtnFace ? colors::kBtnShadow : colors::kBtnFace);
+        colors::alternateBackground(panels[i], colors::kBtnFace, colors::kBtnShadow);
     }
     if (!tick.writeLine)
         return;
@@ -310,29 +301,29 @@ void InputsTab::showFrequencies(const io::FrequencyTick& tick)
         [] {});
 }
 
-void InputsTab::loadSettings(const SettingsValues& values)
+void InputsTab::loadSettings(const SettingsSection& section)
 {
-    ui->AutoCheckBox->setChecked(values.autoStart);
+    ui->AutoCheckBox->setChecked(section.flag(kAutoStartKey));
 }
 
-void InputsTab::saveSettings(SettingsValues& values) const
+void InputsTab::saveSettings(SettingsSection& section) const
 {
-    values.autoStart = ui->AutoCheckBox->isChecked();
+    section.setFlag(kAutoStartKey, ui->AutoCheckBox->isChecked());
 }
 
-void InputsTab::stopPolls()
+void InputsTab::runFollowup(IdentificationFollowup followup)
 {
-    ui->WorkBox->setChecked(false);
+    if (followup == IdentificationFollowup::StartStatusTest)
+        startStatusTest();
 }
 
-bool InputsTab::startsStatusTestOnIdentification() const
+bool InputsTab::windowCommand(WindowCommand command)
 {
-    return ui->AutoCheckBox->isChecked();
-}
-
-void InputsTab::pressProgram()
-{
-    ui->Program->click();
+    if (command == WindowCommand::SwitchOutput1)
+        OutButtonClick();
+    else
+        ui->Program->click();
+    return true;
 }
 
 void InputsTab::showSerialText(const QString& text)
@@ -355,4 +346,25 @@ QPlainTextEdit* InputsTab::console() const
     return ui->DebugMemo;
 }
 
+namespace io {
+namespace {
+
+QWidget* makeTab(const TabEnvironment& environment, QWidget* page)
+{
+    auto* tab = new InputsTab(environment.context, page);
+    tab->setObjectName(QStringLiteral("InputsTab"));
+    return tab;
+}
+
+}  // namespace
+
+const TabRegistration& tabRegistration()
+{
+    static const TabRegistration registration{.pageName = "TabSheet1", .title = "Входы и выходы", .make = makeTab,
+        .timers = kTimers, .console = TabConsole::Debug, .settingsSection = "CONFIG", .settings = kSettings,
+        .followupFlag = kAutoStartKey, .followup = IdentificationFollowup::StartStatusTest};
+    return registration;
+}
+
+}  // namespace io
 }  // namespace ktx

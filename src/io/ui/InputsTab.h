@@ -25,7 +25,9 @@ class LivePlotPanel;
 class InputsTab : public QWidget, public ConsoleTab {
     Q_OBJECT
 public:
-    InputsTab(AppContext& context, QTimer* timer1, QTimer* timer6, QWidget* parent = nullptr);
+    // Makes its own poll timers, Timer1 (the status poll) and Timer6 (the
+    // frequencies).
+    explicit InputsTab(AppContext& context, QWidget* parent = nullptr);
     ~InputsTab() override;
 
     void ProgramClick();      // toggles the status test
@@ -35,23 +37,20 @@ public:
     void ButtonWorkClick();   // one status poll
     void Timer6Timer();       // frequency calculation
 
-    void loadSettings(const SettingsValues& values) override;
-    void saveSettings(SettingsValues& values) const override;
-    void stopPolls() override;  // the continuous status poll (WorkBox)
+    void loadSettings(const SettingsSection& section) override;
+    void saveSettings(SettingsSection& section) const override;
 
-    // AutoCheckBox: identification starts the status test too.
-    bool startsStatusTestOnIdentification() const;
-    // The Program button as the window's cancel key presses it.
-    void pressProgram();
+    // The status test, when AutoCheckBox asks for it.
+    void runFollowup(IdentificationFollowup followup) override;
+    // Z and F11 switch output 1; Esc presses Program.
+    bool windowCommand(WindowCommand command) override;
     // What identification found, in the captions (plain text).
-    void showSerialText(const QString& text);
-    void showVersionText(const QString& text);
-    void setVersionColour(const QColor& colour);
+    void showSerialText(const QString& text) override;
+    void showVersionText(const QString& text) override;
+    void setVersionColour(const QColor& colour) override;
     // The debug console.
-    QPlainTextEdit* console() const;
+    QPlainTextEdit* console() const override;
 
-    // What the polls have gathered, for the frequency tick and for tests.
-    const io::StatusPoll& statusPoll() const { return poll_; }
     LivePlotPanel* plot() const { return plot_; }
 
 private:
@@ -65,7 +64,6 @@ private:
     void showFrequencies(const io::FrequencyTick& tick);
     // "ждите" on every frequency panel, until the second tick after a start.
     void showFrequencyWait();
-    void blinkHeartbeat();
     void applyView(const io::StatusView& view);
     double scaleFactor(const QLineEdit* edit) const;
     std::array<QLabel*, 8> counterPanels() const;

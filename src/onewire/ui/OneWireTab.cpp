@@ -8,6 +8,7 @@
 #include "base/TextCodec.h"
 #include "onewire/IdentifierRead.h"
 #include "base/ui/StyledShape.h"
+#include "onewire/ui/TabRegistration.h"
 #include "ui_OneWireTab.h"
 
 namespace ktx {
@@ -69,10 +70,14 @@ void fitText(QLabel* label, const QString& text)
     label->setText(text);
 }
 
+constexpr TabTimer kSensorTimer{"Timer4", 1000};
+constexpr TabTimer kTimers[] = {kSensorTimer};
+
 }  // namespace
 
-OneWireTab::OneWireTab(AppContext& context, QTimer* timer4, QWidget* parent)
-    : QWidget(parent), ui(new Ui::OneWireTab), context_(context), timer4_(timer4), test_(context)
+OneWireTab::OneWireTab(AppContext& context, QWidget* parent)
+    : QWidget(parent), ui(new Ui::OneWireTab), context_(context), timer4_(makeTabTimer(this, kSensorTimer)),
+      test_(context)
 {
     ui->setupUi(this);
     const std::array<QGroupBox*, onewire::kSensorCount> groups = {ui->GroupBox16, ui->GroupBox17, ui->GroupBox18,
@@ -91,8 +96,7 @@ OneWireTab::OneWireTab(AppContext& context, QTimer* timer4, QWidget* parent)
     // toggled, not clicked: a failed read or tick unticks it from code too.
     connect(ui->OneWire, &QCheckBox::toggled, this, &OneWireTab::OneWireClick);
     connect(ui->Button16, &QPushButton::clicked, this, &OneWireTab::Button16Click);
-    if (timer4_)
-        connect(timer4_, &QTimer::timeout, this, &OneWireTab::Button16Click);
+    connect(timer4_, &QTimer::timeout, this, &OneWireTab::Button16Click);
 }
 
 OneWireTab::~OneWireTab()
@@ -114,11 +118,6 @@ const VersionRule kVersionRules[] = {
 std::span<const VersionRule> OneWireTab::versionRules()
 {
     return kVersionRules;
-}
-
-void OneWireTab::applyFirmware(const DeviceInfo& device)
-{
-    applyVersionRules(*this, kVersionRules, device.version);
 }
 
 OneWireTab::Sensor OneWireTab::buildSensor(int number, QGroupBox* group)
@@ -222,16 +221,14 @@ void OneWireTab::Button17Click()
 void OneWireTab::OneWireClick()
 {
     if (ui->OneWire->isChecked()) {
-        if (timer4_)
-            timer4_->start();
+        timer4_->start();
         ui->Button17->setText(QStringLiteral("Остановить тестирование"));
         for (Sensor& s : sensors_) {
             s.bar->setBrushColor(colors::kWhite);
             s.frame->setBrushColor(colors::kWhite);
         }
     } else {
-        if (timer4_)
-            timer4_->stop();
+        timer4_->stop();
         ui->Button17->setText(QStringLiteral("Запустить тестирование"));
     }
 }
@@ -244,11 +241,6 @@ void OneWireTab::resetLamps()
     }
 }
 
-void OneWireTab::blinkHeartbeat()
-{
-    colors::setBackground(ui->OneWire,
-        colors::background(ui->OneWire) == colors::kBtnShadow ? colors::kBtnFace : colors::kBtnShadow);
-}
 
 void OneWireTab::Button16Click()
 {
@@ -260,7 +252,7 @@ void OneWireTab::Button16Click()
     for (size_t i = 0; i < addresses.size(); ++i)
         addresses[i] = cp1251FromUtf8(sensors_[i].address->text().toStdString());
     // The sensor's turn is the worker's; its lamp lights while it is read.
-    runDeviceAction(context_, timer4_ ? static_cast<const QObject*>(timer4_) : ui->Button16, this, nullptr,
+    runDeviceAction(context_, timer4_, this, nullptr,
         [this, addresses] {
             Tick tick;
             tick.sensor = static_cast<size_t>(test_.advance());
@@ -275,13 +267,12 @@ void OneWireTab::Button16Click()
                 return;
             const onewire::TickOutcome outcome = tick.result->outcome;
             if (outcome != onewire::TickOutcome::OpenFailed)
-                blinkHeartbeat();
+                colors::alternateBackground(ui->OneWire, colors::kBtnShadow, colors::kBtnFace);
             if (outcome == onewire::TickOutcome::Reading)
                 showReading(sensors_[tick.sensor], tick.result->value);
             if (outcome == onewire::TickOutcome::OpenFailed || outcome == onewire::TickOutcome::Unreadable) {
                 ui->OneWire->setChecked(false);
-                if (timer4_)
-                    timer4_->stop();  // also when the tick came from the hidden button
+                timer4_->stop();  // also when the tick came from the hidden button
             }
         });
 }
@@ -306,4 +297,22 @@ void OneWireTab::showReading(Sensor& s, float value)
     s.frame->setBrushColor(kFrameGreen);
 }
 
+namespace onewire {
+namespace {
+
+QWidget* makeTab(const TabEnvironment& environment, QWidget* page)
+{
+    return new OneWireTab(environment.context, page);
+}
+
+}  // namespace
+
+const TabRegistration& tabRegistration()
+{
+    static const TabRegistration registration{.pageName = "TabSheet6", .title = "1WIRE", .make = makeTab,
+        .gatedControls = OneWireTab::versionRules(), .timers = kTimers};
+    return registration;
+}
+
+}  // namespace onewire
 }  // namespace ktx

@@ -28,11 +28,11 @@ class StyledShape;
 class OneWireTab : public QWidget, public ConsoleTab {
     Q_OBJECT
 public:
-    OneWireTab(AppContext& context, QTimer* timer4, QWidget* parent = nullptr);
+    // Makes its own poll timer, Timer4 (the temperature sensors).
+    explicit OneWireTab(AppContext& context, QWidget* parent = nullptr);
     ~OneWireTab() override;
 
     static std::span<const VersionRule> versionRules();
-    void applyFirmware(const DeviceInfo& device) override;
 
     // temper1readClick .. temper8readClick: sensor is 1 to 8.
     void temperReadClick(int sensor);
@@ -64,7 +64,6 @@ private:
     void lightLamp(size_t sensor, bool addressed);
     void resetLamps();
     void showReading(Sensor& sensor, float value);
-    void blinkHeartbeat();
 
     AppContext& context_;
     QTimer* timer4_;

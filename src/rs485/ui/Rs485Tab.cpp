@@ -6,7 +6,7 @@
 #include <QMessageBox>
 #include <QProgressBar>
 
-#include "base/SettingsValues.h"
+#include "base/SettingsSection.h"
 #include "base/ui/DeviceActions.h"
 #include "base/ui/LivePlotPanel.h"
 #include "base/ui/PanelColors.h"
@@ -14,6 +14,7 @@
 #include "base/ui/SvgPixmap.h"
 #include "base/TextCodec.h"
 #include "link/SampleClock.h"
+#include "rs485/ui/TabRegistration.h"
 #include "ui_Rs485Tab.h"
 
 static void initRs485TabResources() { Q_INIT_RESOURCE(rs485_tab); }
@@ -83,10 +84,23 @@ QFont boldFont(const QFont& base, int pixelSize = 0)
     return font;
 }
 
+constexpr TabTimer kFuelTimer{"Timer2", 125};
+constexpr TabTimer kExtenderTimer{"Timer5", 1000};
+constexpr TabTimer kTimers[] = {kFuelTimer, kExtenderTimer};
+
+// The sensors' addresses, LLSAddr1 to LLSAddr8.
+constexpr SettingKey kSettings[] = {
+    {"LLSAddr1", SettingKind::Text, "1"}, {"LLSAddr2", SettingKind::Text, "2"}, {"LLSAddr3", SettingKind::Text, "3"},
+    {"LLSAddr4", SettingKind::Text, "4"}, {"LLSAddr5", SettingKind::Text, "5"}, {"LLSAddr6", SettingKind::Text, "6"},
+    {"LLSAddr7", SettingKind::Text, "7"}, {"LLSAddr8", SettingKind::Text, "8"},
+};
+static_assert(std::size(kSettings) == rs485::kFuelSlots);
+
 }  // namespace
 
-Rs485Tab::Rs485Tab(AppContext& context, QTimer* timer2, QTimer* timer5, QWidget* parent)
-    : QWidget(parent), ui(new Ui::Rs485Tab), context_(context), timer2_(timer2), timer5_(timer5)
+Rs485Tab::Rs485Tab(AppContext& context, QWidget* parent)
+    : QWidget(parent), ui(new Ui::Rs485Tab), context_(context), timer2_(makeTabTimer(this, kFuelTimer)),
+      timer5_(makeTabTimer(this, kExtenderTimer))
 {
     initRs485TabResources();
     ui->setupUi(this);
@@ -120,13 +134,11 @@ Rs485Tab::Rs485Tab(AppContext& context, QTimer* timer2, QTimer* timer5, QWidget*
     connect(ui->Button14, &QPushButton::clicked, this, &Rs485Tab::Button14Click);
     connect(ui->Button12, &QPushButton::clicked, this, &Rs485Tab::Button12Click);
     connect(ui->Button24, &QPushButton::clicked, this, &Rs485Tab::Button24Click);
-    if (timer2_)
-        connect(timer2_, &QTimer::timeout, this, &Rs485Tab::Button12Click);
+    connect(timer2_, &QTimer::timeout, this, &Rs485Tab::Button12Click);
     connect(ui->RashirEnable, &QCheckBox::toggled, this, &Rs485Tab::RashirEnableClick);
     connect(ui->Button23, &QPushButton::clicked, this, &Rs485Tab::Button23Click);
     connect(ui->Rashir, &QPushButton::clicked, this, &Rs485Tab::RashirClick);
-    if (timer5_)
-        connect(timer5_, &QTimer::timeout, this, &Rs485Tab::RashirClick);
+    connect(timer5_, &QTimer::timeout, this, &Rs485Tab::RashirClick);
     plot_ = new LivePlotPanel(levelsPlot(), sampleClockOf(context_.time), this);
 }
 
@@ -232,12 +244,10 @@ Rs485Tab::InputCell Rs485Tab::buildCell(int input, int column, int row)
 void Rs485Tab::CheckBox1Click()
 {
     if (!ui->CheckBox1->isChecked()) {
-        if (timer2_)
-            timer2_->stop();
+        timer2_->stop();
         return;
     }
-    if (timer2_)
-        timer2_->start();
+    timer2_->start();
     for (FuelSlot& slot : slots_) {
         slot.bar->setValue(0);
         slot.level->setText(QStringLiteral("---"));
@@ -250,23 +260,13 @@ void Rs485Tab::Button14Click()
     ui->CheckBox1->setChecked(!ui->CheckBox1->isChecked());
 }
 
-void Rs485Tab::blinkHeartbeat()
-{
-    if (colors::background(ui->Panel42) == colors::kYellow) {
-        colors::setBackground(ui->Panel42, colors::kBlue);
-        colors::setTextColor(ui->Panel42, colors::kYellow);
-    } else {
-        colors::setBackground(ui->Panel42, colors::kYellow);
-        colors::setTextColor(ui->Panel42, colors::kBlack);
-    }
-}
 
 void Rs485Tab::Button12Click()
 {
     rs485::FuelAddresses addresses;
     for (size_t i = 0; i < slots_.size(); ++i)
         addresses[i] = toCp1251(slots_[i].address->text());
-    runDeviceAction(context_, timer2_ ? static_cast<const QObject*>(timer2_) : ui->Button12, this, nullptr,
+    runDeviceAction(context_, timer2_, this, nullptr,
         [this, addresses] { return rs485::pollFuelSensors(context_, addresses); },
         [this](const rs485::FuelOutcome& outcome) { showFuel(outcome); });
 }
@@ -276,11 +276,10 @@ void Rs485Tab::showFuel(const rs485::FuelOutcome& outcome)
     plot_->append(rs485::plottedLevels(outcome.readings));
     if (!outcome.opened) {
         ui->CheckBox1->setChecked(false);
-        if (timer2_)
-            timer2_->stop();  // also when the poll came from the hidden button
+        timer2_->stop();  // also when the poll came from the hidden button
         return;
     }
-    blinkHeartbeat();
+    colors::blinkHeartbeat(ui->Panel42);
     if (!outcome.readings)
         return;
     for (size_t i = 0; i < slots_.size(); ++i) {
@@ -308,7 +307,7 @@ void Rs485Tab::Button24Click()
 void Rs485Tab::RashirClick()
 {
     shapeRash_->setBrushColor(shapeRash_->brushColor() == colors::kRed ? colors::kWhite : colors::kRed);
-    runDeviceAction(context_, timer5_ ? static_cast<const QObject*>(timer5_) : ui->Rashir, this, nullptr,
+    runDeviceAction(context_, timer5_, this, nullptr,
         [this] { return rs485::pollExtender(context_); },
         [this](const rs485::ExtenderOutcome& outcome) { showExtender(outcome); });
 }
@@ -317,8 +316,7 @@ void Rs485Tab::showExtender(const rs485::ExtenderOutcome& outcome)
 {
     if (!outcome.opened) {
         ui->RashirEnable->setChecked(false);
-        if (timer5_)
-            timer5_->stop();  // also when the poll came from the hidden button
+        timer5_->stop();  // also when the poll came from the hidden button
         return;
     }
     ui->RashirCommand->setText(fromCp1251(outcome.command));
@@ -339,12 +337,10 @@ void Rs485Tab::showInputs(const std::array<bool, rs485::kExtenderInputs>& states
 void Rs485Tab::RashirEnableClick()
 {
     const bool on = ui->RashirEnable->isChecked();
-    if (timer5_) {
-        if (on)
-            timer5_->start();
-        else
-            timer5_->stop();
-    }
+    if (on)
+        timer5_->start();
+    else
+        timer5_->stop();
     ui->Button23->setText(on ? QStringLiteral("Выключить") : QStringLiteral("Включить"));
 }
 
@@ -368,26 +364,16 @@ std::span<const VersionRule> Rs485Tab::versionRules()
     return kVersionRules;
 }
 
-void Rs485Tab::loadSettings(const SettingsValues& values)
+void Rs485Tab::loadSettings(const SettingsSection& section)
 {
     for (size_t i = 0; i < slots_.size(); ++i)
-        slots_[i].address->setText(QString::fromStdString(values.llsAddr[i]));
+        slots_[i].address->setText(QString::fromStdString(section.text(kSettings[i].key)));
 }
 
-void Rs485Tab::saveSettings(SettingsValues& values) const
+void Rs485Tab::saveSettings(SettingsSection& section) const
 {
     for (size_t i = 0; i < slots_.size(); ++i)
-        values.llsAddr[i] = slots_[i].address->text().toStdString();
-}
-
-void Rs485Tab::stopPolls()
-{
-    ui->CheckBox1->setChecked(false);
-}
-
-void Rs485Tab::applyFirmware(const DeviceInfo& device)
-{
-    applyVersionRules(*this, kVersionRules, device.version);
+        section.setText(kSettings[i].key, slots_[i].address->text().toStdString());
 }
 
 QPlainTextEdit* Rs485Tab::console() const
@@ -403,4 +389,23 @@ std::array<QLineEdit*, 8> Rs485Tab::addressEdits() const
     return edits;
 }
 
+namespace rs485 {
+namespace {
+
+QWidget* makeTab(const TabEnvironment& environment, QWidget* page)
+{
+    return new Rs485Tab(environment.context, page);
+}
+
+}  // namespace
+
+const TabRegistration& tabRegistration()
+{
+    static const TabRegistration registration{.pageName = "TabSheet4", .title = "485/LLS", .make = makeTab,
+        .minimumFirmware = Rs485Tab::kMinimumFirmware, .gatedControls = Rs485Tab::versionRules(), .timers = kTimers,
+        .console = TabConsole::Rs485, .settingsSection = "485", .settings = kSettings};
+    return registration;
+}
+
+}  // namespace rs485
 }  // namespace ktx

@@ -30,19 +30,19 @@ class StyledShape;
 class Rs485Tab : public QWidget, public ConsoleTab {
     Q_OBJECT
 public:
-    Rs485Tab(AppContext& context, QTimer* timer2, QTimer* timer5, QWidget* parent = nullptr);
+    // Makes its own poll timers: Timer2 (the fuel sensors), Timer5 (the
+    // extender).
+    explicit Rs485Tab(AppContext& context, QWidget* parent = nullptr);
     ~Rs485Tab() override;
 
     // Older firmware has no RS-485: the tab itself is disabled below this.
     static constexpr int kMinimumFirmware = 53;
     static std::span<const VersionRule> versionRules();
 
-    void loadSettings(const SettingsValues& values) override;
-    void saveSettings(SettingsValues& values) const override;
-    void stopPolls() override;  // the fuel sensor poll; the extender poll runs on
-    void applyFirmware(const DeviceInfo& device) override;
+    void loadSettings(const SettingsSection& section) override;
+    void saveSettings(SettingsSection& section) const override;
     // The RS-485 console.
-    QPlainTextEdit* console() const;
+    QPlainTextEdit* console() const override;
 
     void CheckBox1Click();  // CheckBox1's state drives Timer2
     void Button14Click();   // flips CheckBox1
@@ -79,7 +79,6 @@ private:
     void RashirEnableClick();
     FuelSlot buildSlot(int number, QGroupBox* group, const QColor& captionColor);
     InputCell buildCell(int input, int column, int row);
-    void blinkHeartbeat();
     void showInputs(const std::array<bool, rs485::kExtenderInputs>& states);
 
     Ui::Rs485Tab* ui;

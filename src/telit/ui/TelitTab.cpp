@@ -6,6 +6,7 @@
 
 #include "base/TextCodec.h"
 #include "base/ui/DeviceActions.h"
+#include "telit/ui/TabRegistration.h"
 #include "ui_TelitTab.h"
 
 namespace ktx {
@@ -18,11 +19,11 @@ TelitTab::TelitTab(AppContext& context, QWidget* parent)
     connect(ui->TelitInit, &QPushButton::clicked, this, &TelitTab::TelitInitClick);
     connect(ui->Button26, &QPushButton::clicked, this, &TelitTab::Button26Click);
     connect(ui->Button27, &QPushButton::clicked, this, &TelitTab::Button27Click);
-    // The button queues a power-off of its own; the update's powerOff runs
-    // inside the update's action.
+    // The button queues a power-off of its own, with the tracker taken as
+    // the update takes it; the update's powerOff runs inside the update.
     connect(ui->Button28, &QPushButton::clicked, this, [this] {
-        if (powerOffModem)
-            powerOffModem();
+        takeTrackerExclusively(context_, ui->Button28, this, ui->Button28,
+            [this](const std::atomic<bool>&) { powerOff(); }, [] {});
     });
     connect(ui->Button29, &QPushButton::clicked, this, &TelitTab::saveSettingsRequested);
 }
@@ -100,9 +101,9 @@ void TelitTab::setProgress(int value)
 
 void TelitTab::powerOff()
 {
-    // Part of the update running now, not a step queued behind it.
-    if (powerOffModemInAction)
-        powerOffModemInAction();
+    // Part of the action running now, not a step queued behind it.
+    if (switchModemOff)
+        switchModemOff();
 }
 
 QPlainTextEdit* TelitTab::console() const
@@ -110,4 +111,25 @@ QPlainTextEdit* TelitTab::console() const
     return ui->TelitMemo;
 }
 
+namespace telit {
+namespace {
+
+QWidget* makeTab(const TabEnvironment& environment, QWidget* page)
+{
+    auto* tab = new TelitTab(environment.context, page);
+    tab->switchModemOff = environment.switchModemOffInAction;
+    tab->setWorkDir(environment.workDir);
+    QObject::connect(tab, &TelitTab::saveSettingsRequested, tab, environment.saveSettings);
+    return tab;
+}
+
+}  // namespace
+
+const TabRegistration& tabRegistration()
+{
+    static const TabRegistration registration{.pageName = "TabSheet8", .title = "TELIT", .make = makeTab, .console = TabConsole::Telit};
+    return registration;
+}
+
+}  // namespace telit
 }  // namespace ktx

@@ -1,7 +1,6 @@
 #pragma once
 // The "TELIT" tab: the modem firmware update and its console.
 #include <QString>
-#include <QTimer>
 #include <QWidget>
 #include <array>
 #include <vector>
@@ -35,14 +34,12 @@ public:
     void setWorkDir(std::string dir) { workDir_ = std::move(dir); }
     // Shows the file dialog and gives the file chosen, empty when none.
     std::function<QString()> chooseFile;
-    // The GSM tab owns the modem's power-off, so the window sets both:
-    // powerOffModem queues it as an action of its own (Button28),
-    // powerOffModemInAction runs it inside the update's action at its end.
-    std::function<void()> powerOffModem;
-    std::function<void()> powerOffModemInAction;
+    // Switches the modem off inside the action running now: at the update's
+    // end, and in an action of its own for Button28.
+    std::function<void()> switchModemOff;
 
     // The update console.
-    QPlainTextEdit* console() const;
+    QPlainTextEdit* console() const override;
 
 signals:
     // The hidden Button29: save the settings now.

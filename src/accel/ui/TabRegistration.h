@@ -1,0 +1,9 @@
+#pragma once
+// The "Акселерометр" tab as the window lists it (the build's area list).
+#include "base/ui/TabRegistration.h"
+
+namespace ktx::accel {
+
+const TabRegistration& tabRegistration();
+
+}  // namespace ktx::accel

@@ -1,0 +1,15 @@
+#include "base/ui/TabRegistration.h"
+
+#include <QTimer>
+
+namespace ktx {
+
+QTimer* makeTabTimer(QObject* owner, const TabTimer& timer)
+{
+    auto* made = new QTimer(owner);
+    made->setObjectName(QString::fromLatin1(timer.name));
+    made->setInterval(timer.intervalMs);
+    return made;
+}
+
+}  // namespace ktx

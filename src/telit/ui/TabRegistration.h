@@ -1,0 +1,9 @@
+#pragma once
+// The "TELIT" tab as the window lists it (the build's area list).
+#include "base/ui/TabRegistration.h"
+
+namespace ktx::telit {
+
+const TabRegistration& tabRegistration();
+
+}  // namespace ktx::telit
