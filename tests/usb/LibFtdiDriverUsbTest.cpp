@@ -388,8 +388,8 @@ void ChipGoneBadTest::meet(const ChipFault& fault)
              telit::test::FirmwareBuilder firmware("FW", "T", 100);
              firmware.record(telit::test::payloadOf(1500));
              firmware.writeTo(std::filesystem::path(dir.filePath(QStringLiteral("fw.bin")).toStdString()));
-             w.telitTab()->findChild<QLineEdit*>("FirmwarePath")->setText(dir.filePath(QStringLiteral("fw.bin")));
-             w.telitTab()->TelitInitClick();
+             test::telitTab(w)->findChild<QLineEdit*>("FirmwarePath")->setText(dir.filePath(QStringLiteral("fw.bin")));
+             test::telitTab(w)->TelitInitClick();
          },
          [](const QString& said, const QDir&) {
              return said.contains(QStringLiteral("Достигнут конец файла, конец перепрошивки:"));

@@ -67,7 +67,7 @@ void showHistory(TKorvantixtest& window, QPushButton* button)
     const QString workDir = QFileInfo(QString::fromStdString(window.settingsPath())).absolutePath();
     const std::string folder = QDir(workDir).filePath(QStringLiteral("protocols")).toStdString();
     const results::ResultsPlace place =
-        results::resultsPlaceFor(readSettings(window.settingsPath()).resultsDatabase, folder);
+        results::resultsPlaceFor(readSettings(window.settingsPath(), {}).window.resultsDatabase, folder);
 
     auto* dialog = new HistoryDialog(QString::fromStdString(results::shownTarget(place.target)), &window);
     dialog->setModal(true);
