@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Checks every #include "..." under a source tree against the layer stack:
-#   base <- link <- area cores <- sim <- check <- results <- base/ui <- area ui/ <- app
+#   base <- link <- area cores <- sim <- check <- results <- widgets <- area ui/ <- app
 # (check is the line check's core, the window runs it too; results keeps its
 # runs; check/main.cpp is the line check's front end, at the top with app).
 # An area is one folder: its core, and its sim/, check/ and ui/ subfolders in
@@ -9,7 +9,7 @@
 # folder of its layer (gsm/sim/ includes sim/); an area never includes another
 # area, an area's core never its own sim/, check/ or ui/, the shared folders
 # no area's subfolder of their own layer, and nothing outside a ui/ folder
-# includes one inside (the cores and the command-line front end stay Qt-free).
+# (or widgets/) includes one inside (the cores and the command-line front end stay Qt-free).
 # The areas are KTX_AREAS in the CMakeLists.txt beside the tree.
 # Prints "file:line: reason" for each include that breaks the stack and exits
 # 1 when there is one. Usage: check-layers.sh [src-dir]
@@ -24,11 +24,13 @@ status=0
 find . -type f \( -name '*.h' -o -name '*.hpp' -o -name '*.cpp' \) | sed 's#^\./##' | LC_ALL=C sort |
   tr '\n' '\0' | xargs -0 -r awk -v areas="$areas" '
 function isArea(top) { return top ~ ("^(" areas ")$") }
-function isUi(path) { return path ~ /(^|\/)ui\// }
+# Qt code: the shared widgets and every ui/ folder.
+function isUi(path) { return path ~ /(^|\/)ui\// || path ~ /^widgets\// }
 # The layer of a path inside src/, -1 for a folder outside the stack.
 function rank(path,   top) {
     top = path; sub(/\/.*/, "", top)
-    if (top == "base") return isUi(path) ? 5 : 0
+    if (top == "base") return 0
+    if (top == "widgets") return 5
     if (top == "link") return 1
     if (isArea(top)) return isUi(path) ? 6 : path ~ /^[^\/]+\/sim\// ? 3 : path ~ /^[^\/]+\/check\// ? 4 : 2
     if (top == "sim") return 3

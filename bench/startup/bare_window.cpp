@@ -3,7 +3,7 @@
 #include <QApplication>
 #include <QTabWidget>
 
-#include "base/ui/StartupProbe.h"
+#include "widgets/StartupProbe.h"
 
 int main(int argc, char** argv)
 {

@@ -12,8 +12,8 @@
 #include <cmath>
 
 #include "accel/ui/AccelTab.h"
-#include "base/ui/LivePlotPanel.h"
-#include "base/ui/PanelColors.h"
+#include "widgets/LivePlotPanel.h"
+#include "widgets/PanelColors.h"
 #include "link/VirtualTimeSource.h"
 #include "sim/SimDriver.h"
 #include "support/RecordingSink.h"

@@ -16,7 +16,7 @@
 
 #include "support/FileBytes.h"
 #include "app/ui/Consoles.h"
-#include "base/ui/LocaleText.h"
+#include "widgets/LocaleText.h"
 #include "link/VirtualTimeSource.h"
 
 namespace ktx {

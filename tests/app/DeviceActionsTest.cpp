@@ -16,7 +16,7 @@
 #include <vector>
 
 #include "app/ui/ConsoleApplication.h"
-#include "base/ui/DeviceActions.h"
+#include "widgets/DeviceActions.h"
 
 namespace ktx {
 namespace {

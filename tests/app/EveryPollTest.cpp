@@ -18,7 +18,7 @@
 #include <string_view>
 
 #include "app/ui/TKorvantixtest.h"
-#include "base/ui/DeviceActions.h"
+#include "widgets/DeviceActions.h"
 #include "link/RealTimeSource.h"
 #include "sim/SimDriver.h"
 

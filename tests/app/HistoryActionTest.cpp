@@ -21,7 +21,7 @@
 
 #include "app/ui/HistoryDialog.h"
 #include "app/ui/TKorvantixtest.h"
-#include "base/ui/DeviceActions.h"
+#include "widgets/DeviceActions.h"
 #include "link/RealTimeSource.h"
 #include "link/VirtualTimeSource.h"
 #include "results/ResultsStore.h"

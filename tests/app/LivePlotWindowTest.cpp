@@ -19,7 +19,7 @@
 #include "accel/ui/AccelTab.h"
 #include "app/Settings.h"
 #include "app/ui/TKorvantixtest.h"
-#include "base/ui/LivePlotPanel.h"
+#include "widgets/LivePlotPanel.h"
 #include "can/ui/CanTab.h"
 #include "io/ui/InputsTab.h"
 #include "link/VirtualTimeSource.h"

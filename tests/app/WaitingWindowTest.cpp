@@ -24,7 +24,7 @@
 
 #include "link/RealTimeSource.h"
 #include "base/LogSink.h"
-#include "base/ui/DeviceActions.h"
+#include "widgets/DeviceActions.h"
 #include "app/ui/ShutdownSignals.h"
 #include "app/ui/TKorvantixtest.h"
 #include "can/ui/CanTab.h"

@@ -12,7 +12,7 @@
 #include <gtest/gtest.h>
 
 #include "base/SampleCsv.h"
-#include "base/ui/LivePlotPanel.h"
+#include "widgets/LivePlotPanel.h"
 #include "support/FileBytes.h"
 
 namespace ktx {

@@ -14,9 +14,9 @@
 #include <filesystem>
 
 #include "link/AppContext.h"
-#include "base/ui/LocaleText.h"
-#include "base/ui/PanelColors.h"
-#include "base/ui/ShapeWidget.h"
+#include "widgets/LocaleText.h"
+#include "widgets/PanelColors.h"
+#include "widgets/ShapeWidget.h"
 #include "can/ui/CanTab.h"
 #include "base/TextCodec.h"
 #include "link/UsbLink.h"

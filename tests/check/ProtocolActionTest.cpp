@@ -20,7 +20,7 @@
 
 #include "app/Settings.h"
 #include "app/ui/TKorvantixtest.h"
-#include "base/ui/DeviceActions.h"
+#include "widgets/DeviceActions.h"
 #include "link/RealTimeSource.h"
 #include "link/VirtualTimeSource.h"
 #include "results/ResultsStore.h"

@@ -7,8 +7,8 @@
 #include <QTest>
 #include <gtest/gtest.h>
 
-#include "base/ui/PanelColors.h"
-#include "base/ui/ShapeWidget.h"
+#include "widgets/PanelColors.h"
+#include "widgets/ShapeWidget.h"
 #include "gnss/ClockRegisters.h"
 #include "gnss/ui/GnssTab.h"
 #include "gnss/GnssBench.h"

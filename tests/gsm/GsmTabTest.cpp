@@ -21,8 +21,8 @@
 #include <utility>
 
 #include "app/ui/TKorvantixtest.h"
-#include "base/ui/ShapeWidget.h"
-#include "base/ui/DeviceActions.h"
+#include "widgets/ShapeWidget.h"
+#include "widgets/DeviceActions.h"
 #include "gsm/ui/GsmTab.h"
 #include "link/VirtualTimeSource.h"
 #include "sim/SimDriver.h"

@@ -8,7 +8,7 @@
 #include <malloc.h>
 
 #include "base/SampleCsv.h"
-#include "base/ui/LivePlotPanel.h"
+#include "widgets/LivePlotPanel.h"
 #include "io/IoFixture.h"
 #include "io/StatusDisplay.h"
 #include "io/ui/InputsTab.h"

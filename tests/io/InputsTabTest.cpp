@@ -10,8 +10,8 @@
 #include <gtest/gtest.h>
 
 #include "io/ui/InputsTab.h"
-#include "base/ui/PanelColors.h"
-#include "base/ui/ShapeWidget.h"
+#include "widgets/PanelColors.h"
+#include "widgets/ShapeWidget.h"
 #include "base/TextCodec.h"
 #include "io/IoFixture.h"
 #include "sim/SimDriver.h"

@@ -9,8 +9,8 @@
 #include <QTimer>
 #include <gtest/gtest.h>
 
-#include "base/ui/PanelColors.h"
-#include "base/ui/StyledShape.h"
+#include "widgets/PanelColors.h"
+#include "widgets/StyledShape.h"
 #include "io/IoFixture.h"
 #include "onewire/ui/OneWireTab.h"
 #include "onewire/sim/OneWireModule.h"

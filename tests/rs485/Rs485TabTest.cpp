@@ -9,8 +9,8 @@
 #include <QTimer>
 #include <gtest/gtest.h>
 
-#include "base/ui/PanelColors.h"
-#include "base/ui/StyledShape.h"
+#include "widgets/PanelColors.h"
+#include "widgets/StyledShape.h"
 #include "io/IoFixture.h"
 #include "rs485/ui/Rs485Tab.h"
 #include "rs485/sim/Rs485Module.h"

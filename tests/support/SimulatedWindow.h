@@ -7,7 +7,7 @@
 #include <QTest>
 
 #include "app/ui/TKorvantixtest.h"
-#include "base/ui/DeviceActions.h"
+#include "widgets/DeviceActions.h"
 #include "link/VirtualTimeSource.h"
 #include "sim/SimDriver.h"
 

@@ -14,7 +14,7 @@
 #include "FirmwareBuilder.h"
 #include "TelitBench.h"
 #include "app/ui/Consoles.h"
-#include "base/ui/DeviceActions.h"
+#include "widgets/DeviceActions.h"
 #include "gsm/ModemTests.h"
 #include "telit/ui/TelitTab.h"
 #include "support/Widgets.h"

@@ -23,7 +23,7 @@
 
 #include "link/RealTimeSource.h"
 #include "app/ui/TKorvantixtest.h"
-#include "base/ui/DeviceActions.h"
+#include "widgets/DeviceActions.h"
 #include "telit/ui/TelitTab.h"
 #include "link/LibFtdiDriver.h"
 #include "sim/Scenario.h"

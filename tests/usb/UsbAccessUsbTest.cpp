@@ -22,7 +22,7 @@
 
 #include "link/RealTimeSource.h"
 #include "app/ui/TKorvantixtest.h"
-#include "base/ui/DeviceActions.h"
+#include "widgets/DeviceActions.h"
 #include "io/StatusPoll.h"
 #include "link/LibFtdiDriver.h"
 #include "base/TextCodec.h"

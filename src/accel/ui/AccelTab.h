@@ -6,7 +6,7 @@
 
 #include "accel/AccelReading.h"
 #include "link/AppContext.h"
-#include "base/ui/ConsoleTab.h"
+#include "widgets/ConsoleTab.h"
 
 class QLabel;
 

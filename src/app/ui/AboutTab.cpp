@@ -3,8 +3,8 @@
 #include <QMouseEvent>
 #include <QPixmap>
 
-#include "base/ui/LinkLabelHover.h"
-#include "base/ui/SvgPixmap.h"
+#include "widgets/LinkLabelHover.h"
+#include "widgets/SvgPixmap.h"
 #include "ui_AboutTab.h"
 
 // Resources of a static library must be registered by name, at global scope.

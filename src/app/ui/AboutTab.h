@@ -4,8 +4,8 @@
 #include <QWidget>
 #include <functional>
 
-#include "base/ui/ConsoleTab.h"
-#include "base/ui/LinkOpener.h"
+#include "widgets/ConsoleTab.h"
+#include "widgets/LinkOpener.h"
 
 namespace Ui {
 class AboutTab;

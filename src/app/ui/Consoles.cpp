@@ -1,7 +1,7 @@
 #include "app/ui/Consoles.h"
 
-#include "base/ui/DeviceActions.h"
-#include "base/ui/LocaleText.h"
+#include "widgets/DeviceActions.h"
+#include "widgets/LocaleText.h"
 #include "base/TextCodec.h"
 #include "link/WriteReport.h"
 

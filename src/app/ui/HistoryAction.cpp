@@ -11,7 +11,7 @@
 #include "app/Settings.h"
 #include "app/ui/HistoryDialog.h"
 #include "app/ui/TKorvantixtest.h"
-#include "base/ui/DeviceActions.h"
+#include "widgets/DeviceActions.h"
 #include "results/ResultsCommands.h"
 #include "results/ResultsStore.h"
 

@@ -12,7 +12,7 @@
 #include <QVBoxLayout>
 
 #include "app/ui/CheckTexts.h"
-#include "base/ui/LocaleText.h"
+#include "widgets/LocaleText.h"
 
 namespace ktx {
 namespace {

@@ -5,7 +5,7 @@
 #include <QString>
 #include <vector>
 
-#include "base/ui/LinkOpener.h"
+#include "widgets/LinkOpener.h"
 #include "results/ResultsStore.h"
 
 class QLabel;

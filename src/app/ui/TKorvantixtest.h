@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "link/AppContext.h"
-#include "base/ui/ConsoleTab.h"
+#include "widgets/ConsoleTab.h"
 #include "app/Settings.h"
 #include "app/StorageNotices.h"
 #include "app/ui/Consoles.h"

@@ -5,11 +5,11 @@
 #include <QSignalBlocker>
 #include <QTableWidget>
 
-#include "base/ui/DeviceActions.h"
-#include "base/ui/LivePlotPanel.h"
-#include "base/ui/LocaleText.h"
-#include "base/ui/PanelColors.h"
-#include "base/ui/ShapeWidget.h"
+#include "widgets/DeviceActions.h"
+#include "widgets/LivePlotPanel.h"
+#include "widgets/LocaleText.h"
+#include "widgets/PanelColors.h"
+#include "widgets/ShapeWidget.h"
 #include "base/TextCodec.h"
 #include "link/SampleClock.h"
 #include "can/ui/TabRegistration.h"

@@ -1,6 +1,6 @@
 #pragma once
 // The "CAN" tab as the window lists it (the build's area list).
-#include "base/ui/TabRegistration.h"
+#include "widgets/TabRegistration.h"
 
 namespace ktx::can {
 

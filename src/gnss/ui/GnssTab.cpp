@@ -3,10 +3,10 @@
 #include <QApplication>
 #include <QMouseEvent>
 
-#include "base/ui/DeviceActions.h"
-#include "base/ui/LinkLabelHover.h"
-#include "base/ui/PanelColors.h"
-#include "base/ui/SvgPixmap.h"
+#include "widgets/DeviceActions.h"
+#include "widgets/LinkLabelHover.h"
+#include "widgets/PanelColors.h"
+#include "widgets/SvgPixmap.h"
 #include "gnss/AntennaCheck.h"
 #include "gnss/DeviceClock.h"
 #include "gnss/PointFix.h"

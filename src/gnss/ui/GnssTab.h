@@ -5,9 +5,9 @@
 #include <functional>
 
 #include "link/AppContext.h"
-#include "base/ui/ConsoleTab.h"
-#include "base/ui/VersionRules.h"
-#include "base/ui/LinkOpener.h"
+#include "widgets/ConsoleTab.h"
+#include "widgets/VersionRules.h"
+#include "widgets/LinkOpener.h"
 #include "gnss/DeviceClock.h"
 #include "gnss/ReceiverTest.h"
 

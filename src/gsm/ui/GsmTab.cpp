@@ -3,9 +3,9 @@
 #include <QLineEdit>
 
 #include "base/SettingsSection.h"
-#include "base/ui/DeviceActions.h"
-#include "base/ui/PanelColors.h"
-#include "base/ui/ShapeWidget.h"
+#include "widgets/DeviceActions.h"
+#include "widgets/PanelColors.h"
+#include "widgets/ShapeWidget.h"
 #include "gsm/DeviceSettings.h"
 #include "gsm/ui/TabRegistration.h"
 #include "base/TextCodec.h"

@@ -6,8 +6,8 @@
 #include <string>
 
 #include "link/AppContext.h"
-#include "base/ui/ConsoleTab.h"
-#include "base/ui/VersionRules.h"
+#include "widgets/ConsoleTab.h"
+#include "widgets/VersionRules.h"
 #include "gsm/ModemTests.h"
 
 class QLineEdit;

@@ -3,11 +3,11 @@
 #include <QLocale>
 
 #include "base/SettingsSection.h"
-#include "base/ui/DeviceActions.h"
-#include "base/ui/LivePlotPanel.h"
-#include "base/ui/SvgPixmap.h"
+#include "widgets/DeviceActions.h"
+#include "widgets/LivePlotPanel.h"
+#include "widgets/SvgPixmap.h"
 #include "io/ui/TabRegistration.h"
-#include "base/ui/PanelColors.h"
+#include "widgets/PanelColors.h"
 #include "base/TextCodec.h"
 #include "link/SampleClock.h"
 #include "ui_InputsTab.h"

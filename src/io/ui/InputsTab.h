@@ -5,7 +5,7 @@
 #include <QWidget>
 
 #include "link/AppContext.h"
-#include "base/ui/ConsoleTab.h"
+#include "widgets/ConsoleTab.h"
 #include "io/FrequencyCalc.h"
 #include "io/StatusDisplay.h"
 #include "io/StatusPoll.h"

@@ -3,11 +3,11 @@
 #include <QLocale>
 #include <QSlider>
 
-#include "base/ui/DeviceActions.h"
-#include "base/ui/PanelColors.h"
+#include "widgets/DeviceActions.h"
+#include "widgets/PanelColors.h"
 #include "base/TextCodec.h"
 #include "onewire/IdentifierRead.h"
-#include "base/ui/StyledShape.h"
+#include "widgets/StyledShape.h"
 #include "onewire/ui/TabRegistration.h"
 #include "ui_OneWireTab.h"
 

@@ -7,11 +7,11 @@
 #include <QProgressBar>
 
 #include "base/SettingsSection.h"
-#include "base/ui/DeviceActions.h"
-#include "base/ui/LivePlotPanel.h"
-#include "base/ui/PanelColors.h"
-#include "base/ui/StyledShape.h"
-#include "base/ui/SvgPixmap.h"
+#include "widgets/DeviceActions.h"
+#include "widgets/LivePlotPanel.h"
+#include "widgets/PanelColors.h"
+#include "widgets/StyledShape.h"
+#include "widgets/SvgPixmap.h"
 #include "base/TextCodec.h"
 #include "link/SampleClock.h"
 #include "rs485/ui/TabRegistration.h"

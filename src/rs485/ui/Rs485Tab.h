@@ -7,8 +7,8 @@
 #include <functional>
 
 #include "link/AppContext.h"
-#include "base/ui/ConsoleTab.h"
-#include "base/ui/VersionRules.h"
+#include "widgets/ConsoleTab.h"
+#include "widgets/VersionRules.h"
 #include "rs485/ExtenderPoll.h"
 #include "rs485/FuelSensors.h"
 

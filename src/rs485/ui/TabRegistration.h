@@ -1,6 +1,6 @@
 #pragma once
 // The "485/LLS" tab as the window lists it (the build's area list).
-#include "base/ui/TabRegistration.h"
+#include "widgets/TabRegistration.h"
 
 namespace ktx::rs485 {
 

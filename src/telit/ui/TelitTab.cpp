@@ -5,7 +5,7 @@
 #include <cstdio>
 
 #include "base/TextCodec.h"
-#include "base/ui/DeviceActions.h"
+#include "widgets/DeviceActions.h"
 #include "telit/ui/TabRegistration.h"
 #include "ui_TelitTab.h"
 

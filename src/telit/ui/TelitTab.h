@@ -8,7 +8,7 @@
 #include <string>
 
 #include "link/AppContext.h"
-#include "base/ui/ConsoleTab.h"
+#include "widgets/ConsoleTab.h"
 #include "telit/FirmwareUpdate.h"
 
 class QPlainTextEdit;

@@ -1,4 +1,4 @@
-#include "base/ui/SvgPixmap.h"
+#include "widgets/SvgPixmap.h"
 
 #include <QPainter>
 #include <QSvgRenderer>

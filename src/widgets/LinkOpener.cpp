@@ -1,4 +1,4 @@
-#include "base/ui/LinkOpener.h"
+#include "widgets/LinkOpener.h"
 
 #include <QDesktopServices>
 #include <QMessageBox>

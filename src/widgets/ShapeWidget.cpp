@@ -1,4 +1,4 @@
-#include "base/ui/ShapeWidget.h"
+#include "widgets/ShapeWidget.h"
 
 #include <QContextMenuEvent>
 #include <QMouseEvent>

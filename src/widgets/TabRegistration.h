@@ -7,8 +7,8 @@
 #include <functional>
 
 #include "base/SettingsSection.h"
-#include "base/ui/ConsoleTab.h"
-#include "base/ui/VersionRules.h"
+#include "widgets/ConsoleTab.h"
+#include "widgets/VersionRules.h"
 #include "link/AppContext.h"
 
 class QObject;

@@ -1,4 +1,4 @@
-#include "base/ui/LazyPage.h"
+#include "widgets/LazyPage.h"
 
 #include <QVBoxLayout>
 

@@ -1,4 +1,4 @@
-#include "base/ui/DeviceActions.h"
+#include "widgets/DeviceActions.h"
 
 #include <QTimer>
 #include <algorithm>

@@ -1,4 +1,4 @@
-#include "base/ui/StyledShape.h"
+#include "widgets/StyledShape.h"
 
 #include <QPainter>
 

@@ -1,4 +1,4 @@
-#include "base/ui/LivePlotPanel.h"
+#include "widgets/LivePlotPanel.h"
 
 #include <QAction>
 #include <QBuffer>

@@ -1,4 +1,4 @@
-#include "base/ui/StartupProbe.h"
+#include "widgets/StartupProbe.h"
 
 #include <QCoreApplication>
 #include <QEvent>

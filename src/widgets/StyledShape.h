@@ -1,7 +1,7 @@
 #pragma once
 // A shape of the shared kind that can also be a
 // rectangle with curved corners, with a pen colour of its own.
-#include "base/ui/ShapeWidget.h"
+#include "widgets/ShapeWidget.h"
 
 class QPainter;
 

@@ -1,4 +1,4 @@
-#include "base/ui/TabRegistration.h"
+#include "widgets/TabRegistration.h"
 
 #include <QTimer>
 

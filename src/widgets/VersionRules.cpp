@@ -1,4 +1,4 @@
-#include "base/ui/VersionRules.h"
+#include "widgets/VersionRules.h"
 
 #include <QWidget>
 

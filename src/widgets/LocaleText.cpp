@@ -1,4 +1,4 @@
-#include "base/ui/LocaleText.h"
+#include "widgets/LocaleText.h"
 
 #include <QDateTime>
 

@@ -1,4 +1,4 @@
-#include "base/ui/LinkLabelHover.h"
+#include "widgets/LinkLabelHover.h"
 
 #include <QApplication>
 #include <QEvent>
