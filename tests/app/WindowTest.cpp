@@ -445,7 +445,7 @@ TEST_F(WindowTest, TabsBuiltAfterIdentificationFollowTheFirmware)
 
     CanTab* can = test::canTab(*window);
     EXPECT_TRUE(can->findChild<QWidget*>("CANGrid")->isHidden());
-    EXPECT_EQ(can->snapshot().version, "PENK-5.1xy");
+    EXPECT_EQ(can->snapshot(window->context()).version, "PENK-5.1xy");
     EXPECT_TRUE(test::gnssTab(*window)->findChild<QWidget*>("Panel20")->isHidden());
     EXPECT_FALSE(test::oneWireTab(*window)->findChild<QWidget*>("GroupBox15")->isEnabled());
     EXPECT_FALSE(pages()->isTabEnabled(test::kCanPage));

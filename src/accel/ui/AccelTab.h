@@ -6,6 +6,7 @@
 
 #include "accel/AccelReading.h"
 #include "link/AppContext.h"
+#include "widgets/DeviceActions.h"
 #include "widgets/ConsoleTab.h"
 
 class QLabel;
@@ -40,7 +41,7 @@ private:
     std::array<QLabel*, accel::kArrowCount> greenArrows() const;
     std::array<QLabel*, accel::kArrowCount> redArrows() const;
 
-    AppContext& context_;
+    DeviceAccess device_;
     QTimer* timerAccel_;
     LivePlotPanel* plot_ = nullptr;
 };

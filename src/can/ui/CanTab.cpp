@@ -73,7 +73,7 @@ constexpr TabTimer kTimers[] = {kCanTimer};
 }  // namespace
 
 CanTab::CanTab(AppContext& context, QWidget* parent)
-    : QWidget(parent), monitor_(context), lastDecoded(monitor_.lastDecoded()), ui(new Ui::CanTab), context_(context),
+    : QWidget(parent), monitor_(context), lastDecoded(monitor_.lastDecoded()), ui(new Ui::CanTab), device_(context),
       timer3_(makeTabTimer(this, kCanTimer))
 {
     ui->setupUi(this);
@@ -103,7 +103,7 @@ CanTab::CanTab(AppContext& context, QWidget* parent)
     connect(ui->Button21, &QPushButton::clicked, this, &CanTab::Button21Click);
     connect(ui->CANPush, &QPushButton::clicked, this, &CanTab::CANPushClick);
     connect(timer3_, &QTimer::timeout, this, &CanTab::CANPushClick);
-    plot_ = new LivePlotPanel(kDrivePlot, sampleClockOf(context_.time), this);
+    plot_ = new LivePlotPanel(kDrivePlot, sampleClockOf(device_.clock()), this);
 }
 
 CanTab::~CanTab()
@@ -143,8 +143,8 @@ void CanTab::Button15Click()
 
 void CanTab::CANPushClick()
 {
-    runDeviceAction(context_, timer3_, this, nullptr,
-        [this, point = decimalPoint()] { return monitor_.poll(point); },
+    runDeviceAction(device_, timer3_, this, nullptr,
+        [this, point = decimalPoint()](AppContext&) { return monitor_.poll(point); },
         [this](const can::CanPollOutcome& outcome) {
             plot_->append(can::plottedDrive(outcome.view));
             if (!outcome.opened) {
@@ -215,8 +215,8 @@ void CanTab::keyCellChanged(QTableWidget* grid, can::KeyedRows& keys, int row, i
     if (column != 0)
         return;
     // The monitor's index belongs to the device worker, between two polls.
-    runDeviceAction(context_, nullptr, this, nullptr,
-        [&keys, row, key = cellText(grid, row, 0).toStdString()] { keys.setKey(row, key); }, [] {});
+    runDeviceAction(device_, nullptr, this, nullptr,
+        [&keys, row, key = cellText(grid, row, 0).toStdString()](AppContext&) { keys.setKey(row, key); }, [] {});
 }
 
 void CanTab::writeGridHeaders()
@@ -254,18 +254,18 @@ std::span<const VersionRule> CanTab::versionRules()
     return kVersionRules;
 }
 
-can::CanSnapshot CanTab::snapshot() const
+can::CanSnapshot CanTab::snapshot(AppContext& device) const
 {
     can::CanSnapshot s = formSnapshot();
-    s.serial = context_.device.serialText;
-    s.version = context_.device.versionText;
+    s.serial = device.device.serialText;
+    s.version = device.device.versionText;
     return s;
 }
 
 can::CanSnapshot CanTab::formSnapshot() const
 {
     can::CanSnapshot s;
-    s.stamp = dateTimeTextCp1251(context_.time.wallClockUtcMs());
+    s.stamp = dateTimeTextCp1251(device_.clock().wallClockUtcMs());
     const auto labels = panels();
     const auto boxes = idBoxes();
     for (size_t i = 0; i + 1 < s.quantities.size(); ++i)
@@ -288,14 +288,14 @@ void CanTab::Button21Click()
 {
     // The serial number and version text are identification's, on the device
     // worker; the file is written there too, in order with the data logs.
-    runDeviceAction(context_, ui->Button21, this, ui->Button21,
-        [this, taken = formSnapshot(), workDir = workDir_]() mutable {
-            taken.serial = context_.device.serialText;
-            taken.version = context_.device.versionText;
+    runDeviceAction(device_, ui->Button21, this, ui->Button21,
+        [taken = formSnapshot(), workDir = workDir_](AppContext& device) mutable {
+            taken.serial = device.device.serialText;
+            taken.version = device.device.versionText;
             // Said at every press that fails: the technician asked for this file.
             const WriteResult written = can::writeSnapshot(workDir, taken);
             if (!written)
-                LogDebug(context_.log, 1, "%s%s", cp1251FromUtf8("Снимок CAN не записан: ").c_str(),
+                LogDebug(device.log, 1, "%s%s", cp1251FromUtf8("Снимок CAN не записан: ").c_str(),
                          cp1251FromUtf8(written.error).c_str());
         },
         [] {});

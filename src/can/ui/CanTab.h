@@ -6,6 +6,7 @@
 #include <string>
 
 #include "link/AppContext.h"
+#include "widgets/DeviceActions.h"
 #include "widgets/ConsoleTab.h"
 #include "widgets/VersionRules.h"
 #include "can/CanMonitor.h"
@@ -52,7 +53,8 @@ public:
     void setWorkDir(std::string workDir) { workDir_ = std::move(workDir); }
     // What the snapshot would hold now (Windows-1251 texts). It reads the
     // device identification fills: only while no device action runs.
-    can::CanSnapshot snapshot() const;
+    // What the snapshot button files; the tracker's side comes from the worker.
+    can::CanSnapshot snapshot(AppContext& device) const;
 
     LivePlotPanel* plot() const { return plot_; }
 
@@ -71,7 +73,7 @@ private:
     std::array<QLineEdit*, can::kIdBoxCount> idBoxes() const;
     std::array<ShapeWidget*, can::kLampCount> lamps() const;
 
-    AppContext& context_;
+    DeviceAccess device_;
     QTimer* timer3_;
     std::string workDir_ = ".";
     LivePlotPanel* plot_ = nullptr;

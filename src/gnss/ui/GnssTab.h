@@ -5,6 +5,7 @@
 #include <functional>
 
 #include "link/AppContext.h"
+#include "widgets/DeviceActions.h"
 #include "widgets/ConsoleTab.h"
 #include "widgets/VersionRules.h"
 #include "widgets/LinkOpener.h"
@@ -44,7 +45,7 @@ private:
 
     void showPosition(const gnss::PositionReply& reply);
     void showClock(const gnss::ClockOutcome& outcome);
-    AppContext& context_;
+    DeviceAccess device_;
     UrlOpener opener_;
 };
 

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "link/AppContext.h"
+#include "widgets/DeviceActions.h"
 #include "widgets/ConsoleTab.h"
 #include "widgets/VersionRules.h"
 #include "gsm/ModemTests.h"
@@ -77,8 +78,8 @@ private:
     void showValue(QLineEdit* edit, const std::string& bytes);
 
     Ui::GsmTab* ui;
-    AppContext& context_;
-    gsm::ModemTests tests_;
+    DeviceAccess device_;
+    WorkerOwned<gsm::ModemTests> tests_;
 };
 
 }  // namespace ktx

@@ -7,6 +7,7 @@
 #include <functional>
 
 #include "link/AppContext.h"
+#include "widgets/DeviceActions.h"
 #include "widgets/ConsoleTab.h"
 #include "widgets/VersionRules.h"
 #include "rs485/ExtenderPoll.h"
@@ -82,7 +83,7 @@ private:
     void showInputs(const std::array<bool, rs485::kExtenderInputs>& states);
 
     Ui::Rs485Tab* ui;
-    AppContext& context_;
+    DeviceAccess device_;
     QTimer* timer2_;
     QTimer* timer5_;
     std::array<FuelSlot, rs485::kFuelSlots> slots_;

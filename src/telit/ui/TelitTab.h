@@ -8,6 +8,7 @@
 #include <string>
 
 #include "link/AppContext.h"
+#include "widgets/DeviceActions.h"
 #include "widgets/ConsoleTab.h"
 #include "telit/FirmwareUpdate.h"
 
@@ -54,7 +55,7 @@ private:
     std::string firmwarePath() const;
     QString showFileDialog();
 
-    AppContext& context_;
+    DeviceAccess device_;
     std::string workDir_ = ".";
     QString lastChosenFile_;  // what the dialog still holds after a cancel
 };
