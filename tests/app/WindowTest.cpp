@@ -492,7 +492,7 @@ TEST_F(WindowTest, ShowWritesGridHeadersResetsCanRecordAndSetsTitles)
     EXPECT_EQ(child<QTableWidget>("WeightGrid")->rowCount(), 16);
 
     CanTab* can = test::canTab(*window);
-    for (uint8_t byte : can->lastDecoded)
+    for (uint8_t byte : can->lastDecoded(window->context()))
         ASSERT_EQ(byte, 0xFF);
 
     EXPECT_EQ(child<QGroupBox>("GroupBox16")->palette().color(QPalette::WindowText), QColor(0, 128, 0));

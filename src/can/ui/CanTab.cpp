@@ -73,7 +73,7 @@ constexpr TabTimer kTimers[] = {kCanTimer};
 }  // namespace
 
 CanTab::CanTab(AppContext& context, QWidget* parent)
-    : QWidget(parent), monitor_(context), lastDecoded(monitor_.lastDecoded()), ui(new Ui::CanTab), device_(context),
+    : QWidget(parent), ui(new Ui::CanTab), device_(context), monitor_(context),
       timer3_(makeTabTimer(this, kCanTimer))
 {
     ui->setupUi(this);
@@ -91,11 +91,11 @@ CanTab::CanTab(AppContext& context, QWidget* parent)
 
     // Hand edits of a key cell change which row the next frame finds.
     connect(ui->CANGrid, &QTableWidget::cellChanged, this,
-        [this](int row, int column) { keyCellChanged(ui->CANGrid, monitor_.grids().canGrid, row, column); });
+        [this](int row, int column) { keyCellChanged(ui->CANGrid, &can::CanGrids::canGrid, row, column); });
     connect(ui->FuelGrid, &QTableWidget::cellChanged, this,
-        [this](int row, int column) { keyCellChanged(ui->FuelGrid, monitor_.grids().fuelGrid, row, column); });
+        [this](int row, int column) { keyCellChanged(ui->FuelGrid, &can::CanGrids::fuelGrid, row, column); });
     connect(ui->AxisGrid, &QTableWidget::cellChanged, this,
-        [this](int row, int column) { keyCellChanged(ui->AxisGrid, monitor_.grids().axisGrid, row, column); });
+        [this](int row, int column) { keyCellChanged(ui->AxisGrid, &can::CanGrids::axisGrid, row, column); });
 
     // toggled, not clicked: unchecking from code (a tab change) must stop the poll too.
     connect(ui->CheckBox2, &QCheckBox::toggled, this, &CanTab::CheckBox2Click);
@@ -144,7 +144,7 @@ void CanTab::Button15Click()
 void CanTab::CANPushClick()
 {
     runDeviceAction(device_, timer3_, this, nullptr,
-        [this, point = decimalPoint()](AppContext&) { return monitor_.poll(point); },
+        [this, point = decimalPoint()](AppContext& device) { return monitor_.in(device).poll(point); },
         [this](const can::CanPollOutcome& outcome) {
             plot_->append(can::plottedDrive(outcome.view));
             if (!outcome.opened) {
@@ -210,13 +210,21 @@ void CanTab::applyRows(QTableWidget* grid, const std::vector<can::RowWrite>& row
     }
 }
 
-void CanTab::keyCellChanged(QTableWidget* grid, can::KeyedRows& keys, int row, int column)
+void CanTab::keyCellChanged(QTableWidget* grid, can::KeyedRows can::CanGrids::*keys, int row, int column)
 {
     if (column != 0)
         return;
     // The monitor's index belongs to the device worker, between two polls.
     runDeviceAction(device_, nullptr, this, nullptr,
-        [&keys, row, key = cellText(grid, row, 0).toStdString()](AppContext&) { keys.setKey(row, key); }, [] {});
+        [this, keys, row, key = cellText(grid, row, 0).toStdString()](AppContext& device) {
+            (monitor_.in(device).grids().*keys).setKey(row, key);
+        }, [] {});
+}
+
+void CanTab::resetLastDecoded()
+{
+    runDeviceAction(device_, nullptr, this, nullptr,
+        [this](AppContext& device) { monitor_.in(device).resetLastDecoded(); }, [] {});
 }
 
 void CanTab::writeGridHeaders()
