@@ -217,6 +217,8 @@ public:
 private:
     AppContext* context_;
 
+    template <class T>
+    friend class WorkerOwned;
     template <class Work, class Done>
     friend void runDeviceAction(DeviceAccess, const QObject*, QWidget*, QWidget*, Work, Done);
     template <class Work, class Done>
@@ -229,8 +231,11 @@ private:
 template <class T>
 class WorkerOwned {
 public:
+    // Made on the device side it will work with.
     template <class... Args>
-    explicit WorkerOwned(Args&&... args) : value_(std::forward<Args>(args)...) {}
+    explicit WorkerOwned(DeviceAccess device, Args&&... args) : value_(*device.context_, std::forward<Args>(args)...)
+    {
+    }
 
     T& in(AppContext&) { return value_; }
 

@@ -28,8 +28,8 @@ constexpr TabTimer kTimers[] = {kAccelTimer};
 
 }  // namespace
 
-AccelTab::AccelTab(AppContext& context, QWidget* parent)
-    : QWidget(parent), ui(new Ui::AccelTab), device_(context), timerAccel_(makeTabTimer(this, kAccelTimer))
+AccelTab::AccelTab(DeviceAccess device, QWidget* parent)
+    : QWidget(parent), ui(new Ui::AccelTab), device_(device), timerAccel_(makeTabTimer(this, kAccelTimer))
 {
     initAccelTabResources();
     ui->setupUi(this);
@@ -122,7 +122,7 @@ namespace {
 
 QWidget* makeTab(const TabEnvironment& environment, QWidget* page)
 {
-    return new AccelTab(environment.context, page);
+    return new AccelTab(environment.device, page);
 }
 
 }  // namespace

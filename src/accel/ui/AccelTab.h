@@ -23,7 +23,7 @@ class AccelTab : public QWidget, public ConsoleTab {
     Q_OBJECT
 public:
     // Makes its own poll timer, TimerAccel.
-    explicit AccelTab(AppContext& context, QWidget* parent = nullptr);
+    explicit AccelTab(DeviceAccess device, QWidget* parent = nullptr);
     ~AccelTab() override;
 
     void ButtonStartAxelClick();  // starts or stops the poll

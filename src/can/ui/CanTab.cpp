@@ -72,8 +72,8 @@ constexpr TabTimer kTimers[] = {kCanTimer};
 
 }  // namespace
 
-CanTab::CanTab(AppContext& context, QWidget* parent)
-    : QWidget(parent), ui(new Ui::CanTab), device_(context), monitor_(context),
+CanTab::CanTab(DeviceAccess device, QWidget* parent)
+    : QWidget(parent), ui(new Ui::CanTab), device_(device), monitor_(device),
       timer3_(makeTabTimer(this, kCanTimer))
 {
     ui->setupUi(this);
@@ -314,7 +314,7 @@ namespace {
 
 QWidget* makeTab(const TabEnvironment& environment, QWidget* page)
 {
-    auto* tab = new CanTab(environment.context, page);
+    auto* tab = new CanTab(environment.device, page);
     tab->setWorkDir(environment.workDir);
     // The grids' header rows and the empty record, as on a fresh show.
     tab->writeGridHeaders();

@@ -29,7 +29,7 @@ class CanTab : public QWidget, public ConsoleTab {
     Q_OBJECT
 public:
     // Makes its own poll timer, Timer3.
-    explicit CanTab(AppContext& context, QWidget* parent = nullptr);
+    explicit CanTab(DeviceAccess device, QWidget* parent = nullptr);
     ~CanTab() override;
 
     // Older firmware has no CAN: the tab itself is disabled below this.

@@ -27,8 +27,8 @@ QString fromUtf8(const std::string& text) { return QString::fromStdString(text);
 
 }  // namespace
 
-GnssTab::GnssTab(AppContext& context, QWidget* parent)
-    : QWidget(parent), ui(new Ui::GnssTab), device_(context),
+GnssTab::GnssTab(DeviceAccess device, QWidget* parent)
+    : QWidget(parent), ui(new Ui::GnssTab), device_(device),
       opener_(desktopUrlOpener())
 {
     initGnssTabResources();
@@ -167,7 +167,7 @@ namespace {
 
 QWidget* makeTab(const TabEnvironment& environment, QWidget* page)
 {
-    return new GnssTab(environment.context, page);
+    return new GnssTab(environment.device, page);
 }
 
 }  // namespace

@@ -21,7 +21,7 @@ namespace ktx {
 class GnssTab : public QWidget, public ConsoleTab {
     Q_OBJECT
 public:
-    explicit GnssTab(AppContext& context, QWidget* parent = nullptr);
+    explicit GnssTab(DeviceAccess device, QWidget* parent = nullptr);
     ~GnssTab() override;
 
     static std::span<const VersionRule> versionRules();

@@ -42,8 +42,8 @@ auto settingsEdits(Form* form)
 
 }  // namespace
 
-GsmTab::GsmTab(AppContext& context, QWidget* parent)
-    : QWidget(parent), ui(new Ui::GsmTab), device_(context), tests_(context, static_cast<gsm::ModemView&>(*this))
+GsmTab::GsmTab(DeviceAccess device, QWidget* parent)
+    : QWidget(parent), ui(new Ui::GsmTab), device_(device), tests_(device, static_cast<gsm::ModemView&>(*this))
 {
     ui->setupUi(this);
     for (int mode : gsm::kShapeModes)
@@ -269,7 +269,7 @@ namespace {
 
 QWidget* makeTab(const TabEnvironment& environment, QWidget* page)
 {
-    auto* tab = new GsmTab(environment.context, page);
+    auto* tab = new GsmTab(environment.device, page);
     tab->setWorkDir(environment.workDir);
     return tab;
 }

@@ -26,7 +26,7 @@ class GsmTab : public QWidget, public ConsoleTab, private gsm::ModemView {
 public:
     // Every modem step takes the tracker exclusively: the polls pause while
     // it waits or runs and go on afterwards.
-    explicit GsmTab(AppContext& context, QWidget* parent = nullptr);
+    explicit GsmTab(DeviceAccess device, QWidget* parent = nullptr);
     ~GsmTab() override;
 
     // Older firmware has no modem tests: the tab itself is disabled below this.

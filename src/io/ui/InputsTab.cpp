@@ -35,9 +35,9 @@ const PlotSetup kVoltsPlot{"Inputs", "Напряжения", "В", 60'000, 200,
 
 }  // namespace
 
-InputsTab::InputsTab(AppContext& context, QWidget* parent)
-    : QWidget(parent), ui(new Ui::InputsTab), device_(context), timer1_(makeTabTimer(this, kStatusTimer)),
-      timer6_(makeTabTimer(this, kFrequencyTimer)), memory_(context)
+InputsTab::InputsTab(DeviceAccess device, QWidget* parent)
+    : QWidget(parent), ui(new Ui::InputsTab), device_(device), timer1_(makeTabTimer(this, kStatusTimer)),
+      timer6_(makeTabTimer(this, kFrequencyTimer)), memory_(device)
 {
     initInputsTabResources();
     ui->setupUi(this);
@@ -359,7 +359,7 @@ namespace {
 
 QWidget* makeTab(const TabEnvironment& environment, QWidget* page)
 {
-    auto* tab = new InputsTab(environment.context, page);
+    auto* tab = new InputsTab(environment.device, page);
     tab->setObjectName(QStringLiteral("InputsTab"));
     return tab;
 }

@@ -28,7 +28,7 @@ class InputsTab : public QWidget, public ConsoleTab {
 public:
     // Makes its own poll timers, Timer1 (the status poll) and Timer6 (the
     // frequencies).
-    explicit InputsTab(AppContext& context, QWidget* parent = nullptr);
+    explicit InputsTab(DeviceAccess device, QWidget* parent = nullptr);
     ~InputsTab() override;
 
     void ProgramClick();      // toggles the status test

@@ -75,9 +75,9 @@ constexpr TabTimer kTimers[] = {kSensorTimer};
 
 }  // namespace
 
-OneWireTab::OneWireTab(AppContext& context, QWidget* parent)
-    : QWidget(parent), ui(new Ui::OneWireTab), device_(context), timer4_(makeTabTimer(this, kSensorTimer)),
-      test_(context)
+OneWireTab::OneWireTab(DeviceAccess device, QWidget* parent)
+    : QWidget(parent), ui(new Ui::OneWireTab), device_(device), timer4_(makeTabTimer(this, kSensorTimer)),
+      test_(device)
 {
     ui->setupUi(this);
     const std::array<QGroupBox*, onewire::kSensorCount> groups = {ui->GroupBox16, ui->GroupBox17, ui->GroupBox18,
@@ -303,7 +303,7 @@ namespace {
 
 QWidget* makeTab(const TabEnvironment& environment, QWidget* page)
 {
-    return new OneWireTab(environment.context, page);
+    return new OneWireTab(environment.device, page);
 }
 
 }  // namespace

@@ -30,7 +30,7 @@ class OneWireTab : public QWidget, public ConsoleTab {
     Q_OBJECT
 public:
     // Makes its own poll timer, Timer4 (the temperature sensors).
-    explicit OneWireTab(AppContext& context, QWidget* parent = nullptr);
+    explicit OneWireTab(DeviceAccess device, QWidget* parent = nullptr);
     ~OneWireTab() override;
 
     static std::span<const VersionRule> versionRules();

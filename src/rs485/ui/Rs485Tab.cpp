@@ -98,8 +98,8 @@ static_assert(std::size(kSettings) == rs485::kFuelSlots);
 
 }  // namespace
 
-Rs485Tab::Rs485Tab(AppContext& context, QWidget* parent)
-    : QWidget(parent), ui(new Ui::Rs485Tab), device_(context), timer2_(makeTabTimer(this, kFuelTimer)),
+Rs485Tab::Rs485Tab(DeviceAccess device, QWidget* parent)
+    : QWidget(parent), ui(new Ui::Rs485Tab), device_(device), timer2_(makeTabTimer(this, kFuelTimer)),
       timer5_(makeTabTimer(this, kExtenderTimer))
 {
     initRs485TabResources();
@@ -394,7 +394,7 @@ namespace {
 
 QWidget* makeTab(const TabEnvironment& environment, QWidget* page)
 {
-    return new Rs485Tab(environment.context, page);
+    return new Rs485Tab(environment.device, page);
 }
 
 }  // namespace

@@ -33,7 +33,7 @@ class Rs485Tab : public QWidget, public ConsoleTab {
 public:
     // Makes its own poll timers: Timer2 (the fuel sensors), Timer5 (the
     // extender).
-    explicit Rs485Tab(AppContext& context, QWidget* parent = nullptr);
+    explicit Rs485Tab(DeviceAccess device, QWidget* parent = nullptr);
     ~Rs485Tab() override;
 
     // Older firmware has no RS-485: the tab itself is disabled below this.

@@ -11,8 +11,8 @@
 
 namespace ktx {
 
-TelitTab::TelitTab(AppContext& context, QWidget* parent)
-    : QWidget(parent), ui(new Ui::TelitTab), device_(context)
+TelitTab::TelitTab(DeviceAccess device, QWidget* parent)
+    : QWidget(parent), ui(new Ui::TelitTab), device_(device)
 {
     ui->setupUi(this);
     chooseFile = [this] { return showFileDialog(); };
@@ -116,7 +116,7 @@ namespace {
 
 QWidget* makeTab(const TabEnvironment& environment, QWidget* page)
 {
-    auto* tab = new TelitTab(environment.context, page);
+    auto* tab = new TelitTab(environment.device, page);
     tab->switchModemOff = environment.switchModemOffInAction;
     tab->setWorkDir(environment.workDir);
     QObject::connect(tab, &TelitTab::saveSettingsRequested, tab, environment.saveSettings);

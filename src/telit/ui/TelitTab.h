@@ -24,7 +24,7 @@ class TelitTab : public QWidget, public ConsoleTab, private telit::UpdateView {
     Q_OBJECT
 public:
     // An update takes the tracker exclusively: the polls wait for its end.
-    explicit TelitTab(AppContext& context, QWidget* parent = nullptr);
+    explicit TelitTab(DeviceAccess device, QWidget* parent = nullptr);
     ~TelitTab() override;
 
     void TelitInitClick();  // the update
