@@ -48,9 +48,8 @@ public:
 
     // Where ./CAN lies: the window's working directory.
     void setWorkDir(std::string workDir) { workDir_ = std::move(workDir); }
-    // What the snapshot would hold now (Windows-1251 texts). It reads the
-    // device identification fills: only while no device action runs.
-    // What the snapshot button files; the tracker's side comes from the worker.
+    // What the snapshot would hold now (Windows-1251 texts); the serial number
+    // and version come from the device side, so only with it in hand.
     can::CanSnapshot snapshot(AppContext& device) const;
 
     LivePlotPanel* plot() const { return plot_; }
