@@ -192,6 +192,57 @@ private:
     QElapsedTimer traceClock_;
 };
 
+class DeviceAccess;
+template <class Work, class Done>
+void runDeviceAction(DeviceAccess access, const QObject* key, QWidget* owner, QWidget* button, Work work, Done done);
+template <class Work, class Done>
+bool takeTrackerExclusively(DeviceAccess access, const QObject* key, QWidget* owner, QWidget* button, Work work,
+    Done done);
+
+// What the GUI thread holds of the device side. The link, what identification
+// found and every poll's memory belong to the device worker: the context that
+// reaches them is handed only into an action's work, so GUI code that reads
+// them does not compile. What is left here is safe on the GUI thread: the
+// queue, the consoles (their writers post to the GUI) and the clock's
+// readings (its waits and beeps are the worker's).
+class DeviceAccess {
+public:
+    // Implicit: a tab built on a context in a test, or by the window.
+    DeviceAccess(AppContext& context) : context_(&context) {}
+
+    DeviceActions* actions() const { return context_->actions; }
+    LogSink& log() const { return context_->log; }
+    const TimeSource& clock() const { return context_->time; }
+
+private:
+    AppContext* context_;
+
+    template <class T>
+    friend class WorkerOwned;
+    template <class Work, class Done>
+    friend void runDeviceAction(DeviceAccess, const QObject*, QWidget*, QWidget*, Work, Done);
+    template <class Work, class Done>
+    friend bool takeTrackerExclusively(DeviceAccess, const QObject*, QWidget*, QWidget*, Work, Done);
+};
+
+// State that only the device worker touches between actions (what a poll
+// remembers from one tick to the next): reachable only with the context a
+// work function is given.
+template <class T>
+class WorkerOwned {
+public:
+    // Made on the device side it will work with.
+    template <class... Args>
+    explicit WorkerOwned(DeviceAccess device, Args&&... args) : value_(*device.context_, std::forward<Args>(args)...)
+    {
+    }
+
+    T& in(AppContext&) { return value_; }
+
+private:
+    T value_;
+};
+
 namespace detail {
 
 template <class Work, class Done>
@@ -227,22 +278,28 @@ inline bool enqueueOrRun(AppContext& context, DeviceActions::Action action)
 
 }  // namespace detail
 
-// The tab side: work on the device, then done(result) on the GUI thread.
-// Without a queue (a tab built on its own in a test) both run at once.
+// The tab side: work(device) on the device worker, then done(result) on the
+// GUI thread. Without a queue (a tab built on its own in a test) both run at
+// once.
 template <class Work, class Done>
-void runDeviceAction(AppContext& context, const QObject* key, QWidget* owner, QWidget* button, Work work, Done done)
+void runDeviceAction(DeviceAccess access, const QObject* key, QWidget* owner, QWidget* button, Work work, Done done)
 {
-    detail::enqueueOrRun(context, detail::makeAction(key, owner, button, std::move(work), std::move(done)));
+    AppContext& context = *access.context_;
+    auto bound = [&context, work = std::move(work)]() mutable { return work(context); };
+    detail::enqueueOrRun(context, detail::makeAction(key, owner, button, std::move(bound), std::move(done)));
 }
 
-// The same with the tracker taken exclusively: work(stop) may end early once
-// stop is set. False when the queue refused it.
+// The same with the tracker taken exclusively: work(device, stop) may end
+// early once stop is set. False when the queue refused it.
 template <class Work, class Done>
-bool takeTrackerExclusively(AppContext& context, const QObject* key, QWidget* owner, QWidget* button, Work work,
+bool takeTrackerExclusively(DeviceAccess access, const QObject* key, QWidget* owner, QWidget* button, Work work,
     Done done)
 {
+    AppContext& context = *access.context_;
     StopToken stop = std::make_shared<std::atomic<bool>>(false);
-    auto bound = [stop, work = std::move(work)]() mutable { return work(static_cast<const std::atomic<bool>&>(*stop)); };
+    auto bound = [&context, stop, work = std::move(work)]() mutable {
+        return work(context, static_cast<const std::atomic<bool>&>(*stop));
+    };
     DeviceActions::Action action = detail::makeAction(key, owner, button, std::move(bound), std::move(done));
     action.stop = std::move(stop);
     return detail::enqueueOrRun(context, std::move(action));

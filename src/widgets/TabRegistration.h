@@ -10,6 +10,7 @@
 #include "widgets/ConsoleTab.h"
 #include "widgets/VersionRules.h"
 #include "link/AppContext.h"
+#include "widgets/DeviceActions.h"
 
 class QObject;
 class QTimer;
@@ -32,7 +33,7 @@ enum class TabConsole { None, Debug, Modem, Rs485, Telit };
 
 // What a tab gets from the window as it is made.
 struct TabEnvironment {
-    AppContext& context;
+    DeviceAccess device;  // what the tab may use of the device side
     std::string workDir;  // the working directory: logs and the tab's files
     // Writes the window's settings now.
     std::function<void()> saveSettings;

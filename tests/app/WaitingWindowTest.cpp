@@ -326,7 +326,7 @@ TEST_F(WaitingWindowTest, TabsBuiltDuringAndAfterAQueuedIdentificationFollowTheF
     EXPECT_TRUE(test::oneWireTab(*window)->findChild<QWidget*>("GroupBox15")->isEnabled());
     CanTab* can = test::canTab(*window);
     EXPECT_FALSE(can->findChild<QWidget*>("CANGrid")->isHidden());
-    EXPECT_EQ(can->snapshot().version, "QOZT-5.5..");
+    EXPECT_EQ(can->snapshot(window->context()).version, "QOZT-5.5..");
     EXPECT_TRUE(window->findChild<QTabWidget*>("PageControl1")->isTabEnabled(test::kCanPage));
     EXPECT_TRUE(test::gsmTab(*window)->findChild<QPlainTextEdit*>("GSMMemo")->toPlainText().contains("from the worker"));
 }

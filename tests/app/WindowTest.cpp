@@ -445,7 +445,7 @@ TEST_F(WindowTest, TabsBuiltAfterIdentificationFollowTheFirmware)
 
     CanTab* can = test::canTab(*window);
     EXPECT_TRUE(can->findChild<QWidget*>("CANGrid")->isHidden());
-    EXPECT_EQ(can->snapshot().version, "PENK-5.1xy");
+    EXPECT_EQ(can->snapshot(window->context()).version, "PENK-5.1xy");
     EXPECT_TRUE(test::gnssTab(*window)->findChild<QWidget*>("Panel20")->isHidden());
     EXPECT_FALSE(test::oneWireTab(*window)->findChild<QWidget*>("GroupBox15")->isEnabled());
     EXPECT_FALSE(pages()->isTabEnabled(test::kCanPage));
@@ -492,7 +492,7 @@ TEST_F(WindowTest, ShowWritesGridHeadersResetsCanRecordAndSetsTitles)
     EXPECT_EQ(child<QTableWidget>("WeightGrid")->rowCount(), 16);
 
     CanTab* can = test::canTab(*window);
-    for (uint8_t byte : can->lastDecoded)
+    for (uint8_t byte : can->lastDecoded(window->context()))
         ASSERT_EQ(byte, 0xFF);
 
     EXPECT_EQ(child<QGroupBox>("GroupBox16")->palette().color(QPalette::WindowText), QColor(0, 128, 0));

@@ -134,11 +134,11 @@ TEST_F(ScriptedCanTab, PollsShowDecodedGroupsLampsAndGrids)
     EXPECT_EQ(b.log.streams[4].fields, "00000001 00000005 00000006\r\n");
     // The record of last decoded frames: the speed group's bytes 1..8, and
     // 0xFF for a group never seen; the window's show forgets it all.
-    const std::vector<uint8_t> speedBytes(b.tab.lastDecoded.begin(), b.tab.lastDecoded.begin() + 8);
+    const std::vector<uint8_t> speedBytes(b.tab.lastDecoded(b.context).begin(), b.tab.lastDecoded(b.context).begin() + 8);
     EXPECT_EQ(speedBytes, (std::vector<uint8_t>{0x00, 0x00, 0x32, 0x00, 0, 0, 0, 0}));
-    EXPECT_EQ(b.tab.lastDecoded[2 * 8], 0xFF);
+    EXPECT_EQ(b.tab.lastDecoded(b.context)[2 * 8], 0xFF);
     b.tab.resetLastDecoded();
-    EXPECT_EQ(std::count(b.tab.lastDecoded.begin(), b.tab.lastDecoded.end(), 0xFF), 80);
+    EXPECT_EQ(std::count(b.tab.lastDecoded(b.context).begin(), b.tab.lastDecoded(b.context).end(), 0xFF), 80);
 
     // Next snapshot: the undecoded row is rewritten, the speed is missing,
     // the engine group is absent (hatched but still green).

@@ -37,7 +37,7 @@ struct OneWireTabTest : ::testing::Test, io::test::IoBench {
     {
         do
             tab.Button16Click();
-        while (tab.temperatureTest().sensor() != n - 1);
+        while (tab.temperatureTest(context).sensor() != n - 1);
     }
 };
 
@@ -81,7 +81,7 @@ TEST_F(OneWireTabTest, OnlyFilledAddressesReachTheDevice)
 
     for (int tick = 0; tick < 16; ++tick) {
         tab.Button16Click();
-        const bool served = tab.temperatureTest().sensor() == 2;
+        const bool served = tab.temperatureTest(context).sensor() == 2;
         EXPECT_EQ(sensor(3).lamp->brushColor(), served ? colors::kRed : colors::kWhite) << tick;
         EXPECT_EQ(sensor(3).bar->brushStyle(), served ? Qt::SolidPattern : Qt::DiagCrossPattern) << tick;
     }

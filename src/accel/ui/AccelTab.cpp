@@ -28,8 +28,8 @@ constexpr TabTimer kTimers[] = {kAccelTimer};
 
 }  // namespace
 
-AccelTab::AccelTab(AppContext& context, QWidget* parent)
-    : QWidget(parent), ui(new Ui::AccelTab), context_(context), timerAccel_(makeTabTimer(this, kAccelTimer))
+AccelTab::AccelTab(DeviceAccess device, QWidget* parent)
+    : QWidget(parent), ui(new Ui::AccelTab), device_(device), timerAccel_(makeTabTimer(this, kAccelTimer))
 {
     initAccelTabResources();
     ui->setupUi(this);
@@ -49,7 +49,7 @@ AccelTab::AccelTab(AppContext& context, QWidget* parent)
 
     connect(ui->ButtonStartAxel, &QPushButton::clicked, this, &AccelTab::ButtonStartAxelClick);
     connect(timerAccel_, &QTimer::timeout, this, &AccelTab::TimerAccelTimer);
-    plot_ = new LivePlotPanel(kAxesPlot, sampleClockOf(context_.time), this);
+    plot_ = new LivePlotPanel(kAxesPlot, sampleClockOf(device_.clock()), this);
 }
 
 AccelTab::~AccelTab()
@@ -75,7 +75,7 @@ void AccelTab::stopTest()
 
 void AccelTab::TimerAccelTimer()
 {
-    runDeviceAction(context_, timerAccel_, this, nullptr, [this] { return accel::pollAccelerometer(context_); },
+    runDeviceAction(device_, timerAccel_, this, nullptr, [](AppContext& device) { return accel::pollAccelerometer(device); },
         [this](const accel::AccelPollOutcome& outcome) {
             plot_->append(accel::plottedAxes(outcome.reading));
             if (!outcome.opened) {
@@ -122,7 +122,7 @@ namespace {
 
 QWidget* makeTab(const TabEnvironment& environment, QWidget* page)
 {
-    return new AccelTab(environment.context, page);
+    return new AccelTab(environment.device, page);
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 
 #include "accel/AccelReading.h"
 #include "link/AppContext.h"
+#include "widgets/DeviceActions.h"
 #include "widgets/ConsoleTab.h"
 
 class QLabel;
@@ -22,7 +23,7 @@ class AccelTab : public QWidget, public ConsoleTab {
     Q_OBJECT
 public:
     // Makes its own poll timer, TimerAccel.
-    explicit AccelTab(AppContext& context, QWidget* parent = nullptr);
+    explicit AccelTab(DeviceAccess device, QWidget* parent = nullptr);
     ~AccelTab() override;
 
     void ButtonStartAxelClick();  // starts or stops the poll
@@ -40,7 +41,7 @@ private:
     std::array<QLabel*, accel::kArrowCount> greenArrows() const;
     std::array<QLabel*, accel::kArrowCount> redArrows() const;
 
-    AppContext& context_;
+    DeviceAccess device_;
     QTimer* timerAccel_;
     LivePlotPanel* plot_ = nullptr;
 };

@@ -61,8 +61,8 @@ HistoryRead readHistory(const std::string& serial, const results::ResultsPlace& 
 
 void showHistory(TKorvantixtest& window, QPushButton* button)
 {
-    AppContext& context = window.context();
-    if (context.actions && !context.actions->accepting())
+    const DeviceAccess access = window.deviceAccess();
+    if (access.actions() && !access.actions()->accepting())
         return;  // the window is closing
     const QString workDir = QFileInfo(QString::fromStdString(window.settingsPath())).absolutePath();
     const std::string folder = QDir(workDir).filePath(QStringLiteral("protocols")).toStdString();
@@ -75,8 +75,8 @@ void showHistory(TKorvantixtest& window, QPushButton* button)
     // The tracker is the one identification last found on the worker; the
     // database's own timeouts bound the read (a server away gives up after
     // its connect timeout, a locked SQLite file after its busy timeout).
-    runDeviceAction(context, button, dialog, button,
-        [&context, place] {
+    runDeviceAction(access, button, dialog, button,
+        [place](AppContext& context) {
             if (context.device.index < 0)
                 return HistoryRead{};
             return readHistory(context.device.serialText, place);

@@ -223,7 +223,7 @@ void showOutcome(const ProtocolDialog& shown, const ProtocolOutcome& outcome, bo
 
 void runProtocol(TKorvantixtest& window, QPushButton* protocolButton)
 {
-    AppContext& context = window.context();
+    const DeviceAccess access = window.deviceAccess();
     const QString workDir = QFileInfo(QString::fromStdString(window.settingsPath())).absolutePath();
     check::Profile profile;
     std::string error;
@@ -240,9 +240,10 @@ void runProtocol(TKorvantixtest& window, QPushButton* protocolButton)
     const std::string operatorName = qEnvironmentVariable("USER").toStdString();
     const std::string folder = QDir(workDir).filePath(QStringLiteral("protocols")).toStdString();
     const std::string database = readSettings(window.settingsPath(), {}).window.resultsDatabase;
-    takeTrackerExclusively(context, protocolButton, &window, protocolButton,
-        [&context, windowObject = static_cast<QObject*>(&window), profile, station, operatorName, folder, database,
-            rows = std::make_shared<const QPointer<QListWidget>>(shown.list)](const std::atomic<bool>& stop) {
+    takeTrackerExclusively(access, protocolButton, &window, protocolButton,
+        [windowObject = static_cast<QObject*>(&window), profile, station, operatorName, folder, database,
+            rows = std::make_shared<const QPointer<QListWidget>>(shown.list)](AppContext& context,
+            const std::atomic<bool>& stop) {
             ProtocolOutcome outcome;
             // Found here, on the worker that identifies: the tracker checked
             // is the one the record names, whatever was plugged meanwhile.
@@ -270,9 +271,9 @@ void runProtocol(TKorvantixtest& window, QPushButton* protocolButton)
                 storeProtocol(database, folder, outcome);
             return outcome;
         },
-        [shown, &context](const ProtocolOutcome& outcome) {
+        [shown, access](const ProtocolOutcome& outcome) {
             // A run stopped by a close opens nothing: the window is going.
-            const bool closing = context.actions && !context.actions->accepting();
+            const bool closing = access.actions() && !access.actions()->accepting();
             if (shown.list && !outcome.resultsNote.empty()) {
                 auto* note = new QListWidgetItem(QString::fromStdString(outcome.resultsNote), shown.list);
                 note->setForeground(outcome.stored ? QColor(Qt::darkGreen) : QColor(0xB0, 0x70, 0));

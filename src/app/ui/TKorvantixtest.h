@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "link/AppContext.h"
+#include "widgets/DeviceActions.h"
 #include "widgets/ConsoleTab.h"
 #include "app/Settings.h"
 #include "app/StorageNotices.h"
@@ -64,6 +65,9 @@ public:
     const std::string& settingsPath() const { return settingsPath_; }
     // Every tab's settings section at its defaults, in page order.
     static std::vector<SettingsSection> settingsSections();
+    // What GUI code may use of the device side.
+    DeviceAccess deviceAccess() { return context_; }
+    // The device side itself, for tests that look at it once the queue is idle.
     AppContext& context() { return context_; }
     Consoles& consoles() { return consoles_; }
 

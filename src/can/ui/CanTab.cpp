@@ -72,8 +72,8 @@ constexpr TabTimer kTimers[] = {kCanTimer};
 
 }  // namespace
 
-CanTab::CanTab(AppContext& context, QWidget* parent)
-    : QWidget(parent), monitor_(context), lastDecoded(monitor_.lastDecoded()), ui(new Ui::CanTab), context_(context),
+CanTab::CanTab(DeviceAccess device, QWidget* parent)
+    : QWidget(parent), ui(new Ui::CanTab), device_(device), monitor_(device),
       timer3_(makeTabTimer(this, kCanTimer))
 {
     ui->setupUi(this);
@@ -91,11 +91,11 @@ CanTab::CanTab(AppContext& context, QWidget* parent)
 
     // Hand edits of a key cell change which row the next frame finds.
     connect(ui->CANGrid, &QTableWidget::cellChanged, this,
-        [this](int row, int column) { keyCellChanged(ui->CANGrid, monitor_.grids().canGrid, row, column); });
+        [this](int row, int column) { keyCellChanged(ui->CANGrid, &can::CanGrids::canGrid, row, column); });
     connect(ui->FuelGrid, &QTableWidget::cellChanged, this,
-        [this](int row, int column) { keyCellChanged(ui->FuelGrid, monitor_.grids().fuelGrid, row, column); });
+        [this](int row, int column) { keyCellChanged(ui->FuelGrid, &can::CanGrids::fuelGrid, row, column); });
     connect(ui->AxisGrid, &QTableWidget::cellChanged, this,
-        [this](int row, int column) { keyCellChanged(ui->AxisGrid, monitor_.grids().axisGrid, row, column); });
+        [this](int row, int column) { keyCellChanged(ui->AxisGrid, &can::CanGrids::axisGrid, row, column); });
 
     // toggled, not clicked: unchecking from code (a tab change) must stop the poll too.
     connect(ui->CheckBox2, &QCheckBox::toggled, this, &CanTab::CheckBox2Click);
@@ -103,7 +103,7 @@ CanTab::CanTab(AppContext& context, QWidget* parent)
     connect(ui->Button21, &QPushButton::clicked, this, &CanTab::Button21Click);
     connect(ui->CANPush, &QPushButton::clicked, this, &CanTab::CANPushClick);
     connect(timer3_, &QTimer::timeout, this, &CanTab::CANPushClick);
-    plot_ = new LivePlotPanel(kDrivePlot, sampleClockOf(context_.time), this);
+    plot_ = new LivePlotPanel(kDrivePlot, sampleClockOf(device_.clock()), this);
 }
 
 CanTab::~CanTab()
@@ -143,8 +143,8 @@ void CanTab::Button15Click()
 
 void CanTab::CANPushClick()
 {
-    runDeviceAction(context_, timer3_, this, nullptr,
-        [this, point = decimalPoint()] { return monitor_.poll(point); },
+    runDeviceAction(device_, timer3_, this, nullptr,
+        [this, point = decimalPoint()](AppContext& device) { return monitor_.in(device).poll(point); },
         [this](const can::CanPollOutcome& outcome) {
             plot_->append(can::plottedDrive(outcome.view));
             if (!outcome.opened) {
@@ -210,13 +210,21 @@ void CanTab::applyRows(QTableWidget* grid, const std::vector<can::RowWrite>& row
     }
 }
 
-void CanTab::keyCellChanged(QTableWidget* grid, can::KeyedRows& keys, int row, int column)
+void CanTab::keyCellChanged(QTableWidget* grid, can::KeyedRows can::CanGrids::*keys, int row, int column)
 {
     if (column != 0)
         return;
     // The monitor's index belongs to the device worker, between two polls.
-    runDeviceAction(context_, nullptr, this, nullptr,
-        [&keys, row, key = cellText(grid, row, 0).toStdString()] { keys.setKey(row, key); }, [] {});
+    runDeviceAction(device_, nullptr, this, nullptr,
+        [this, keys, row, key = cellText(grid, row, 0).toStdString()](AppContext& device) {
+            (monitor_.in(device).grids().*keys).setKey(row, key);
+        }, [] {});
+}
+
+void CanTab::resetLastDecoded()
+{
+    runDeviceAction(device_, nullptr, this, nullptr,
+        [this](AppContext& device) { monitor_.in(device).resetLastDecoded(); }, [] {});
 }
 
 void CanTab::writeGridHeaders()
@@ -254,18 +262,18 @@ std::span<const VersionRule> CanTab::versionRules()
     return kVersionRules;
 }
 
-can::CanSnapshot CanTab::snapshot() const
+can::CanSnapshot CanTab::snapshot(AppContext& device) const
 {
     can::CanSnapshot s = formSnapshot();
-    s.serial = context_.device.serialText;
-    s.version = context_.device.versionText;
+    s.serial = device.device.serialText;
+    s.version = device.device.versionText;
     return s;
 }
 
 can::CanSnapshot CanTab::formSnapshot() const
 {
     can::CanSnapshot s;
-    s.stamp = dateTimeTextCp1251(context_.time.wallClockUtcMs());
+    s.stamp = dateTimeTextCp1251(device_.clock().wallClockUtcMs());
     const auto labels = panels();
     const auto boxes = idBoxes();
     for (size_t i = 0; i + 1 < s.quantities.size(); ++i)
@@ -288,14 +296,14 @@ void CanTab::Button21Click()
 {
     // The serial number and version text are identification's, on the device
     // worker; the file is written there too, in order with the data logs.
-    runDeviceAction(context_, ui->Button21, this, ui->Button21,
-        [this, taken = formSnapshot(), workDir = workDir_]() mutable {
-            taken.serial = context_.device.serialText;
-            taken.version = context_.device.versionText;
+    runDeviceAction(device_, ui->Button21, this, ui->Button21,
+        [taken = formSnapshot(), workDir = workDir_](AppContext& device) mutable {
+            taken.serial = device.device.serialText;
+            taken.version = device.device.versionText;
             // Said at every press that fails: the technician asked for this file.
             const WriteResult written = can::writeSnapshot(workDir, taken);
             if (!written)
-                LogDebug(context_.log, 1, "%s%s", cp1251FromUtf8("Снимок CAN не записан: ").c_str(),
+                LogDebug(device.log, 1, "%s%s", cp1251FromUtf8("Снимок CAN не записан: ").c_str(),
                          cp1251FromUtf8(written.error).c_str());
         },
         [] {});
@@ -306,7 +314,7 @@ namespace {
 
 QWidget* makeTab(const TabEnvironment& environment, QWidget* page)
 {
-    auto* tab = new CanTab(environment.context, page);
+    auto* tab = new CanTab(environment.device, page);
     tab->setWorkDir(environment.workDir);
     // The grids' header rows and the empty record, as on a fresh show.
     tab->writeGridHeaders();

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "link/AppContext.h"
+#include "widgets/DeviceActions.h"
 #include "widgets/ConsoleTab.h"
 #include "widgets/VersionRules.h"
 #include "can/CanMonitor.h"
@@ -26,12 +27,9 @@ class ShapeWidget;
 
 class CanTab : public QWidget, public ConsoleTab {
     Q_OBJECT
-    // First, so that lastDecoded below can refer into it.
-    can::CanMonitor monitor_;
-
 public:
     // Makes its own poll timer, Timer3.
-    explicit CanTab(AppContext& context, QWidget* parent = nullptr);
+    explicit CanTab(DeviceAccess device, QWidget* parent = nullptr);
     ~CanTab() override;
 
     // Older firmware has no CAN: the tab itself is disabled below this.
@@ -46,18 +44,18 @@ public:
     // The grids keep their header rows as ordinary cells, written at show time.
     void writeGridHeaders();
     // Forgets the frames last decoded (every byte 0xFF, not available).
-    void resetLastDecoded() { monitor_.resetLastDecoded(); }
+    void resetLastDecoded();
 
     // Where ./CAN lies: the window's working directory.
     void setWorkDir(std::string workDir) { workDir_ = std::move(workDir); }
-    // What the snapshot would hold now (Windows-1251 texts). It reads the
-    // device identification fills: only while no device action runs.
-    can::CanSnapshot snapshot() const;
+    // What the snapshot would hold now (Windows-1251 texts); the serial number
+    // and version come from the device side, so only with it in hand.
+    can::CanSnapshot snapshot(AppContext& device) const;
 
     LivePlotPanel* plot() const { return plot_; }
 
     // The monitor's record of the frames last decoded, per group.
-    const can::DecodedRecord& lastDecoded;
+    const can::DecodedRecord& lastDecoded(AppContext& device) { return monitor_.in(device).lastDecoded(); }
 
 private:
     Ui::CanTab* ui;
@@ -66,12 +64,13 @@ private:
     can::CanSnapshot formSnapshot() const;
     void applyView(const can::CanView& view);
     void applyRows(QTableWidget* grid, const std::vector<can::RowWrite>& rows);
-    void keyCellChanged(QTableWidget* grid, can::KeyedRows& keys, int row, int column);
+    void keyCellChanged(QTableWidget* grid, can::KeyedRows can::CanGrids::*keys, int row, int column);
     std::array<QLabel*, can::kPanelCount> panels() const;
     std::array<QLineEdit*, can::kIdBoxCount> idBoxes() const;
     std::array<ShapeWidget*, can::kLampCount> lamps() const;
 
-    AppContext& context_;
+    DeviceAccess device_;
+    WorkerOwned<can::CanMonitor> monitor_;  // the grids' keys and the frames last decoded
     QTimer* timer3_;
     std::string workDir_ = ".";
     LivePlotPanel* plot_ = nullptr;

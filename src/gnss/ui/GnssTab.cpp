@@ -27,8 +27,8 @@ QString fromUtf8(const std::string& text) { return QString::fromStdString(text);
 
 }  // namespace
 
-GnssTab::GnssTab(AppContext& context, QWidget* parent)
-    : QWidget(parent), ui(new Ui::GnssTab), context_(context),
+GnssTab::GnssTab(DeviceAccess device, QWidget* parent)
+    : QWidget(parent), ui(new Ui::GnssTab), device_(device),
       opener_(desktopUrlOpener())
 {
     initGnssTabResources();
@@ -85,7 +85,7 @@ bool GnssTab::eventFilter(QObject* watched, QEvent* event)
 
 void GnssTab::Button18Click()
 {
-    runDeviceAction(context_, ui->Button18, this, ui->Button18, [this] { return gnss::requestAntennaReading(context_); },
+    runDeviceAction(device_, ui->Button18, this, ui->Button18, [](AppContext& device) { return gnss::requestAntennaReading(device); },
         [this](const std::optional<int32_t>& reading) {
             if (!reading)
                 return;
@@ -99,12 +99,12 @@ void GnssTab::Button18Click()
 
 void GnssTab::Button20Click()
 {
-    runDeviceAction(context_, ui->Button20, this, ui->Button20, [this] { gnss::startReceiver(context_); }, [] {});
+    runDeviceAction(device_, ui->Button20, this, ui->Button20, [](AppContext& device) { gnss::startReceiver(device); }, [] {});
 }
 
 void GnssTab::Button19Click()
 {
-    runDeviceAction(context_, ui->Button19, this, ui->Button19, [this] { return gnss::requestPosition(context_); },
+    runDeviceAction(device_, ui->Button19, this, ui->Button19, [](AppContext& device) { return gnss::requestPosition(device); },
         [this](const gnss::PositionReply& reply) { showPosition(reply); });
 }
 
@@ -146,13 +146,13 @@ void GnssTab::maplabelClick()
 
 void GnssTab::GETTIMERClick()
 {
-    runDeviceAction(context_, ui->GETTIMER, this, ui->GETTIMER, [this] { return gnss::readClock(context_); },
+    runDeviceAction(device_, ui->GETTIMER, this, ui->GETTIMER, [](AppContext& device) { return gnss::readClock(device); },
         [this](const gnss::ClockOutcome& outcome) { showClock(outcome); });
 }
 
 void GnssTab::SETTIMERClick()
 {
-    runDeviceAction(context_, ui->SETTIMER, this, ui->SETTIMER, [this] { return gnss::setClock(context_); },
+    runDeviceAction(device_, ui->SETTIMER, this, ui->SETTIMER, [](AppContext& device) { return gnss::setClock(device); },
         [this](const gnss::ClockOutcome& outcome) { showClock(outcome); });
 }
 
@@ -167,7 +167,7 @@ namespace {
 
 QWidget* makeTab(const TabEnvironment& environment, QWidget* page)
 {
-    return new GnssTab(environment.context, page);
+    return new GnssTab(environment.device, page);
 }
 
 }  // namespace

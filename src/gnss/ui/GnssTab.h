@@ -5,6 +5,7 @@
 #include <functional>
 
 #include "link/AppContext.h"
+#include "widgets/DeviceActions.h"
 #include "widgets/ConsoleTab.h"
 #include "widgets/VersionRules.h"
 #include "widgets/LinkOpener.h"
@@ -20,7 +21,7 @@ namespace ktx {
 class GnssTab : public QWidget, public ConsoleTab {
     Q_OBJECT
 public:
-    explicit GnssTab(AppContext& context, QWidget* parent = nullptr);
+    explicit GnssTab(DeviceAccess device, QWidget* parent = nullptr);
     ~GnssTab() override;
 
     static std::span<const VersionRule> versionRules();
@@ -44,7 +45,7 @@ private:
 
     void showPosition(const gnss::PositionReply& reply);
     void showClock(const gnss::ClockOutcome& outcome);
-    AppContext& context_;
+    DeviceAccess device_;
     UrlOpener opener_;
 };
 

@@ -42,8 +42,8 @@ auto settingsEdits(Form* form)
 
 }  // namespace
 
-GsmTab::GsmTab(AppContext& context, QWidget* parent)
-    : QWidget(parent), ui(new Ui::GsmTab), context_(context), tests_(context, *this)
+GsmTab::GsmTab(DeviceAccess device, QWidget* parent)
+    : QWidget(parent), ui(new Ui::GsmTab), device_(device), tests_(device, static_cast<gsm::ModemView&>(*this))
 {
     ui->setupUi(this);
     for (int mode : gsm::kShapeModes)
@@ -108,7 +108,8 @@ QPlainTextEdit* GsmTab::console() const
 
 void GsmTab::setWorkDir(const std::string& workDir)
 {
-    tests_.setWorkDir(workDir);
+    runDeviceAction(device_, nullptr, this, nullptr,
+        [this, workDir](AppContext& device) { tests_.in(device).setWorkDir(workDir); }, [] {});
 }
 
 void GsmTab::stopStatusPoll()
@@ -136,8 +137,10 @@ void GsmTab::run(QPushButton* button, Action action)
 {
     // Every modem step is greyed while it waits its turn or runs, so a
     // double click starts it once; no poll comes between its exchanges.
-    takeTrackerExclusively(context_, button, this, button,
-        [action = std::move(action)](const std::atomic<bool>&) mutable { action(); }, [] {});
+    takeTrackerExclusively(device_, button, this, button,
+        [this, action = std::move(action)](AppContext& device, const std::atomic<bool>&) mutable {
+            action(tests_.in(device));
+        }, [] {});
 }
 
 std::string GsmTab::bytes(const QLineEdit* edit) const
@@ -153,8 +156,8 @@ void GsmTab::showValue(QLineEdit* edit, const std::string& value)
 
 void GsmTab::ReadGSMParamsClick()
 {
-    runDeviceAction(context_, ui->ReadGSMParams, this, ui->ReadGSMParams,
-        [this] { return gsm::ReadDeviceSettings(context_); },
+    runDeviceAction(device_, ui->ReadGSMParams, this, ui->ReadGSMParams,
+        [](AppContext& device) { return gsm::ReadDeviceSettings(device); },
         [this](const gsm::DeviceSettings& found) {
             if (found.pin)
                 showValue(ui->PIN, *found.pin);
@@ -172,39 +175,39 @@ void GsmTab::ReadGSMParamsClick()
 
 void GsmTab::Button13Click()
 {
-    run(ui->Button13, [this] { tests_.powerOff(); });
+    run(ui->Button13, [](gsm::ModemTests& tests) { tests.powerOff(); });
 }
 
 void GsmTab::Button1Click()
 {
     const int sim = ui->SIMComboBox->currentIndex();
-    run(ui->Button1, [this, sim] { tests_.powerOn(sim); });
+    run(ui->Button1, [sim](gsm::ModemTests& tests) { tests.powerOn(sim); });
 }
 
 void GsmTab::Button2Click()
 {
-    run(ui->Button2, [this] { tests_.pinStatus(); });
+    run(ui->Button2, [](gsm::ModemTests& tests) { tests.pinStatus(); });
 }
 
 void GsmTab::Button3Click()
 {
     const std::string pin = bytes(ui->PIN);
-    run(ui->Button3, [this, pin] { tests_.pinEntry(pin); });
+    run(ui->Button3, [pin](gsm::ModemTests& tests) { tests.pinEntry(pin); });
 }
 
 void GsmTab::Button4Click()
 {
-    run(ui->Button4, [this] { tests_.settings(); });
+    run(ui->Button4, [](gsm::ModemTests& tests) { tests.settings(); });
 }
 
 void GsmTab::Button5Click()
 {
-    run(ui->Button5, [this] { tests_.registration(); });
+    run(ui->Button5, [](gsm::ModemTests& tests) { tests.registration(); });
 }
 
 void GsmTab::Button6Click()
 {
-    run(ui->Button6, [this] { tests_.gprsAvailability(); });
+    run(ui->Button6, [](gsm::ModemTests& tests) { tests.gprsAvailability(); });
 }
 
 void GsmTab::Button7Click()
@@ -212,53 +215,53 @@ void GsmTab::Button7Click()
     const std::string apnapn = bytes(ui->apnapn);
     const std::string apnusr = bytes(ui->apnusr);
     const std::string apnpwd = bytes(ui->apnpwd);
-    run(ui->Button7, [this, apnapn, apnusr, apnpwd] { tests_.gprsConnect(apnapn, apnusr, apnpwd); });
+    run(ui->Button7, [apnapn, apnusr, apnpwd](gsm::ModemTests& tests) { tests.gprsConnect(apnapn, apnusr, apnpwd); });
 }
 
 void GsmTab::Button8Click()
 {
     const std::string ip = bytes(ui->ip);
     const std::string port = bytes(ui->Port);
-    run(ui->Button8, [this, ip, port] { tests_.serverConnect(ip, port); });
+    run(ui->Button8, [ip, port](gsm::ModemTests& tests) { tests.serverConnect(ip, port); });
 }
 
 void GsmTab::Button9Click()
 {
-    run(ui->Button9, [this] { tests_.disconnect(); });
+    run(ui->Button9, [](gsm::ModemTests& tests) { tests.disconnect(); });
 }
 
 void GsmTab::Button10Click()
 {
     const std::string telnum = bytes(ui->telnum);
-    run(ui->Button10, [this, telnum] { tests_.call(telnum); });
+    run(ui->Button10, [telnum](gsm::ModemTests& tests) { tests.call(telnum); });
 }
 
 void GsmTab::Button11Click()
 {
     const std::string sms = bytes(ui->sms);
-    run(ui->Button11, [this, sms] { tests_.sms(sms); });
+    run(ui->Button11, [sms](gsm::ModemTests& tests) { tests.sms(sms); });
 }
 
 void GsmTab::ATButtonClick()
 {
     const std::string command = bytes(ui->ATCommand);
     const std::string timeoutText = bytes(ui->ATTimeOut);
-    run(ui->ATButton, [this, command, timeoutText] { tests_.atConsole(command, timeoutText); });
+    run(ui->ATButton, [command, timeoutText](gsm::ModemTests& tests) { tests.atConsole(command, timeoutText); });
 }
 
 void GsmTab::Button25Click()
 {
-    run(ui->Button25, [this] { tests_.dnsParse(); });
+    run(ui->Button25, [](gsm::ModemTests& tests) { tests.dnsParse(); });
 }
 
 void GsmTab::ButtonSoundClick()
 {
-    run(ui->ButtonSound, [this] { tests_.microphone(); });
+    run(ui->ButtonSound, [](gsm::ModemTests& tests) { tests.microphone(); });
 }
 
 void GsmTab::Button22Click()
 {
-    run(ui->Button22, [this] { tests_.speaker(); });
+    run(ui->Button22, [](gsm::ModemTests& tests) { tests.speaker(); });
 }
 
 namespace gsm {
@@ -266,7 +269,7 @@ namespace {
 
 QWidget* makeTab(const TabEnvironment& environment, QWidget* page)
 {
-    auto* tab = new GsmTab(environment.context, page);
+    auto* tab = new GsmTab(environment.device, page);
     tab->setWorkDir(environment.workDir);
     return tab;
 }

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "link/AppContext.h"
+#include "widgets/DeviceActions.h"
 #include "widgets/ConsoleTab.h"
 #include "widgets/VersionRules.h"
 #include "gsm/ModemTests.h"
@@ -25,7 +26,7 @@ class GsmTab : public QWidget, public ConsoleTab, private gsm::ModemView {
 public:
     // Every modem step takes the tracker exclusively: the polls pause while
     // it waits or runs and go on afterwards.
-    explicit GsmTab(AppContext& context, QWidget* parent = nullptr);
+    explicit GsmTab(DeviceAccess device, QWidget* parent = nullptr);
     ~GsmTab() override;
 
     // Older firmware has no modem tests: the tab itself is disabled below this.
@@ -77,8 +78,8 @@ private:
     void showValue(QLineEdit* edit, const std::string& bytes);
 
     Ui::GsmTab* ui;
-    AppContext& context_;
-    gsm::ModemTests tests_;
+    DeviceAccess device_;
+    WorkerOwned<gsm::ModemTests> tests_;
 };
 
 }  // namespace ktx

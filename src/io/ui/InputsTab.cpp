@@ -35,9 +35,9 @@ const PlotSetup kVoltsPlot{"Inputs", "Напряжения", "В", 60'000, 200,
 
 }  // namespace
 
-InputsTab::InputsTab(AppContext& context, QWidget* parent)
-    : QWidget(parent), ui(new Ui::InputsTab), context_(context), timer1_(makeTabTimer(this, kStatusTimer)),
-      timer6_(makeTabTimer(this, kFrequencyTimer)), poll_(context)
+InputsTab::InputsTab(DeviceAccess device, QWidget* parent)
+    : QWidget(parent), ui(new Ui::InputsTab), device_(device), timer1_(makeTabTimer(this, kStatusTimer)),
+      timer6_(makeTabTimer(this, kFrequencyTimer)), memory_(device)
 {
     initInputsTabResources();
     ui->setupUi(this);
@@ -78,9 +78,12 @@ InputsTab::InputsTab(AppContext& context, QWidget* parent)
     ui->Shape7->setKind(ShapeWidget::Kind::Bar);
     ui->Shape6->setBrushColor(colors::kGrey);
     ui->Shape7->setBrushColor(colors::kOrange);
+    std::array<std::string, 8> startCounts;
     const auto counters = counterPanels();
     for (size_t i = 0; i < counters.size(); ++i)
-        shownCounts_[i] = counters[i]->text().toStdString();
+        startCounts[i] = counters[i]->text().toStdString();
+    runDeviceAction(device_, nullptr, this, nullptr,
+        [this, startCounts](AppContext& device) { memory_.in(device).shownCounts = startCounts; }, [] {});
 
     connect(ui->Program, &QPushButton::clicked, this, &InputsTab::ProgramClick);
     // toggled, not clicked: the poll and other tabs change the check too.
@@ -101,7 +104,7 @@ InputsTab::InputsTab(AppContext& context, QWidget* parent)
         if (!fromMouse)
             OutButton2Click();
     });
-    plot_ = new LivePlotPanel(kVoltsPlot, sampleClockOf(context_.time), this);
+    plot_ = new LivePlotPanel(kVoltsPlot, sampleClockOf(device_.clock()), this);
 }
 
 InputsTab::~InputsTab()
@@ -122,9 +125,10 @@ void InputsTab::startStatusTest()
 void InputsTab::WorkBoxClick()
 {
     // The poll's own memory belongs to the device worker.
-    runDeviceAction(context_, nullptr, this, nullptr, [this] {
-        poll_.resetStamps();
-        frequencies_.reset();
+    runDeviceAction(device_, nullptr, this, nullptr, [this](AppContext& device) {
+        PollMemory& memory = memory_.in(device);
+        memory.status.resetStamps();
+        memory.frequencies.reset();
     }, [] {});
     if (ui->WorkBox->isChecked()) {
         timer1_->start();
@@ -175,18 +179,19 @@ void InputsTab::ButtonWorkClick()
     const std::string point = decimalPoint().toStdString();
     // A click shares the timer's key and merges with a poll already queued;
     // greying the button at every tick would only repaint it.
-    runDeviceAction(context_, timer1_, this, nullptr,
-        [this, out1, out2, scales, point] {
-            Polled polled{poll_.poll(out1, out2), std::nullopt};
+    runDeviceAction(device_, timer1_, this, nullptr,
+        [this, out1, out2, scales, point](AppContext& device) {
+            PollMemory& memory = memory_.in(device);
+            Polled polled{memory.status.poll(out1, out2), std::nullopt};
             if (polled.outcome.opened) {
                 polled.view = io::buildStatusView(
-                    poll_.record(), polled.outcome.addTest, context_.device.version, scales, point);
-                for (size_t i = 0; i < shownCounts_.size(); ++i)
+                    memory.status.record(), polled.outcome.addTest, device.device.version, scales, point);
+                for (size_t i = 0; i < memory.shownCounts.size(); ++i)
                     if (polled.view->counters[i])
-                        shownCounts_[i] = *polled.view->counters[i];
+                        memory.shownCounts[i] = *polled.view->counters[i];
             }
             // A poll that did not get through leaves a gap, not a zero.
-            polled.volts = io::plottedVolts(poll_.record(), polled.outcome.deviceTestFields, context_.device.version);
+            polled.volts = io::plottedVolts(memory.status.record(), polled.outcome.deviceTestFields, device.device.version);
             return polled;
         },
         [this](const Polled& polled) {
@@ -265,8 +270,11 @@ void InputsTab::Timer6Timer()
         return;
     }
     // The counts and stamps are the worker's, from the same polls.
-    runDeviceAction(context_, timer6_, this, nullptr,
-        [this] { return frequencies_.tick(shownCounts_, poll_.stamps()); },
+    runDeviceAction(device_, timer6_, this, nullptr,
+        [this](AppContext& device) {
+            PollMemory& memory = memory_.in(device);
+            return memory.frequencies.tick(memory.shownCounts, memory.status.stamps());
+        },
         [this](const io::FrequencyTick& tick) { showFrequencies(tick); });
 }
 
@@ -294,9 +302,9 @@ void InputsTab::showFrequencies(const io::FrequencyTick& tick)
     if (!tick.writeLine)
         return;
     // Named after the device identification found: written where that is.
-    runDeviceAction(context_, nullptr, this, nullptr,
-        [this, line = io::frequencyLine(frequencyLogTexts_)] {
-            context_.log.streamLine("FREQUENCY", "FREQUENCYstream", line);
+    runDeviceAction(device_, nullptr, this, nullptr,
+        [line = io::frequencyLine(frequencyLogTexts_)](AppContext& device) {
+            device.log.streamLine("FREQUENCY", "FREQUENCYstream", line);
         },
         [] {});
 }
@@ -351,7 +359,7 @@ namespace {
 
 QWidget* makeTab(const TabEnvironment& environment, QWidget* page)
 {
-    auto* tab = new InputsTab(environment.context, page);
+    auto* tab = new InputsTab(environment.device, page);
     tab->setObjectName(QStringLiteral("InputsTab"));
     return tab;
 }

@@ -5,6 +5,7 @@
 #include <QWidget>
 
 #include "link/AppContext.h"
+#include "widgets/DeviceActions.h"
 #include "widgets/ConsoleTab.h"
 #include "io/FrequencyCalc.h"
 #include "io/StatusDisplay.h"
@@ -27,7 +28,7 @@ class InputsTab : public QWidget, public ConsoleTab {
 public:
     // Makes its own poll timers, Timer1 (the status poll) and Timer6 (the
     // frequencies).
-    explicit InputsTab(AppContext& context, QWidget* parent = nullptr);
+    explicit InputsTab(DeviceAccess device, QWidget* parent = nullptr);
     ~InputsTab() override;
 
     void ProgramClick();      // toggles the status test
@@ -69,14 +70,18 @@ private:
     std::array<QLabel*, 8> counterPanels() const;
     std::array<QLabel*, 8> frequencyPanels() const;
 
-    AppContext& context_;
+    DeviceAccess device_;
     QTimer* timer1_;
     QTimer* timer6_;
-    io::StatusPoll poll_;
-    io::FrequencyCalc frequencies_;
-    // What the counter panels show, kept by the device worker beside the
-    // stamps of the same polls.
-    std::array<std::string, 8> shownCounts_;
+    // What the polls remember from one tick to the next.
+    struct PollMemory {
+        explicit PollMemory(AppContext& context) : status(context) {}
+        io::StatusPoll status;
+        io::FrequencyCalc frequencies;
+        // What the counter panels show, beside the stamps of the same polls.
+        std::array<std::string, 8> shownCounts;
+    };
+    WorkerOwned<PollMemory> memory_;
     // What the FREQUENCY log writes for each panel (Windows-1251): the
     // panel's "ждите", or its value with a point and "Hz" whatever the
     // screen's language and separator.

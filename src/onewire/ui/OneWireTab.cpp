@@ -75,9 +75,9 @@ constexpr TabTimer kTimers[] = {kSensorTimer};
 
 }  // namespace
 
-OneWireTab::OneWireTab(AppContext& context, QWidget* parent)
-    : QWidget(parent), ui(new Ui::OneWireTab), context_(context), timer4_(makeTabTimer(this, kSensorTimer)),
-      test_(context)
+OneWireTab::OneWireTab(DeviceAccess device, QWidget* parent)
+    : QWidget(parent), ui(new Ui::OneWireTab), device_(device), timer4_(makeTabTimer(this, kSensorTimer)),
+      test_(device)
 {
     ui->setupUi(this);
     const std::array<QGroupBox*, onewire::kSensorCount> groups = {ui->GroupBox16, ui->GroupBox17, ui->GroupBox18,
@@ -204,7 +204,7 @@ void OneWireTab::iButton1readClick()
 
 void OneWireTab::readIdentifierInto(QPushButton* button, QLineEdit* target, std::function<void(bool reached)> then)
 {
-    runDeviceAction(context_, button, this, button, [this] { return onewire::readIdentifier(context_); },
+    runDeviceAction(device_, button, this, button, [](AppContext& device) { return onewire::readIdentifier(device); },
         [target = QPointer<QLineEdit>(target), then = std::move(then)](const onewire::IdentifierResult& result) {
             if (target && result.outcome == onewire::IdentifierOutcome::Read)
                 target->setText(QString::fromLatin1(result.text));
@@ -252,14 +252,15 @@ void OneWireTab::Button16Click()
     for (size_t i = 0; i < addresses.size(); ++i)
         addresses[i] = cp1251FromUtf8(sensors_[i].address->text().toStdString());
     // The sensor's turn is the worker's; its lamp lights while it is read.
-    runDeviceAction(context_, timer4_, this, nullptr,
-        [this, addresses] {
+    runDeviceAction(device_, timer4_, this, nullptr,
+        [this, addresses](AppContext& device) {
+            onewire::TemperatureTest& test = test_.in(device);
             Tick tick;
-            tick.sensor = static_cast<size_t>(test_.advance());
+            tick.sensor = static_cast<size_t>(test.advance());
             const bool addressed = !addresses[tick.sensor].empty();
             onGuiThread(this, [this, sensor = tick.sensor, addressed] { lightLamp(sensor, addressed); });
             if (addressed)
-                tick.result = test_.poll(addresses[tick.sensor]);
+                tick.result = test.poll(addresses[tick.sensor]);
             return tick;
         },
         [this](const Tick& tick) {
@@ -302,7 +303,7 @@ namespace {
 
 QWidget* makeTab(const TabEnvironment& environment, QWidget* page)
 {
-    return new OneWireTab(environment.context, page);
+    return new OneWireTab(environment.device, page);
 }
 
 }  // namespace

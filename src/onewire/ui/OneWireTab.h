@@ -6,6 +6,7 @@
 #include <array>
 
 #include "link/AppContext.h"
+#include "widgets/DeviceActions.h"
 #include "widgets/ConsoleTab.h"
 #include "widgets/VersionRules.h"
 #include "onewire/OneWireReplies.h"
@@ -29,7 +30,7 @@ class OneWireTab : public QWidget, public ConsoleTab {
     Q_OBJECT
 public:
     // Makes its own poll timer, Timer4 (the temperature sensors).
-    explicit OneWireTab(AppContext& context, QWidget* parent = nullptr);
+    explicit OneWireTab(DeviceAccess device, QWidget* parent = nullptr);
     ~OneWireTab() override;
 
     static std::span<const VersionRule> versionRules();
@@ -52,7 +53,7 @@ public:
         QLabel* value = nullptr;       // TemperLabelN
     };
     const Sensor& sensor(int index) const { return sensors_[static_cast<size_t>(index)]; }
-    const onewire::TemperatureTest& temperatureTest() const { return test_; }
+    const onewire::TemperatureTest& temperatureTest(AppContext& device) { return test_.in(device); }
 
 private:
     Ui::OneWireTab* ui;
@@ -65,9 +66,9 @@ private:
     void resetLamps();
     void showReading(Sensor& sensor, float value);
 
-    AppContext& context_;
+    DeviceAccess device_;
     QTimer* timer4_;
-    onewire::TemperatureTest test_;
+    WorkerOwned<onewire::TemperatureTest> test_;  // the round of sensors, from tick to tick
     std::array<Sensor, onewire::kSensorCount> sensors_;
 };
 

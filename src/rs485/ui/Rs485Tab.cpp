@@ -98,8 +98,8 @@ static_assert(std::size(kSettings) == rs485::kFuelSlots);
 
 }  // namespace
 
-Rs485Tab::Rs485Tab(AppContext& context, QWidget* parent)
-    : QWidget(parent), ui(new Ui::Rs485Tab), context_(context), timer2_(makeTabTimer(this, kFuelTimer)),
+Rs485Tab::Rs485Tab(DeviceAccess device, QWidget* parent)
+    : QWidget(parent), ui(new Ui::Rs485Tab), device_(device), timer2_(makeTabTimer(this, kFuelTimer)),
       timer5_(makeTabTimer(this, kExtenderTimer))
 {
     initRs485TabResources();
@@ -139,7 +139,7 @@ Rs485Tab::Rs485Tab(AppContext& context, QWidget* parent)
     connect(ui->Button23, &QPushButton::clicked, this, &Rs485Tab::Button23Click);
     connect(ui->Rashir, &QPushButton::clicked, this, &Rs485Tab::RashirClick);
     connect(timer5_, &QTimer::timeout, this, &Rs485Tab::RashirClick);
-    plot_ = new LivePlotPanel(levelsPlot(), sampleClockOf(context_.time), this);
+    plot_ = new LivePlotPanel(levelsPlot(), sampleClockOf(device_.clock()), this);
 }
 
 Rs485Tab::~Rs485Tab()
@@ -266,8 +266,8 @@ void Rs485Tab::Button12Click()
     rs485::FuelAddresses addresses;
     for (size_t i = 0; i < slots_.size(); ++i)
         addresses[i] = toCp1251(slots_[i].address->text());
-    runDeviceAction(context_, timer2_, this, nullptr,
-        [this, addresses] { return rs485::pollFuelSensors(context_, addresses); },
+    runDeviceAction(device_, timer2_, this, nullptr,
+        [addresses](AppContext& device) { return rs485::pollFuelSensors(device, addresses); },
         [this](const rs485::FuelOutcome& outcome) { showFuel(outcome); });
 }
 
@@ -307,8 +307,8 @@ void Rs485Tab::Button24Click()
 void Rs485Tab::RashirClick()
 {
     shapeRash_->setBrushColor(shapeRash_->brushColor() == colors::kRed ? colors::kWhite : colors::kRed);
-    runDeviceAction(context_, timer5_, this, nullptr,
-        [this] { return rs485::pollExtender(context_); },
+    runDeviceAction(device_, timer5_, this, nullptr,
+        [](AppContext& device) { return rs485::pollExtender(device); },
         [this](const rs485::ExtenderOutcome& outcome) { showExtender(outcome); });
 }
 
@@ -394,7 +394,7 @@ namespace {
 
 QWidget* makeTab(const TabEnvironment& environment, QWidget* page)
 {
-    return new Rs485Tab(environment.context, page);
+    return new Rs485Tab(environment.device, page);
 }
 
 }  // namespace

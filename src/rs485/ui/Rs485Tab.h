@@ -7,6 +7,7 @@
 #include <functional>
 
 #include "link/AppContext.h"
+#include "widgets/DeviceActions.h"
 #include "widgets/ConsoleTab.h"
 #include "widgets/VersionRules.h"
 #include "rs485/ExtenderPoll.h"
@@ -32,7 +33,7 @@ class Rs485Tab : public QWidget, public ConsoleTab {
 public:
     // Makes its own poll timers: Timer2 (the fuel sensors), Timer5 (the
     // extender).
-    explicit Rs485Tab(AppContext& context, QWidget* parent = nullptr);
+    explicit Rs485Tab(DeviceAccess device, QWidget* parent = nullptr);
     ~Rs485Tab() override;
 
     // Older firmware has no RS-485: the tab itself is disabled below this.
@@ -82,7 +83,7 @@ private:
     void showInputs(const std::array<bool, rs485::kExtenderInputs>& states);
 
     Ui::Rs485Tab* ui;
-    AppContext& context_;
+    DeviceAccess device_;
     QTimer* timer2_;
     QTimer* timer5_;
     std::array<FuelSlot, rs485::kFuelSlots> slots_;

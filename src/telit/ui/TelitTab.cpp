@@ -11,8 +11,8 @@
 
 namespace ktx {
 
-TelitTab::TelitTab(AppContext& context, QWidget* parent)
-    : QWidget(parent), ui(new Ui::TelitTab), context_(context)
+TelitTab::TelitTab(DeviceAccess device, QWidget* parent)
+    : QWidget(parent), ui(new Ui::TelitTab), device_(device)
 {
     ui->setupUi(this);
     chooseFile = [this] { return showFileDialog(); };
@@ -22,8 +22,8 @@ TelitTab::TelitTab(AppContext& context, QWidget* parent)
     // The button queues a power-off of its own, with the tracker taken as
     // the update takes it; the update's powerOff runs inside the update.
     connect(ui->Button28, &QPushButton::clicked, this, [this] {
-        takeTrackerExclusively(context_, ui->Button28, this, ui->Button28,
-            [this](const std::atomic<bool>&) { powerOff(); }, [] {});
+        takeTrackerExclusively(device_, ui->Button28, this, ui->Button28,
+            [this](AppContext&, const std::atomic<bool>&) { powerOff(); }, [] {});
     });
     connect(ui->Button29, &QPushButton::clicked, this, &TelitTab::saveSettingsRequested);
 }
@@ -65,7 +65,7 @@ void TelitTab::Button26Click()
 void TelitTab::Button27Click()
 {
     // A file the check could not open or read can't be flashed either.
-    ui->TelitInit->setEnabled(telit::checkFirmwareHeader(context_.log, firmwarePath()) == telit::HeaderCheck::Valid);
+    ui->TelitInit->setEnabled(telit::checkFirmwareHeader(device_.log(), firmwarePath()) == telit::HeaderCheck::Valid);
 }
 
 void TelitTab::TelitInitClick()
@@ -74,17 +74,17 @@ void TelitTab::TelitInitClick()
     // The polls wait meanwhile and go on afterwards, their boxes untouched.
     // A close or a signal does not cut a flash short: its stop token is not
     // heeded.
-    takeTrackerExclusively(context_, ui->TelitInit, this, ui->TelitInit,
-        [this, path = firmwarePath(), workDir = workDir_](const std::atomic<bool>&) {
-            telit::FirmwareUpdate update(context_, *this, workDir);
+    takeTrackerExclusively(device_, ui->TelitInit, this, ui->TelitInit,
+        [this, path = firmwarePath(), workDir = workDir_](AppContext& device, const std::atomic<bool>&) {
+            telit::FirmwareUpdate update(device, *this, workDir);
             return update.run(path);
         },
         [this](telit::UpdateOutcome outcome) {
             const std::string line = telit::outcomeLine(outcome);
-            LogDebug(context_.log, 1, "%s", cp1251FromUtf8(line).c_str());
+            LogDebug(device_.log(), 1, "%s", cp1251FromUtf8(line).c_str());
             // A close waited for the update and the window goes now: the
             // result stays on the terminal.
-            if (context_.actions && !context_.actions->accepting())
+            if (device_.actions() && !device_.actions()->accepting())
                 std::fprintf(stderr, "%s\n", line.c_str());
         });
 }
@@ -116,7 +116,7 @@ namespace {
 
 QWidget* makeTab(const TabEnvironment& environment, QWidget* page)
 {
-    auto* tab = new TelitTab(environment.context, page);
+    auto* tab = new TelitTab(environment.device, page);
     tab->switchModemOff = environment.switchModemOffInAction;
     tab->setWorkDir(environment.workDir);
     QObject::connect(tab, &TelitTab::saveSettingsRequested, tab, environment.saveSettings);

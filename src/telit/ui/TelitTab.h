@@ -8,6 +8,7 @@
 #include <string>
 
 #include "link/AppContext.h"
+#include "widgets/DeviceActions.h"
 #include "widgets/ConsoleTab.h"
 #include "telit/FirmwareUpdate.h"
 
@@ -23,7 +24,7 @@ class TelitTab : public QWidget, public ConsoleTab, private telit::UpdateView {
     Q_OBJECT
 public:
     // An update takes the tracker exclusively: the polls wait for its end.
-    explicit TelitTab(AppContext& context, QWidget* parent = nullptr);
+    explicit TelitTab(DeviceAccess device, QWidget* parent = nullptr);
     ~TelitTab() override;
 
     void TelitInitClick();  // the update
@@ -54,7 +55,7 @@ private:
     std::string firmwarePath() const;
     QString showFileDialog();
 
-    AppContext& context_;
+    DeviceAccess device_;
     std::string workDir_ = ".";
     QString lastChosenFile_;  // what the dialog still holds after a cancel
 };
