@@ -39,9 +39,23 @@ using ktx::bench::instantScenario;
 // The inputs tab on the instant tracker; with actions, its polls are queued
 // as the window queues them.
 struct PollTab {
-    explicit PollTab(ktx::DeviceActions* actions = nullptr) : context{link, time, consoles, device, actions}
+    explicit PollTab(ktx::DeviceActions* actions = nullptr)
+        : context{link, time, consoles, device, actions}, actions(actions)
     {
         device.version = 57;
+    }
+    // A tick may have queued one more poll, whose work uses the tab: it ends
+    // before the tab goes, as the window's queue ends before its tabs.
+    ~PollTab()
+    {
+        timer1.stop();
+        timer6.stop();
+        if (!actions || !actions->busy())
+            return;
+        QEventLoop loop;
+        QObject::connect(actions, &ktx::DeviceActions::idle, &loop, &QEventLoop::quit);
+        if (actions->busy())
+            loop.exec();
     }
 
     QTemporaryDir dir;
@@ -51,6 +65,7 @@ struct PollTab {
     ktx::Consoles consoles{time, dir.path().toStdString()};
     ktx::DeviceInfo device;
     ktx::AppContext context;
+    ktx::DeviceActions* actions;
     ktx::InputsTab tab{context};
     QTimer& timer1 = *tab.findChild<QTimer*>("Timer1");
     QTimer& timer6 = *tab.findChild<QTimer*>("Timer6");
