@@ -16,7 +16,7 @@
 namespace {
 
 struct QuietView : ktx::check::CheckView {
-    void stepStarted(const ktx::check::StepSpec&, size_t, size_t) override {}
+    void stepStarted(const ktx::check::StepPlan&, size_t, size_t) override {}
     void stepFinished(const ktx::check::StepRecord&) override {}
 };
 

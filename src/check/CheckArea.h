@@ -2,7 +2,7 @@
 // What each area's check/ folder gives the line check, declared here once for
 // every area of the build's list (base/AreaList.h). In the area's
 // check/CheckRegistration.h: StepKeys_<area>, the profile keys of its steps
-// (a StepSpec holds every area's); in its check/ sources: checkArea_<area>(),
+// (a StepPlan holds every area's); in its check/ sources: checkArea_<area>(),
 // its step types and the cleanup its steps may leave owed. The build gathers
 // the areas' CheckRegistration.h files into check/CheckRegistrations.h.
 #include <string>
@@ -19,7 +19,7 @@ struct Range {
     double high = 0;
 };
 
-struct StepSpec;
+struct StepPlan;
 class ProfileReader;
 class StepRun;
 
@@ -27,13 +27,13 @@ class StepRun;
 struct StepType {
     std::string_view type;               // as the profile names it ("supply")
     std::vector<std::string_view> keys;  // its keys besides type, name, optional and skip
-    // Reads those keys into spec, then refuses a step without the limits its
+    // Reads those keys into plan, then refuses a step without the limits its
     // judgement needs.
-    void (*read)(ProfileReader& reader, StepSpec& spec);
+    void (*read)(ProfileReader& reader, StepPlan& plan);
     // Measures and judges into step.
-    void (*run)(StepRun& run, const StepSpec& spec, StepRecord& step);
+    void (*run)(StepRun& run, const StepPlan& plan, StepRecord& step);
     // Texts of its keys the exchange logs must not show (a PIN, a password).
-    void (*secrets)(const StepSpec& spec, std::vector<std::string>& out) = nullptr;
+    void (*secrets)(const StepPlan& plan, std::vector<std::string>& out) = nullptr;
 };
 
 struct CheckArea {

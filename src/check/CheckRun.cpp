@@ -8,12 +8,12 @@
 namespace ktx::check {
 namespace {
 
-Outcome judgedStep(const StepSpec& stepSpec, const StepRecord& step)
+Outcome judgedStep(const StepPlan& stepPlan, const StepRecord& step)
 {
     Outcome outcome = step.measurements.empty() ? Outcome::Error : Outcome::Pass;
     for (const Measurement& m : step.measurements)
         outcome = worse(outcome, m.outcome);
-    if (stepSpec.optional && (outcome == Outcome::Fail || outcome == Outcome::Error))
+    if (stepPlan.optional && (outcome == Outcome::Fail || outcome == Outcome::Error))
         return Outcome::Marginal;
     return outcome;
 }
@@ -42,9 +42,9 @@ void markSilence(StepRecord& step)
 std::vector<std::string> secretsOf(const Profile& profile)
 {
     std::vector<std::string> secrets;
-    for (const StepSpec& stepSpec : profile.steps)
-        if (const StepType* stepType = findStepType(stepSpec.type); stepType && stepType->secrets)
-            stepType->secrets(stepSpec, secrets);
+    for (const StepPlan& stepPlan : profile.steps)
+        if (const StepType* stepType = findStepType(stepPlan.type); stepType && stepType->secrets)
+            stepType->secrets(stepPlan, secrets);
     return secrets;
 }
 
@@ -74,24 +74,24 @@ RunRecord runCheck(FtDriver& driver, StoppableTime& time, const Tracker& tracker
 
     StepRunner steps(context, time, record.device);
     for (size_t i = 0; i < profile.steps.size(); ++i) {
-        const StepSpec& stepSpec = profile.steps[i];
+        const StepPlan& stepPlan = profile.steps[i];
         StepRecord step;
-        step.name = stepSpec.name;
-        step.type = stepSpec.type;
-        step.optional = stepSpec.optional;
+        step.name = stepPlan.name;
+        step.type = stepPlan.type;
+        step.optional = stepPlan.optional;
         step.startUtcMs = time.wallClockUtcMs();
-        view.stepStarted(stepSpec, i, profile.steps.size());
+        view.stepStarted(stepPlan, i, profile.steps.size());
         const int64_t startUs = time.monotonicUs();
-        if (stepSpec.skip) {
+        if (stepPlan.skip) {
             step.message = "skipped by the profile";
         } else if (time.stopping()) {
             step.message = "not run: the check was interrupted";
         } else {
             log.begin();
-            steps.run(stepSpec, step);
+            steps.run(stepPlan, step);
             step.log = log.take();
             markSilence(step);
-            step.outcome = judgedStep(stepSpec, step);
+            step.outcome = judgedStep(stepPlan, step);
             if (time.stopping()) {
                 step.outcome = Outcome::Error;
                 step.message = "interrupted by a signal";

@@ -15,7 +15,7 @@ namespace ktx::check {
 class CheckView {
 public:
     virtual ~CheckView() = default;
-    virtual void stepStarted(const StepSpec& step, size_t index, size_t count) = 0;
+    virtual void stepStarted(const StepPlan& step, size_t index, size_t count) = 0;
     virtual void stepFinished(const StepRecord& step) = 0;
     // The closing cleanup (outputs and modem off) runs between these two.
     virtual void cleanupStarted() {}

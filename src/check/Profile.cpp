@@ -124,24 +124,24 @@ std::vector<std::string_view> stepKeys(const StepType& stepType)
     return keys;
 }
 
-void readStep(const json& step, const std::string& path, StepSpec& stepSpec, std::string& error)
+void readStep(const json& step, const std::string& path, StepPlan& stepPlan, std::string& error)
 {
     ProfileReader r(step, path, error);
-    r.text("type", stepSpec.type, true);
+    r.text("type", stepPlan.type, true);
     if (!r.ok())
         return;
-    const StepType* stepType = findStepType(stepSpec.type);
+    const StepType* stepType = findStepType(stepPlan.type);
     if (!stepType)
         return void(r.fail(r.at("type"), ("one of " + stepTypeNames()).c_str()));
-    if (!r.onlyKeys(stepKeys(*stepType), "in a step of type " + stepSpec.type))
+    if (!r.onlyKeys(stepKeys(*stepType), "in a step of type " + stepPlan.type))
         return;
-    stepSpec.name = stepSpec.type;
-    r.text("name", stepSpec.name);
-    if (stepSpec.name.empty())
+    stepPlan.name = stepPlan.type;
+    r.text("name", stepPlan.name);
+    if (stepPlan.name.empty())
         return void(r.fail(r.at("name"), "a text that is not empty"));
-    r.flag("optional", stepSpec.optional);
-    r.flag("skip", stepSpec.skip);
-    stepType->read(r, stepSpec);
+    r.flag("optional", stepPlan.optional);
+    r.flag("skip", stepPlan.skip);
+    stepType->read(r, stepPlan);
 }
 
 }  // namespace
@@ -190,11 +190,11 @@ bool parseProfile(std::string_view text, Profile& out, std::string& error)
         const std::string path = "steps[" + std::to_string(i) + "]";
         if (!(*steps)[i].is_object())
             return (error = "profile key \"" + path + "\": expected an object with \"type\""), false;
-        StepSpec stepSpec;
-        readStep((*steps)[i], path, stepSpec, error);
+        StepPlan stepPlan;
+        readStep((*steps)[i], path, stepPlan, error);
         if (!error.empty())
             return false;
-        profile.steps.push_back(std::move(stepSpec));
+        profile.steps.push_back(std::move(stepPlan));
     }
     profile.hash = profileHash(text);
     out = std::move(profile);

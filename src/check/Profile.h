@@ -15,7 +15,7 @@ namespace ktx::check {
 
 // A step as the profile gives it: the keys every step has, and each area's
 // keys of its own steps (only those of the step's type are set).
-struct CommonStepSpec {
+struct CommonStepPlan {
     std::string type;  // one of the step types the areas register
     std::string name;
     bool optional = false;
@@ -23,13 +23,13 @@ struct CommonStepSpec {
 };
 
 #define KTX_STEP_KEYS(area) , StepKeys_##area
-struct StepSpec : CommonStepSpec KTX_FOR_EACH_AREA(KTX_STEP_KEYS) {};
+struct StepPlan : CommonStepPlan KTX_FOR_EACH_AREA(KTX_STEP_KEYS) {};
 #undef KTX_STEP_KEYS
 
 struct Profile {
     std::string name;
     std::string hash;  // of the text it was read from
-    std::vector<StepSpec> steps;
+    std::vector<StepPlan> steps;
 };
 
 // The built-in profile's JSON text.

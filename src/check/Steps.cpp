@@ -19,10 +19,10 @@ const StepType* findStepType(std::string_view type)
     return nullptr;
 }
 
-void StepRunner::run(const StepSpec& stepSpec, StepRecord& step)
+void StepRunner::run(const StepPlan& stepPlan, StepRecord& step)
 {
-    if (const StepType* stepType = findStepType(stepSpec.type))
-        stepType->run(run_, stepSpec, step);
+    if (const StepType* stepType = findStepType(stepPlan.type))
+        stepType->run(run_, stepPlan, step);
 }
 
 void StepRunner::cleanup()

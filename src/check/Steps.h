@@ -14,7 +14,7 @@ public:
     StepRunner(AppContext& context, StoppableTime& time, DeviceRecord& device) : run_(context, time, device) {}
 
     // Fills the step's measurements (and message when something failed).
-    void run(const StepSpec& stepSpec, StepRecord& step);
+    void run(const StepPlan& stepPlan, StepRecord& step);
     // What the steps left switched on, undone area by area in the areas'
     // order (outputs off, then the modem off); the firmware has no command
     // that stops the receiver, so GNSS is started only when it was found off.

@@ -12,7 +12,7 @@ constexpr const char kClearToEnd[] = "\033[K";
 
 }  // namespace
 
-void TerminalView::stepStarted(const StepSpec& step, size_t index, size_t count)
+void TerminalView::stepStarted(const StepPlan& step, size_t index, size_t count)
 {
     char label[160];
     std::snprintf(label, sizeof label, "[%2zu/%zu] %-16s", index + 1, count, step.name.c_str());

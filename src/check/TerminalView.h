@@ -14,7 +14,7 @@ class TerminalView : public CheckView {
 public:
     TerminalView(std::FILE* out, bool live, const TimeSource& time) : out_(out), live_(live), time_(time) {}
 
-    void stepStarted(const StepSpec& step, size_t index, size_t count) override;
+    void stepStarted(const StepPlan& step, size_t index, size_t count) override;
     void stepFinished(const StepRecord& step) override;
     void cleanupStarted() override;
     void cleanupFinished() override;

@@ -22,7 +22,7 @@ TEST(CheckTexts, StepsGetRussianNamesUnlessTheProfileNamedThem)
         {"supply", "gsm", "gsm"},                        // a name, even one that looks like a type
     };
     for (const auto& step : steps) {
-        check::StepSpec given;
+        check::StepPlan given;
         given.type = step.type;
         given.name = step.name;
         EXPECT_EQ(stepTitle(given), QString::fromUtf8(step.shown)) << step.type << " / " << step.name;

@@ -17,7 +17,7 @@ namespace ktx::check::test {
 
 // Notes the steps and can ask for a stop while a given step waits.
 struct ScriptedView : CheckView {
-    void stepStarted(const StepSpec& step, size_t, size_t) override { current = step.type; }
+    void stepStarted(const StepPlan& step, size_t, size_t) override { current = step.type; }
     void stepFinished(const StepRecord&) override { current.clear(); }
     void tick() override
     {
@@ -47,11 +47,11 @@ struct CheckBench {
         return profile;
     }
 
-    StepSpec& step(const std::string& type)
+    StepPlan& step(const std::string& type)
     {
-        for (StepSpec& stepSpec : profile.steps)
-            if (stepSpec.type == type)
-                return stepSpec;
+        for (StepPlan& stepPlan : profile.steps)
+            if (stepPlan.type == type)
+                return stepPlan;
         throw std::logic_error("no step " + type);
     }
 

@@ -180,8 +180,8 @@ TEST(CheckRun, ADeviceThatCameBackAsAnotherIsNotMeasured)
 TEST(CheckRun, ARunThatMeasuredNothingIsNotTested)
 {
     CheckBench bench;
-    for (StepSpec& stepSpec : bench.profile.steps)
-        stepSpec.skip = true;
+    for (StepPlan& stepPlan : bench.profile.steps)
+        stepPlan.skip = true;
     const RunRecord record = bench.run();
     EXPECT_TRUE(nothingTested(record));
     EXPECT_STREQ(verdictName(record), "not tested");
@@ -198,7 +198,7 @@ TEST(CheckRun, TheRecordHidesTheProfilesSecrets)
     CheckBench bench;
     bench.scenario.modem.sim = "pin";
     bench.scenario.modem.simPin = "4719";
-    StepSpec& gsm = bench.step("gsm");
+    StepPlan& gsm = bench.step("gsm");
     gsm.pin = "4719";
     gsm.gprs = true;
     gsm.apn = "internet.line";

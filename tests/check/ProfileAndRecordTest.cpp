@@ -26,7 +26,7 @@ TEST(CheckProfile, TheBuiltInProfileReadsWithEveryStep)
     std::string error;
     ASSERT_TRUE(parseProfile(defaultProfileText(), profile, error)) << error;
     std::vector<std::string> types;
-    for (const StepSpec& step : profile.steps)
+    for (const StepPlan& step : profile.steps)
         types.push_back(step.type);
     EXPECT_EQ(types, (std::vector<std::string>{"identification", "supply", "outputs", "counters", "gsm", "gnss", "clock",
                          "onewire", "rs485", "can", "accel"}));

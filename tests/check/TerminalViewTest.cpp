@@ -18,9 +18,9 @@ std::string shown(bool live)
     std::FILE* out = open_memstream(&bytes, &length);
     VirtualTimeSource clock;
     TerminalView view(out, live, clock);
-    StepSpec stepSpec;
-    stepSpec.name = "supply";
-    view.stepStarted(stepSpec, 1, 11);
+    StepPlan stepPlan;
+    stepPlan.name = "supply";
+    view.stepStarted(stepPlan, 1, 11);
     for (int i = 0; i < 4; ++i) {
         clock.advanceMs(150);
         view.tick();
@@ -61,9 +61,9 @@ TEST(CheckTerminalView, TheCleanupHasItsOwnLineAndLeavesItClear)
     std::FILE* out = open_memstream(&bytes, &length);
     VirtualTimeSource clock;
     TerminalView view(out, true, clock);
-    StepSpec stepSpec;
-    stepSpec.name = "accel";
-    view.stepStarted(stepSpec, 10, 11);
+    StepPlan stepPlan;
+    stepPlan.name = "accel";
+    view.stepStarted(stepPlan, 10, 11);
     StepRecord step;
     step.outcome = Outcome::Skipped;
     view.stepFinished(step);

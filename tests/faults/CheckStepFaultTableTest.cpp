@@ -100,14 +100,14 @@ StepRun runStep(CheckBench& bench, sim::SimDriver& driver)
 }
 
 // The time limits the profile gives the step itself.
-int64_t declaredWaitMs(const StepSpec& stepSpec)
+int64_t declaredWaitMs(const StepPlan& stepPlan)
 {
-    if (stepSpec.type == "gsm")
-        return static_cast<int64_t>(stepSpec.registrationS * 1000);
-    if (stepSpec.type == "gnss")
-        return static_cast<int64_t>(stepSpec.fixS * 1000);
-    if (stepSpec.type == "can")
-        return static_cast<int64_t>(stepSpec.frameS * 1000);
+    if (stepPlan.type == "gsm")
+        return static_cast<int64_t>(stepPlan.registrationS * 1000);
+    if (stepPlan.type == "gnss")
+        return static_cast<int64_t>(stepPlan.fixS * 1000);
+    if (stepPlan.type == "can")
+        return static_cast<int64_t>(stepPlan.frameS * 1000);
     return 0;
 }
 
@@ -127,18 +127,18 @@ TEST(CheckStepFaultTable, EveryStepMeetsEveryFaultKeepsItsRecordAndPassesAgainAf
     const Profile full = CheckBench::defaultProfile();
     int rows = 0;
     int passed = 0;
-    for (const StepSpec& stepSpec : full.steps) {
+    for (const StepPlan& stepPlan : full.steps) {
         CheckBench bench;
-        bench.profile.steps = {stepSpec};
+        bench.profile.steps = {stepPlan};
         sim::SimDriver driver(bench.clock, bench.scenario);
         const StepRun healthy = runStep(bench, driver);
-        ASSERT_EQ(exitCodeFor(healthy.record), 0) << stepSpec.type;
+        ASSERT_EQ(exitCodeFor(healthy.record), 0) << stepPlan.type;
         driver.setReplyFaults(every(&sim::Faults::silent));
         const StepRun silent = runStep(bench, driver);
         heal(driver, bench.clock);
 
         for (const StepFault& fault : kStepFaults) {
-            SCOPED_TRACE(stepSpec.type + " / " + fault.name);
+            SCOPED_TRACE(stepPlan.type + " / " + fault.name);
             const int failuresBefore = ::testing::UnitTest::GetInstance()->current_test_info()->result()->total_part_count();
             fault.play(driver);
             const StepRun faulty = runStep(bench, driver);
@@ -149,7 +149,7 @@ TEST(CheckStepFaultTable, EveryStepMeetsEveryFaultKeepsItsRecordAndPassesAgainAf
             // Bounded: a fault may cost every read its retry pause on top of
             // a silent tracker's timeouts, and the step its own time limit.
             EXPECT_LE(faulty.elapsedMs,
-                      2 * std::max(silent.elapsedMs, healthy.elapsedMs) + declaredWaitMs(stepSpec) + 1000);
+                      2 * std::max(silent.elapsedMs, healthy.elapsedMs) + declaredWaitMs(stepPlan) + 1000);
             // A value taken is the tracker's answer to that very question:
             // one that holds still on a healthy tracker reads the same, give
             // or take its noise (another answer, say another sensor's, is
@@ -184,7 +184,7 @@ TEST(CheckStepFaultTable, EveryStepMeetsEveryFaultKeepsItsRecordAndPassesAgainAf
             const bool ok = ::testing::UnitTest::GetInstance()->current_test_info()->result()->total_part_count()
                 == failuresBefore;
             passed += ok;
-            std::printf("%-15s %-24s %7lld ms  exit %d  %s  %s\n", stepSpec.type.c_str(), fault.name,
+            std::printf("%-15s %-24s %7lld ms  exit %d  %s  %s\n", stepPlan.type.c_str(), fault.name,
                         static_cast<long long>(faulty.elapsedMs), exitCode, ok ? "ok  " : "FAIL",
                         faulty.record.steps[0].message.substr(0, 90).c_str());
         }

@@ -56,7 +56,7 @@ protected:
     }
 
     // Plugs a chip answering as the scenario says.
-    EmulatedFt232r& plug(const DeviceSpec& device = {}, sim::Scenario scenario = sim::defaultScenario())
+    EmulatedFt232r& plug(const EmulatedDevice& device = {}, sim::Scenario scenario = sim::defaultScenario())
     {
         scenario.description = device.description;
         scenario.serial = device.serial;
@@ -126,7 +126,7 @@ std::string pattern(size_t length)
 TEST_F(EmulatedChipTest, ListsChipsByIndexAndOpensTheOneAsked)
 {
     EmulatedFt232r& first = plug();
-    DeviceSpec second;
+    EmulatedDevice second;
     second.address = 3;
     second.port = 2;
     second.description = "Korvantix B";
@@ -163,7 +163,7 @@ TEST_F(EmulatedChipTest, StringsArriveAsWindows1251)
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.cp1251);
-        DeviceSpec device;
+        EmulatedDevice device;
         device.description = c.utf8;
         device.serial = c.utf8;
         plug(device);
@@ -310,7 +310,7 @@ TEST_F(EmulatedChipTest, WritesARawBlockWithZeroBytesWhole)
 
 TEST_F(EmulatedChipTest, UnplugDuringAReadEndsItWithAnError)
 {
-    DeviceSpec device;
+    EmulatedDevice device;
     EmulatedFt232r& chip = plug(device);
     FT_HANDLE handle = openConfigured(3000, 16);
     std::thread hand([&] {
@@ -431,7 +431,7 @@ void ChipGoneBadTest::meet(const ChipFault& fault)
     {
         for (const Action& action : actions) {
             SCOPED_TRACE(std::string(fault.name) + " / " + action.name);
-            DeviceSpec device;
+            EmulatedDevice device;
             sim::Scenario scenario = sim::defaultScenario();
             scenario.faults.silent = fault.silent;
             scenario.faults.garbage = fault.garbage;
@@ -573,13 +573,13 @@ TEST_F(EmulatedChipTest, FailedPurgeStillDropsTheBufferedReplyAndSaysSo)
 
 TEST_F(EmulatedChipTest, OpenByAStaleListTouchesNoOtherDevice)
 {
-    DeviceSpec device;
+    EmulatedDevice device;
     EmulatedFt232r& chip = plug(device);
     ASSERT_EQ(count(), 1u);
     chip.unplug();
     bed_.unplug(device);
     // Another device now has the address.
-    DeviceSpec foreign = device;
+    EmulatedDevice foreign = device;
     foreign.vendor = 0x1234;
     foreign.product = 0x5678;
     EmulatedFt232r& stranger = plug(foreign);
@@ -594,7 +594,7 @@ TEST_F(EmulatedChipTest, IndexPastAStaleListListsAnew)
 {
     plug();
     ASSERT_EQ(count(), 1u);
-    DeviceSpec second;
+    EmulatedDevice second;
     second.address = 3;
     second.port = 2;
     EmulatedFt232r& late = plug(second);
@@ -606,7 +606,7 @@ TEST_F(EmulatedChipTest, IndexPastAStaleListListsAnew)
 
 TEST_F(EmulatedChipTest, ChipThatCannotBeConfiguredIsNotReportedGone)
 {
-    DeviceSpec device;
+    EmulatedDevice device;
     device.configuration = 0;
     EmulatedFt232r& chip = plug(device);
     chip.refuseConfiguration();
@@ -616,7 +616,7 @@ TEST_F(EmulatedChipTest, ChipThatCannotBeConfiguredIsNotReportedGone)
 
 TEST_F(EmulatedChipTest, ChipWithoutASerialListsAnEmptyOne)
 {
-    DeviceSpec device;
+    EmulatedDevice device;
     device.serialString = false;
     plug(device);
     ASSERT_EQ(count(), 1u);
@@ -655,7 +655,7 @@ protected:
         SCOPED_TRACE("round " + std::to_string(number));
         sim::Scenario scenario = sim::defaultScenario();
         scenario.faults.shortVersionReplies = 3;
-        DeviceSpec device;
+        EmulatedDevice device;
         device.address = 2 + number;  // a tracker plugged in anew gets the next address
         EmulatedFt232r& chip = plug(device, scenario);
         const size_t before = openDescriptors();

@@ -45,10 +45,10 @@ protected:
         if (!UsbTestbed::active())
             GTEST_SKIP() << "run under umockdev-wrapper (ctest does)";
         sim::Scenario scenario = sim::defaultScenario();
-        scenario.description = spec_.description;
-        scenario.serial = spec_.serial;
+        scenario.description = device_.description;
+        scenario.serial = device_.serial;
         chip_ = std::make_unique<EmulatedFt232r>(time_, scenario);
-        ASSERT_TRUE(bed_.plug(spec_, chip_->handler()));
+        ASSERT_TRUE(bed_.plug(device_, chip_->handler()));
     }
 
     // The node's file in the test bed (umockdev names the bed's root in
@@ -56,7 +56,7 @@ protected:
     fs::path nodeInBed() const
     {
         const char* root = std::getenv("UMOCKDEV_DIR");
-        return fs::path(root ? root : "") / spec_.node().substr(1);
+        return fs::path(root ? root : "") / device_.node().substr(1);
     }
     void makeNodeUnreadable() const
     {
@@ -66,7 +66,7 @@ protected:
 
     RealTimeSource time_;
     UsbTestbed bed_;
-    DeviceSpec spec_;
+    EmulatedDevice device_;
     std::unique_ptr<EmulatedFt232r> chip_;
     // Closed before the chip goes.
     std::unique_ptr<LibFtdiDriver> driver_ = std::make_unique<LibFtdiDriver>(time_);

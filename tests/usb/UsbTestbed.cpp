@@ -20,7 +20,7 @@ std::string hex(unsigned value, int digits)
 
 // Device and configuration descriptors of an FT232R (bcdDevice 6.00): one
 // vendor-specific interface with bulk IN 0x81 and bulk OUT 0x02 of 64 bytes.
-std::string descriptorsHex(const DeviceSpec& device)
+std::string descriptorsHex(const EmulatedDevice& device)
 {
     const auto le16 = [](uint16_t v) { return hex(v & 0xFF, 2) + hex(v >> 8, 2); };
     return "1201000200000008" + le16(device.vendor) + le16(device.product) + "0006" + "0102" +
@@ -30,17 +30,17 @@ std::string descriptorsHex(const DeviceSpec& device)
 
 }  // namespace
 
-std::string DeviceSpec::node() const
+std::string EmulatedDevice::node() const
 {
     return "/dev/bus/usb/001/" + std::string(address < 10 ? "00" : address < 100 ? "0" : "") + std::to_string(address);
 }
 
-std::string DeviceSpec::sysfsPath() const
+std::string EmulatedDevice::sysfsPath() const
 {
     return std::string(kHubPath) + "/1-" + std::to_string(port);
 }
 
-std::string deviceDescription(const DeviceSpec& device, bool withParents)
+std::string deviceDescription(const EmulatedDevice& device, bool withParents)
 {
     const std::string address = std::to_string(device.address);
     std::string text = "P: " + device.sysfsPath() + "\n" +
@@ -103,7 +103,7 @@ bool UsbTestbed::active()
     return umockdev_in_mock_environment();
 }
 
-bool UsbTestbed::plug(const DeviceSpec& device, UMockdevIoctlBase* handler)
+bool UsbTestbed::plug(const EmulatedDevice& device, UMockdevIoctlBase* handler)
 {
     GError* error = nullptr;
     // A node used before (an unplugged device) gets its new handler.
@@ -124,7 +124,7 @@ bool UsbTestbed::plug(const DeviceSpec& device, UMockdevIoctlBase* handler)
     return true;
 }
 
-void UsbTestbed::unplug(const DeviceSpec& device)
+void UsbTestbed::unplug(const EmulatedDevice& device)
 {
     const std::string path = "/sys" + device.sysfsPath();
     // The handler stays attached: a program that still holds the node gets

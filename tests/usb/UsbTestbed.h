@@ -11,7 +11,7 @@ typedef struct _UMockdevIoctlBase UMockdevIoctlBase;
 
 namespace ktx::usbemu {
 
-struct DeviceSpec {
+struct EmulatedDevice {
     int address = 2;
     int port = 1;  // on the root hub
     uint16_t vendor = 0x0403;
@@ -26,7 +26,7 @@ struct DeviceSpec {
 };
 
 // The umockdev description of one device (and, with parents, its hub).
-std::string deviceDescription(const DeviceSpec& device, bool withParents);
+std::string deviceDescription(const EmulatedDevice& device, bool withParents);
 
 class UsbTestbed {
 public:
@@ -37,9 +37,9 @@ public:
 
     // Adds the device with handler answering its node; false with a message
     // on stderr when umockdev refuses.
-    bool plug(const DeviceSpec& device, UMockdevIoctlBase* handler);
+    bool plug(const EmulatedDevice& device, UMockdevIoctlBase* handler);
     // The node and sysfs entry vanish (tell the chip first).
-    void unplug(const DeviceSpec& device);
+    void unplug(const EmulatedDevice& device);
     // True when the program runs with umockdev's preload library (asked
     // once a test bed exists).
     static bool active();

@@ -76,7 +76,7 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "%s: umockdev's preload library is missing: run it under umockdev-wrapper\n", argv[0]);
         return kUsageExit;
     }
-    ktx::usbemu::DeviceSpec device;
+    ktx::usbemu::EmulatedDevice device;
     device.description = scenario.description;
     device.serial = scenario.serial;
     if (!bed.plug(device, chip.handler()))
@@ -117,7 +117,7 @@ int main(int argc, char** argv)
             if (scenario.faults.replugAtMs < 0 || !waitUntil(scenario.faults.replugAtMs))
                 return;
             replugged = std::make_unique<ktx::usbemu::EmulatedFt232r>(time, scenario);
-            ktx::usbemu::DeviceSpec again = device;
+            ktx::usbemu::EmulatedDevice again = device;
             again.address = device.address + 1;
             if (!bed.plug(again, replugged->handler()))
                 std::fprintf(stderr, "%s: the replug failed\n", argv[0]);

@@ -9,21 +9,21 @@
 namespace ktx::check {
 namespace {
 
-void readAccelKeys(ProfileReader& r, StepSpec& stepSpec)
+void readAccelKeys(ProfileReader& r, StepPlan& stepPlan)
 {
-    r.number("countsPerG", stepSpec.countsPerG, 1, 1e6);
-    r.range("magnitude", stepSpec.magnitude, 0, 100);
+    r.number("countsPerG", stepPlan.countsPerG, 1, 1e6);
+    r.range("magnitude", stepPlan.magnitude, 0, 100);
 }
 
-void accelStep(StepRun& run, const StepSpec& stepSpec, StepRecord& step)
+void accelStep(StepRun& run, const StepPlan& stepPlan, StepRecord& step)
 {
     const accel::AccelPollOutcome outcome = accel::pollAccelerometer(run.context);
     if (!outcome.reading) {
         note(step, outcome.opened ? "no accelerometer reply" : "the channel did not open");
-        return unanswered(step, "magnitude", "g", limitsOf(stepSpec.magnitude));
+        return unanswered(step, "magnitude", "g", limitsOf(stepPlan.magnitude));
     }
-    const double magnitude = accel::magnitudeOf(outcome.reading->squaredLength) / stepSpec.countsPerG;
-    judge(step, "magnitude", roundTo(magnitude, 0.001), "g", stepSpec.magnitude);
+    const double magnitude = accel::magnitudeOf(outcome.reading->squaredLength) / stepPlan.countsPerG;
+    judge(step, "magnitude", roundTo(magnitude, 0.001), "g", stepPlan.magnitude);
 }
 
 }  // namespace

@@ -23,7 +23,7 @@ constexpr TypeTitle kTypeTitles[] = {
 
 }  // namespace
 
-QString stepTitle(const check::StepSpec& step) { return stepTitle(step.name, step.type); }
+QString stepTitle(const check::StepPlan& step) { return stepTitle(step.name, step.type); }
 
 QString stepTitle(const std::string& name, const std::string& type)
 {

@@ -14,7 +14,7 @@ namespace ktx {
 
 // The profile's own name for the step, or the Russian name of its type when
 // the profile gave none.
-QString stepTitle(const check::StepSpec& step);
+QString stepTitle(const check::StepPlan& step);
 QString stepTitle(const std::string& name, const std::string& type);
 QString outcomeTitle(check::Outcome outcome);
 // A run's verdict in the words and colour the window shows it in.

@@ -49,7 +49,7 @@ public:
 
     DialogView(QObject* window, Rows list) : window_(window), list_(std::move(list)) {}
 
-    void stepStarted(const check::StepSpec& step, size_t index, size_t count) override
+    void stepStarted(const check::StepPlan& step, size_t index, size_t count) override
     {
         const QString row = QStringLiteral("[%1/%2] %3 …").arg(index + 1).arg(count).arg(stepTitle(step));
         onGuiThread(window_, [list = list_, row] {

@@ -13,24 +13,24 @@ namespace {
 constexpr int64_t kCanPollMs = 500;
 const char* const kCanValues[] = {"speed", "engineSpeed"};
 
-void readCanKeys(ProfileReader& r, StepSpec& stepSpec)
+void readCanKeys(ProfileReader& r, StepPlan& stepPlan)
 {
-    r.number("frameS", stepSpec.frameS, 0, kLongestWaitS);
-    r.texts("values", stepSpec.values);
-    for (size_t i = 0; i < stepSpec.values.size() && r.ok(); ++i)
-        if (stepSpec.values[i] != kCanValues[0] && stepSpec.values[i] != kCanValues[1])
+    r.number("frameS", stepPlan.frameS, 0, kLongestWaitS);
+    r.texts("values", stepPlan.values);
+    for (size_t i = 0; i < stepPlan.values.size() && r.ok(); ++i)
+        if (stepPlan.values[i] != kCanValues[0] && stepPlan.values[i] != kCanValues[1])
             r.fail(r.at("values") + "[" + std::to_string(i) + "]", "\"speed\" or \"engineSpeed\"");
 }
 
-void canStep(StepRun& run, const StepSpec& stepSpec, StepRecord& step)
+void canStep(StepRun& run, const StepPlan& stepPlan, StepRecord& step)
 {
     can::CanMonitor monitor(run.context);
     const int64_t startMs = run.time.monotonicMs();
-    const auto limitMs = static_cast<int64_t>(stepSpec.frameS * 1000);
+    const auto limitMs = static_cast<int64_t>(stepPlan.frameS * 1000);
     std::optional<double> framesAfterS;
     std::optional<std::string> speed, engineSpeed;
     auto wanted = [&](const char* value) {
-        for (const std::string& v : stepSpec.values)
+        for (const std::string& v : stepPlan.values)
             if (v == value)
                 return true;
         return false;
@@ -53,9 +53,9 @@ void canStep(StepRun& run, const StepSpec& stepSpec, StepRecord& step)
             break;
     }
     if (framesAfterS)
-        judge(step, "first frames", roundTo(*framesAfterS, 0.001), "s", {0, stepSpec.frameS});
+        judge(step, "first frames", roundTo(*framesAfterS, 0.001), "s", {0, stepPlan.frameS});
     else
-        add(step, "first frames", nullptr, "s", {0.0, stepSpec.frameS}, Outcome::Fail);
+        add(step, "first frames", nullptr, "s", {0.0, stepPlan.frameS}, Outcome::Fail);
     const std::pair<const char*, const std::optional<std::string>&> values[] = {
         {"speed", speed}, {"engineSpeed", engineSpeed}};
     for (const auto& [name, value] : values) {

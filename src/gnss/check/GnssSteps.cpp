@@ -35,31 +35,31 @@ int64_t utcMsOf(const gnss::CivilTime& t)
     return duration_cast<milliseconds>(day.time_since_epoch() + clock).count();
 }
 
-void readGnssKeys(ProfileReader& r, StepSpec& stepSpec)
+void readGnssKeys(ProfileReader& r, StepPlan& stepPlan)
 {
-    r.number("fixS", stepSpec.fixS, 0, kLongestWaitS);
+    r.number("fixS", stepPlan.fixS, 0, kLongestWaitS);
     double latitude = 0, longitude = 0;
     if (r.find("latitude")) {
         r.number("latitude", latitude, -90, 90);
-        stepSpec.latitude = latitude;
+        stepPlan.latitude = latitude;
     }
     if (r.find("longitude")) {
         r.number("longitude", longitude, -180, 180);
-        stepSpec.longitude = longitude;
+        stepPlan.longitude = longitude;
     }
-    if (stepSpec.latitude.has_value() != stepSpec.longitude.has_value())
-        r.fail(r.at(stepSpec.latitude ? "longitude" : "latitude"), "a number beside the other coordinate");
-    r.number("radiusM", stepSpec.radiusM, 0, 2e7);
-    if (r.ok() && stepSpec.latitude)
+    if (stepPlan.latitude.has_value() != stepPlan.longitude.has_value())
+        r.fail(r.at(stepPlan.latitude ? "longitude" : "latitude"), "a number beside the other coordinate");
+    r.number("radiusM", stepPlan.radiusM, 0, 2e7);
+    if (r.ok() && stepPlan.latitude)
         r.required("radiusM", "the radius in metres around the point given");
 }
 
-void readClockKeys(ProfileReader& r, StepSpec& stepSpec)
+void readClockKeys(ProfileReader& r, StepPlan& stepPlan)
 {
-    r.number("toleranceS", stepSpec.toleranceS, 0, 86400);
+    r.number("toleranceS", stepPlan.toleranceS, 0, 86400);
 }
 
-void gnssStep(StepRun& run, const StepSpec& stepSpec, StepRecord& step)
+void gnssStep(StepRun& run, const StepPlan& stepPlan, StepRecord& step)
 {
     const std::optional<int32_t> reading = gnss::requestAntennaReading(run.context);
     if (!reading) {
@@ -79,7 +79,7 @@ void gnssStep(StepRun& run, const StepSpec& stepSpec, StepRecord& step)
         return note(step, "the antenna is not normal");
 
     const int64_t startMs = run.time.monotonicMs();
-    const auto limitMs = static_cast<int64_t>(stepSpec.fixS * 1000);
+    const auto limitMs = static_cast<int64_t>(stepPlan.fixS * 1000);
     std::optional<gnss::PointFix> fix;
     bool answered = false;
     for (;;) {
@@ -98,35 +98,35 @@ void gnssStep(StepRun& run, const StepSpec& stepSpec, StepRecord& step)
     const double tookS = roundTo((run.time.monotonicMs() - startMs) / 1000.0, 0.001);
     if (!fix) {
         note(step, answered ? "no valid fix in time" : "no position reply");
-        add(step, "fix time", nullptr, "s", {0.0, stepSpec.fixS}, answered ? Outcome::Fail : Outcome::Error);
+        add(step, "fix time", nullptr, "s", {0.0, stepPlan.fixS}, answered ? Outcome::Fail : Outcome::Error);
         return;
     }
-    judge(step, "fix time", tookS, "s", {0, stepSpec.fixS});
+    judge(step, "fix time", tookS, "s", {0, stepPlan.fixS});
     const double latitude = degreesOf(fix->latitude, 'S');
     const double longitude = degreesOf(fix->longitude, 'W');
     add(step, "latitude", roundTo(latitude, 1e-7), "deg", {}, Outcome::Pass);
     add(step, "longitude", roundTo(longitude, 1e-7), "deg", {}, Outcome::Pass);
-    if (stepSpec.latitude && stepSpec.longitude)
-        judge(step, "distance from the point", roundTo(distanceMetres(latitude, longitude, *stepSpec.latitude,
-            *stepSpec.longitude), 0.1), "m", {0, stepSpec.radiusM});
+    if (stepPlan.latitude && stepPlan.longitude)
+        judge(step, "distance from the point", roundTo(distanceMetres(latitude, longitude, *stepPlan.latitude,
+            *stepPlan.longitude), 0.1), "m", {0, stepPlan.radiusM});
 }
 
-void clockStep(StepRun& run, const StepSpec& stepSpec, StepRecord& step)
+void clockStep(StepRun& run, const StepPlan& stepPlan, StepRecord& step)
 {
     const gnss::ClockOutcome set = gnss::setClock(run.context);
     if (!set.registers) {
         note(step, set.opened ? "the clock did not take the time" : "the channel did not open");
-        return unanswered(step, "clock difference", "s", {-stepSpec.toleranceS, stepSpec.toleranceS});
+        return unanswered(step, "clock difference", "s", {-stepPlan.toleranceS, stepPlan.toleranceS});
     }
     const gnss::ClockOutcome read = gnss::readClock(run.context);
     const int64_t pcMs = run.time.wallClockUtcMs();
     if (!read.registers) {
         note(step, "no clock reply");
-        return unanswered(step, "clock difference", "s", {-stepSpec.toleranceS, stepSpec.toleranceS});
+        return unanswered(step, "clock difference", "s", {-stepPlan.toleranceS, stepPlan.toleranceS});
     }
     const double differenceS = (utcMsOf(gnss::decodeClock(*read.registers)) - pcMs) / 1000.0;
     add(step, "clock", read.text, "", {}, Outcome::Pass);
-    judge(step, "clock difference", roundTo(differenceS, 0.001), "s", {-stepSpec.toleranceS, stepSpec.toleranceS});
+    judge(step, "clock difference", roundTo(differenceS, 0.001), "s", {-stepPlan.toleranceS, stepPlan.toleranceS});
 }
 
 }  // namespace

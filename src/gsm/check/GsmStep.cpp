@@ -27,24 +27,24 @@ private:
 
 enum ModemShape { kPowerShape = 1, kPinShape = 2, kRegistrationShape = 5, kGprsShape = 7, kServerShape = 8 };
 
-void readGsmKeys(ProfileReader& r, StepSpec& stepSpec)
+void readGsmKeys(ProfileReader& r, StepPlan& stepPlan)
 {
-    r.integer("sim", stepSpec.simIndex, 0, 1);
-    r.text("pin", stepSpec.pin);
-    r.number("registrationS", stepSpec.registrationS, 0, kLongestWaitS);
-    r.optionalRange("signal", stepSpec.signal, 0, 31);
-    r.flag("gprs", stepSpec.gprs);
-    r.text("apn", stepSpec.apn);
-    r.text("apnUser", stepSpec.apnUser);
-    r.text("apnPassword", stepSpec.apnPassword);
-    r.flag("server", stepSpec.server);
-    r.text("serverIp", stepSpec.serverIp);
-    r.text("serverPort", stepSpec.serverPort);
+    r.integer("sim", stepPlan.simIndex, 0, 1);
+    r.text("pin", stepPlan.pin);
+    r.number("registrationS", stepPlan.registrationS, 0, kLongestWaitS);
+    r.optionalRange("signal", stepPlan.signal, 0, 31);
+    r.flag("gprs", stepPlan.gprs);
+    r.text("apn", stepPlan.apn);
+    r.text("apnUser", stepPlan.apnUser);
+    r.text("apnPassword", stepPlan.apnPassword);
+    r.flag("server", stepPlan.server);
+    r.text("serverIp", stepPlan.serverIp);
+    r.text("serverPort", stepPlan.serverPort);
 }
 
-void gsmSecrets(const StepSpec& stepSpec, std::vector<std::string>& out)
+void gsmSecrets(const StepPlan& stepPlan, std::vector<std::string>& out)
 {
-    for (const std::string* secret : {&stepSpec.pin, &stepSpec.apnUser, &stepSpec.apnPassword})
+    for (const std::string* secret : {&stepPlan.pin, &stepPlan.apnUser, &stepPlan.apnPassword})
         if (!secret->empty())
             out.push_back(*secret);
 }
@@ -55,25 +55,25 @@ void modemOff(StepRun& run)
     gsm::ModemTests(run.context, shapes).powerOff();
 }
 
-void gsmStep(StepRun& run, const StepSpec& stepSpec, StepRecord& step)
+void gsmStep(StepRun& run, const StepPlan& stepPlan, StepRecord& step)
 {
     ShapeRecorder shapes;
     gsm::ModemTests modem(run.context, shapes);
     run.owe(modemOff);
-    modem.powerOn(stepSpec.simIndex);
+    modem.powerOn(stepPlan.simIndex);
     check(step, "power-on", shapes.green(kPowerShape));
     if (!shapes.green(kPowerShape) || run.stopping())
         return note(step, "the modem did not answer after power-on");
 
     modem.pinStatus();
-    if (!shapes.green(kPinShape) && !stepSpec.pin.empty() && !run.stopping())
-        modem.pinEntry(stepSpec.pin);
+    if (!shapes.green(kPinShape) && !stepPlan.pin.empty() && !run.stopping())
+        modem.pinEntry(stepPlan.pin);
     check(step, "SIM ready", shapes.green(kPinShape));
     if (!shapes.green(kPinShape) || run.stopping())
         return note(step, "the SIM card is not ready");
 
     const int64_t startMs = run.time.monotonicMs();
-    const auto limitMs = static_cast<int64_t>(stepSpec.registrationS * 1000);
+    const auto limitMs = static_cast<int64_t>(stepPlan.registrationS * 1000);
     for (;;) {
         modem.registration();
         if (shapes.green(kRegistrationShape) || run.time.monotonicMs() - startMs >= limitMs || !run.pause(kRetryMs))
@@ -81,23 +81,23 @@ void gsmStep(StepRun& run, const StepSpec& stepSpec, StepRecord& step)
     }
     const double tookS = roundTo((run.time.monotonicMs() - startMs) / 1000.0, 0.001);
     if (shapes.green(kRegistrationShape))
-        judge(step, "registration time", tookS, "s", {0, stepSpec.registrationS});
+        judge(step, "registration time", tookS, "s", {0, stepPlan.registrationS});
     else
-        add(step, "registration time", nullptr, "s", {0.0, stepSpec.registrationS}, Outcome::Fail);
+        add(step, "registration time", nullptr, "s", {0.0, stepPlan.registrationS}, Outcome::Fail);
     if (run.stopping())
         return;
 
-    if (stepSpec.signal) {
+    if (stepPlan.signal) {
         if (const auto quality = gsm::readSignalQuality(run.context); quality && quality->rssi != 99)
-            judge(step, "signal quality", quality->rssi, "rssi", *stepSpec.signal);
+            judge(step, "signal quality", quality->rssi, "rssi", *stepPlan.signal);
         else
-            add(step, "signal quality", nullptr, "rssi", limitsOf(*stepSpec.signal), Outcome::Skipped);
+            add(step, "signal quality", nullptr, "rssi", limitsOf(*stepPlan.signal), Outcome::Skipped);
     }
-    if (stepSpec.gprs && !run.stopping()) {
-        modem.gprsConnect(stepSpec.apn, stepSpec.apnUser, stepSpec.apnPassword);
+    if (stepPlan.gprs && !run.stopping()) {
+        modem.gprsConnect(stepPlan.apn, stepPlan.apnUser, stepPlan.apnPassword);
         check(step, "GPRS", shapes.green(kGprsShape));
-        if (stepSpec.server && shapes.green(kGprsShape) && !run.stopping()) {
-            modem.serverConnect(stepSpec.serverIp, stepSpec.serverPort);
+        if (stepPlan.server && shapes.green(kGprsShape) && !run.stopping()) {
+            modem.serverConnect(stepPlan.serverIp, stepPlan.serverPort);
             check(step, "server connection", shapes.green(kServerShape));
             modem.disconnect();
         }

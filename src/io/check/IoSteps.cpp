@@ -15,31 +15,31 @@ namespace {
 
 const std::vector<std::string_view> kWiringKeys = {"output", "input"};
 
-void readIdentificationKeys(ProfileReader& r, StepSpec& stepSpec)
+void readIdentificationKeys(ProfileReader& r, StepPlan& stepPlan)
 {
-    r.range("firmware", stepSpec.firmware, 0, 1e6);
+    r.range("firmware", stepPlan.firmware, 0, 1e6);
     if (r.ok())
         r.required("firmware", "the firmware version range, e.g. {\"min\": 57, \"max\": 999}");
 }
 
-void readSupplyKeys(ProfileReader& r, StepSpec& stepSpec)
+void readSupplyKeys(ProfileReader& r, StepPlan& stepPlan)
 {
-    r.optionalRange("supply", stepSpec.supply, -100, 100);
-    r.optionalRange("battery", stepSpec.battery, -100, 100);
-    r.optionalRange("ain1", stepSpec.ain1, -100, 100);
-    r.optionalRange("ain2", stepSpec.ain2, -100, 100);
-    if (r.ok() && !stepSpec.supply && !stepSpec.battery && !stepSpec.ain1 && !stepSpec.ain2)
+    r.optionalRange("supply", stepPlan.supply, -100, 100);
+    r.optionalRange("battery", stepPlan.battery, -100, 100);
+    r.optionalRange("ain1", stepPlan.ain1, -100, 100);
+    r.optionalRange("ain2", stepPlan.ain2, -100, 100);
+    if (r.ok() && !stepPlan.supply && !stepPlan.battery && !stepPlan.ain1 && !stepPlan.ain2)
         r.fail(r.at("supply"), "at least one of supply, battery, ain1, ain2 with its range");
 }
 
-void readOutputKeys(ProfileReader& r, StepSpec& stepSpec)
+void readOutputKeys(ProfileReader& r, StepPlan& stepPlan)
 {
     const nlohmann::json* list = r.find("outputs");
     if (!list)
         return void(r.fail(r.at("outputs"), "a list of at least one {\"output\": 1 or 2, \"input\": 1..8 or null}"));
     if (!list->is_array())
         return void(r.fail(r.at("outputs"), "a list of {\"output\": 1 or 2, \"input\": 1..8 or null}"));
-    stepSpec.outputs.clear();
+    stepPlan.outputs.clear();
     for (size_t i = 0; i < list->size(); ++i) {
         const std::string where = r.at("outputs") + "[" + std::to_string(i) + "]";
         const nlohmann::json& item = (*list)[i];
@@ -56,27 +56,27 @@ void readOutputKeys(ProfileReader& r, StepSpec& stepSpec)
                 return;
             wiring.input = input;
         }
-        stepSpec.outputs.push_back(wiring);
+        stepPlan.outputs.push_back(wiring);
     }
-    if (stepSpec.outputs.empty())
+    if (stepPlan.outputs.empty())
         r.fail(r.at("outputs"), "a list of at least one {\"output\": 1 or 2, \"input\": 1..8 or null}");
 }
 
-void readCounterKeys(ProfileReader& r, StepSpec& stepSpec)
+void readCounterKeys(ProfileReader& r, StepPlan& stepPlan)
 {
-    r.integers("generators", stepSpec.generators, 1, 8);
-    r.number("seconds", stepSpec.counterSeconds, 0.1, kLongestWaitS);
-    if (r.ok() && stepSpec.generators.empty())
+    r.integers("generators", stepPlan.generators, 1, 8);
+    r.number("seconds", stepPlan.counterSeconds, 0.1, kLongestWaitS);
+    if (r.ok() && stepPlan.generators.empty())
         r.fail(r.at("generators"), "a list of at least one counter (1..8) with a generator");
 }
 
-void identification(StepRun& run, const StepSpec& stepSpec, StepRecord& step)
+void identification(StepRun& run, const StepPlan& stepPlan, StepRecord& step)
 {
     add(step, "serial", run.device.serial, "", {}, run.device.serial.empty() ? Outcome::Fail : Outcome::Pass);
     LinkSession session(run.context, LinkMode::Normal);
     if (!session) {
         note(step, "the channel did not open");
-        return unanswered(step, "firmware version", "", limitsOf(stepSpec.firmware));
+        return unanswered(step, "firmware version", "", limitsOf(stepPlan.firmware));
     }
     ReplyBuffer<63> reply;
     const bool whole = readVersionReply(run.context, reply);
@@ -86,16 +86,16 @@ void identification(StepRun& run, const StepSpec& stepSpec, StepRecord& step)
     if (!whole || !parseVersionReply(reply.c_str(), version, dral)) {
         run.device.firmware = readableBytes(reply.c_str());
         note(step, whole ? "the version reply was not understood" : "no version reply");
-        return unanswered(step, "firmware version", "", limitsOf(stepSpec.firmware));
+        return unanswered(step, "firmware version", "", limitsOf(stepPlan.firmware));
     }
     run.device.firmware = readableBytes(reply.c_str());
     run.device.version = version;
     run.context.device.version = version;
     run.context.device.dral = dral;
-    judge(step, "firmware version", version, "", stepSpec.firmware);
+    judge(step, "firmware version", version, "", stepPlan.firmware);
 }
 
-void supply(StepRun& run, const StepSpec& stepSpec, StepRecord& step)
+void supply(StepRun& run, const StepPlan& stepPlan, StepRecord& step)
 {
     io::StatusPoll poll(run.context);
     const io::PollOutcome outcome = poll.poll(false, false);
@@ -106,10 +106,10 @@ void supply(StepRun& run, const StepSpec& stepSpec, StepRecord& step)
         double volts;
     };
     const Channel channels[] = {
-        {"supply", stepSpec.supply, static_cast<double>(io::supplyVoltsForVersion(r.power, run.context.device.version))},
-        {"battery", stepSpec.battery, static_cast<double>(io::supplyVolts(r.reserve))},
-        {"AIN1", stepSpec.ain1, static_cast<double>(io::ain1Volts(r.ain1))},
-        {"AIN2", stepSpec.ain2, static_cast<double>(io::ain2Volts(r.ain2))},
+        {"supply", stepPlan.supply, static_cast<double>(io::supplyVoltsForVersion(r.power, run.context.device.version))},
+        {"battery", stepPlan.battery, static_cast<double>(io::supplyVolts(r.reserve))},
+        {"AIN1", stepPlan.ain1, static_cast<double>(io::ain1Volts(r.ain1))},
+        {"AIN2", stepPlan.ain2, static_cast<double>(io::ain2Volts(r.ain2))},
     };
     const bool answered = outcome.opened && outcome.deviceTestFields >= 8;
     if (!answered)
@@ -131,7 +131,7 @@ void outputsOff(StepRun& run)
     poll.poll(false, false);
 }
 
-void outputs(StepRun& run, const StepSpec& stepSpec, StepRecord& step)
+void outputs(StepRun& run, const StepPlan& stepPlan, StepRecord& step)
 {
     io::StatusPoll poll(run.context);
     auto inputValue = [](const io::StatusRecord& r, int input) -> int32_t {
@@ -146,7 +146,7 @@ void outputs(StepRun& run, const StepSpec& stepSpec, StepRecord& step)
         default: return r.in8;
         }
     };
-    for (const OutputWiring& wiring : stepSpec.outputs) {
+    for (const OutputWiring& wiring : stepPlan.outputs) {
         for (const bool on : {true, false}) {
             run.owe(outputsOff);
             const io::PollOutcome outcome = poll.poll(on && wiring.output == 1, on && wiring.output == 2);
@@ -167,12 +167,12 @@ void outputs(StepRun& run, const StepSpec& stepSpec, StepRecord& step)
     }
 }
 
-void counters(StepRun& run, const StepSpec& stepSpec, StepRecord& step)
+void counters(StepRun& run, const StepPlan& stepPlan, StepRecord& step)
 {
     io::StatusPoll poll(run.context);
     const io::PollOutcome first = poll.poll(false, false);
     const io::StatusRecord before = poll.record();
-    if (!run.pause(static_cast<int64_t>(stepSpec.counterSeconds * 1000)))
+    if (!run.pause(static_cast<int64_t>(stepPlan.counterSeconds * 1000)))
         return;
     const io::PollOutcome second = poll.poll(false, false);
     const io::StatusRecord& after = poll.record();
@@ -185,7 +185,7 @@ void counters(StepRun& run, const StepSpec& stepSpec, StepRecord& step)
     const bool answered = first.deviceTestFields >= 8 && second.deviceTestFields >= 8;
     // Counters 3 to 8 come in the ADD_TEST reply.
     const bool addAnswered = first.addTest.fields >= 8 && second.addTest.fields >= 8;
-    for (int k : stepSpec.generators) {
+    for (int k : stepPlan.generators) {
         const std::string name = "counter " + std::to_string(k) + " increase";
         const bool replied = k <= 2 ? answered : addAnswered && (k <= 4 || (first.addTest.longForm && second.addTest.longForm));
         if (!replied) {

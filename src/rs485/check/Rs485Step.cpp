@@ -11,39 +11,39 @@
 namespace ktx::check {
 namespace {
 
-void readRs485Keys(ProfileReader& r, StepSpec& stepSpec)
+void readRs485Keys(ProfileReader& r, StepPlan& stepPlan)
 {
-    r.texts("fuelSensors", stepSpec.fuelSensors);
-    if (stepSpec.fuelSensors.size() > 8)
+    r.texts("fuelSensors", stepPlan.fuelSensors);
+    if (stepPlan.fuelSensors.size() > 8)
         r.fail(r.at("fuelSensors"), "at most 8 addresses");
-    r.range("level", stepSpec.level, -1e9, 1e9);
-    r.flag("extender", stepSpec.extender);
-    if (r.ok() && stepSpec.fuelSensors.empty() && !stepSpec.extender)
+    r.range("level", stepPlan.level, -1e9, 1e9);
+    r.flag("extender", stepPlan.extender);
+    if (r.ok() && stepPlan.fuelSensors.empty() && !stepPlan.extender)
         r.fail(r.at("fuelSensors"), "a list of at least one address, or \"extender\": true");
 }
 
-void rs485Step(StepRun& run, const StepSpec& stepSpec, StepRecord& step)
+void rs485Step(StepRun& run, const StepPlan& stepPlan, StepRecord& step)
 {
-    if (!stepSpec.fuelSensors.empty()) {
+    if (!stepPlan.fuelSensors.empty()) {
         rs485::FuelAddresses addresses;
-        for (size_t i = 0; i < stepSpec.fuelSensors.size() && i < addresses.size(); ++i)
-            addresses[i] = stepSpec.fuelSensors[i];
+        for (size_t i = 0; i < stepPlan.fuelSensors.size() && i < addresses.size(); ++i)
+            addresses[i] = stepPlan.fuelSensors[i];
         const rs485::FuelOutcome outcome = rs485::pollFuelSensors(run.context, addresses);
-        for (size_t i = 0; i < stepSpec.fuelSensors.size(); ++i) {
-            const std::string name = "fuel level " + stepSpec.fuelSensors[i];
+        for (size_t i = 0; i < stepPlan.fuelSensors.size(); ++i) {
+            const std::string name = "fuel level " + stepPlan.fuelSensors[i];
             if (!outcome.readings) {
-                unanswered(step, name, "counts", limitsOf(stepSpec.level));
+                unanswered(step, name, "counts", limitsOf(stepPlan.level));
                 continue;
             }
             const int32_t level = (*outcome.readings)[i].level;
             // The tracker reports a sensor that did not answer as -1.
             if (level < 0)
-                add(step, name, nullptr, "counts", limitsOf(stepSpec.level), Outcome::Fail);
+                add(step, name, nullptr, "counts", limitsOf(stepPlan.level), Outcome::Fail);
             else
-                judge(step, name, level, "counts", stepSpec.level);
+                judge(step, name, level, "counts", stepPlan.level);
         }
     }
-    if (stepSpec.extender && !run.stopping()) {
+    if (stepPlan.extender && !run.stopping()) {
         const rs485::ExtenderOutcome outcome = rs485::pollExtender(run.context);
         if (!outcome.opened || outcome.reply.empty())
             unanswered(step, "extender", "");
