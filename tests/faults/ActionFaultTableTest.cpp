@@ -11,6 +11,7 @@
 #include <gtest/gtest.h>
 #include <string>
 
+#include "faults/FaultScenarios.h"
 #include "faults/WindowBench.h"
 
 namespace ktx {
@@ -76,22 +77,8 @@ struct Fault {
     std::function<void(Bench&)> play;
 };
 
-sim::Faults every(double sim::Faults::*share)
-{
-    sim::Faults faults;
-    faults.*share = 1;
-    return faults;
-}
-
-// The tracker as it comes back from a restart: flashed with newer firmware
-// meanwhile, and with a new USB chip's serial when that restarted too.
-sim::Scenario rebooted()
-{
-    sim::Scenario identity = sim::defaultScenario();
-    identity.version = "SUMI-5.8ab";
-    identity.serial = "7654321";
-    return identity;
-}
+using sim::test::every;
+using sim::test::rebooted;
 
 // Just before or after the end of whatever wait the action has for each
 // reply, so every wait is met at its own edge.

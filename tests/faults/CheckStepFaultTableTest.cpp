@@ -15,6 +15,7 @@
 #include <string>
 
 #include "check/CheckBench.h"
+#include "faults/FaultScenarios.h"
 #include "io/sim/IoModule.h"
 #include "check/RecordFiles.h"
 
@@ -31,20 +32,8 @@ struct StepFault {
     int exitCode;
 };
 
-sim::Faults every(double sim::Faults::*share)
-{
-    sim::Faults faults;
-    faults.*share = 1;
-    return faults;
-}
-
-sim::Scenario rebooted()
-{
-    sim::Scenario identity = sim::defaultScenario();
-    identity.version = "SUMI-5.8ab";
-    identity.serial = "7654321";
-    return identity;
-}
+using sim::test::every;
+using sim::test::rebooted;
 
 // Before the first reply has arrived: every step is in its first exchange.
 int64_t midReplyMs(const sim::SimDriver& driver)
