@@ -262,14 +262,6 @@ std::span<const VersionRule> CanTab::versionRules()
     return kVersionRules;
 }
 
-can::CanSnapshot CanTab::snapshot(AppContext& device) const
-{
-    can::CanSnapshot s = formSnapshot();
-    s.serial = device.device.serialText;
-    s.version = device.device.versionText;
-    return s;
-}
-
 can::CanSnapshot CanTab::formSnapshot() const
 {
     can::CanSnapshot s;

@@ -48,10 +48,6 @@ public:
 
     // Where ./CAN lies: the window's working directory.
     void setWorkDir(std::string workDir) { workDir_ = std::move(workDir); }
-    // What the snapshot would hold now (Windows-1251 texts); the serial number
-    // and version come from the device side, so only with it in hand.
-    can::CanSnapshot snapshot(AppContext& device) const;
-
     LivePlotPanel* plot() const { return plot_; }
 
     // The monitor's record of the frames last decoded, per group.
