@@ -173,7 +173,7 @@ UpdateOutcome FirmwareUpdate::run(const std::string& firmwarePath)
     FirmwareReader reader(file.get());
     const UpdateOutcome outcome = runOnLink(reader, fileBytes(file.get()));
     // Whatever happened, the modem does not stay powered in its loading mode.
-    view_.powerOff();
+    view_.powerOff(context_);
     return outcome;
 }
 

@@ -30,7 +30,8 @@ public:
     // Before the first record: the bar runs from 0 to maximum.
     virtual void setProgressMaximum(int maximum) = 0;
     virtual void setProgress(int value) = 0;  // 0 to the maximum
-    virtual void powerOff() = 0;              // the GSM tab's power-off handler
+    // The GSM tab's power-off handler, on the device the update runs on.
+    virtual void powerOff(AppContext& device) = 0;
 };
 
 enum class UpdateOutcome {

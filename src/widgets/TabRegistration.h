@@ -38,8 +38,9 @@ struct TabEnvironment {
     // Writes the window's settings now.
     std::function<void()> saveSettings;
     // Switches the tracker's modem off inside the action running now (the
-    // end of a modem update): a core operation, not another tab's.
-    std::function<void()> switchModemOffInAction;
+    // end of a modem update), with the device that action's work was given:
+    // a core operation, not another tab's.
+    std::function<void(AppContext&)> switchModemOffInAction;
 };
 
 struct TabRegistration {

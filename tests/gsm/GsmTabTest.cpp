@@ -24,8 +24,10 @@
 #include "widgets/ShapeWidget.h"
 #include "widgets/DeviceActions.h"
 #include "gsm/ui/GsmTab.h"
+#include "gsm/sim/ModemModule.h"
 #include "link/VirtualTimeSource.h"
 #include "sim/SimDriver.h"
+#include "support/WindowTabs.h"
 
 namespace ktx {
 namespace {
@@ -124,6 +126,22 @@ TEST_F(GsmWindowTest, SecondSimSlotAndTheHiddenButtons)
         EXPECT_TRUE(c<QPushButton>(hidden)->isHidden()) << hidden;
     EXPECT_EQ(c<QLineEdit>("ATTimeOut")->text(), "1000");
     EXPECT_TRUE(c<QPlainTextEdit>("GSMMemo")->toPlainText().contains(QStringLiteral("Питание включено: WORKGSM=1;")));
+}
+
+// The TELIT tab's power-off switches the tracker's modem off inside an
+// action of its own, with the device that action's work was given, and the
+// GSM tab paints its shapes as after its own power-off.
+TEST_F(GsmWindowTest, TelitPowerOffSwitchesTheTrackersModemOffAndTheGsmShapesGoRed)
+{
+    const sim::ModemModule& modem = *sim.device().module<sim::ModemModule>();
+    c<QPushButton>("Button1")->click();
+    ASSERT_TRUE(green(1));
+    ASSERT_TRUE(modem.powered());
+
+    test::telitTab(*window)->findChild<QPushButton*>("Button28")->click();
+    EXPECT_FALSE(modem.powered());
+    EXPECT_TRUE(red(1));
+    EXPECT_TRUE(c<QPlainTextEdit>("GSMMemo")->toPlainText().contains(QStringLiteral("Питание отключено: WORKGSM=0;")));
 }
 
 }  // namespace

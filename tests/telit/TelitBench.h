@@ -30,7 +30,7 @@ struct RecordingView : UpdateView {
 
     void setProgressMaximum(int value) override { maximum = value; }
     void setProgress(int value) override { progress.push_back(value); }
-    void powerOff() override { ++powerOffs; }
+    void powerOff(AppContext&) override { ++powerOffs; }
 };
 
 // A directory of its own for each test, removed afterwards.

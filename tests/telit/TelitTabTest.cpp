@@ -36,7 +36,7 @@ struct TelitTabTest : ::testing::Test {
             context_ = std::make_unique<AppContext>(AppContext{bench.context().link, bench.time, consoles, bench.device, &actions});
             tab_ = std::make_unique<TelitTab>(*context_);
             // As the window does: the modem tests' own power-off, with no tab's shapes to paint.
-            tab_->switchModemOff = [this] { gsm::ModemTests(*context_, noShapes_).powerOff(); };
+            tab_->switchModemOff = [this](AppContext& device) { gsm::ModemTests(device, noShapes_).powerOff(); };
             consoles.attach(nullptr, nullptr, nullptr, tab_->findChild<QPlainTextEdit*>("TelitMemo"));
             tab_->setWorkDir(bench.dir.path.string());
             tab_->resize(777, 421);
@@ -151,9 +151,11 @@ TEST_F(TelitTabTest, UpdateEndAndButtonEachPowerTheModemOffInsideAnAction)
     bench.scenario.telit.modemVersion = 0;  // the modem refuses its loading mode
     int powerOffs = 0;
     int exclusive = 0;
-    tab().switchModemOff = [&] {
+    int onTheTabsTracker = 0;
+    tab().switchModemOff = [&](AppContext& device) {
         ++powerOffs;
         exclusive += actions.running() && actions.exclusiveActionPending();
+        onTheTabsTracker += &device.link == &bench.context().link;
     };
     c<QLineEdit>("FirmwarePath")->setText(QString::fromStdString(bench.dir.file("missing.bin")));
     tab().TelitInitClick();
@@ -165,6 +167,7 @@ TEST_F(TelitTabTest, UpdateEndAndButtonEachPowerTheModemOffInsideAnAction)
     QTest::mouseClick(c<QPushButton>("Button28"), Qt::LeftButton);
     EXPECT_EQ(powerOffs, 2);
     EXPECT_EQ(exclusive, 2);
+    EXPECT_EQ(onTheTabsTracker, 2) << "the power-off goes to the device the action's work was given";
 }
 
 TEST_F(TelitTabTest, FileDialogOffersBinFilesAndFillsThePath)

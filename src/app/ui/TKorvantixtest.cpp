@@ -356,7 +356,7 @@ QWidget* TKorvantixtest::makeTab(int index, QWidget* page)
     }
     const TabRegistration& registration = *kAreaTabs[index];
     const TabEnvironment environment{context_, workDir_, [this] { FormDestroy(); },
-        [this] { switchModemOffInAction(); }};
+        [this](AppContext& device) { switchModemOffInAction(device); }};
     QWidget* made = registration.make(environment, page);
     if (registration.console != TabConsole::None)
         consoles_.attach(consoleOf(registration.console), dynamic_cast<ConsoleTab*>(made)->console());
@@ -364,10 +364,10 @@ QWidget* TKorvantixtest::makeTab(int index, QWidget* page)
 }
 
 // On the device worker, inside the action that asked for it.
-void TKorvantixtest::switchModemOffInAction()
+void TKorvantixtest::switchModemOffInAction(AppContext& device)
 {
     QuietModemView quiet;
-    gsm::ModemTests(context_, quiet, workDir_).powerOff();
+    gsm::ModemTests(device, quiet, workDir_).powerOff();
     onGuiThread(this, [this] {
         for (ConsoleTab* built : builtTabs())
             built->modemSwitchedOff();

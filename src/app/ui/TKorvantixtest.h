@@ -125,8 +125,9 @@ private:
     // The tabs made so far, in page order.
     std::vector<ConsoleTab*> builtTabs() const;
     void applyGatedControls(QWidget& tab, int index) const;
-    // The modem off inside the running action, then every tab told so.
-    void switchModemOffInAction();
+    // The modem off inside the running action, with the device its work
+    // was given, then every tab told so.
+    void switchModemOffInAction(AppContext& device);
     // The first tab that acts on it.
     bool toTabs(WindowCommand command);
     // Whether the tab's follow-up flag is set: its box, or for a tab not

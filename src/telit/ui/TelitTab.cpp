@@ -23,7 +23,7 @@ TelitTab::TelitTab(DeviceAccess device, QWidget* parent)
     // the update takes it; the update's powerOff runs inside the update.
     connect(ui->Button28, &QPushButton::clicked, this, [this] {
         takeTrackerExclusively(device_, ui->Button28, this, ui->Button28,
-            [this](AppContext&, const std::atomic<bool>&) { powerOff(); }, [] {});
+            [this](AppContext& device, const std::atomic<bool>&) { powerOff(device); }, [] {});
     });
     connect(ui->Button29, &QPushButton::clicked, this, &TelitTab::saveSettingsRequested);
 }
@@ -99,11 +99,11 @@ void TelitTab::setProgress(int value)
     onGuiThread(this, [this, value] { ui->ProgressBar1->setValue(value); });
 }
 
-void TelitTab::powerOff()
+void TelitTab::powerOff(AppContext& device)
 {
     // Part of the action running now, not a step queued behind it.
     if (switchModemOff)
-        switchModemOff();
+        switchModemOff(device);
 }
 
 QPlainTextEdit* TelitTab::console() const

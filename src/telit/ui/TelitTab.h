@@ -35,9 +35,10 @@ public:
     void setWorkDir(std::string dir) { workDir_ = std::move(dir); }
     // Shows the file dialog and gives the file chosen, empty when none.
     std::function<QString()> chooseFile;
-    // Switches the modem off inside the action running now: at the update's
-    // end, and in an action of its own for Button28.
-    std::function<void()> switchModemOff;
+    // Switches the modem off inside the action running now, with the device
+    // its work was given: at the update's end, and in an action of its own
+    // for Button28.
+    std::function<void(AppContext&)> switchModemOff;
 
     // The update console.
     QPlainTextEdit* console() const override;
@@ -51,7 +52,7 @@ private:
 
     void setProgressMaximum(int maximum) override;
     void setProgress(int value) override;
-    void powerOff() override;
+    void powerOff(AppContext& device) override;
     std::string firmwarePath() const;
     QString showFileDialog();
 
