@@ -198,6 +198,8 @@ void runDeviceAction(DeviceAccess access, const QObject* key, QWidget* owner, QW
 template <class Work, class Done>
 bool takeTrackerExclusively(DeviceAccess access, const QObject* key, QWidget* owner, QWidget* button, Work work,
     Done done);
+template <class Work>
+void runDeviceActionFirst(DeviceAccess access, const QObject* key, QWidget* owner, Work work);
 
 // What the GUI thread holds of the device side. The link, what identification
 // found and every poll's memory belong to the device worker: the context that
@@ -207,7 +209,7 @@ bool takeTrackerExclusively(DeviceAccess access, const QObject* key, QWidget* ow
 // readings (its waits and beeps are the worker's).
 class DeviceAccess {
 public:
-    // Implicit: a tab built on a context in a test, or by the window.
+    // Implicit: a tab built on a context in a test, or the window's device side.
     DeviceAccess(AppContext& context) : context_(&context) {}
 
     DeviceActions* actions() const { return context_->actions; }
@@ -223,6 +225,8 @@ private:
     friend void runDeviceAction(DeviceAccess, const QObject*, QWidget*, QWidget*, Work, Done);
     template <class Work, class Done>
     friend bool takeTrackerExclusively(DeviceAccess, const QObject*, QWidget*, QWidget*, Work, Done);
+    template <class Work>
+    friend void runDeviceActionFirst(DeviceAccess, const QObject*, QWidget*, Work);
 };
 
 // State that only the device worker touches between actions (what a poll
@@ -267,10 +271,10 @@ DeviceActions::Action makeAction(const QObject* key, QWidget* owner, QWidget* bu
     return action;
 }
 
-inline bool enqueueOrRun(AppContext& context, DeviceActions::Action action)
+inline bool enqueueOrRun(AppContext& context, DeviceActions::Action action, bool first = false)
 {
     if (context.actions)
-        return context.actions->enqueue(std::move(action));
+        return first ? context.actions->enqueueFirst(std::move(action)) : context.actions->enqueue(std::move(action));
     action.work();
     action.done();
     return true;
@@ -303,6 +307,16 @@ bool takeTrackerExclusively(DeviceAccess access, const QObject* key, QWidget* ow
     DeviceActions::Action action = detail::makeAction(key, owner, button, std::move(bound), std::move(done));
     action.stop = std::move(stop);
     return detail::enqueueOrRun(context, std::move(action));
+}
+
+// work(device) ahead of everything queued (a device change): next after
+// the running action.
+template <class Work>
+void runDeviceActionFirst(DeviceAccess access, const QObject* key, QWidget* owner, Work work)
+{
+    AppContext& context = *access.context_;
+    auto bound = [&context, work = std::move(work)]() mutable { work(context); };
+    detail::enqueueOrRun(context, detail::makeAction(key, owner, nullptr, std::move(bound), [] {}), true);
 }
 
 }  // namespace ktx

@@ -20,7 +20,6 @@
 #include <QWindow>
 #include <QTimer>
 
-#include "link/RealTimeSource.h"
 #include "app/Settings.h"
 #include "base/Version.h"
 #include "app/ui/AboutTab.h"
@@ -175,10 +174,9 @@ QEvent::Type TKorvantixtest::deviceChangeEventType()
 TKorvantixtest::TKorvantixtest(FtDriver& driver, TimeSource& time, const std::string& workDir, QWidget* parent)
     : QWidget(parent),
       settingsPath_(workDir + "/" + kSettingsFileName),
-      link_(driver, time),
       consoles_(time, workDir),
       storage_(workDir, consoles_),
-      context_{link_, time, consoles_, device_},
+      deviceSide_(driver, time, consoles_),
       form_(new Ui::TKorvantixtest)
 {
     form_->setupUi(this);
@@ -189,18 +187,12 @@ TKorvantixtest::TKorvantixtest(FtDriver& driver, TimeSource& time, const std::st
     setFocusPolicy(Qt::StrongFocus);
     new FocusKeeper(this);
 
-    // On the real clock the device waits happen on a worker thread of their
-    // own; on a virtual clock (tests) every action runs where it is asked for.
-    const bool realClock = dynamic_cast<RealTimeSource*>(&time) != nullptr;
-    actions_ = std::make_unique<DeviceActions>(realClock ? DeviceActions::Mode::Worker : DeviceActions::Mode::Inline);
-    context_.actions = actions_.get();
     deviceChangeKey_ = new QObject(this);
     deviceChangeKey_->setObjectName(QStringLiteral("DeviceChange"));
-    connect(actions_.get(), &DeviceActions::idle, this, &TKorvantixtest::closeAfterRunningAction);
+    connect(&deviceActions(), &DeviceActions::idle, this, &TKorvantixtest::closeAfterRunningAction);
 
     workDir_ = workDir;
     settings_.sections = settingsSections();
-    consoles_.setSerialSource([this] { return device_.serialText; });
     addPages();
     // The first tab is the one shown, and it holds the debug console.
     tab(0);
@@ -220,8 +212,7 @@ TKorvantixtest::TKorvantixtest(FtDriver& driver, TimeSource& time, const std::st
 TKorvantixtest::~TKorvantixtest()
 {
     // The running action ends before anything it uses goes.
-    actions_.reset();
-    context_.actions = nullptr;
+    deviceSide_.stopWorker();
     // Settings that were never read are not written: the controls would hold
     // design texts and overwrite the user's file.
     if (shown_ && !settingsSaved_) {
@@ -355,7 +346,7 @@ QWidget* TKorvantixtest::makeTab(int index, QWidget* page)
         return about_;
     }
     const TabRegistration& registration = *kAreaTabs[index];
-    const TabEnvironment environment{context_, workDir_, [this] { FormDestroy(); },
+    const TabEnvironment environment{deviceAccess(), workDir_, [this] { FormDestroy(); },
         [this](AppContext& device) { switchModemOffInAction(device); }};
     QWidget* made = registration.make(environment, page);
     if (registration.console != TabConsole::None)
@@ -399,7 +390,7 @@ void TKorvantixtest::watchPlugChanges(std::function<bool()> poll)
             if (poll())
                 onGuiThread(this, [this] { postDeviceChange(); });
         };
-        actions_->enqueue(std::move(check));
+        deviceActions().enqueue(std::move(check));
     });
     timer->start();
 }
@@ -417,14 +408,11 @@ bool TKorvantixtest::event(QEvent* event)
 
 void TKorvantixtest::identifyQueued()
 {
-    DeviceActions::Action identify;
-    identify.key = deviceChangeKey_;
-    identify.owner = this;
-    identify.work = [this, view = std::make_shared<QueuedIdentificationView>(*this, this)] {
-        identifyDevices(context_, *view);
-    };
     // A plug or unplug comes before whatever was waiting.
-    actions_->enqueueFirst(std::move(identify));
+    runDeviceActionFirst(deviceAccess(), deviceChangeKey_, this,
+        [view = std::make_shared<QueuedIdentificationView>(*this, this)](AppContext& device) {
+            identifyDevices(device, *view);
+        });
 }
 
 void TKorvantixtest::writeDebugGeometry()
@@ -541,15 +529,15 @@ void TKorvantixtest::saveSettings()
 
 void TKorvantixtest::closeEvent(QCloseEvent* event)
 {
-    if (actions_->busy()) {
+    if (deviceActions().busy()) {
         // Nothing new starts; a check stops at its next wait, and the running
         // action (a modem flash above all, which is never cut off) ends
         // first, showing its progress, and the window closes after it.
         for (QTimer* timer : findChildren<QTimer*>())
             timer->stop();
-        actions_->stopExclusive();
-        actions_->shutDown();
-        if (actions_->running()) {
+        deviceActions().stopExclusive();
+        deviceActions().shutDown();
+        if (deviceActions().running()) {
             if (!closeAfterAction_)
                 sayClosingAfterAction();
             closeAfterAction_ = true;
@@ -612,9 +600,9 @@ void TKorvantixtest::PageControl1Change(int index)
     if (holdPolls != pollsHeld_) {
         pollsHeld_ = holdPolls;
         if (holdPolls)
-            actions_->holdPolls();
+            deviceActions().holdPolls();
         else
-            actions_->releasePolls();
+            deviceActions().releasePolls();
     }
     // Only the page shown has its place in the window, once laid out.
     if (qEnvironmentVariableIsSet("KTX_DEBUG_GEOMETRY"))

@@ -10,16 +10,15 @@
 #include <string>
 #include <vector>
 
-#include "link/AppContext.h"
 #include "widgets/DeviceActions.h"
 #include "widgets/ConsoleTab.h"
 #include "app/Settings.h"
 #include "app/StorageNotices.h"
 #include "app/ui/Consoles.h"
+#include "app/ui/DeviceSide.h"
 #include "link/FtDriver.h"
 #include "link/Identification.h"
 #include "link/TimeSource.h"
-#include "link/UsbLink.h"
 
 class QPushButton;
 class QTimer;
@@ -66,9 +65,7 @@ public:
     // Every tab's settings section at its defaults, in page order.
     static std::vector<SettingsSection> settingsSections();
     // What GUI code may use of the device side.
-    DeviceAccess deviceAccess() { return context_; }
-    // The device side itself, for tests that look at it once the queue is idle.
-    AppContext& context() { return context_; }
+    DeviceAccess deviceAccess() { return deviceSide_.access(); }
     Consoles& consoles() { return consoles_; }
 
     // The pages: the areas' tabs in their registered order, then About.
@@ -89,7 +86,7 @@ public:
     void buildAllTabs();
     // Every device action goes through it: on the device worker thread on
     // the real clock, inline on a virtual one (tests).
-    DeviceActions& deviceActions() const { return *actions_; }
+    DeviceActions& deviceActions() const { return deviceSide_.actions(); }
 
     // IdentificationView
     void showSerialText(const std::string& serialText) override;
@@ -142,11 +139,10 @@ private:
 
     std::string settingsPath_;
     std::string workDir_;
-    UsbLink link_;
-    DeviceInfo device_;
     Consoles consoles_;
     StorageNotices storage_;
-    AppContext context_;
+    // The link and the device, reached only inside an action's work.
+    DeviceSide deviceSide_;
     Ui::TKorvantixtest* form_;
 
     std::vector<LazyPage*> pages_;
@@ -159,7 +155,7 @@ private:
     bool plotsPending_ = false;  // read, not yet restored
     bool firmwareKnown_ = false;
     // The device as identification last handed it to the tabs: the GUI
-    // thread's copy, for tabs built later (device_ is the worker's).
+    // thread's copy, for tabs built later (the device side's is the worker's).
     DeviceInfo firmware_;
 
     AboutTab* about_ = nullptr;
@@ -169,7 +165,6 @@ private:
     bool pollsHeld_ = false;         // by the tab shown, which needs the channel alone
     bool closeAfterAction_ = false;  // a close came while an action ran
     int closingSignal_ = 0;          // the signal that asked for the close
-    std::unique_ptr<DeviceActions> actions_;
     QObject* deviceChangeKey_ = nullptr;  // identification's place in the queue
 };
 
