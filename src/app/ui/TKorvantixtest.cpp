@@ -490,9 +490,11 @@ void TKorvantixtest::centreOnScreen()
     QScreen* current = screen();
     if (!current)
         return;
+    const QRect available = current->availableGeometry();
     QRect frame = frameGeometry();
-    frame.moveCenter(current->availableGeometry().center());
-    move(frame.topLeft());
+    frame.moveCenter(available.center());
+    // One wider than the screen keeps its title and first tabs on it.
+    move(std::max(frame.left(), available.left()), std::max(frame.top(), available.top()));
 }
 
 void TKorvantixtest::FormShow()
