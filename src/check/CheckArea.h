@@ -26,6 +26,7 @@ class StepRun;
 // One type of step a profile can name.
 struct StepType {
     std::string_view type;               // as the profile names it ("supply")
+    std::string_view title;              // as the window names it, UTF-8 ("Питание")
     std::vector<std::string_view> keys;  // its keys besides type, name, optional and skip
     // Reads those keys into plan, then refuses a step without the limits its
     // judgement needs.

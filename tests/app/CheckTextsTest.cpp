@@ -16,8 +16,16 @@ TEST(CheckTexts, StepsGetRussianNamesUnlessTheProfileNamedThem)
     } steps[] = {
         {"identification", "identification", "Опознавание"},
         {"supply", "supply", "Питание"},
+        {"outputs", "outputs", "Выходы"},
+        {"counters", "counters", "Счётчики"},
         {"gsm", "gsm", "Модем GSM"},
+        {"gnss", "gnss", "GPS/ГЛОНАСС"},
+        {"clock", "clock", "Часы"},
+        {"onewire", "onewire", "1-Wire"},
+        {"rs485", "rs485", "RS-485"},
+        {"can", "can", "CAN"},
         {"accel", "accel", "Акселерометр"},
+        {"warp", "warp", "warp"},                        // a type no area registers: as named
         {"gsm", "Связь с сервером", "Связь с сервером"},  // the profile's own name
         {"supply", "gsm", "gsm"},                        // a name, even one that looks like a type
     };

@@ -20,8 +20,12 @@
 #include <QTimer>
 #include <QUrlQuery>
 #include <gtest/gtest.h>
+#include <algorithm>
+#include <iterator>
 #include <memory>
 #include <stdexcept>
+#include <string>
+#include <vector>
 
 #include "base/Version.h"
 #include "app/ui/AboutTab.h"
@@ -80,71 +84,125 @@ protected:
         return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
     }
 
+    // Every tab's title whole on the bar with nothing scrolled, and every
+    // button of the tool row whole beside them, inside the window.
+    void expectWholeTitlesBesideTheToolRow()
+    {
+        QTabBar* bar = pages()->tabBar();
+        const QRect barRect(bar->mapTo(window.get(), QPoint(0, 0)), bar->size());
+        EXPECT_TRUE(window->rect().contains(barRect));
+        QRect titles;
+        for (int i = 0; i < bar->count(); ++i) {
+            const QRect tab = bar->tabRect(i).translated(barRect.topLeft());
+            EXPECT_TRUE(barRect.contains(tab)) << i << ": scrolled or cut";
+            EXPECT_GE(tab.width(), bar->fontMetrics().horizontalAdvance(bar->tabText(i))) << i << ": elided";
+            titles |= tab;
+        }
+        for (QToolButton* arrow : bar->findChildren<QToolButton*>())
+            EXPECT_FALSE(arrow->isVisible()) << "scroll arrows";
+        auto* row = child<QWidget>("ToolRow");
+        const QRect rowRect(row->mapTo(window.get(), QPoint(0, 0)), row->size());
+        EXPECT_FALSE(rowRect.intersects(titles));
+        EXPECT_TRUE(window->rect().contains(rowRect));
+        const auto buttons = row->findChildren<QPushButton*>();
+        ASSERT_GE(buttons.size(), 2);
+        for (QPushButton* button : buttons) {
+            EXPECT_TRUE(button->isVisible()) << button->objectName().toStdString();
+            EXPECT_GE(button->width(), button->fontMetrics().horizontalAdvance(button->text()))
+                << button->objectName().toStdString();
+            EXPECT_TRUE(rowRect.contains(QRect(button->mapTo(window.get(), QPoint(0, 0)), button->size())));
+        }
+    }
+
     QTemporaryDir dir;
     VirtualTimeSource time;
     ScriptedDriver driver{&time};
     std::unique_ptr<TKorvantixtest> window;
 };
 
-TEST_F(WindowTest, FixedWindowWithNineTabsInOrder)
+// The designed pages, in order: an area added later may stand among them.
+const std::pair<std::string, QString> kDesignedPages[] = {
+    {"TabSheet1", QStringLiteral("Входы и выходы")}, {"TabSheet2", QStringLiteral("GSM/GPRS")},
+    {"TabSheet7", QStringLiteral("GPS/ГЛОНАСС")},    {"TabSheet6", QStringLiteral("1WIRE")},
+    {"TabSheet4", QStringLiteral("485/LLS")},        {"TabSheet5", QStringLiteral("CAN")},
+    {"TabSheet9", QStringLiteral("Акселерометр")},   {"TabSheet8", QStringLiteral("TELIT")},
+    {"TabSheet3", QStringLiteral("О программе")},
+};
+
+TEST_F(WindowTest, FixedWindowWithItsTabsInOrder)
 {
     show();
     EXPECT_EQ(window->objectName(), "Korvantixtest");
     EXPECT_EQ(window->windowTitle(), kCaption);
-    EXPECT_EQ(window->size(), QSize(785, 449));
     EXPECT_EQ(window->minimumSize(), window->maximumSize());
     EXPECT_FALSE(window->windowFlags() & Qt::WindowMaximizeButtonHint);
     EXPECT_TRUE(window->windowFlags() & Qt::MSWindowsFixedSizeDialogHint);
-    EXPECT_EQ(window->frameGeometry().center(), window->screen()->availableGeometry().center());
+    // Centred on the screen; one wider than the screen keeps its left edge on it.
+    const QRect screen = window->screen()->availableGeometry();
+    const QRect frame = window->frameGeometry();
+    EXPECT_EQ(frame.center().y(), screen.center().y());
+    if (frame.width() <= screen.width())
+        EXPECT_EQ(frame.center().x(), screen.center().x());
+    else
+        EXPECT_EQ(frame.left(), screen.left());
 
-    const std::pair<const char*, QString> tabs[] = {
-        {"TabSheet1", QStringLiteral("Входы и выходы")}, {"TabSheet2", QStringLiteral("GSM/GPRS")},
-        {"TabSheet7", QStringLiteral("GPS/ГЛОНАСС")},    {"TabSheet6", QStringLiteral("1WIRE")},
-        {"TabSheet4", QStringLiteral("485/LLS")},        {"TabSheet5", QStringLiteral("CAN")},
-        {"TabSheet9", QStringLiteral("Акселерометр")},   {"TabSheet8", QStringLiteral("TELIT")},
-        {"TabSheet3", QStringLiteral("О программе")},
-    };
-    ASSERT_EQ(pages()->count(), 9);
-    for (int i = 0; i < 9; ++i) {
-        EXPECT_EQ(pages()->widget(i)->objectName(), tabs[i].first);
-        EXPECT_EQ(pages()->tabText(i), tabs[i].second);
+    // Each area's page as it registered it, in the build's order, About last.
+    ASSERT_EQ(pages()->count(), int(std::size(test::kAreaTabs)) + 1);
+    std::vector<std::pair<std::string, QString>> shown;
+    for (int i = 0; i < pages()->count(); ++i) {
+        shown.emplace_back(pages()->widget(i)->objectName().toStdString(), pages()->tabText(i));
+        if (i < int(std::size(test::kAreaTabs))) {
+            EXPECT_EQ(shown.back().first, test::kAreaTabs[i]->pageName);
+            EXPECT_EQ(shown.back().second, QString::fromUtf8(test::kAreaTabs[i]->title));
+        }
         // Every caption fits its tab at the window's font.
-        EXPECT_LE(pages()->fontMetrics().horizontalAdvance(tabs[i].second), pages()->tabBar()->tabRect(i).width());
+        EXPECT_LE(pages()->fontMetrics().horizontalAdvance(shown.back().second), pages()->tabBar()->tabRect(i).width())
+            << shown.back().first;
     }
+    EXPECT_EQ(shown.back(), kDesignedPages[std::size(kDesignedPages) - 1]);
+    std::vector<std::pair<std::string, QString>> designedShown;
+    for (const auto& page : shown) {
+        EXPECT_EQ(std::count_if(shown.begin(), shown.end(), [&](const auto& other) { return other.first == page.first; }), 1)
+            << page.first << " named twice";
+        if (std::find_if(std::begin(kDesignedPages), std::end(kDesignedPages),
+                [&](const auto& designed) { return designed.first == page.first; }) != std::end(kDesignedPages))
+            designedShown.push_back(page);
+    }
+    EXPECT_EQ(designedShown, std::vector(std::begin(kDesignedPages), std::end(kDesignedPages)));
+    // The designed pages alone keep the designed size; more widen the window only.
+    EXPECT_EQ(window->height(), 449);
+    if (shown == designedShown)
+        EXPECT_EQ(window->width(), 785);
+    else
+        EXPECT_GE(window->width(), 785);
+    EXPECT_EQ(pages()->geometry(), window->rect());
     EXPECT_EQ(pages()->currentIndex(), 0);
 }
 
 // At the window's one size every title is whole with nothing scrolled, and
 // the tool row beside them has room for a second button.
-TEST_F(WindowTest, NineWholeTabTitlesBesideTheToolRow)
+TEST_F(WindowTest, WholeTabTitlesBesideTheToolRow)
 {
     if (!window->findChild<QPushButton*>(QStringLiteral("HistoryButton")))
         window->addToolButton(QStringLiteral("История"), QStringLiteral("HistoryButton"));
     show();
-    QTabBar* bar = pages()->tabBar();
-    const QRect barRect(bar->mapTo(window.get(), QPoint(0, 0)), bar->size());
-    QRect titles;
-    for (int i = 0; i < bar->count(); ++i) {
-        const QRect tab = bar->tabRect(i).translated(barRect.topLeft());
-        EXPECT_TRUE(barRect.contains(tab)) << i << ": scrolled or cut";
-        EXPECT_GE(tab.width(), bar->fontMetrics().horizontalAdvance(bar->tabText(i))) << i << ": elided";
-        titles |= tab;
-    }
-    for (QToolButton* arrow : bar->findChildren<QToolButton*>())
-        EXPECT_FALSE(arrow->isVisible()) << "scroll arrows";
-    auto* row = child<QWidget>("ToolRow");
-    const QRect rowRect(row->mapTo(window.get(), QPoint(0, 0)), row->size());
-    EXPECT_FALSE(rowRect.intersects(titles));
-    EXPECT_TRUE(window->rect().contains(rowRect));
-    const auto buttons = row->findChildren<QPushButton*>();
-    ASSERT_GE(buttons.size(), 2);
-    for (QPushButton* button : buttons) {
-        EXPECT_TRUE(button->isVisible()) << button->objectName().toStdString();
-        EXPECT_GE(button->width(), button->fontMetrics().horizontalAdvance(button->text()))
-            << button->objectName().toStdString();
-        EXPECT_TRUE(rowRect.contains(QRect(button->mapTo(window.get(), QPoint(0, 0)), button->size())));
-    }
-    EXPECT_NE(row->findChild<QPushButton*>(QStringLiteral("ProtocolButton")), nullptr);
+    expectWholeTitlesBesideTheToolRow();
+    EXPECT_NE(child<QWidget>("ToolRow")->findChild<QPushButton*>(QStringLiteral("ProtocolButton")), nullptr);
+}
+
+// Titles and buttons that need more than the designed width widen the
+// window, still of one fixed size, rather than cut or scroll a title.
+TEST_F(WindowTest, TheWindowWidensToTitlesAndButtonsThatNeedMore)
+{
+    const int designed = window->width();
+    const QString wide = QStringLiteral("Кнопка с очень длинной надписью, шире свободного места");
+    window->addToolButton(wide, QStringLiteral("WideButton"));
+    show();
+    EXPECT_GT(window->width(), designed);
+    EXPECT_EQ(window->minimumSize(), window->maximumSize());
+    EXPECT_EQ(window->height(), 449);
+    EXPECT_EQ(pages()->geometry(), window->rect());
+    expectWholeTitlesBesideTheToolRow();
 }
 
 TEST_F(WindowTest, SevenTimersWithTheirIntervalsAllStopped)
@@ -157,6 +215,12 @@ TEST_F(WindowTest, SevenTimersWithTheirIntervalsAllStopped)
         EXPECT_EQ(child<QTimer>(name)->interval(), interval) << name;
         EXPECT_FALSE(running(name)) << name;
     }
+    // Every tab's own timers too, as its area registered them.
+    for (const TabRegistration* registration : test::kAreaTabs)
+        for (const TabTimer& timer : registration->timers) {
+            EXPECT_EQ(child<QTimer>(timer.name)->interval(), timer.intervalMs) << timer.name;
+            EXPECT_FALSE(running(timer.name)) << timer.name;
+        }
 }
 
 // While the GSM tab is shown its modem steps have the tracker alone: every
@@ -468,15 +532,13 @@ TEST_F(WindowTest, TabsBuiltAfterIdentificationFollowTheFirmware)
 // silently stay visible on old firmware.
 TEST_F(WindowTest, EveryVersionRuleNamesAControlOfItsTab)
 {
-    const std::pair<QWidget*, std::span<const VersionRule>> tables[] = {
-        {test::gsmTab(*window), GsmTab::versionRules()},         {test::gnssTab(*window), GnssTab::versionRules()},
-        {test::oneWireTab(*window), OneWireTab::versionRules()}, {test::rs485Tab(*window), Rs485Tab::versionRules()},
-        {test::canTab(*window), CanTab::versionRules()},
-    };
-    for (const auto& [tab, rules] : tables) {
-        EXPECT_FALSE(rules.empty()) << tab->objectName().toStdString();
-        for (const VersionRule& rule : rules)
-            EXPECT_NE(tab->findChild<QWidget*>(QString::fromLatin1(rule.control)), nullptr) << rule.control;
+    for (int page : {test::kGsmPage, test::kGnssPage, test::kOneWirePage, test::kRs485Page, test::kCanPage})
+        EXPECT_FALSE(test::kAreaTabs[page]->gatedControls.empty()) << test::kAreaTabs[page]->pageName;
+    for (int page = 0; page < int(std::size(test::kAreaTabs)); ++page) {
+        QWidget* tab = window->tabWidget(page);
+        for (const VersionRule& rule : test::kAreaTabs[page]->gatedControls)
+            EXPECT_NE(tab->findChild<QWidget*>(QString::fromLatin1(rule.control)), nullptr)
+                << test::kAreaTabs[page]->pageName << ": " << rule.control;
     }
 }
 

@@ -1,7 +1,14 @@
 #pragma once
-// The window's tabs, by their pages, for tests that reach into one.
+// The window's tabs, by their pages, for tests that reach into one. The
+// pages follow the build's area list, so an area added anywhere in it moves
+// none of these by hand.
+#include <iterator>
+#include <string_view>
+
 #include "accel/ui/AccelTab.h"
+#include "app/ui/AreaTabs.h"
 #include "app/ui/TKorvantixtest.h"
+#include "base/AreaList.h"
 #include "can/ui/CanTab.h"
 #include "gnss/ui/GnssTab.h"
 #include "gsm/ui/GsmTab.h"
@@ -12,18 +19,49 @@
 
 namespace ktx::test {
 
-// The pages in the window's order.
-enum WindowPage { kInputsPage, kGsmPage, kGnssPage, kOneWirePage, kRs485Page, kCanPage, kAccelPage, kTelitPage,
-    kAboutPage, kPageCount };
+// Every area's tab registration, in the window's order.
+#define KTX_AREA_TAB(area) &area::tabRegistration(),
+inline const TabRegistration* const kAreaTabs[] = {KTX_FOR_EACH_AREA(KTX_AREA_TAB)};
+#undef KTX_AREA_TAB
 
-// Each made now if it was not yet.
-inline InputsTab* inputsTab(TKorvantixtest& window) { return window.tabNamed<InputsTab>("TabSheet1"); }
-inline GsmTab* gsmTab(TKorvantixtest& window) { return window.tabNamed<GsmTab>("TabSheet2"); }
-inline GnssTab* gnssTab(TKorvantixtest& window) { return window.tabNamed<GnssTab>("TabSheet7"); }
-inline OneWireTab* oneWireTab(TKorvantixtest& window) { return window.tabNamed<OneWireTab>("TabSheet6"); }
-inline Rs485Tab* rs485Tab(TKorvantixtest& window) { return window.tabNamed<Rs485Tab>("TabSheet4"); }
-inline CanTab* canTab(TKorvantixtest& window) { return window.tabNamed<CanTab>("TabSheet5"); }
-inline AccelTab* accelTab(TKorvantixtest& window) { return window.tabNamed<AccelTab>("TabSheet9"); }
-inline TelitTab* telitTab(TKorvantixtest& window) { return window.tabNamed<TelitTab>("TabSheet8"); }
+#define KTX_AREA_NAME(area) #area,
+inline constexpr std::string_view kAreaNames[] = {KTX_FOR_EACH_AREA(KTX_AREA_NAME)};
+#undef KTX_AREA_NAME
+
+// The page of an area's tab; an area the build does not list does not compile.
+consteval int pageOf(std::string_view area)
+{
+    for (int page = 0; page < static_cast<int>(std::size(kAreaNames)); ++page)
+        if (kAreaNames[page] == area)
+            return page;
+    throw "not an area of the build's list";
+}
+
+// The pages in the window's order: the areas', then About.
+inline constexpr int kInputsPage = pageOf("io");
+inline constexpr int kGsmPage = pageOf("gsm");
+inline constexpr int kGnssPage = pageOf("gnss");
+inline constexpr int kOneWirePage = pageOf("onewire");
+inline constexpr int kRs485Page = pageOf("rs485");
+inline constexpr int kCanPage = pageOf("can");
+inline constexpr int kAccelPage = pageOf("accel");
+inline constexpr int kTelitPage = pageOf("telit");
+inline constexpr int kAboutPage = static_cast<int>(std::size(kAreaNames));
+inline constexpr int kPageCount = kAboutPage + 1;
+
+// The tab on that page, made now if it was not yet.
+template <class Tab>
+Tab* tabOn(TKorvantixtest& window, int page)
+{
+    return dynamic_cast<Tab*>(window.tabWidget(page));
+}
+inline InputsTab* inputsTab(TKorvantixtest& window) { return tabOn<InputsTab>(window, kInputsPage); }
+inline GsmTab* gsmTab(TKorvantixtest& window) { return tabOn<GsmTab>(window, kGsmPage); }
+inline GnssTab* gnssTab(TKorvantixtest& window) { return tabOn<GnssTab>(window, kGnssPage); }
+inline OneWireTab* oneWireTab(TKorvantixtest& window) { return tabOn<OneWireTab>(window, kOneWirePage); }
+inline Rs485Tab* rs485Tab(TKorvantixtest& window) { return tabOn<Rs485Tab>(window, kRs485Page); }
+inline CanTab* canTab(TKorvantixtest& window) { return tabOn<CanTab>(window, kCanPage); }
+inline AccelTab* accelTab(TKorvantixtest& window) { return tabOn<AccelTab>(window, kAccelPage); }
+inline TelitTab* telitTab(TKorvantixtest& window) { return tabOn<TelitTab>(window, kTelitPage); }
 
 }  // namespace ktx::test

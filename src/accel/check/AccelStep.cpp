@@ -32,7 +32,7 @@ const CheckArea& checkArea_accel()
 {
     static const CheckArea area{
         {
-            {"accel", {"countsPerG", "magnitude"}, readAccelKeys, accelStep},
+            {"accel", "Акселерометр", {"countsPerG", "magnitude"}, readAccelKeys, accelStep},
         },
     };
     return area;

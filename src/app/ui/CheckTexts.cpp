@@ -1,25 +1,13 @@
 #include "app/ui/CheckTexts.h"
 
 #include <QLocale>
-#include <iterator>
-#include <string_view>
+
+#include "check/CheckArea.h"
 
 namespace ktx {
 namespace {
 
 const QColor kMarginalColour(0xB0, 0x70, 0);
-
-struct TypeTitle {
-    std::string_view type;
-    const char* title;
-};
-
-constexpr TypeTitle kTypeTitles[] = {
-    {"identification", "Опознавание"}, {"supply", "Питание"},       {"outputs", "Выходы"},
-    {"counters", "Счётчики"},          {"gsm", "Модем GSM"},        {"gnss", "GPS/ГЛОНАСС"},
-    {"clock", "Часы"},                 {"onewire", "1-Wire"},       {"rs485", "RS-485"},
-    {"can", "CAN"},                    {"accel", "Акселерометр"},
-};
 
 }  // namespace
 
@@ -27,12 +15,10 @@ QString stepTitle(const check::StepPlan& step) { return stepTitle(step.name, ste
 
 QString stepTitle(const std::string& name, const std::string& type)
 {
-    if (name == type) {
-        for (const TypeTitle& known : kTypeTitles)
-            if (known.type == type)
-                return QString::fromUtf8(known.title);
-    }
-    return QString::fromStdString(name);
+    // The title is the step type's, as its area registered it.
+    const check::StepType* named = name == type ? check::findStepType(type) : nullptr;
+    return named ? QString::fromUtf8(named->title.data(), static_cast<qsizetype>(named->title.size()))
+                 : QString::fromStdString(name);
 }
 
 QString outcomeTitle(check::Outcome outcome)

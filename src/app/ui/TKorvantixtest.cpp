@@ -9,6 +9,7 @@
 #include <QCloseEvent>
 #include <QLineEdit>
 #include <QTabBar>
+#include <QTabWidget>
 #include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QProxyStyle>
@@ -19,6 +20,7 @@
 #include <QSignalBlocker>
 #include <QWindow>
 #include <QTimer>
+#include <algorithm>
 
 #include "app/Settings.h"
 #include "base/Version.h"
@@ -74,6 +76,17 @@ public:
         return QProxyStyle::pixelMetric(metric, option, widget);
     }
 };
+
+// The window keeps its designed width while the tabs' titles and the tool
+// row fit in it; more tabs widen it to what they need, so that no title is
+// ever cut or scrolled. It stays one fixed size either way.
+void fitWidthToTabTitles(QWidget& window, QTabWidget& pages, QWidget& toolRow)
+{
+    const int needed = pages.tabBar()->sizeHint().width() + toolRow.sizeHint().width();
+    const int width = std::max(kClientWidth, needed);
+    pages.resize(width, pages.height());
+    window.setFixedSize(width, kClientHeight);
+}
 
 // The areas' tabs in the build's order; the About page follows them.
 #define KTX_TAB_REGISTRATION(area) &area::tabRegistration(),
@@ -236,7 +249,7 @@ void TKorvantixtest::addPages()
         pages->addTab(page, QString::fromUtf8(about ? kAboutTitle : kAreaTabs[index]->title));
     }
     pages->setCurrentIndex(0);
-    // Nine whole titles and the tool row share the bar's one line: the
+    // Every title, whole, and the tool row share the bar's one line: the
     // titles get a narrow margin, never an ellipsis or scroll arrows.
     QTabBar* bar = pages->tabBar();
     auto* compact = new CompactTabStyle;
@@ -250,6 +263,7 @@ void TKorvantixtest::addPages()
     row->setContentsMargins(0, 0, kToolRowSpacing, 0);
     row->setSpacing(kToolRowSpacing);
     pages->setCornerWidget(toolRow_, Qt::TopRightCorner);
+    fitWidthToTabTitles(*this, *pages, *toolRow_);
 }
 
 QPushButton* TKorvantixtest::addToolButton(const QString& text, const QString& objectName)
@@ -266,6 +280,7 @@ QPushButton* TKorvantixtest::addToolButton(const QString& text, const QString& o
     // hides the one it replaces, the same one here.
     pages->setCornerWidget(toolRow_, Qt::TopRightCorner);
     toolRow_->show();
+    fitWidthToTabTitles(*this, *pages, *toolRow_);
     return button;
 }
 
@@ -463,9 +478,11 @@ void TKorvantixtest::centreOnScreen()
     QScreen* current = screen();
     if (!current)
         return;
+    const QRect available = current->availableGeometry();
     QRect frame = frameGeometry();
-    frame.moveCenter(current->availableGeometry().center());
-    move(frame.topLeft());
+    frame.moveCenter(available.center());
+    // One wider than the screen keeps its title and first tabs on it.
+    move(std::max(frame.left(), available.left()), std::max(frame.top(), available.top()));
 }
 
 void TKorvantixtest::FormShow()

@@ -72,7 +72,7 @@ const CheckArea& checkArea_can()
 {
     static const CheckArea area{
         {
-            {"can", {"frameS", "values"}, readCanKeys, canStep},
+            {"can", "CAN", {"frameS", "values"}, readCanKeys, canStep},
         },
     };
     return area;

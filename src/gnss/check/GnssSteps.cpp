@@ -145,8 +145,8 @@ const CheckArea& checkArea_gnss()
 {
     static const CheckArea area{
         {
-            {"gnss", {"fixS", "latitude", "longitude", "radiusM"}, readGnssKeys, gnssStep},
-            {"clock", {"toleranceS"}, readClockKeys, clockStep},
+            {"gnss", "GPS/ГЛОНАСС", {"fixS", "latitude", "longitude", "radiusM"}, readGnssKeys, gnssStep},
+            {"clock", "Часы", {"toleranceS"}, readClockKeys, clockStep},
         },
     };
     return area;

@@ -110,7 +110,7 @@ const CheckArea& checkArea_gsm()
 {
     static const CheckArea area{
         {
-            {"gsm",
+            {"gsm", "Модем GSM",
                 {"sim", "pin", "registrationS", "signal", "gprs", "apn", "apnUser", "apnPassword", "server",
                     "serverIp", "serverPort"},
                 readGsmKeys, gsmStep, gsmSecrets},

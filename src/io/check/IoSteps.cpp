@@ -203,10 +203,10 @@ const CheckArea& checkArea_io()
 {
     static const CheckArea area{
         {
-            {"identification", {"firmware"}, readIdentificationKeys, identification},
-            {"supply", {"supply", "battery", "ain1", "ain2"}, readSupplyKeys, supply},
-            {"outputs", {"outputs"}, readOutputKeys, outputs},
-            {"counters", {"generators", "seconds"}, readCounterKeys, counters},
+            {"identification", "Опознавание", {"firmware"}, readIdentificationKeys, identification},
+            {"supply", "Питание", {"supply", "battery", "ain1", "ain2"}, readSupplyKeys, supply},
+            {"outputs", "Выходы", {"outputs"}, readOutputKeys, outputs},
+            {"counters", "Счётчики", {"generators", "seconds"}, readCounterKeys, counters},
         },
         outputsOff,
     };

@@ -54,7 +54,7 @@ const CheckArea& checkArea_onewire()
 {
     static const CheckArea area{
         {
-            {"onewire", {"sensors", "minSensors", "temperature"}, readOneWireKeys, oneWireStep},
+            {"onewire", "1-Wire", {"sensors", "minSensors", "temperature"}, readOneWireKeys, oneWireStep},
         },
     };
     return area;

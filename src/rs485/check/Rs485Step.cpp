@@ -59,7 +59,7 @@ const CheckArea& checkArea_rs485()
 {
     static const CheckArea area{
         {
-            {"rs485", {"fuelSensors", "level", "extender"}, readRs485Keys, rs485Step},
+            {"rs485", "RS-485", {"fuelSensors", "level", "extender"}, readRs485Keys, rs485Step},
         },
     };
     return area;
