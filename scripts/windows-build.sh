@@ -8,6 +8,9 @@ set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 build="${1:-$root/build-windows}"
 cd "$root"
+# Absolute: Wine refuses a relative WINEPREFIX.
+mkdir -p "$build"
+build="$(cd "$build" && pwd)"
 
 "$root/scripts/install-deps.sh" --windows
 # -O2, not CMake's -O3 for Release: as fast here, and a third quicker to build.
