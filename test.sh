@@ -5,12 +5,20 @@
 set -euo pipefail
 root="$(cd "$(dirname "$0")" && pwd)"
 cd "$root"
-# Each stage says how long the one before it took, and the end the total.
+# Each stage says how long the one before it took and how busy the cores
+# were meanwhile (the whole machine's, from /proc/stat), and the end the total.
+cpu_busy_ticks() { awk '/^cpu / { print $2 + $3 + $4 + $7 + $8 }' /proc/stat 2>/dev/null || echo 0; }
+ticks_per_second="$(getconf CLK_TCK)"
 stage_started=$SECONDS
+stage_busy_from="$(cpu_busy_ticks)"
 stage() {
-  [ -n "${stage_name:-}" ] && echo "   (${stage_name}: $((SECONDS - stage_started)) s)"
+  if [ -n "${stage_name:-}" ]; then
+    local seconds=$((SECONDS - stage_started)) busy=$(($(cpu_busy_ticks) - stage_busy_from))
+    echo "   (${stage_name}: ${seconds} s, cores busy $((100 * busy / (ticks_per_second * $(nproc) * (seconds > 0 ? seconds : 1)))) %)"
+  fi
   stage_name="$1"
   stage_started=$SECONDS
+  stage_busy_from="$(cpu_busy_ticks)"
   echo "== $1"
 }
 
