@@ -34,4 +34,6 @@ if(BUILD_TESTING)
   target_include_directories(test_core PRIVATE ${CMAKE_SOURCE_DIR}/tests)
   target_link_libraries(test_core PRIVATE ktx_check GTest::gtest)
   ktx_test_code(test_core gtest fake_ftd2xx)
+  # Wine reads the source tree's schemas through its Z: drive, the root.
+  target_compile_definitions(test_core PRIVATE KTX_SCHEMA_DIR="${CMAKE_SOURCE_DIR}/schema")
 endif()
