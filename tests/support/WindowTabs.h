@@ -6,8 +6,8 @@
 #include <string_view>
 
 #include "accel/ui/AccelTab.h"
-#include "app/ui/AreaTabs.h"
 #include "app/ui/TKorvantixtest.h"
+#include "widgets/TabRegistration.h"
 #include "base/AreaList.h"
 #include "can/ui/CanTab.h"
 #include "gnss/ui/GnssTab.h"
@@ -20,9 +20,7 @@
 namespace ktx::test {
 
 // Every area's tab registration, in the window's order.
-#define KTX_AREA_TAB(area) &area::tabRegistration(),
-inline const TabRegistration* const kAreaTabs[] = {KTX_FOR_EACH_AREA(KTX_AREA_TAB)};
-#undef KTX_AREA_TAB
+inline const std::span<const TabRegistration* const> kAreaTabs = TKorvantixtest::areaTabs();
 
 #define KTX_AREA_NAME(area) #area,
 inline constexpr std::string_view kAreaNames[] = {KTX_FOR_EACH_AREA(KTX_AREA_NAME)};

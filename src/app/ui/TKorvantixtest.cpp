@@ -178,6 +178,8 @@ private:
 
 }  // namespace
 
+std::span<const TabRegistration* const> TKorvantixtest::areaTabs() { return kAreaTabs; }
+
 QEvent::Type TKorvantixtest::deviceChangeEventType()
 {
     static const QEvent::Type type = static_cast<QEvent::Type>(QEvent::registerEventType());

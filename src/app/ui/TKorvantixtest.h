@@ -7,6 +7,7 @@
 #include <array>
 #include <functional>
 #include <memory>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -32,12 +33,15 @@ namespace ktx {
 class AboutTab;
 class DeviceActions;
 class LazyPage;
+struct TabRegistration;
 
 class TKorvantixtest : public QWidget, public IdentificationView {
     Q_OBJECT
 public:
     // Posted to the window when a device may have come or gone.
     static QEvent::Type deviceChangeEventType();
+    // The areas' tabs, in the window's order (About follows them).
+    static std::span<const TabRegistration* const> areaTabs();
 
     // workDir holds the settings file and the logs ("." in the program).
     TKorvantixtest(FtDriver& driver, TimeSource& time, const std::string& workDir = ".", QWidget* parent = nullptr);
