@@ -9,7 +9,7 @@ if [ "${1:-}" = "--usb-emulated" ]; then
   exec "$root/scripts/usb-emulated.sh" "$@"
 fi
 "$root/scripts/install-deps.sh"
-cmake -S "$root" -B "$root/build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+"$root/scripts/configure-build.sh" "$root/build"
 cmake --build "$root/build" --target korvantix-control
 
 program="$root/build/korvantix-control"
