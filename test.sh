@@ -25,62 +25,80 @@ stage() {
 stage "dependencies"
 "$root/scripts/install-deps.sh"
 # The Windows stage's packages (cross compiler, Wine) download and unpack
-# meanwhile, while the normal tree compiles; that stage waits for them.
+# meanwhile; its cross build waits for them.
 mkdir -p build-windows
-"$root/scripts/install-deps.sh" --windows >build-windows/install-deps.log 2>&1 &
-windows_deps=$!
+windows_deps_status=build-windows/.install-deps-status
+rm -f "$windows_deps_status"
+( status=0; "$root/scripts/install-deps.sh" --windows >build-windows/install-deps.log 2>&1 || status=$?
+  echo "$status" >"$windows_deps_status" ) &
 
 jobs="$(nproc)"
-# Many tests spend their time waiting on the simulated tracker's timing.
-test_jobs=$((jobs * 2))
+# Many tests spend their time waiting on the simulated tracker's timing or a
+# real clock, not on the CPU.
+test_jobs=$((jobs * 3))
 fuzz_seconds="${KTX_FUZZ_SECONDS:-10}"
 export QT_QPA_PLATFORM=offscreen
 
-stage "normal build"
-# Line tables (-g1) are what a backtrace of a failing test needs; full debug
-# information costs a third more compile time.
-cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-  "-DCMAKE_C_FLAGS_RELWITHDEBINFO=-O2 -g1 -DNDEBUG" "-DCMAKE_CXX_FLAGS_RELWITHDEBINFO=-O2 -g1 -DNDEBUG" >/dev/null
-cmake --build build -j "$jobs"
-
-# The sanitizer and fuzz trees build meanwhile at the lowest priority, on the
-# CPU time the waiting tests below leave idle; the timed X server checks keep
-# their priority over it.
+# Every Linux tree is compiled by clang (the normal one as ./run.sh has it).
+"$root/scripts/configure-build.sh" build
 # Line tables are all a sanitizer's or fuzzer's report needs (file and line
-# of each frame); full debug information costs a tenth more compile time.
-# clang compiles the sanitized tree in half the time gcc takes (a tree
-# configured for gcc before is made anew).
-grep -qs '^CMAKE_CXX_COMPILER:.*clang' build-asan/CMakeCache.txt || rm -rf build-asan
-CC=clang CXX=clang++ cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DKTX_SANITIZE=ON -DKTX_BENCH=OFF \
-  -DCMAKE_C_FLAGS_DEBUG=-g1 -DCMAKE_CXX_FLAGS_DEBUG=-g1 >/dev/null
+# of each frame).
+"$root/scripts/configure-build.sh" build-asan -DCMAKE_BUILD_TYPE=Debug -DKTX_SANITIZE=ON -DKTX_BENCH=OFF \
+  -DCMAKE_C_FLAGS_DEBUG=-g1 -DCMAKE_CXX_FLAGS_DEBUG=-g1
 # Unoptimised: its targets fuzz for seconds, and -O0 halves their compile.
-CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+"$root/scripts/configure-build.sh" build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   "-DCMAKE_C_FLAGS_RELWITHDEBINFO=-O0 -gline-tables-only -DNDEBUG" \
   "-DCMAKE_CXX_FLAGS_RELWITHDEBINFO=-O0 -gline-tables-only -DNDEBUG" \
-  -DKTX_FUZZ=ON -DBUILD_TESTING=OFF >/dev/null
+  -DKTX_FUZZ=ON -DBUILD_TESTING=OFF
 # ThreadSanitizer only where the device worker and the GUI thread meet: the
 # window's and the tabs' tests and the console (asserts on, for the GUI-thread
 # checks). KTX_TSAN=0 leaves it out.
 tsan="${KTX_TSAN:-1}"
 tsan_build=
 if [ "$tsan" = 1 ]; then
-  cmake -S . -B build-tsan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DKTX_TSAN=ON -DKTX_BENCH=OFF \
-    -DCMAKE_C_FLAGS_DEBUG="-O1 -g1" -DCMAKE_CXX_FLAGS_DEBUG="-O1 -g1" >/dev/null
+  "$root/scripts/configure-build.sh" build-tsan -DCMAKE_BUILD_TYPE=Debug -DKTX_TSAN=ON -DKTX_BENCH=OFF \
+    -DCMAKE_C_FLAGS_DEBUG="-O1 -g1" -DCMAKE_CXX_FLAGS_DEBUG="-O1 -g1"
   tsan_build="cmake --build build-tsan -j $jobs --target test_app test_tabs korvantix-control ktx-tsan-canary"
 fi
+
+# The other trees build from the start at the lowest priority, on the CPU
+# time the normal build's links and the waiting tests leave idle; the timed
+# checks keep their priority over them. In the order they are needed: the
+# sanitizer tree (its tests start once it is built), the Windows cross build
+# (its tests under Wine start once it is built), the fuzz and ThreadSanitizer
+# trees. Each leaves a marker when built; each tree's build time goes to the
+# log.
 background_log=build-asan/background-build.log
-# The sanitizer tree first: its tests start once it is built (the marker),
-# while the fuzz and ThreadSanitizer trees go on building.
+mkdir -p build-asan
 asan_built=build-asan/.built-for-test-sh
-rm -f "$asan_built"
-# Its own process group, so that an early exit stops the whole build. Each
-# tree's build time goes to the log.
+windows_built=build-windows/.built-for-test-sh
+rm -f "$asan_built" "$windows_built"
 timed() { local start=$SECONDS; "$@" || return 1; echo "   ($((SECONDS - start)) s: $*)"; }
-setsid nice -n 19 bash -c "$(declare -f timed); timed cmake --build build-asan -j $jobs && touch $asan_built \
-  && timed cmake --build build-fuzz -j $jobs ${tsan_build:+&& timed $tsan_build}" \
+# The Windows packages' install ends by itself; an hour is far beyond it.
+windows_build() {
+  local waited=0
+  while [ ! -e "$windows_deps_status" ] && [ "$waited" -lt 3600 ]; do sleep 1; waited=$((waited + 1)); done
+  [ "$(cat "$windows_deps_status" 2>/dev/null)" = 0 ] || { echo "the Windows packages failed to install"; return 0; }
+  timed "$root/scripts/windows-build.sh" --build-only "$root/build-windows" && touch "$windows_built"
+  return 0
+}
+export root jobs windows_deps_status windows_built asan_built tsan_build
+# Its own process group, so that an early exit stops the whole build.
+setsid nice -n 19 bash -c "$(declare -f timed windows_build)"'
+  timed cmake --build build-asan -j "$jobs" && touch "$asan_built" && windows_build \
+    && timed cmake --build build-fuzz -j "$jobs" && { [ -z "$tsan_build" ] || timed $tsan_build; }' \
   >"$background_log" 2>&1 &
 background_build=$!
-trap 'kill -- "-$background_build" 2>/dev/null || true' EXIT
+# What runs in the background ends with the script, whatever ends it.
+background_groups=("$background_build")
+stop_background() {
+  local group
+  for group in "${background_groups[@]}"; do kill -- "-$group" 2>/dev/null || true; done
+}
+trap stop_background EXIT
+
+stage "normal build (the other trees build meanwhile, at the lowest priority)"
+cmake --build build -j "$jobs"
 
 stage "tests"
 ctest --test-dir build --output-on-failure -j "$test_jobs" --timeout 300
@@ -91,26 +109,42 @@ stage "the whole console under a real X server (Xvfb, openbox, xdotool)"
 timeout 600 /usr/bin/python3 tests/x11/x11_suite.py build/korvantix-control build/screenshots \
   || { echo "X server tests failed"; exit 1; }
 
-stage "the line check for Windows: mingw-w64 cross build, tests under Wine, zip"
-# Its packages have been installing since the first stage; on a fresh machine
-# what is left of that shows in this stage's time.
-wait "$windows_deps" || { cat build-windows/install-deps.log; echo "the Windows packages failed to install"; exit 1; }
-"$root/scripts/windows-build.sh" "$root/build-windows" || { echo "Windows build or its tests failed"; exit 1; }
-
-stage "benchmarks (short run: a smoke test, the figures shared with the build)"
-./build/korvantix_bench --benchmark_min_time=0.05 || { echo "benchmarks failed"; exit 1; }
-
 stage "rest of the sanitizer (ASan + UBSan) build"
 while [ ! -e "$asan_built" ] && kill -0 "$background_build" 2>/dev/null; do sleep 1; done
 [ -e "$asan_built" ] || { wait "$background_build" || true; tail -n 60 "$background_log"; echo "sanitizer build failed"; exit 1; }
 grep '^   (' "$background_log" || true
-stage "tests under the sanitizers (the fuzz and ThreadSanitizer trees build meanwhile)"
+
+# Beside the sanitizer tests, which leave a core idle now and then: the
+# benchmarks' short run (a smoke test: its figures are shared with whatever
+# runs meanwhile) and, once its cross build is done, the Windows line check's
+# tests under Wine, which mostly wait for Wine itself. Their output follows
+# the fuzz targets'.
+bench_log=build/bench-smoke.log
+setsid ./build/korvantix_bench --benchmark_min_time=0.05 >"$bench_log" 2>&1 &
+bench_run=$!
+background_groups+=("$bench_run")
+windows_log=build-windows/windows-tests.log
+export background_build background_log
+setsid bash -c '
+  while [ ! -e "$windows_built" ] && kill -0 "$background_build" 2>/dev/null; do sleep 1; done
+  if [ ! -e "$windows_built" ]; then
+    cat build-windows/install-deps.log
+    echo "the Windows cross build failed:"
+    tail -n 60 "$background_log"
+    exit 1
+  fi
+  "$root/scripts/windows-build.sh" "$root/build-windows" || exit 1
+  echo "   (Wine tests and zip: $SECONDS s)"
+' >"$windows_log" 2>&1 &
+windows_run=$!
+background_groups+=("$windows_run")
+
+stage "tests under the sanitizers; beside them the benchmarks' short run and the Windows tests under Wine"
 ASAN_OPTIONS="detect_leaks=1:abort_on_error=1" UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1" \
   ctest --test-dir build-asan --output-on-failure -j "$test_jobs" --timeout 600
 
 stage "rest of the fuzz and ThreadSanitizer builds"
 wait "$background_build" || { tail -n 60 "$background_log"; echo "fuzz or ThreadSanitizer build failed"; exit 1; }
-trap - EXIT
 grep '^   (' "$background_log" | tail -n +2 || true
 
 # The ThreadSanitizer run mostly waits (the window's polls, the console's
@@ -190,5 +224,17 @@ if [ -n "$tsan_run" ]; then
   fi
 fi
 [ "$fuzz_failed" -eq 0 ] || exit 1
+
+echo "-- benchmarks (short run: a smoke test)"
+bench_status=0
+wait "$bench_run" || bench_status=$?
+cat "$bench_log"
+[ "$bench_status" -eq 0 ] || { echo "benchmarks failed"; exit 1; }
+echo "-- the line check for Windows: mingw-w64 cross build, tests under Wine, zip"
+windows_status=0
+wait "$windows_run" || windows_status=$?
+grep '^   (' "$background_log" | grep windows-build || true
+cat "$windows_log"
+[ "$windows_status" -eq 0 ] || { echo "Windows build or its tests failed"; exit 1; }
 stage "done"
 echo "== all tests passed in $SECONDS s"
