@@ -84,7 +84,11 @@ windows_build() {
 }
 export root jobs windows_deps_status windows_built asan_built tsan_build
 # Its own process group, so that an early exit stops the whole build.
+# Where the kernel schedules each session as one group (autogroup), a
+# niceness counts only inside its group: the new session's group is made the
+# nicest too.
 setsid nice -n 19 bash -c "$(declare -f timed windows_build)"'
+  echo 19 2>/dev/null >/proc/self/autogroup || true
   timed cmake --build build-asan -j "$jobs" && touch "$asan_built" && windows_build \
     && timed cmake --build build-fuzz -j "$jobs" && { [ -z "$tsan_build" ] || timed $tsan_build; }' \
   >"$background_log" 2>&1 &
