@@ -29,7 +29,8 @@ stage "dependencies"
 mkdir -p build-windows
 windows_deps_status=build-windows/.install-deps-status
 rm -f "$windows_deps_status"
-( status=0; "$root/scripts/install-deps.sh" --windows >build-windows/install-deps.log 2>&1 || status=$?
+# Unpacking them takes only the CPU time the normal build leaves.
+( status=0; nice -n 19 "$root/scripts/install-deps.sh" --windows >build-windows/install-deps.log 2>&1 || status=$?
   echo "$status" >"$windows_deps_status" ) &
 
 jobs="$(nproc)"
@@ -41,25 +42,28 @@ export QT_QPA_PLATFORM=offscreen
 
 # Every Linux tree is compiled by clang (the normal one as ./run.sh has it).
 "$root/scripts/configure-build.sh" build
-# Line tables are all a sanitizer's or fuzzer's report needs (file and line
-# of each frame).
-"$root/scripts/configure-build.sh" build-asan -DCMAKE_BUILD_TYPE=Debug -DKTX_SANITIZE=ON -DKTX_BENCH=OFF \
-  -DCMAKE_C_FLAGS_DEBUG=-g1 -DCMAKE_CXX_FLAGS_DEBUG=-g1
-# Unoptimised: its targets fuzz for seconds, and -O0 halves their compile.
-"$root/scripts/configure-build.sh" build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-  "-DCMAKE_C_FLAGS_RELWITHDEBINFO=-O0 -gline-tables-only -DNDEBUG" \
-  "-DCMAKE_CXX_FLAGS_RELWITHDEBINFO=-O0 -gline-tables-only -DNDEBUG" \
-  -DKTX_FUZZ=ON -DBUILD_TESTING=OFF
 # ThreadSanitizer only where the device worker and the GUI thread meet: the
 # window's and the tabs' tests and the console (asserts on, for the GUI-thread
 # checks). KTX_TSAN=0 leaves it out.
 tsan="${KTX_TSAN:-1}"
 tsan_build=
 if [ "$tsan" = 1 ]; then
-  "$root/scripts/configure-build.sh" build-tsan -DCMAKE_BUILD_TYPE=Debug -DKTX_TSAN=ON -DKTX_BENCH=OFF \
-    -DCMAKE_C_FLAGS_DEBUG="-O1 -g1" -DCMAKE_CXX_FLAGS_DEBUG="-O1 -g1"
   tsan_build="cmake --build build-tsan -j $jobs --target test_app test_tabs korvantix-control ktx-tsan-canary"
 fi
+# Configured at the start of the background build, beside the normal one.
+configure_other_trees() {
+  # Line tables are all a sanitizer's or fuzzer's report needs (file and
+  # line of each frame).
+  "$root/scripts/configure-build.sh" build-asan -DCMAKE_BUILD_TYPE=Debug -DKTX_SANITIZE=ON -DKTX_BENCH=OFF \
+    -DCMAKE_C_FLAGS_DEBUG=-g1 -DCMAKE_CXX_FLAGS_DEBUG=-g1 || return 1
+  # Unoptimised: its targets fuzz for seconds, and -O0 halves their compile.
+  "$root/scripts/configure-build.sh" build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+    "-DCMAKE_C_FLAGS_RELWITHDEBINFO=-O0 -gline-tables-only -DNDEBUG" \
+    "-DCMAKE_CXX_FLAGS_RELWITHDEBINFO=-O0 -gline-tables-only -DNDEBUG" \
+    -DKTX_FUZZ=ON -DBUILD_TESTING=OFF || return 1
+  [ -z "$tsan_build" ] || "$root/scripts/configure-build.sh" build-tsan -DCMAKE_BUILD_TYPE=Debug -DKTX_TSAN=ON \
+    -DKTX_BENCH=OFF -DCMAKE_C_FLAGS_DEBUG="-O1 -g1" -DCMAKE_CXX_FLAGS_DEBUG="-O1 -g1"
+}
 
 # The other trees build from the start at the lowest priority, on the CPU
 # time the normal build's links and the waiting tests leave idle; the timed
@@ -68,8 +72,7 @@ fi
 # (its tests under Wine start once it is built), the fuzz and ThreadSanitizer
 # trees. Each leaves a marker when built; each tree's build time goes to the
 # log.
-background_log=build-asan/background-build.log
-mkdir -p build-asan
+background_log=build/background-build.log
 asan_built=build-asan/.built-for-test-sh
 windows_built=build-windows/.built-for-test-sh
 rm -f "$asan_built" "$windows_built"
@@ -87,9 +90,9 @@ export root jobs windows_deps_status windows_built asan_built tsan_build
 # Where the kernel schedules each session as one group (autogroup), a
 # niceness counts only inside its group: the new session's group is made the
 # nicest too.
-setsid nice -n 19 bash -c "$(declare -f timed windows_build)"'
+setsid nice -n 19 bash -c "$(declare -f timed windows_build configure_other_trees)"'
   echo 19 2>/dev/null >/proc/self/autogroup || true
-  timed cmake --build build-asan -j "$jobs" && touch "$asan_built" && windows_build \
+  configure_other_trees && timed cmake --build build-asan -j "$jobs" && touch "$asan_built" && windows_build \
     && timed cmake --build build-fuzz -j "$jobs" && { [ -z "$tsan_build" ] || timed $tsan_build; }' \
   >"$background_log" 2>&1 &
 background_build=$!
