@@ -77,8 +77,8 @@ struct Fault {
     std::function<void(Bench&)> play;
 };
 
-using sim::test::every;
-using sim::test::rebooted;
+using ktx::test::every;
+using ktx::test::rebooted;
 
 // Just before or after the end of whatever wait the action has for each
 // reply, so every wait is met at its own edge.

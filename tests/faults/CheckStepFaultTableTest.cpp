@@ -32,8 +32,8 @@ struct StepFault {
     int exitCode;
 };
 
-using sim::test::every;
-using sim::test::rebooted;
+using ktx::test::every;
+using ktx::test::rebooted;
 
 // Before the first reply has arrived: every step is in its first exchange.
 int64_t midReplyMs(const sim::SimDriver& driver)

@@ -3,24 +3,24 @@
 // window's table and the line check's.
 #include "sim/Scenario.h"
 
-namespace ktx::sim::test {
+namespace ktx::test {
 
 // Every reply spoilt the one way the share names.
-inline Faults every(double Faults::*share)
+inline sim::Faults every(double sim::Faults::*share)
 {
-    Faults faults;
+    sim::Faults faults;
     faults.*share = 1;
     return faults;
 }
 
 // The tracker as it comes back from a restart: flashed with newer firmware
 // meanwhile, and with a new USB chip's serial when that restarted too.
-inline Scenario rebooted()
+inline sim::Scenario rebooted()
 {
-    Scenario identity = defaultScenario();
+    sim::Scenario identity = sim::defaultScenario();
     identity.version = "SUMI-5.8ab";
     identity.serial = "7654321";
     return identity;
 }
 
-}  // namespace ktx::sim::test
+}  // namespace ktx::test

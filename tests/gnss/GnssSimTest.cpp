@@ -7,6 +7,7 @@
 #include "gnss/PointFix.h"
 #include "gnss/sim/ClockModule.h"
 #include "sim/DeviceModel.h"
+#include "support/SimScenario.h"
 #include "gnss/sim/GnssModule.h"
 
 namespace ktx::sim {
@@ -17,12 +18,7 @@ struct CollectingSink : ReplySink {
     std::vector<std::string> replies;
 };
 
-std::string run(DeviceModel& model, std::string_view command, int64_t nowMs)
-{
-    std::string reply;
-    model.execute(command, nowMs, reply);
-    return reply;
-}
+using test::replyTo;
 
 Scenario still()
 {
@@ -62,7 +58,7 @@ TEST(GnssSim, FixFollowsUtcAndTheScenario)
     s.gnss.receiver = ReceiverKind::Glonass;
     DeviceModel model(s);
     model.module<GnssModule>()->setUtcAtStartMs(1300192496250);  // 15.03.2011 12:34:56.250
-    const std::string reply = run(model, "GPOINT$", 10000);
+    const std::string reply = replyTo(model, "GPOINT$", 10000);
     EXPECT_TRUE(reply.ends_with(",0;\r\n")) << reply;
     const auto view = gnss::positionView(gnss::scanPoint(reply.c_str()));
     ASSERT_TRUE(view);
@@ -75,7 +71,7 @@ TEST(GnssSim, FixFollowsUtcAndTheScenario)
     s.gnss.fixValid = false;
     s.gnss.receiver = ReceiverKind::Unreported;
     DeviceModel lost(s);
-    const auto stale = gnss::positionView(gnss::scanPoint(run(lost, "GPOINT$", 0).c_str()));
+    const auto stale = gnss::positionView(gnss::scanPoint(replyTo(lost, "GPOINT$", 0).c_str()));
     ASSERT_TRUE(stale);
     EXPECT_EQ(stale->letter, "V");
     EXPECT_EQ(stale->source, "Неизвестен");
@@ -102,7 +98,7 @@ TEST(GnssSim, AntennaSupplyTravelsInTheStatusRecord)
         DeviceModel model(s);
         for (int64_t t = 0; t < 3000; t += 100) {
             int f[10] = {};
-            const std::string reply = run(model, "ADD_TEST$", t);
+            const std::string reply = replyTo(model, "ADD_TEST$", t);
             ASSERT_EQ(std::sscanf(reply.c_str(), "ADD_TEST=%d,%d,%d,%d,%d,%d,%d,%d,%d,%d", &f[0], &f[1], &f[2], &f[3],
                           &f[4], &f[5], &f[6], &f[7], &f[8], &f[9]),
                 10);
@@ -122,17 +118,17 @@ TEST(ClockSim, SetThroughTheCommandStreamThenRuns)
     ASSERT_EQ(sink.replies.size(), 2u);
     EXPECT_EQ(sink.replies[0], "TIMER=0:0:0:7:1:1:0;\r\n");
     EXPECT_EQ(sink.replies[1], "TIMER=0:0:0:7:1:1:0;\r\n");
-    const std::string later = run(model, "GTIMER$", 1000 + 86400000 + 61000);
+    const std::string later = replyTo(model, "GTIMER$", 1000 + 86400000 + 61000);
     EXPECT_EQ(gnss::clockText(*gnss::scanTimer(later.c_str())), "02.01.2000 00:01:01 GMT");
     EXPECT_TRUE(later.starts_with("TIMER=1:1:0:1:2:1:0;"));  // a Sunday
 
     // Registers that name no time leave the clock as it was; garbage gets no answer.
     for (const char* bad : {"TIMER=0:0:0:1:1:19:0;", "TIMER=0:0:36:1:1:1:0;", "TIMER=0:0:0:1:48:2:0;",
              "TIMER=0:0:0:1:26:1:0;", "TIMER=0:0:0:9:1:1:0;", "TIMER=-1:0:0:1:1:1:0;"}) {
-        EXPECT_EQ(gnss::clockText(*gnss::scanTimer(run(model, bad, 1000).c_str())), "01.01.2000 00:00:00 GMT") << bad;
+        EXPECT_EQ(gnss::clockText(*gnss::scanTimer(replyTo(model, bad, 1000).c_str())), "01.01.2000 00:00:00 GMT") << bad;
     }
     for (const char* garbage : {"TIMER=1:2:3;", "TIMER=a:0:0:1:1:1:0;", "TIMER=0:0:0:1:1:1:0:0;", "TIMER=99999999999:0:0:1:1:1:0;"})
-        EXPECT_EQ(run(model, garbage, 1000), "") << garbage;
+        EXPECT_EQ(replyTo(model, garbage, 1000), "") << garbage;
 }
 
 TEST(GnssScenarioKeys, ReadAndRejected)

@@ -11,28 +11,23 @@
 namespace ktx::sim {
 namespace {
 
-std::string run(DeviceModel& model, std::string_view command)
-{
-    std::string reply;
-    model.execute(command, 0, reply);
-    return reply;
-}
+using test::replyTo;
 
 TEST(OneWireSim, IdentifierReadSeesWhatIsOnTheBus)
 {
     DeviceModel model(test::scenarioFrom(R"({"onewire": {"bus": ["28A2B3C4D5E6F71E"], "shortIdReplies": 1}})"));
-    EXPECT_EQ(run(model, "G1WIRE$").size(), 19u);  // the first one comes short
-    const std::string reply = run(model, "G1WIRE$");
+    EXPECT_EQ(replyTo(model, "G1WIRE$").size(), 19u);  // the first one comes short
+    const std::string reply = replyTo(model, "G1WIRE$");
     ASSERT_EQ(reply.size(), 20u);
     EXPECT_EQ(onewire::parseIdentifierReply(reply).text, "a2b3c4d5e6f7");
 
     // Two devices answer together: only their shared bits survive.
     auto* bus = model.module<OneWireModule>();
     bus->setBus({{0x28, 0xF0, 0x0F, 0xFF, 0, 0, 0, 0}, {0x28, 0x3C, 0x3C, 0x01, 0, 0, 0, 0}});
-    EXPECT_EQ(onewire::parseIdentifierReply(run(model, "G1WIRE$")).text, "300c01000000");
+    EXPECT_EQ(onewire::parseIdentifierReply(replyTo(model, "G1WIRE$")).text, "300c01000000");
     // Nobody there: "false", of which the console reads four letters.
     bus->setBus({});
-    const std::string none = run(model, "G1WIRE$");
+    const std::string none = replyTo(model, "G1WIRE$");
     EXPECT_EQ(none.size(), 21u);
     EXPECT_EQ(onewire::parseIdentifierReply(none.substr(0, 20)).text, "NC");
 }
@@ -44,15 +39,15 @@ TEST(OneWireSim, TemperaturesPerAddressAndFaults)
         {"address": "0102", "temperature": 30, "fault": "noReading"},
         {"address": "0103", "fault": "garbage"},
         {"address": "0104", "fault": "silent"}]}})"));
-    EXPECT_EQ(run(model, "GTEMPFROMADDR=a2b3c4d5e6f7;$"), "TEMPFROMADDR=-17.5000;");
-    EXPECT_EQ(run(model, "GTEMPFROMADDR=0;$"), "TEMPFROMADDR=-17.5000;");  // the one device on the bus
-    EXPECT_EQ(run(model, "GTEMPFROMADDR=0102;$"), "TEMPFROMADDR=-55.0000;");
-    EXPECT_EQ(run(model, "GTEMPFROMADDR=ffff;$"), "TEMPFROMADDR=-55.0000;");
-    EXPECT_FALSE(onewire::parseTemperatureReply(run(model, "GTEMPFROMADDR=0103;$").c_str()));
-    EXPECT_EQ(run(model, "GTEMPFROMADDR=0104;$"), "");
+    EXPECT_EQ(replyTo(model, "GTEMPFROMADDR=a2b3c4d5e6f7;$"), "TEMPFROMADDR=-17.5000;");
+    EXPECT_EQ(replyTo(model, "GTEMPFROMADDR=0;$"), "TEMPFROMADDR=-17.5000;");  // the one device on the bus
+    EXPECT_EQ(replyTo(model, "GTEMPFROMADDR=0102;$"), "TEMPFROMADDR=-55.0000;");
+    EXPECT_EQ(replyTo(model, "GTEMPFROMADDR=ffff;$"), "TEMPFROMADDR=-55.0000;");
+    EXPECT_FALSE(onewire::parseTemperatureReply(replyTo(model, "GTEMPFROMADDR=0103;$").c_str()));
+    EXPECT_EQ(replyTo(model, "GTEMPFROMADDR=0104;$"), "");
 
     model.module<OneWireModule>()->setBus({});
-    EXPECT_EQ(run(model, "GTEMPFROMADDR=0;$"), "TEMPFROMADDR=-55.0000;");
+    EXPECT_EQ(replyTo(model, "GTEMPFROMADDR=0;$"), "TEMPFROMADDR=-55.0000;");
 }
 
 TEST(OneWireSim, ScenarioErrorsNameTheKey)

@@ -14,12 +14,7 @@ namespace {
 
 using Collected = test::CollectedReplies;
 
-std::string run(DeviceModel& model, std::string_view command, int64_t nowMs)
-{
-    std::string reply;
-    model.execute(command, nowMs, reply);
-    return reply;
-}
+using test::replyTo;
 
 // Output states last set by DEVICE_TEST, as the input module keeps them.
 const std::array<int, 2>& outputsOf(const DeviceModel& model)
@@ -65,11 +60,11 @@ TEST(DeviceModel, DeviceTestReportsTheScenarioAndRemembersOutputs)
 {
     DeviceModel model(quietScenario());
     EXPECT_EQ(outputsOf(model), (std::array<int, 2>{0, 0}));
-    const std::string reply = run(model, "DEVICE_TEST,1,0$", 2000);
+    const std::string reply = replyTo(model, "DEVICE_TEST,1,0$", 2000);
     EXPECT_EQ(reply, "512,1,0,100,200,20,5,700,10,tt=3000\r\n");
     EXPECT_EQ(scanDeviceTest(reply).count, 10);
     EXPECT_EQ(outputsOf(model), (std::array<int, 2>{1, 0}));
-    run(model, "DEVICE_TEST,0,1$", 2100);
+    replyTo(model, "DEVICE_TEST,0,1$", 2100);
     EXPECT_EQ(outputsOf(model), (std::array<int, 2>{0, 1}));
 }
 
@@ -78,7 +73,7 @@ TEST(DeviceModel, DeviceTestWithoutDeviceTimeHasNineFields)
     Scenario s = quietScenario();
     s.deviceTime = false;
     DeviceModel model(s);
-    const std::string reply = run(model, "DEVICE_TEST,0,0$", 2000);
+    const std::string reply = replyTo(model, "DEVICE_TEST,0,0$", 2000);
     EXPECT_EQ(reply, "512,1,0,100,200,20,5,700,10\r\n");
     EXPECT_EQ(scanDeviceTest(reply).count, 9);
 }
@@ -87,7 +82,7 @@ TEST(DeviceModel, MalformedDeviceTestIsIgnored)
 {
     DeviceModel model(quietScenario());
     for (const char* command : {"DEVICE_TEST,1$", "DEVICE_TEST,a,0$", "DEVICE_TEST,1,0,1$", "DEVICE_TEST,$"}) {
-        EXPECT_EQ(run(model, command, 10), "") << command;
+        EXPECT_EQ(replyTo(model, command, 10), "") << command;
         EXPECT_EQ(outputsOf(model), (std::array<int, 2>{0, 0})) << command;
     }
 }
@@ -97,14 +92,14 @@ TEST(DeviceModel, AddTestShortAndLongForms)
     Scenario s = quietScenario();
     DeviceModel longModel(s);
     int v[12] = {};
-    const std::string longReply = run(longModel, "ADD_TEST$", 4000);
+    const std::string longReply = replyTo(longModel, "ADD_TEST$", 4000);
     EXPECT_EQ(longReply, "ADD_TEST=400,0,970,1,0,1,0,5000,4,8,12,16;\r\n");
     EXPECT_EQ(scanAddTest(longReply, v), 12);
 
     s.longAddTest = false;
     s.deviceTime = false;
     DeviceModel shortModel(s);
-    const std::string shortReply = run(shortModel, "ADD_TEST$", 4000);
+    const std::string shortReply = replyTo(shortModel, "ADD_TEST$", 4000);
     EXPECT_EQ(shortReply, "ADD_TEST=400,0,970,1,0,1,0,0;\r\n");
     EXPECT_EQ(scanAddTest(shortReply, v), 8);
 }
@@ -114,10 +109,10 @@ TEST(DeviceModel, CountersClimbAtTheirRatesAndTimeAdvances)
     DeviceModel model(quietScenario());
     int a[12] = {};
     int b[12] = {};
-    const DeviceTestFields first = scanDeviceTest(run(model, "DEVICE_TEST,0,0$", 10000));
-    ASSERT_EQ(scanAddTest(run(model, "ADD_TEST$", 10000), a), 12);
-    const DeviceTestFields second = scanDeviceTest(run(model, "DEVICE_TEST,0,0$", 20000));
-    ASSERT_EQ(scanAddTest(run(model, "ADD_TEST$", 20000), b), 12);
+    const DeviceTestFields first = scanDeviceTest(replyTo(model, "DEVICE_TEST,0,0$", 10000));
+    ASSERT_EQ(scanAddTest(replyTo(model, "ADD_TEST$", 10000), a), 12);
+    const DeviceTestFields second = scanDeviceTest(replyTo(model, "DEVICE_TEST,0,0$", 20000));
+    ASSERT_EQ(scanAddTest(replyTo(model, "ADD_TEST$", 20000), b), 12);
 
     // Ten seconds later every counter moved by ten times its rate.
     EXPECT_EQ(second.v[5] - first.v[5], 100);
@@ -140,7 +135,7 @@ TEST(DeviceModel, NoiseIsBoundedAndPredictable)
     DeviceModel model(s);
     bool varied = false;
     for (int64_t t = 0; t < 2000; t += 200) {
-        const DeviceTestFields f = scanDeviceTest(run(model, "DEVICE_TEST,0,0$", t));
+        const DeviceTestFields f = scanDeviceTest(replyTo(model, "DEVICE_TEST,0,0$", t));
         EXPECT_EQ(f.v[0], std::min(1023, 1021 + noiseAt(77, 0, t, 4)));
         EXPECT_EQ(f.v[4], std::max(0, 1 + noiseAt(77, 2, t, 4)));
         EXPECT_GE(f.v[7], 696);
@@ -198,7 +193,7 @@ TEST(DeviceModel, ShortVersionRepliesComeFirst)
     s.faults.shortVersionReplies = -1;
     DeviceModel always(s);
     for (int i = 0; i < 20; ++i)
-        EXPECT_EQ(run(always, "FL_READ_VERSION$", i), "SUMI-5.7a");
+        EXPECT_EQ(replyTo(always, "FL_READ_VERSION$", i), "SUMI-5.7a");
 }
 
 }  // namespace

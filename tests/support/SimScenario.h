@@ -1,6 +1,6 @@
 #pragma once
-// A simulator scenario from JSON text, and a sink that keeps the simulated
-// tracker's replies in order.
+// A simulator scenario from JSON text, one reply of the simulated tracker,
+// and a sink that keeps its replies in order.
 #include <string>
 #include <string_view>
 #include <vector>
@@ -18,6 +18,14 @@ inline sim::Scenario scenarioFrom(const char* json)
     std::string error;
     EXPECT_TRUE(sim::parseScenario(json, scenario, error)) << error;
     return scenario;
+}
+
+// The simulated tracker's reply to one command, answered at nowMs.
+inline std::string replyTo(sim::DeviceModel& model, std::string_view command, int64_t nowMs = 0)
+{
+    std::string reply;
+    model.execute(command, nowMs, reply);
+    return reply;
 }
 
 struct CollectedReplies : sim::ReplySink {
