@@ -61,7 +61,10 @@ configure_other_trees() {
     "-DCMAKE_C_FLAGS_RELWITHDEBINFO=-O0 -gline-tables-only -DNDEBUG" \
     "-DCMAKE_CXX_FLAGS_RELWITHDEBINFO=-O0 -gline-tables-only -DNDEBUG" \
     -DKTX_FUZZ=ON -DBUILD_TESTING=OFF || return 1
-  [ -z "$tsan_build" ] || "$root/scripts/configure-build.sh" build-tsan -DCMAKE_BUILD_TYPE=Debug -DKTX_TSAN=ON \
+  # gcc: under clang, the lambda Qt calls for a queued call reads its
+  # captures before the hand-off's lock that lets ThreadSanitizer see the
+  # queue's order, and an occasional false report follows.
+  [ -z "$tsan_build" ] || "$root/scripts/configure-build.sh" --gcc build-tsan -DCMAKE_BUILD_TYPE=Debug -DKTX_TSAN=ON \
     -DKTX_BENCH=OFF -DCMAKE_C_FLAGS_DEBUG="-O1 -g1" -DCMAKE_CXX_FLAGS_DEBUG="-O1 -g1"
 }
 
