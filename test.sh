@@ -40,7 +40,7 @@ test_jobs=$((jobs * 3))
 fuzz_seconds="${KTX_FUZZ_SECONDS:-10}"
 export QT_QPA_PLATFORM=offscreen
 
-# Every Linux tree is compiled by clang (the normal one as ./run.sh has it).
+# The normal tree as ./run.sh has it (clang, optimised, line tables).
 "$root/scripts/configure-build.sh" build
 # ThreadSanitizer only where the device worker and the GUI thread meet: the
 # window's and the tabs' tests and the console (asserts on, for the GUI-thread
@@ -80,6 +80,11 @@ asan_built=build-asan/.built-for-test-sh
 windows_built=build-windows/.built-for-test-sh
 rm -f "$asan_built" "$windows_built"
 timed() { local start=$SECONDS; "$@" || return 1; echo "   ($((SECONDS - start)) s: $*)"; }
+# Until a tree's marker is there or the background build has ended without it.
+built() {
+  while [ ! -e "$1" ] && kill -0 "$background_build" 2>/dev/null; do sleep 1; done
+  [ -e "$1" ]
+}
 # The Windows packages' install ends by itself; an hour is far beyond it.
 windows_build() {
   local waited=0
@@ -120,8 +125,7 @@ timeout 600 /usr/bin/python3 tests/x11/x11_suite.py build/korvantix-control buil
   || { echo "X server tests failed"; exit 1; }
 
 stage "rest of the sanitizer (ASan + UBSan) build"
-while [ ! -e "$asan_built" ] && kill -0 "$background_build" 2>/dev/null; do sleep 1; done
-[ -e "$asan_built" ] || { wait "$background_build" || true; tail -n 60 "$background_log"; echo "sanitizer build failed"; exit 1; }
+built "$asan_built" || { wait "$background_build" || true; tail -n 60 "$background_log"; echo "sanitizer build failed"; exit 1; }
 grep '^   (' "$background_log" || true
 
 # Beside the sanitizer tests, which leave a core idle now and then: the
@@ -135,9 +139,8 @@ bench_run=$!
 background_groups+=("$bench_run")
 windows_log=build-windows/windows-tests.log
 export background_build background_log
-setsid bash -c '
-  while [ ! -e "$windows_built" ] && kill -0 "$background_build" 2>/dev/null; do sleep 1; done
-  if [ ! -e "$windows_built" ]; then
+setsid bash -c "$(declare -f built)"'
+  if ! built "$windows_built"; then
     cat build-windows/install-deps.log
     echo "the Windows cross build failed:"
     tail -n 60 "$background_log"
@@ -243,7 +246,6 @@ cat "$bench_log"
 echo "-- the line check for Windows: mingw-w64 cross build, tests under Wine, zip"
 windows_status=0
 wait "$windows_run" || windows_status=$?
-grep '^   (' "$background_log" | grep windows-build || true
 cat "$windows_log"
 [ "$windows_status" -eq 0 ] || { echo "Windows build or its tests failed"; exit 1; }
 stage "done"
